@@ -1,0 +1,80 @@
+#pragma once
+// The composition root: builds the whole program from a client factory, a settings
+// directory, a clock, the server addresses and a way to show message boxes. main() and the
+// integration tests both build the program through this class.
+//
+// Thread: user-interface thread. Owns every window, the preset sets and the settings store;
+// does not own the factory, the clock or the dialogs.
+
+#include "common/Clock.h"
+#include "common/Dialogs.h"
+#include "core/ServerAddresses.h"
+#include "core/WindowRegistry.h"
+#include "echolink/EchoLinkClient.h"
+#include "settings/PresetSet.h"
+#include "settings/ProfileStore.h"
+
+#include <QLockFile>
+#include <QObject>
+
+#include <array>
+#include <memory>
+
+namespace tavrin {
+
+class MainWindow;
+class PresetEditor;
+
+struct ProgramOptions {
+    EchoLinkClientFactory *clientFactory = nullptr; // not owned
+    QString settingsDir;                            // empty: ProfileStore::defaultDirectory()
+    const Clock *clock = nullptr;                   // not owned; null: the system clock
+    Dialogs *dialogs = nullptr;                     // not owned; null: real message boxes
+    ServerAddresses servers;
+    bool scenarioMode = false; // "already running" also goes to standard error
+};
+
+class Program : public QObject {
+    Q_OBJECT
+public:
+    explicit Program(ProgramOptions options);
+    ~Program() override;
+
+    // Runs the main window's start-up sequence and shows it. Returns false when the program
+    // must end at once (another instance holds the settings directory).
+    bool start();
+
+    MainWindow *mainWindow() const { return mainWindow_.get(); }
+    WindowRegistry &registry() { return registry_; }
+    ProfileStore &store() { return store_; }
+    const Clock &clock() const { return *clock_; }
+    Dialogs &dialogs() const { return *dialogs_; }
+    EchoLinkClientFactory &clientFactory() const { return *options_.clientFactory; }
+    const ProgramOptions &options() const { return options_; }
+    PresetSet &presetSet(int number) { return *presetSets_.at(number - 1); }
+
+    // A new client handle for a window, or nullptr when no client exists.
+    std::unique_ptr<EchoLinkClient> createClient();
+
+    // Ends the program: queued, so the handler that asks for it finishes first.
+    void endProgram(int exitCode = 0);
+
+signals:
+    void ended(int exitCode);
+
+private:
+    ProgramOptions options_;
+    SystemClock systemClock_;
+    WidgetDialogs widgetDialogs_;
+    const Clock *clock_;
+    Dialogs *dialogs_;
+    ProfileStore store_;
+    WindowRegistry registry_;
+    std::unique_ptr<QLockFile> instanceLock_;
+    std::array<std::unique_ptr<PresetSet>, 4> presetSets_;
+    std::array<std::unique_ptr<PresetEditor>, 4> presetEditors_;
+    std::unique_ptr<MainWindow> mainWindow_;
+    bool ending_ = false;
+};
+
+} // namespace tavrin

@@ -1,0 +1,1 @@
+#include "echolink/EchoLinkClient.h"

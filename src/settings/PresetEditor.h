@@ -1,0 +1,52 @@
+#pragma once
+// The editor window of one preset set ("Frequency Setup N", objectName "FormSetN"). It edits
+// the set's fields in place as the operator types, so the main window uses an edit at once;
+// "Save" writes the set's file, "Hide" only hides. Closing with the title-bar button hides
+// the window and re-reads the set from its file, dropping unsaved edits.
+//
+// Thread: user-interface thread. Does not own the set or the store.
+
+#include "settings/PresetSet.h"
+#include "settings/ProfileStore.h"
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace tavrin {
+
+class PresetEditor : public QWidget {
+    Q_OBJECT
+public:
+    PresetEditor(PresetSet &set, ProfileStore &store, QWidget *parent = nullptr);
+
+    PresetSet &presetSet() { return set_; }
+    // Saves the set (all 127 keys, one write); a failure shows in the status line.
+    SaveResult SaveData();
+    // Re-reads the set from its file and refreshes the fields.
+    void reload();
+
+signals:
+    // Command3/4/5: show the editor of that set.
+    void showEditorRequested(int setNumber);
+    // The set's fields changed (typing, reload).
+    void presetsChanged();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void refreshFields();
+
+    PresetSet &set_;
+    ProfileStore &store_;
+    QLineEdit *nodeCallEdit_ = nullptr;
+    QList<QLineEdit *> textEdits_;  // Text1 ... Text66, index i - 1
+    QList<QLineEdit *> textaEdits_; // Text1a ... Text60a
+    QLabel *statusLine_ = nullptr;
+};
+
+} // namespace tavrin

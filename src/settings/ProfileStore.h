@@ -1,0 +1,80 @@
+#pragma once
+// The settings store: INI files in the private-profile format, one per window, all in one
+// directory shared by Tavrin and the updater.
+//
+// Rules the windows rely on:
+//  1. section and key names match without regard to letter case;
+//  2. a missing file, section or key yields the default; a key present with an empty value
+//     yields empty text;
+//  3. a value comes back cut to capacity - 1 characters (264, or 255 for the sysop box file);
+//  4. writing creates file and section when missing, replaces an existing key's value in
+//     place, and appends a new key at the end of its section.
+// Beyond that: writes are atomic (the previous file survives a failed write), lines the
+// store does not understand (other sections, comments, unknown keys, junk) are kept byte for
+// byte, and a failed write is reported to the caller.
+//
+// Thread: user-interface thread. Owns nothing but the directory name.
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+namespace tavrin {
+
+inline constexpr char kSettingsSection[] = "SETTINGS";
+
+// The result of a save: ok, or the reason it failed, worded for the user.
+struct SaveResult {
+    bool ok = true;
+    QString error;
+    explicit operator bool() const { return ok; }
+};
+
+using KeyValues = QList<QPair<QString, QString>>;
+
+// One file's settings as read at one moment; a window reads all its keys from one snapshot
+// instead of parsing the file once per key.
+class ProfileSnapshot {
+public:
+    ProfileSnapshot() = default;
+    ProfileSnapshot(const QByteArray &content, int capacity);
+    // ReadSetting against this snapshot (rules 1 to 3).
+    QString ReadSetting(const QString &key, const QString &defaultValue) const;
+    bool contains(const QString &key) const;
+
+private:
+    QList<QPair<QString, QString>> entries_; // keys upper-cased, first occurrence wins
+    int capacity_ = 265;
+};
+
+class ProfileStore {
+public:
+    explicit ProfileStore(QString directory);
+
+    const QString &directory() const { return directory_; }
+    QString pathOf(const QString &fileName) const;
+
+    // Buffer capacity the program uses for that file: 265, or 256 for the sysop box file.
+    static int capacityFor(const QString &fileName);
+
+    ProfileSnapshot load(const QString &fileName) const;
+    QString ReadSetting(const QString &fileName, const QString &key, const QString &defaultValue) const;
+
+    SaveResult WriteSetting(const QString &fileName, const QString &key, const QString &value);
+    // All keys in one atomic write; the resulting file equals what the key-by-key writes in
+    // the same order would give.
+    SaveResult writeBatch(const QString &fileName, const KeyValues &values);
+
+    // Default directory: $TAVRIN_CONFIG_DIR if set, else the per-user configuration folder
+    // ($XDG_CONFIG_HOME/tavrin).
+    static QString defaultDirectory();
+
+private:
+    QString directory_;
+};
+
+// Pure text transformation behind writeBatch: applies the writes to a file's content.
+QByteArray applyWrites(const QByteArray &content, const QString &section, const KeyValues &values);
+
+} // namespace tavrin
