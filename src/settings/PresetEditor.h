@@ -3,6 +3,8 @@
 // the set's fields in place as the operator types, so the main window uses an edit at once;
 // "Save" writes the set's file, "Hide" only hides. Closing with the title-bar button hides
 // the window and re-reads the set from its file, dropping unsaved edits.
+// The constructor reads no file (the single-instance check comes first); the owner calls
+// reload() when the program loads its windows.
 //
 // Thread: user-interface thread. Does not own the set or the store.
 

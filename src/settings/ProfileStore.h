@@ -16,6 +16,7 @@
 // Thread: user-interface thread. Owns nothing but the directory name.
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -44,7 +45,7 @@ public:
     bool contains(const QString &key) const;
 
 private:
-    QList<QPair<QString, QString>> entries_; // keys upper-cased, first occurrence wins
+    QHash<QString, QString> entries_; // keys upper-cased, first occurrence wins
     int capacity_ = 265;
 };
 

@@ -1,0 +1,388 @@
+#include "settings/ProfileStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <vector>
+
+namespace tavrin {
+
+namespace {
+
+constexpr char kSysopFileName[] = "kelmmessageforsysop.ini";
+constexpr int kDefaultCapacity = 265;
+constexpr int kSysopCapacity = 256;
+constexpr char kConfigDirVariable[] = "TAVRIN_CONFIG_DIR";
+constexpr char kConfigSubdir[] = "tavrin";
+// A file we create gets LF line ends (the platform's own); a file that exists keeps the
+// style of its first line end, so a file shared with a Windows machine stays CRLF.
+constexpr char kNewFileLineEnd[] = "\n";
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+
+// One line of a file: offsets into the content. [begin, textEnd) is the text,
+// [textEnd, end) the line end ("\n", "\r\n" or nothing on a last line without one).
+struct Line {
+    qsizetype begin;
+    qsizetype textEnd;
+    qsizetype end;
+};
+
+enum class LineKind { Blank, Header, Key, Other };
+
+struct Parsed {
+    LineKind kind = LineKind::Other;
+    QByteArray name;  // section name (Header) or key (Key), trimmed
+    QByteArray value; // Key only, trimmed
+};
+
+qsizetype bomLength(const QByteArray &content)
+{
+    return content.startsWith(kUtf8Bom) ? qsizetype(sizeof kUtf8Bom - 1) : 0;
+}
+
+// Splits into lines in one linear pass, so a huge line costs no more than its length.
+std::vector<Line> splitLines(const QByteArray &content)
+{
+    std::vector<Line> lines;
+    qsizetype pos = bomLength(content);
+    const qsizetype size = content.size();
+    while (pos < size) {
+        const qsizetype nl = content.indexOf('\n', pos);
+        if (nl < 0) {
+            lines.push_back({pos, size, size});
+            break;
+        }
+        const qsizetype textEnd = (nl > pos && content.at(nl - 1) == '\r') ? nl - 1 : nl;
+        lines.push_back({pos, textEnd, nl + 1});
+        pos = nl + 1;
+    }
+    return lines;
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Trimmed view of [begin, end) without copying the untrimmed text first.
+QByteArray trimmedRange(const QByteArray &content, qsizetype begin, qsizetype end)
+{
+    while (begin < end && isBlank(content.at(begin)))
+        ++begin;
+    while (end > begin && isBlank(content.at(end - 1)))
+        --end;
+    return content.mid(begin, end - begin);
+}
+
+Parsed parseLine(const QByteArray &content, const Line &line)
+{
+    Parsed p;
+    qsizetype begin = line.begin;
+    const qsizetype end = line.textEnd;
+    while (begin < end && isBlank(content.at(begin)))
+        ++begin;
+    if (begin == end) {
+        p.kind = LineKind::Blank;
+        return p;
+    }
+    // Searches stay inside the line: a search running on into the rest of the file would
+    // make a file of many junk lines cost quadratic time.
+    const QByteArrayView text = QByteArrayView(content).sliced(begin, end - begin);
+    const char first = text.front();
+    if (first == '[') {
+        const qsizetype close = begin + text.lastIndexOf(']');
+        if (close > begin) {
+            p.kind = LineKind::Header;
+            p.name = trimmedRange(content, begin + 1, close);
+            return p;
+        }
+        return p; // "[" without "]": junk, kept as it is
+    }
+    if (first == ';' || first == '#')
+        return p; // comment
+    const qsizetype eqInLine = text.indexOf('=');
+    if (eqInLine < 0)
+        return p;
+    const qsizetype eq = begin + eqInLine;
+    QByteArray key = trimmedRange(content, begin, eq);
+    if (key.isEmpty())
+        return p;
+    p.kind = LineKind::Key;
+    p.name = std::move(key);
+    p.value = trimmedRange(content, eq + 1, end);
+    return p;
+}
+
+bool sectionMatches(const QByteArray &name, const QString &section)
+{
+    return QString::fromUtf8(name).compare(section, Qt::CaseInsensitive) == 0;
+}
+
+QString foldKey(const QString &key)
+{
+    return key.trimmed().toUpper();
+}
+
+// A key the writer may use: anything else would be written as a header, a comment or a
+// line that reads back as a different key.
+bool isWritableKey(const QString &key)
+{
+    const QString k = key.trimmed();
+    if (k.isEmpty() || k.startsWith(u'[') || k.startsWith(u';') || k.startsWith(u'#'))
+        return false;
+    for (QChar c : k) {
+        if (c == u'=' || c == u'\n' || c == u'\r' || c == QChar(0))
+            return false;
+    }
+    return true;
+}
+
+// A value is one line: it ends at a NUL as the C API would end it, and line breaks become
+// blanks so a value can never add lines (or keys) to the file.
+QByteArray encodeValue(const QString &value)
+{
+    QString v = value;
+    const qsizetype nul = v.indexOf(QChar(0));
+    if (nul >= 0)
+        v.truncate(nul);
+    v.replace(u'\r', u' ');
+    v.replace(u'\n', u' ');
+    return v.toUtf8();
+}
+
+// First n code points of text; a surrogate pair counts as one and is never split.
+QString leftCodePoints(const QString &text, int n)
+{
+    qsizetype i = 0;
+    int count = 0;
+    const qsizetype size = text.size();
+    while (i < size && count < n) {
+        if (text.at(i).isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate())
+            i += 2;
+        else
+            ++i;
+        ++count;
+    }
+    return text.left(i);
+}
+
+} // namespace
+
+// --- ProfileSnapshot ------------------------------------------------------------------
+
+ProfileSnapshot::ProfileSnapshot(const QByteArray &content, int capacity) : capacity_(capacity)
+{
+    const QString section = QString::fromLatin1(kSettingsSection);
+    bool inSection = false;
+    for (const Line &line : splitLines(content)) {
+        Parsed p = parseLine(content, line);
+        if (p.kind == LineKind::Header) {
+            inSection = sectionMatches(p.name, section);
+        } else if (p.kind == LineKind::Key && inSection) {
+            const QString key = QString::fromUtf8(p.name).toUpper();
+            if (!entries_.contains(key)) // the first of duplicate keys wins
+                entries_.insert(key, QString::fromUtf8(p.value));
+        }
+    }
+}
+
+QString ProfileSnapshot::ReadSetting(const QString &key, const QString &defaultValue) const
+{
+    const auto it = entries_.constFind(foldKey(key));
+    const QString &value = it == entries_.cend() ? defaultValue : it.value();
+    return leftCodePoints(value, capacity_ - 1);
+}
+
+bool ProfileSnapshot::contains(const QString &key) const
+{
+    return entries_.contains(foldKey(key));
+}
+
+// --- applyWrites --------------------------------------------------------------------------
+
+QByteArray applyWrites(const QByteArray &content, const QString &section, const KeyValues &values)
+{
+    const std::vector<Line> lines = splitLines(content);
+    const qsizetype lineCount = qsizetype(lines.size());
+
+    QByteArray lineEnd = kNewFileLineEnd;
+    for (const Line &line : lines) {
+        if (line.end > line.textEnd) {
+            lineEnd = content.mid(line.textEnd, line.end - line.textEnd);
+            break;
+        }
+    }
+
+    // Where each key lives: an original line (index >= 0) or an added line (-1 - index).
+    QHash<QString, qsizetype> keyLines;
+    qsizetype anchor = -1; // new lines go after this original line (-1: before all)
+    bool sectionFound = false;
+    bool inSection = false;
+    bool inFirstSection = false;
+    for (qsizetype i = 0; i < lineCount; ++i) {
+        const Parsed p = parseLine(content, lines[size_t(i)]);
+        if (p.kind == LineKind::Header) {
+            inSection = sectionMatches(p.name, section);
+            inFirstSection = inSection && !sectionFound;
+            if (inFirstSection) {
+                sectionFound = true;
+                anchor = i;
+            }
+            continue;
+        }
+        if (inFirstSection && p.kind != LineKind::Blank)
+            anchor = i; // new keys go before the section's trailing blank lines
+        if (inSection && p.kind == LineKind::Key) {
+            const QString key = QString::fromUtf8(p.name).toUpper();
+            if (!keyLines.contains(key))
+                keyLines.insert(key, i);
+        }
+    }
+
+    QHash<qsizetype, QByteArray> replaced;
+    std::vector<QByteArray> added;
+    if (!sectionFound) {
+        anchor = lineCount - 1;
+        bool lastIsBlank = lineCount == 0;
+        if (lineCount > 0) {
+            const Line &last = lines.back();
+            lastIsBlank = trimmedRange(content, last.begin, last.textEnd).isEmpty();
+        }
+        if (!lastIsBlank)
+            added.push_back(QByteArray()); // a blank line between sections
+        added.push_back('[' + section.toUtf8() + ']');
+    }
+
+    for (const auto &[key, value] : values) {
+        if (!isWritableKey(key))
+            continue;
+        const QByteArray text = key.trimmed().toUtf8() + '=' + encodeValue(value);
+        const QString folded = foldKey(key);
+        const auto it = keyLines.constFind(folded);
+        if (it == keyLines.cend()) {
+            keyLines.insert(folded, -1 - qsizetype(added.size()));
+            added.push_back(text);
+        } else if (it.value() >= 0) {
+            replaced.insert(it.value(), text);
+        } else {
+            added[size_t(-1 - it.value())] = text;
+        }
+    }
+
+    if (!sectionFound && keyLines.size() == 0)
+        added.clear(); // nothing to write: no empty section either
+
+    QByteArray out;
+    out.reserve(content.size() + 64 * qsizetype(added.size()));
+    out += content.left(bomLength(content));
+    const auto appendAdded = [&] {
+        for (const QByteArray &a : added)
+            out += a + lineEnd;
+    };
+    if (anchor < 0)
+        appendAdded();
+    for (qsizetype i = 0; i < lineCount; ++i) {
+        const Line &line = lines[size_t(i)];
+        const auto rep = replaced.constFind(i);
+        if (rep == replaced.cend())
+            out.append(content.constData() + line.begin, line.textEnd - line.begin);
+        else
+            out += rep.value();
+        if (line.end > line.textEnd)
+            out.append(content.constData() + line.textEnd, line.end - line.textEnd);
+        else if (i == anchor && !added.empty())
+            out += lineEnd; // the last line had no line end; the added ones follow it
+        if (i == anchor)
+            appendAdded();
+    }
+    return out;
+}
+
+// --- ProfileStore --------------------------------------------------------------------
+
+ProfileStore::ProfileStore(QString directory) : directory_(std::move(directory)) {}
+
+QString ProfileStore::pathOf(const QString &fileName) const
+{
+    return QDir(directory_).filePath(fileName);
+}
+
+int ProfileStore::capacityFor(const QString &fileName)
+{
+    return fileName.compare(QLatin1String(kSysopFileName), Qt::CaseInsensitive) == 0 ? kSysopCapacity
+                                                                                    : kDefaultCapacity;
+}
+
+ProfileSnapshot ProfileStore::load(const QString &fileName) const
+{
+    QFile file(pathOf(fileName));
+    QByteArray content;
+    // A file that is missing or cannot be read gives every key its default.
+    if (file.open(QIODevice::ReadOnly))
+        content = file.readAll();
+    return ProfileSnapshot(content, capacityFor(fileName));
+}
+
+QString ProfileStore::ReadSetting(const QString &fileName, const QString &key, const QString &defaultValue) const
+{
+    return load(fileName).ReadSetting(key, defaultValue);
+}
+
+SaveResult ProfileStore::WriteSetting(const QString &fileName, const QString &key, const QString &value)
+{
+    return writeBatch(fileName, KeyValues{{key, value}});
+}
+
+SaveResult ProfileStore::writeBatch(const QString &fileName, const KeyValues &values)
+{
+    const QString path = pathOf(fileName);
+    const QString shown = QDir::toNativeSeparators(path);
+    const auto failure = [&](const QString &reason) {
+        return SaveResult{false, QStringLiteral("Could not save the settings file \"%1\": %2").arg(shown, reason)};
+    };
+
+    for (const auto &kv : values) {
+        if (!isWritableKey(kv.first))
+            return failure(QStringLiteral("\"%1\" is not a valid key name.").arg(kv.first));
+    }
+    if (!QDir().mkpath(directory_))
+        return failure(QStringLiteral("the folder \"%1\" could not be created.").arg(QDir::toNativeSeparators(directory_)));
+
+    QByteArray content;
+    QFile existing(path);
+    if (existing.exists()) {
+        // Never replace a file whose content we could not read: its other keys would be lost.
+        if (!existing.open(QIODevice::ReadOnly))
+            return failure(existing.errorString());
+        content = existing.readAll();
+        existing.close();
+    }
+
+    const QByteArray updated = applyWrites(content, QString::fromLatin1(kSettingsSection), values);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(file.errorString());
+    if (file.write(updated) != updated.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return failure(reason);
+    }
+    if (!file.commit())
+        return failure(file.errorString());
+    return {};
+}
+
+QString ProfileStore::defaultDirectory()
+{
+    const QString fromEnv = qEnvironmentVariable(kConfigDirVariable);
+    if (!fromEnv.isEmpty())
+        return fromEnv;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/'
+        + QLatin1String(kConfigSubdir);
+}
+
+} // namespace tavrin

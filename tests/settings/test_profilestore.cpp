@@ -1,0 +1,352 @@
+#include "settings/ProfileStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace tavrin;
+
+namespace {
+
+const QString kSection = QStringLiteral("SETTINGS");
+const QString kFile = QStringLiteral("TVRtest.ini");
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<missing>");
+    return f.readAll();
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(content), content.size());
+}
+
+QString read(const QByteArray &content, const QString &key, const QString &def = QStringLiteral("<def>"),
+             int capacity = 265)
+{
+    return ProfileSnapshot(content, capacity).ReadSetting(key, def);
+}
+
+// A literal with its embedded NULs.
+template <size_t N>
+QByteArray bytes(const char (&s)[N])
+{
+    return QByteArray(s, qsizetype(N - 1));
+}
+
+} // namespace
+
+class TestProfileStore : public QObject {
+    Q_OBJECT
+private slots:
+    void readMatchesSectionAndKeyIgnoringCase();
+    void readMissingGivesDefaultButEmptyGivesEmpty();
+    void readTrimsAndFirstDuplicateWins();
+    void readCutsToCapacityByCodePoints();
+    void writeReplacesInPlaceAppendsAndAddsSection();
+    void writeKeepsUntouchedBytes();
+    void batchEqualsKeyByKey_data();
+    void batchEqualsKeyByKey();
+    void lineEndsAndByteOrderMark();
+    void malformedContent();
+    void hugeLineIsHandled();
+    void valuesCannotBreakTheFile();
+    void storeRoundTripAndFileCreation();
+    void failedSaveKeepsOldFileAndReports();
+    void defaultDirectoryFollowsEnvironment();
+};
+
+void TestProfileStore::readMatchesSectionAndKeyIgnoringCase()
+{
+    const QByteArray content = "[settings]\nTEXT12=14.2000\nNodeCall=XX1ABC-L\n";
+    QCOMPARE(read(content, "Text12"), QString("14.2000"));
+    QCOMPARE(read(content, "text12"), QString("14.2000"));
+    QCOMPARE(read(content, "NODECALL"), QString("XX1ABC-L"));
+    // Keys of other sections and lines before the first header are not ours.
+    const QByteArray other = "Text1=before\n[OTHER]\nText2=other\n[ Settings ]\nText3=mine\n";
+    QCOMPARE(read(other, "Text1"), QString("<def>"));
+    QCOMPARE(read(other, "Text2"), QString("<def>"));
+    QCOMPARE(read(other, "Text3"), QString("mine"));
+    // A second SETTINGS section still counts; comments are not keys.
+    const QByteArray twice = "[SETTINGS]\nA=1\n;B=c\n#C=d\n[X]\nB=x\n[settings]\nB=2\nA=9\n";
+    QCOMPARE(read(twice, "A"), QString("1"));
+    QCOMPARE(read(twice, "B"), QString("2"));
+    QCOMPARE(read(twice, ";B"), QString("<def>"));
+    QCOMPARE(read(twice, "#C"), QString("<def>"));
+    QVERIFY(ProfileSnapshot(twice, 265).contains("b"));
+    QVERIFY(!ProfileSnapshot(twice, 265).contains("C"));
+}
+
+void TestProfileStore::readMissingGivesDefaultButEmptyGivesEmpty()
+{
+    QCOMPARE(read(QByteArray(), "Text1", "dflt"), QString("dflt"));
+    QCOMPARE(read("[OTHER]\nText1=x\n", "Text1", "dflt"), QString("dflt"));
+    QCOMPARE(read("[SETTINGS]\nText2=x\n", "Text1", "dflt"), QString("dflt"));
+    QCOMPARE(read("[SETTINGS]\nText1=\n", "Text1", "dflt"), QString(""));
+    QCOMPARE(read("[SETTINGS]\nText1=   \t\n", "Text1", "dflt"), QString(""));
+    // A line without "=" is no key.
+    QCOMPARE(read("[SETTINGS]\nText1\n", "Text1", "dflt"), QString("dflt"));
+
+    QTemporaryDir dir;
+    ProfileStore store(dir.path());
+    QCOMPARE(store.ReadSetting("nothing.ini", "Key", "dflt"), QString("dflt"));
+    QVERIFY(!QFile::exists(store.pathOf("nothing.ini"))); // reading creates nothing
+}
+
+void TestProfileStore::readTrimsAndFirstDuplicateWins()
+{
+    const QByteArray content = "[SETTINGS]\n  Text1  =  a b  \t\nText1=second\ntext1=third\n\tKey2=x=y\n";
+    QCOMPARE(read(content, "Text1"), QString("a b"));
+    QCOMPARE(read(content, " Text1 "), QString("a b"));
+    QCOMPARE(read(content, "Key2"), QString("x=y")); // only the first "=" splits
+}
+
+void TestProfileStore::readCutsToCapacityByCodePoints()
+{
+    const QString longValue = QString(300, u'x');
+    const QByteArray content = "[SETTINGS]\nK=" + longValue.toUtf8() + "\n";
+    QCOMPARE(read(content, "K", {}, 265), QString(264, u'x'));
+    QCOMPARE(read(content, "K", {}, 256), QString(255, u'x'));
+    // The default is cut the same way.
+    QCOMPARE(read(content, "Missing", longValue, 265).size(), 264);
+
+    QCOMPARE(ProfileStore::capacityFor("kelmmessageforsysop.ini"), 256);
+    QCOMPARE(ProfileStore::capacityFor("KelmMessageForSysop.INI"), 256);
+    QCOMPARE(ProfileStore::capacityFor("TVRset1.ini"), 265);
+
+    // 263 letters and an emoji (one code point, two UTF-16 units) fill 264 characters;
+    // the emoji must survive whole and the letter after it must go.
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x93\xBB");
+    const QString value = QString(263, u'a') + emoji + u'b';
+    const QString cut = read("[SETTINGS]\nK=" + value.toUtf8() + "\n", "K", {}, 265);
+    QCOMPARE(cut, QString(263, u'a') + emoji);
+    // Multi-byte characters count once, not per byte.
+    const QString umlauts = QString(300, QChar(0xE4));
+    QCOMPARE(read("[SETTINGS]\nK=" + umlauts.toUtf8() + "\n", "K", {}, 265), QString(264, QChar(0xE4)));
+}
+
+void TestProfileStore::writeReplacesInPlaceAppendsAndAddsSection()
+{
+    // Replace in place with the writer's spelling, other lines untouched.
+    QCOMPARE(applyWrites("[SETTINGS]\nText1=a\ntext2=b\nText3=c\n", kSection, {{"TEXT2", "new"}}),
+             QByteArray("[SETTINGS]\nText1=a\nTEXT2=new\nText3=c\n"));
+    // Only the first of duplicate keys changes.
+    QCOMPARE(applyWrites("[SETTINGS]\nA=1\nA=2\n", kSection, {{"a", "x"}}), QByteArray("[SETTINGS]\na=x\nA=2\n"));
+    // A new key goes at the end of its section, before the section's trailing blank lines.
+    QCOMPARE(applyWrites("[SETTINGS]\nA=1\n;note\n\n\n[OTHER]\nB=2\n", kSection, {{"C", "3"}}),
+             QByteArray("[SETTINGS]\nA=1\n;note\nC=3\n\n\n[OTHER]\nB=2\n"));
+    // Section present only as a header.
+    QCOMPARE(applyWrites("[SETTINGS]\n", kSection, {{"C", "3"}}), QByteArray("[SETTINGS]\nC=3\n"));
+    // A missing section goes at the end of the file, after a separating blank line.
+    QCOMPARE(applyWrites("[OTHER]\nB=2\n", kSection, {{"C", "3"}, {"D", ""}}),
+             QByteArray("[OTHER]\nB=2\n\n[SETTINGS]\nC=3\nD=\n"));
+    QCOMPARE(applyWrites("[OTHER]\nB=2", kSection, {{"C", "3"}}), QByteArray("[OTHER]\nB=2\n\n[SETTINGS]\nC=3\n"));
+    // An empty file gets exactly the section.
+    QCOMPARE(applyWrites(QByteArray(), kSection, {{"C", "3"}}), QByteArray("[SETTINGS]\nC=3\n"));
+    // A key in a second SETTINGS section is replaced there, not duplicated.
+    QCOMPARE(applyWrites("[SETTINGS]\nA=1\n[X]\n[settings]\nB=2\n", kSection, {{"b", "9"}}),
+             QByteArray("[SETTINGS]\nA=1\n[X]\n[settings]\nb=9\n"));
+    // The last line without a line end gets one before appended keys.
+    QCOMPARE(applyWrites("[SETTINGS]\nA=1", kSection, {{"B", "2"}}), QByteArray("[SETTINGS]\nA=1\nB=2\n"));
+    // Nothing to write: content unchanged, no empty section.
+    QCOMPARE(applyWrites("x\n", kSection, {}), QByteArray("x\n"));
+}
+
+void TestProfileStore::writeKeepsUntouchedBytes()
+{
+    const QByteArray content = "; top comment\r\n"
+                               "junk line without equals\r\n"
+                               "[General]\r\n"
+                               "Geometry=@ByteArray(\x01\x02\xff)\r\n"
+                               "[SETTINGS]\r\n"
+                               "   Unknown = keep  me   \r\n"
+                               "# hash comment\r\n"
+                               "Text1=old\r\n"
+                               "[Tail]\r\n"
+                               "z=1";
+    const QByteArray out = applyWrites(content, kSection, {{"TEXT1", "new"}});
+    QByteArray expected = content;
+    expected.replace("Text1=old", "TEXT1=new");
+    QCOMPARE(out, expected);
+}
+
+void TestProfileStore::batchEqualsKeyByKey_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("existing") << QByteArray("[SETTINGS]\nTEXT2=x\nother=1\n\n");
+    QTest::newRow("other section") << QByteArray("[A]\nk=v");
+    QTest::newRow("crlf bom") << QByteArray("\xEF\xBB\xBF[settings]\r\ntext1=a\r\n\r\n[B]\r\n");
+}
+
+void TestProfileStore::batchEqualsKeyByKey()
+{
+    QFETCH(QByteArray, content);
+    const KeyValues writes{{"TEXT1", "1"}, {"TEXT2", "2"}, {"NodeCall", "XX1"}, {"TEXT1", "again"}, {"New", ""}};
+    QByteArray stepwise = content;
+    for (const auto &kv : writes)
+        stepwise = applyWrites(stepwise, kSection, {kv});
+    QCOMPARE(applyWrites(content, kSection, writes), stepwise);
+
+    // Through the store as well: writeBatch and WriteSetting files are identical.
+    QTemporaryDir dir;
+    ProfileStore store(dir.path());
+    writeFile(store.pathOf("a.ini"), content);
+    writeFile(store.pathOf("b.ini"), content);
+    QVERIFY(store.writeBatch("a.ini", writes));
+    for (const auto &kv : writes)
+        QVERIFY(store.WriteSetting("b.ini", kv.first, kv.second));
+    QCOMPARE(readFile(store.pathOf("a.ini")), readFile(store.pathOf("b.ini")));
+    QCOMPARE(store.ReadSetting("a.ini", "text1", "d"), QString("again"));
+}
+
+void TestProfileStore::lineEndsAndByteOrderMark()
+{
+    // CRLF files stay CRLF, LF files stay LF, for replaced and for added lines.
+    QCOMPARE(applyWrites("[SETTINGS]\r\nA=1\r\n", kSection, {{"A", "2"}, {"B", "3"}}),
+             QByteArray("[SETTINGS]\r\nA=2\r\nB=3\r\n"));
+    QCOMPARE(applyWrites("[X]\r\n", kSection, {{"B", "3"}}), QByteArray("[X]\r\n\r\n[SETTINGS]\r\nB=3\r\n"));
+    QCOMPARE(read("[SETTINGS]\r\nA=1\r\n", "A"), QString("1"));
+    // Mixed line ends: each existing line keeps its own.
+    QCOMPARE(applyWrites("[SETTINGS]\nA=1\r\nB=2\n", kSection, {{"A", "x"}}), QByteArray("[SETTINGS]\nA=x\r\nB=2\n"));
+
+    // A byte-order mark is not part of the first header, and it stays.
+    const QByteArray bom = "\xEF\xBB\xBF[SETTINGS]\nA=1\n";
+    QCOMPARE(read(bom, "A"), QString("1"));
+    QCOMPARE(applyWrites(bom, kSection, {{"A", "2"}}), QByteArray("\xEF\xBB\xBF[SETTINGS]\nA=2\n"));
+    QVERIFY(!applyWrites(QByteArray(), kSection, {{"A", "2"}}).startsWith("\xEF\xBB\xBF"));
+}
+
+void TestProfileStore::malformedContent()
+{
+    // Binary bytes, NULs and invalid UTF-8 elsewhere in the file neither stop the parse nor
+    // get lost.
+    QByteArray content = bytes("\x00\x01garbage\xff\xfe\n[SETTINGS\nno header close\n[SETTINGS]\nBin=\xc3\x28\nA=1\n");
+    content += bytes("\x00=zero key\n");
+    content += "B=2\n";
+    QCOMPARE(read(content, "A"), QString("1"));
+    QCOMPARE(read(content, "B"), QString("2"));
+    QCOMPARE(read(content, "Bin").size(), 2); // invalid byte shown as a replacement character
+    const QByteArray out = applyWrites(content, kSection, {{"B", "3"}});
+    QByteArray expected = content;
+    expected.replace("B=2\n", "B=3\n");
+    QCOMPARE(out, expected);
+
+    // Only lines before any header: the section comes after them.
+    QCOMPARE(applyWrites("A=1\n", kSection, {{"A", "2"}}), QByteArray("A=1\n\n[SETTINGS]\nA=2\n"));
+    QCOMPARE(read("A=1\n", "A"), QString("<def>"));
+}
+
+void TestProfileStore::hugeLineIsHandled()
+{
+    const QByteArray huge(1024 * 1024, 'q');
+    QByteArray content = "[SETTINGS]\nBig=" + huge + "\nA=1\n; " + huge + "\n";
+    QCOMPARE(read(content, "A"), QString("1"));
+    QCOMPARE(read(content, "Big").size(), 264);
+    const QByteArray out = applyWrites(content, kSection, {{"A", "2"}, {"Big", "small"}, {"C", "3"}});
+    QCOMPARE(out, QByteArray("[SETTINGS]\nBig=small\nA=2\n; " + huge + "\nC=3\n"));
+}
+
+void TestProfileStore::valuesCannotBreakTheFile()
+{
+    // A line break in a value must not smuggle in a key or a section.
+    const QByteArray out = applyWrites(QByteArray(), kSection, {{"A", "one\nB=two\r\n[X]"}, {"C", QString::fromUtf8(bytes("c\0d"))}});
+    QCOMPARE(out, QByteArray("[SETTINGS]\nA=one B=two  [X]\nC=c\n"));
+    QCOMPARE(read(out, "B"), QString("<def>"));
+
+    // Keys that could not be read back as written are refused, and nothing is saved.
+    QTemporaryDir dir;
+    ProfileStore store(dir.path());
+    for (const QString &bad : {QString("A=B"), QString(""), QString("  "), QString("[X]"), QString(";c"),
+                               QString("a\nb")}) {
+        const SaveResult r = store.WriteSetting(kFile, bad, "v");
+        QVERIFY2(!r.ok, qPrintable(bad));
+        QVERIFY(r.error.contains(kFile));
+    }
+    QVERIFY(!QFile::exists(store.pathOf(kFile)));
+    // A refused batch leaves an existing file as it was, good keys included.
+    QVERIFY(store.WriteSetting(kFile, "A", "1"));
+    const QByteArray before = readFile(store.pathOf(kFile));
+    QVERIFY(!store.writeBatch(kFile, {{"A", "2"}, {"B=C", "3"}}).ok);
+    QCOMPARE(readFile(store.pathOf(kFile)), before);
+}
+
+void TestProfileStore::storeRoundTripAndFileCreation()
+{
+    QTemporaryDir dir;
+    const QString sub = dir.filePath("deeper/tavrin");
+    ProfileStore store(sub);
+    QCOMPARE(store.pathOf(kFile), sub + "/" + kFile);
+    const QString unicode = QString::fromUtf8("Gr\xC3\xBC\xC3\x9F\x65 \xF0\x9F\x93\xBB \xE2\x82\xAC");
+    QVERIFY(store.WriteSetting(kFile, "TEXT12", unicode)); // creates folder, file and section
+    QCOMPARE(readFile(store.pathOf(kFile)), QByteArray("[SETTINGS]\nTEXT12=") + unicode.toUtf8() + "\n");
+    QCOMPARE(store.ReadSetting(kFile, "Text12", "d"), unicode);
+    QVERIFY(store.WriteSetting(kFile, "TEXT12", ""));
+    QCOMPARE(store.ReadSetting(kFile, "Text12", "d"), QString(""));
+
+    // 300 characters saved come back as 264, or 255 from the sysop box file.
+    const QString longValue(300, u'v');
+    QVERIFY(store.WriteSetting(kFile, "Long", longValue));
+    QCOMPARE(store.ReadSetting(kFile, "long", {}), QString(264, u'v'));
+    QVERIFY(store.WriteSetting("kelmmessageforsysop.ini", "LEFT", longValue));
+    QCOMPARE(store.ReadSetting("kelmmessageforsysop.ini", "LEFT", {}), QString(255, u'v'));
+    QCOMPARE(store.load(kFile).ReadSetting("LONG", {}).size(), 264);
+}
+
+void TestProfileStore::failedSaveKeepsOldFileAndReports()
+{
+    QTemporaryDir dir;
+    // A folder path that runs through a regular file cannot be created, not even by root.
+    writeFile(dir.filePath("plainfile"), "x");
+    ProfileStore blocked(dir.filePath("plainfile/tavrin"));
+    const SaveResult r = blocked.WriteSetting(kFile, "A", "1");
+    QVERIFY(!r.ok);
+    QVERIFY(!bool(r));
+    QVERIFY2(r.error.contains(kFile), qPrintable(r.error));
+    QCOMPARE(readFile(dir.filePath("plainfile")), QByteArray("x"));
+
+    // A read-only folder: the old file must survive untouched (root can write anyway).
+    const QString roPath = dir.filePath("ro");
+    QVERIFY(QDir().mkpath(roPath));
+    ProfileStore ro(roPath);
+    QVERIFY(ro.WriteSetting(kFile, "A", "old"));
+    const QByteArray before = readFile(ro.pathOf(kFile));
+    QFile::setPermissions(roPath, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    QFile probe(roPath + "/probe");
+    if (probe.open(QIODevice::WriteOnly)) {
+        probe.close();
+        probe.remove();
+        QFile::setPermissions(roPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QSKIP("running with rights that ignore folder permissions");
+    }
+    const SaveResult failed = ro.writeBatch(kFile, {{"A", "new"}, {"B", "2"}});
+    QFile::setPermissions(roPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QVERIFY(!failed.ok);
+    QVERIFY(failed.error.contains(kFile));
+    QCOMPARE(readFile(ro.pathOf(kFile)), before);
+    QCOMPARE(QDir(roPath).entryList(QDir::Files | QDir::Hidden), QStringList{kFile}); // no temp left
+}
+
+void TestProfileStore::defaultDirectoryFollowsEnvironment()
+{
+    const QByteArray saved = qgetenv("TAVRIN_CONFIG_DIR");
+    qputenv("TAVRIN_CONFIG_DIR", "/some/where");
+    QCOMPARE(ProfileStore::defaultDirectory(), QString("/some/where"));
+    qputenv("TAVRIN_CONFIG_DIR", "");
+    const QString fallback = ProfileStore::defaultDirectory();
+    QVERIFY(fallback.endsWith("/tavrin"));
+    QVERIFY(fallback != "/tavrin");
+    if (saved.isNull())
+        qunsetenv("TAVRIN_CONFIG_DIR");
+    else
+        qputenv("TAVRIN_CONFIG_DIR", saved);
+}
+
+QTEST_GUILESS_MAIN(TestProfileStore)
+#include "test_profilestore.moc"
