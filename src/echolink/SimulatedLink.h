@@ -46,6 +46,9 @@ public:
         bool backgroundActivity = true;
         QString nodeCall = QStringLiteral("XX9XYZ-L");
         int replyDelayMs = 300;        // never below 100
+        // Mean gap between background events; a node key-up lasts 0.4 to 1.6 times this
+        // (2 to 8 s by default). Tests shorten it.
+        int activityPeriodMs = 5000;
     };
 
     explicit SimulatedLink(Options options);

@@ -21,6 +21,12 @@ struct FakeCall {
 
 class FakeEchoLinkBackend {
 public:
+    FakeEchoLinkBackend() = default;
+    // Handles still alive when the backend goes fail as "client not running" from then on.
+    ~FakeEchoLinkBackend();
+    FakeEchoLinkBackend(const FakeEchoLinkBackend &) = delete;
+    FakeEchoLinkBackend &operator=(const FakeEchoLinkBackend &) = delete;
+
     // --- state the operations answer from ---------------------------------------------
     QString localCallsign = QStringLiteral("XX1TST-L");
     QSet<QString> connected;   // IsConnected answers true for these (exact match)
