@@ -58,11 +58,16 @@ public:
 
     // Ends the program: queued, so the handler that asks for it finishes first.
     void endProgram(int exitCode = 0);
+    // True once endProgram() was called: exit paths then do not save again.
+    bool isEnding() const { return ending_; }
 
 signals:
     void ended(int exitCode);
 
 private:
+    // Start-up step 6 for the preset editors FormSet1 ... FormSet4.
+    void loadPresetEditors();
+
     ProgramOptions options_;
     SystemClock systemClock_;
     WidgetDialogs widgetDialogs_;

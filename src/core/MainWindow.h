@@ -1,0 +1,123 @@
+#pragma once
+// The main window "Form2": the program's hub. It owns its EchoLink client handle, its
+// panels (frequency, command and station controls), its menus and its timers Timer1 ...
+// Timer7. It reads and writes "TVRradio.ini" and ends the program on its three exit paths
+// (Exit Program, closing the window, the client closing), saving first.
+//
+// Thread: user-interface thread. Does not own the other windows, the preset sets or the
+// store (the composition root does); reaches other windows only through the registry.
+
+#include "echolink/EchoLinkClient.h"
+#include "settings/ProfileStore.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+class QLabel;
+class QMenu;
+class QTimer;
+
+namespace tavrin {
+
+class CommandPanels;
+class FrequencyPanels;
+class Program;
+class StationPanel;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(Program &program, std::unique_ptr<EchoLinkClient> client);
+    ~MainWindow() override;
+
+    // The start-up sequence runs in two halves: the composition root loads the other
+    // windows in between.
+    // Title, the 16 settings, Callsign/Prog/Ver.
+    void loadSettings();
+    // Linked-node detection and the preset captions.
+    void finishStartUp();
+
+    // Writes the 16 settings as one batch; a failure shows in the status line.
+    SaveResult SaveData();
+    // Preset captions of the active set and band; unchanged when either is not selected.
+    void ChangeBand();
+
+    // 1 ... 4 / 1 ... 6, or 0 when no option of the group is selected.
+    int activeSet() const;
+    int activeBand() const;
+    // Selects (or clears) one option of a group; clearing the selected one leaves the group
+    // with none selected.
+    void setBandOption(int band, bool selected);
+    void setSetOption(int set, bool selected);
+
+    // The callsign the client reported at start-up, empty when it could not be asked.
+    const QString &localCallsign() const { return localCallsign_; }
+    // The client handle of this window, or nullptr when no client runs.
+    EchoLinkClient *client() const { return client_.get(); }
+    // The handle, or EchoLinkError when no client runs.
+    EchoLinkClient &requireClient() const;
+
+    bool TxState = false;
+
+    FrequencyPanels &frequencyPanels() const { return *frequency_; }
+    CommandPanels &commandPanels() const { return *commands_; }
+    StationPanel &stationPanel() const { return *station_; }
+
+    void showStatus(const QString &text);
+
+    QTimer *timer(int number) const;
+
+public slots:
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void Timer3_Timer();
+    void Timer4_Timer();
+    void Timer5_Timer();
+    void Timer6_Timer();
+    void Timer7_Timer();
+
+    // Node button captions and the active node's line follow the preset sets.
+    void refreshNodeCaptions();
+
+    // Panel rules.
+    void togglePanel(QWidget *panel);
+    void toggleKeypad();
+    void showPresetPanel();
+    void showUserFrequencyPanelOnly();
+    void chooseUserFrequencies();
+    void chooseUserCommands();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildLayout();
+    void buildMenus();
+    void buildTimers();
+    void wireControls();
+
+    void detectLinkedNode();
+    void EchoLink_Closing();
+    // Exit paths: save, tell the user when that failed, end.
+    void saveAndEnd();
+    void showWindow(const QString &name);
+    void startMixer(const QString &tabArgument);
+    void sendCommand(const QString &line);
+    void remoteTime();
+    void listBusy();
+
+    Program &program_;
+    std::unique_ptr<EchoLinkClient> client_;
+    QString localCallsign_;
+    std::unique_ptr<FrequencyPanels> frequency_;
+    std::unique_ptr<CommandPanels> commands_;
+    std::unique_ptr<StationPanel> station_;
+    QLabel *statusLine_ = nullptr;
+    QString lastSaveError_;
+    QMenu *soundDeviceMenu_ = nullptr;
+    QTimer *timers_[7] = {};
+};
+
+} // namespace tavrin

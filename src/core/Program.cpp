@@ -1,0 +1,149 @@
+#include "core/Program.h"
+
+#include "core/CoreTexts.h"
+#include "core/MainWindow.h"
+#include "settings/PresetEditor.h"
+
+#include "BuildConfig.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <cstdio>
+
+namespace tavrin {
+
+namespace {
+
+constexpr int kCascadeOffset = 30;
+
+// Places `editor` to the right of `beside` when it fits on that screen, else a step down
+// and to the right of it.
+void placeBeside(QWidget *editor, const QWidget *beside)
+{
+    const QRect from = beside->frameGeometry();
+    QPoint target(from.right() + 1, from.top());
+    const QScreen *screen = beside->screen() ? beside->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        if (target.x() + editor->frameGeometry().width() > area.right())
+            target = from.topLeft() + QPoint(kCascadeOffset, kCascadeOffset);
+    }
+    editor->move(target);
+}
+
+} // namespace
+
+Program::Program(ProgramOptions options)
+    : options_(std::move(options)),
+      clock_(options_.clock ? options_.clock : &systemClock_),
+      dialogs_(options_.dialogs ? options_.dialogs : &widgetDialogs_),
+      store_(options_.settingsDir.isEmpty() ? ProfileStore::defaultDirectory() : options_.settingsDir)
+{
+    for (int k = 0; k < 4; ++k) {
+        presetSets_.at(k) = std::make_unique<PresetSet>(k + 1);
+        registry_.presetSets.at(k) = presetSets_.at(k).get();
+    }
+}
+
+Program::~Program()
+{
+    // Windows first: they refer to the sets and the store.
+    mainWindow_.reset();
+    for (auto &editor : presetEditors_)
+        editor.reset();
+}
+
+std::unique_ptr<EchoLinkClient> Program::createClient()
+{
+    if (!options_.clientFactory)
+        return nullptr;
+    try {
+        return options_.clientFactory->create();
+    } catch (const EchoLinkError &) {
+        return nullptr;
+    }
+}
+
+bool Program::start()
+{
+    // 1. The main window's own client handle comes first.
+    std::unique_ptr<EchoLinkClient> client = createClient();
+
+    // 2. One program per settings directory. The lock file is no settings file: a second
+    //    instance reads and writes none of those.
+    QDir().mkpath(store_.directory());
+    instanceLock_ = std::make_unique<QLockFile>(store_.pathOf(QString::fromLatin1(texts::kInstanceLockFile)));
+    // Never stale by age: the first instance may run for days. A lock left by a crashed
+    // run is still recognised by its dead process.
+    instanceLock_->setStaleLockTime(0);
+    if (!instanceLock_->tryLock(0) && instanceLock_->error() == QLockFile::LockFailedError) {
+        instanceLock_.reset();
+        const QString text = QString::fromLatin1(texts::kAlreadyRunning);
+        if (options_.scenarioMode)
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+        dialogs_->info(nullptr, QStringLiteral(TAVRIN_PRODUCT_NAME), text);
+        return false;
+    }
+    // Any other lock failure (unwritable directory) cannot tell us about another copy; the
+    // program runs, and a failed save will say what is wrong with the directory.
+
+    mainWindow_ = std::make_unique<MainWindow>(*this, std::move(client));
+    registry_.add(mainWindow_.get());
+
+    // 3.-5. Title, "TVRradio.ini", identity.
+    mainWindow_->loadSettings();
+
+    // 6. The other windows, hidden, each reading its own settings, in this order:
+    //    Form1 (user-button editor) - added with the user buttons
+    //    Form3 (Remote Pad)          - added with the messaging windows
+    loadPresetEditors();
+    //    Form14 (About window)       - added with program maintenance
+    //    Form25 (Node Favourites)    - added with the favourites
+    //    Form126 (sysop message box) - added with the messaging windows
+    //    Messages (chat window)      - added with the messaging windows
+
+    // 7.-10. Linked-node detection, preset captions (statistics and meter to come).
+    mainWindow_->finishStartUp();
+    mainWindow_->show();
+    return true;
+}
+
+void Program::loadPresetEditors()
+{
+    for (int k = 0; k < 4; ++k) {
+        auto editor = std::make_unique<PresetEditor>(*presetSets_.at(k), store_);
+        editor->setObjectName(QString::fromLatin1(texts::kPresetEditorPrefix) + QString::number(k + 1));
+        editor->hide();
+        // Each editor reads its set's file as it loads.
+        editor->reload();
+        connect(editor.get(), &PresetEditor::showEditorRequested, this, [this, k](int number) {
+            if (number < 1 || number > 4)
+                return;
+            PresetEditor *from = presetEditors_.at(k).get();
+            PresetEditor *to = presetEditors_.at(number - 1).get();
+            placeBeside(to, from);
+            to->show();
+            to->raise();
+            to->activateWindow();
+        });
+        // An edit is in use at once: the node captions follow it.
+        connect(editor.get(), &PresetEditor::presetsChanged, this, [this] {
+            if (mainWindow_)
+                mainWindow_->refreshNodeCaptions();
+        });
+        registry_.add(editor.get());
+        presetEditors_.at(k) = std::move(editor);
+    }
+}
+
+void Program::endProgram(int exitCode)
+{
+    if (ending_)
+        return;
+    ending_ = true;
+    QMetaObject::invokeMethod(this, [this, exitCode] { emit ended(exitCode); }, Qt::QueuedConnection);
+}
+
+} // namespace tavrin

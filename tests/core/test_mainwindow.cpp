@@ -1,0 +1,314 @@
+// The main window's menus, panel rules, other-window routing and its three exit paths.
+#include "CoreTestKit.h"
+
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTextEdit>
+#include <QTimer>
+
+using namespace tavrin;
+using namespace tavrin::test;
+
+namespace {
+
+void click(QWidget *w)
+{
+    QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center());
+}
+
+bool shown(Rig &rig, const char *panel) { return rig.find<QWidget>(panel)->isVisible(); }
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void menuBarInOrder()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        QStringList captions;
+        for (QAction *a : rig.window()->menuBar()->actions())
+            captions << a->text();
+        QCOMPARE(captions, (QStringList{"File", "Frequency", "List Busy", "Node Favorites", "Remote Time", "Setup",
+                                        "Sound Device", "Text Box", "User Selection", "Help / About"}));
+
+        const QList<QPair<const char *, const char *>> entries = {
+            {"fin", "Exit Program"},           {"Freq2", "Frequency User Entry"},
+            {"Freq1", "Frequency Pre Set"},    {"Freq3", "Frequency Steps"},
+            {"FreqReq", "What Frequency ?"},   {"ListBusy", "List Busy"},
+            {"NodeFavorites", "Node Favorites"}, {"RemoteTime", "Remote Time"},
+            {"DetupUser", "User Selection"},   {"Setup1", "Frequency Setup 1"},
+            {"Setup4", "Frequency Setup 4"},   {"Playback", "Playback"},
+            {"Recording", "Recording"},        {"TextBoxChat3", "Sysop Messages"},
+            {"TextBoxChat2", "Text Box Chat"}, {"UserCommands", "User Defined Commands"},
+            {"FreqSelection", "User Frequency Selection"}, {"HelpAbout", "Help / About"},
+        };
+        for (const auto &[name, caption] : entries) {
+            QAction *a = rig.find<QAction>(name);
+            QVERIFY2(a, name);
+            QCOMPARE(a->text(), QString::fromLatin1(caption));
+        }
+        QVERIFY(rig.find<QMenu>("SoundDevice"));
+        // Entries that act directly sit on the bar itself.
+        QVERIFY(rig.window()->menuBar()->actions().contains(rig.find<QAction>("RemoteTime")));
+    }
+
+    void keypadAndStepsToggles()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        auto *entry = rig.find<QLineEdit>("Text3");
+        entry->setText(QStringLiteral("14."));
+
+        click(rig.find<QWidget>("Picture2"));
+        QVERIFY(shown(rig, "Frame9"));
+        QVERIFY(entry->text().isEmpty()); // the picture clears the entry first
+        click(rig.find<QWidget>("Picture7"));
+        QVERIFY(!shown(rig, "Frame9"));
+
+        entry->setText(QStringLiteral("7"));
+        rig.trigger("Freq2");
+        QVERIFY(shown(rig, "Frame9"));
+        QCOMPARE(entry->text(), QStringLiteral("7")); // the menu entry does not clear
+        click(rig.find<QPushButton>("Command47"));
+        QVERIFY(!shown(rig, "Frame9"));
+        QVERIFY(entry->text().isEmpty());
+
+        click(rig.find<QWidget>("Picture5"));
+        QVERIFY(shown(rig, "Frame2"));
+        rig.trigger("Freq3");
+        QVERIFY(!shown(rig, "Frame2"));
+        rig.trigger("Freq3");
+        click(rig.find<QPushButton>("Command70"));
+        QVERIFY(!shown(rig, "Frame2"));
+    }
+
+    void presetPanelClosesAfterItsTimer()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        auto *timer = rig.find<QTimer>("Timer2");
+        timer->setInterval(1);
+        rig.trigger("Freq1");
+        QVERIFY(shown(rig, "Frame3"));
+        QVERIFY(timer->isActive());
+        QCOMPARE(timer->interval(), 10000);
+        rig.window()->Timer2_Timer();
+        QVERIFY(!shown(rig, "Frame3"));
+        QVERIFY(!timer->isActive());
+    }
+
+    void userPanelsAndChooser()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+
+        click(rig.find<QWidget>("Picture6"));
+        QVERIFY(shown(rig, "Frame10"));
+        click(rig.find<QPushButton>("Command74"));
+        QVERIFY(shown(rig, "Frame8"));
+        QVERIFY(!shown(rig, "Frame10"));
+        QVERIFY(!shown(rig, "Frame4"));
+
+        rig.trigger("UserCommands");
+        QVERIFY(shown(rig, "Frame4"));
+        QVERIFY(!shown(rig, "Frame8"));
+
+        // "User Selection" of the Setup menu shows Frame8 and leaves the others alone.
+        rig.trigger("DetupUser");
+        QVERIFY(shown(rig, "Frame8"));
+        QVERIFY(shown(rig, "Frame4"));
+
+        click(rig.find<QWidget>("Picture6"));
+        rig.trigger("FreqSelection");
+        QVERIFY(!shown(rig, "Frame10"));
+        QVERIFY(!shown(rig, "Frame4"));
+
+        click(rig.find<QPushButton>("Command28"));
+        QVERIFY(!shown(rig, "Frame8"));
+        click(rig.find<QWidget>("Picture6"));
+        click(rig.find<QPushButton>("Command75"));
+        QVERIFY(shown(rig, "Frame4"));
+        QVERIFY(!shown(rig, "Frame10"));
+        click(rig.find<QPushButton>("Command18"));
+        QVERIFY(!shown(rig, "Frame4"));
+        click(rig.find<QWidget>("Picture6"));
+        click(rig.find<QPushButton>("Command76"));
+        QVERIFY(!shown(rig, "Frame10"));
+        QVERIFY(!QFile::exists(dir.filePath("TVRradio.ini")));
+    }
+
+    void saveChangesSavesAndHides()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        rig.trigger("FreqSelection");
+        rig.find<QLineEdit>("Text6")->setText(QStringLiteral("7.0600"));
+        click(rig.find<QPushButton>("Command27"));
+        QVERIFY(!shown(rig, "Frame8"));
+        const QString content = readFile(dir.filePath("TVRradio.ini"));
+        QVERIFY(content.contains(QStringLiteral("TEXT6=7.0600")));
+        QVERIFY(content.contains(QStringLiteral("TEXT5=3.6950")));
+        QVERIFY(content.contains(QStringLiteral("Option1=True")));
+    }
+
+    void otherWindowsShownThroughTheRegistry()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        rig.trigger("Setup3");
+        QVERIFY(rig.program().registry().window("FormSet3")->isVisible());
+        QVERIFY(!rig.program().registry().window("FormSet1")->isVisible());
+        // An editor's "Freq Setup N" buttons open the other editors.
+        QWidget *set3 = rig.program().registry().window("FormSet3");
+        click(set3->findChild<QPushButton *>(QStringLiteral("Command5")));
+        QVERIFY(rig.program().registry().window("FormSet4")->isVisible());
+
+        // Windows still to come: registering one is all it takes.
+        QWidget about;
+        about.setObjectName(QStringLiteral("Form14"));
+        QWidget chat;
+        chat.setObjectName(QStringLiteral("Messages"));
+        rig.program().registry().add(&about);
+        rig.program().registry().add(&chat);
+        rig.trigger("HelpAbout");
+        QVERIFY(about.isVisible());
+        click(rig.find<QTextEdit>("RTB2")->viewport());
+        QVERIFY(chat.isVisible());
+        // Absent windows are skipped quietly.
+        rig.trigger("NodeFavorites");
+        rig.trigger("TextBoxChat3");
+        click(rig.find<QWidget>("Picture8"));
+        click(rig.find<QPushButton>("Command19"));
+    }
+
+    void clearEmptiesTheChatLog()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        auto *log = rig.find<QTextEdit>("RTB2");
+        log->setHtml(QStringLiteral("<b>XX9XYZ-L</b>&gt;hello"));
+        click(rig.find<QPushButton>("Command17"));
+        QVERIFY(log->toPlainText().isEmpty());
+    }
+
+    void remoteQueriesAndBusyListing()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        rig.trigger("FreqReq");
+        rig.find<QTextEdit>("RTB")->setPlainText(QStringLiteral("old line"));
+        rig.trigger("RemoteTime");
+        QCOMPARE(rig.backend.sent(), (QStringList{"FR?", "Time?"}));
+        QVERIFY(rig.find<QTextEdit>("RTB")->toPlainText().isEmpty());
+        QVERIFY(rig.find<QTimer>("Timer1")->isActive());
+        rig.window()->Timer1_Timer();
+        QVERIFY(!rig.find<QTextEdit>("RTB")->isVisible());
+
+        rig.trigger("ListBusy");
+        QVERIFY(rig.find<QLabel>("Label10")->isVisible());
+        rig.trigger("ListBusy");
+        QVERIFY(!rig.find<QLabel>("Label10")->isVisible());
+        const QList<FakeCall> busy = rig.backend.callsOf(QStringLiteral("SetBusy"));
+        QCOMPARE(busy.size(), 2);
+        QCOMPARE(busy.at(0).argument, QStringLiteral("true"));
+        QCOMPARE(busy.at(1).argument, QStringLiteral("false"));
+
+        // A refused busy request leaves the indicator as it was and says why.
+        rig.backend.failing.insert(QStringLiteral("SetBusy"));
+        rig.trigger("ListBusy");
+        QVERIFY(!rig.find<QLabel>("Label10")->isVisible());
+        QVERIFY(!rig.find<QLabel>("StatusLine")->text().isEmpty());
+    }
+
+    void exitPathsSaveAndEndOnce_data()
+    {
+        QTest::addColumn<int>("path");
+        QTest::newRow("Exit Program") << 0;
+        QTest::newRow("window closed") << 1;
+        QTest::newRow("client closing") << 2;
+    }
+    void exitPathsSaveAndEndOnce()
+    {
+        QFETCH(int, path);
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        QSignalSpy ended(&rig.program(), &Program::ended);
+        rig.find<QLineEdit>("Text8")->setText(QStringLiteral("18.1200"));
+
+        const auto leave = [&] {
+            if (path == 0)
+                rig.trigger("fin");
+            else if (path == 1)
+                rig.window()->close();
+            else
+                rig.backend.raiseClosing();
+        };
+        leave();
+        QVERIFY(readFile(dir.filePath("TVRradio.ini")).contains(QStringLiteral("TEXT8=18.1200")));
+        QCOMPARE(ended.size(), 0); // queued: the handler finishes first
+        QTRY_COMPARE(ended.size(), 1);
+        QCOMPARE(ended.first().first().toInt(), 0);
+
+        // Another exit request while ending changes nothing.
+        rig.find<QLineEdit>("Text8")->setText(QStringLiteral("21.2000"));
+        rig.trigger("fin");
+        rig.window()->close();
+        rig.program().endProgram(3);
+        QTest::qWait(20);
+        QCOMPARE(ended.size(), 1);
+        QVERIFY(!readFile(dir.filePath("TVRradio.ini")).contains(QStringLiteral("21.2000")));
+        QVERIFY(rig.dialogs.shown.isEmpty());
+    }
+
+    void failedSaveIsReported()
+    {
+        QTemporaryDir dir;
+        // A folder where the file should be: every save of it fails.
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("TVRradio.ini")));
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+
+        rig.trigger("FreqSelection");
+        click(rig.find<QPushButton>("Command27"));
+        const QString status = rig.find<QLabel>("StatusLine")->text();
+        QVERIFY(!status.isEmpty());
+        QVERIFY(rig.dialogs.shown.isEmpty()); // not an exit path: the status line is enough
+
+        // Once the file can be written again, the stale error goes away.
+        QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("TVRradio.ini")));
+        QVERIFY(rig.window()->SaveData().ok);
+        QVERIFY(rig.find<QLabel>("StatusLine")->text().isEmpty());
+        QVERIFY(QFile::remove(dir.filePath(QStringLiteral("TVRradio.ini"))));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("TVRradio.ini")));
+
+        QSignalSpy ended(&rig.program(), &Program::ended);
+        rig.trigger("fin");
+        QCOMPARE(rig.dialogs.shown.size(), 1);
+        QCOMPARE(rig.dialogs.shown.first().icon, QMessageBox::Warning);
+        QVERIFY(rig.dialogs.shown.first().text.contains(rig.find<QLabel>("StatusLine")->text()));
+        QVERIFY(!rig.find<QLabel>("StatusLine")->text().isEmpty());
+        QCOMPARE(ended.size(), 0); // the warning came before the end
+        QTRY_COMPARE(ended.size(), 1);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "test_mainwindow.moc"
