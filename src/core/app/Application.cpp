@@ -1,0 +1,178 @@
+#include "core/app/Application.h"
+
+#include "BuildConfig.h"
+#include "core/Program.h"
+#include "core/app/CommandLine.h"
+#include "core/scenario/ScenarioRunner.h"
+#include "echolink/SimulatedLink.h"
+#include "settings/ProfileStore.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace tavrin {
+
+namespace {
+
+constexpr char kConfigDirVariable[] = "TAVRIN_CONFIG_DIR";
+
+void printTo(FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+QString versionText()
+{
+    return QStringLiteral("%1 %2.%3.%4\n")
+        .arg(QStringLiteral(TAVRIN_PRODUCT_NAME))
+        .arg(TAVRIN_VERSION_MAJOR)
+        .arg(TAVRIN_VERSION_MINOR)
+        .arg(TAVRIN_VERSION_REVISION);
+}
+
+QString localCallOf(const CommandLine &line)
+{
+    return line.localCall.isEmpty() ? QString::fromLatin1(scenario::kDefaultLocalCall) : line.localCall;
+}
+
+int runInteractive(QApplication &app, const CommandLine &line, const QString &settingsDir,
+                   const QElapsedTimer &sinceExec)
+{
+    SimulatedLink::Options linkOptions;
+    // Each run gets its own neighbourhood unless a seed asks for a repeatable one.
+    linkOptions.seed = line.seed.value_or(quint32(QDateTime::currentMSecsSinceEpoch()));
+    linkOptions.backgroundActivity = true;
+    SimulatedLink link(linkOptions);
+    const QString local = localCallOf(line);
+    const std::unique_ptr<EchoLinkClientFactory> factory = link.factoryFor(local);
+    // The station's HF node is already linked when the program starts, as on a real node.
+    link.linkStation(local, link.nodeCall());
+
+    ProgramOptions options;
+    options.clientFactory = factory.get();
+    options.settingsDir = settingsDir;
+    options.servers = ServerAddresses::fromBuildAndEnvironment();
+    Program program(options);
+    QObject::connect(&program, &Program::ended, &app, [&app](int code) { app.exit(code); });
+    if (!program.start())
+        return kExitAlreadyRunning;
+
+    QTimer idle;
+    if (line.exitWhenIdle) {
+        // A zero timer fires once the queued window-system and posted events are done: the
+        // first idle pass after the main window was shown.
+        idle.setSingleShot(true);
+        QObject::connect(&idle, &QTimer::timeout, &app, [&app, &sinceExec] {
+            printTo(stdout, QStringLiteral("startup-ms %1\n").arg(double(sinceExec.nsecsElapsed()) / 1e6, 0, 'f', 1));
+            app.exit(0);
+        });
+        idle.start(0);
+    }
+    return app.exec();
+}
+
+int runScenario(QApplication &app, const CommandLine &line, QString settingsDir)
+{
+    QFile file(line.scenarioFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        printTo(stderr, QStringLiteral("%1: %2\n").arg(line.scenarioFile, file.errorString()));
+        return scenario::kScenarioUnusable;
+    }
+    scenario::ScriptError error;
+    std::optional<scenario::Script> script = scenario::parseScript(QString::fromUtf8(file.readAll()), &error);
+    if (!script) {
+        printTo(stderr, QStringLiteral("%1: %2\n").arg(line.scenarioFile, error.toString()));
+        return scenario::kScenarioUnusable;
+    }
+
+    // Without a directory named for it, a scenario never touches the real settings.
+    std::unique_ptr<QTemporaryDir> scratch;
+    if (settingsDir.isEmpty()) {
+        scratch = std::make_unique<QTemporaryDir>();
+        if (!scratch->isValid()) {
+            printTo(stderr, QStringLiteral("cannot make a temporary settings directory: %1\n").arg(scratch->errorString()));
+            return scenario::kScenarioUnusable;
+        }
+        settingsDir = scratch->path();
+    }
+
+    scenario::RunnerOptions options;
+    options.settingsDir = settingsDir;
+    options.localCall = localCallOf(line);
+    options.seed = line.seed.value_or(1);
+    options.servers = ServerAddresses::fromBuildAndEnvironment();
+    scenario::ScenarioRunner runner(std::move(*script), options);
+    QObject::connect(&runner, &scenario::ScenarioRunner::finished, &app, [&app](int code) { app.exit(code); });
+    runner.begin();
+    return app.exec();
+}
+
+void answerHelpOrVersion(const CommandLine &line, const QString &programName)
+{
+    printTo(stdout, line.help ? usageText(programName) : versionText());
+}
+
+} // namespace
+
+std::optional<int> answerWithoutWindows(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // Anything not understood here may be a toolkit option: the full parse after the
+    // application object exists decides.
+    const CommandLineResult parsed = parseCommandLine(arguments);
+    if (!parsed.error.isEmpty() || !(parsed.options.help || parsed.options.version))
+        return std::nullopt;
+    answerHelpOrVersion(parsed.options, QFileInfo(arguments.value(0, QStringLiteral("tavrin"))).fileName());
+    return 0;
+}
+
+int runApplication(QApplication &app, const QElapsedTimer &sinceExec)
+{
+    QApplication::setApplicationName(QStringLiteral(TAVRIN_PRODUCT_NAME));
+    QApplication::setApplicationVersion(
+        QStringLiteral("%1.%2.%3").arg(TAVRIN_VERSION_MAJOR).arg(TAVRIN_VERSION_MINOR).arg(TAVRIN_VERSION_REVISION));
+    // The program ends through its own exit paths (which save first), never because the
+    // last window happened to close.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const QStringList arguments = QApplication::arguments();
+    const QString programName = QFileInfo(arguments.value(0, QStringLiteral("tavrin"))).fileName();
+    const CommandLineResult parsed = parseCommandLine(arguments);
+    if (!parsed.error.isEmpty()) {
+        printTo(stderr, QStringLiteral("%1: %2\nTry '%1 --help'.\n").arg(programName, parsed.error));
+        return kExitUsage;
+    }
+    const CommandLine &line = parsed.options;
+    if (line.help || line.version) {
+        answerHelpOrVersion(line, programName);
+        return 0;
+    }
+
+    QString settingsDir = line.settingsDir;
+    if (settingsDir.isEmpty() && !line.scenarioFile.isEmpty())
+        settingsDir = qEnvironmentVariable(kConfigDirVariable); // empty: a scratch directory
+    else if (settingsDir.isEmpty())
+        settingsDir = ProfileStore::defaultDirectory();
+    if (!settingsDir.isEmpty()) {
+        settingsDir = QDir(settingsDir).absolutePath();
+        QDir().mkpath(settingsDir);
+    }
+
+    if (!line.scenarioFile.isEmpty())
+        return runScenario(app, line, settingsDir);
+    return runInteractive(app, line, settingsDir, sinceExec);
+}
+
+} // namespace tavrin
