@@ -1,0 +1,37 @@
+#pragma once
+// The frequency text of the remote-control panel, as plain functions: the "###.###0" format,
+// exact decimal steps, the frequency command line, the large display's clean-up and the
+// keypad's point rule. Decimal arithmetic runs on the digits of the text, never on a binary
+// double, so a step from 7.0000 by -0.0001 is 6.9999 and nothing else.
+
+#include <QString>
+#include <QTime>
+
+#include <optional>
+
+namespace tavrin::remote {
+
+// A number: optional blanks and sign, then digits with at most one "." (at least one digit),
+// then optional blanks. Locale plays no part.
+bool isNumberText(const QString &text);
+
+// "###.###0": rounded half away from zero to four decimals, "." as separator, no digit
+// before the point below 1 (".5000"), no thousands separator. A text that is not a number
+// comes back unchanged.
+QString formatFrequency(const QString &text);
+
+// text + delta / 10000, formatted as above; nullopt when text is not a number.
+std::optional<QString> addStep(const QString &text, long long deltaTenThousandths);
+
+// "FN" + formatted frequency + " MHz  -  " + time as "hh:mm:ss".
+QString frequencyCommandLine(const QString &frequencyText, const QTime &time);
+
+// The large display's text from the frequency field: upper-cased, then every blank, unit,
+// mode and angle bracket removed ("14.195 usb" gives "14.195").
+QString updateFrequencyDisplayText(const QString &frequencyField);
+
+// The keypads add a point only while the entry holds none at its second or a later place;
+// a leading "." does not count, so two presses on an empty entry give "..".
+bool canAppendPoint(const QString &entry);
+
+} // namespace tavrin::remote

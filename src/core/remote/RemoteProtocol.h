@@ -1,0 +1,57 @@
+#pragma once
+// The lines the main window exchanges with the distant node, as plain functions: what it
+// recognises in an incoming chat line (version query, frequency report, message for the
+// local sysop) and the lines it answers or sends with (version answer, acknowledgement,
+// transmit request, the sysop log entry). No widgets, no client.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace tavrin::remote {
+
+// Receive indicator texts (PTT1 on the main window and the Remote Pad).
+inline constexpr char kReceivingText[] = "IP  TX  ON";
+inline constexpr char kNotReceivingText[] = "IP  TX  OFF";
+inline constexpr char kTransmittingText[] = "Transmitting";
+
+// "/ver/" at the second position of the line or later; a line that starts with it is
+// nobody's query.
+bool isVersionQuery(const QString &line);
+// Product name, two blanks, "v" and the version: "Tavrin  v1.2.2".
+QString versionAnswer();
+
+// ">FN" at the second position or later, letter case ignored.
+bool isFrequencyReport(const QString &line);
+// The reported frequency, formatted: everything after the first ">" and the two characters
+// after it, cut down to its digits and points. nullopt when the line is no report or leaves
+// no digit or point, so the display keeps what it showed.
+std::optional<QString> frequencyReport(const QString &line);
+
+// The local callsign without any "-R", then without any "-L".
+QString baseCallsign(const QString &localCallsign);
+
+// The markers that make a line a message for the local sysop. Built once per callsign (and
+// extra call) and searched in the upper-cased line. An empty callsign or extra call adds no
+// marker: "****" would take any row of asterisks for a message.
+class SysopMarkers {
+public:
+    SysopMarkers() = default;
+    SysopMarkers(const QString &localCallsign, const QString &extraCall);
+
+    bool foundIn(const QString &upperCasedLine) const;
+    const QStringList &markers() const { return markers_; }
+
+private:
+    QStringList markers_;
+};
+
+// " Message has been received and left for the " + callsign + "'s Sysop".
+QString sysopAcknowledgement(const QString &localCallsign);
+// Date text + " at " + time text + " " + line + two line ends.
+QString sysopLogEntry(const QString &dateText, const QString &timeText, const QString &line);
+// Time text + " CPT?".
+QString transmitRequestLine(const QString &timeText);
+
+} // namespace tavrin::remote

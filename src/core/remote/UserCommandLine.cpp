@@ -1,0 +1,10 @@
+#include "core/remote/UserCommandLine.h"
+
+namespace tavrin {
+
+QString userCommandLine(const QString &timeText, const QString &commandText)
+{
+    return timeText + QLatin1Char(' ') + commandText;
+}
+
+} // namespace tavrin
