@@ -1,0 +1,157 @@
+#include "core/FrequencyController.h"
+
+#include "core/FrequencyPanels.h"
+#include "core/MainWindow.h"
+#include "core/Program.h"
+#include "core/remote/FrequencyText.h"
+#include "settings/PresetSet.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace tavrin {
+
+namespace {
+inline constexpr char kFrequencyPrefix[] = "FN";
+inline constexpr char kNoPresetChoice[] = "No preset set or band is selected";
+inline constexpr char kSendFailed[] = "Could not send \"%1\": %2";
+} // namespace
+
+FrequencyController::FrequencyController(MainWindow &window, Program &program)
+    : QObject(&window), window_(window), program_(program)
+{
+    wire();
+}
+
+void FrequencyController::wire()
+{
+    FrequencyPanels &f = window_.frequencyPanels();
+    for (int b = 0; b < FrequencyPanels::kBands; ++b)
+        connect(f.bandButtons.at(b), &QPushButton::clicked, this, [this, b] { selectBand(b + 1); });
+    for (int n = 0; n < FrequencyPanels::kPresets; ++n)
+        connect(f.presetButtons.at(n), &QPushButton::clicked, this, [this, n] { pressPreset(n + 1); });
+    for (int d = 0; d <= 9; ++d) {
+        connect(f.keypadDigits.at(d), &QPushButton::clicked, this, [this, d] { appendDigit(d); });
+        connect(f.stepsDigits.at(d), &QPushButton::clicked, this, [this, d] { appendDigit(d); });
+    }
+    connect(f.keypadPoint, &QPushButton::clicked, this, &FrequencyController::appendPoint);
+    connect(f.stepsPoint, &QPushButton::clicked, this, &FrequencyController::appendPoint);
+    connect(f.keypadClear, &QPushButton::clicked, this, &FrequencyController::clearEntries);
+    connect(f.stepsClear, &QPushButton::clicked, this, &FrequencyController::clearEntries);
+    connect(f.keypadEnter, &QPushButton::clicked, this, [this] { enter(window_.frequencyPanels().keypadEntry); });
+    connect(f.stepsEnter, &QPushButton::clicked, this, [this] { enter(window_.frequencyPanels().stepsEntry); });
+    for (int i = 0; i < FrequencyPanels::kSteps; ++i) {
+        // The panel's steps are whole tenths of a kHz; take them as integers from here on.
+        const long long delta = qRound64(FrequencyPanels::stepOf(i) * 10000.0);
+        connect(f.stepButtons.at(i), &QPushButton::clicked, this, [this, delta] { step(delta); });
+    }
+    for (int j = 0; j < FrequencyPanels::kUserFrequencies; ++j)
+        connect(f.userSelectButtons.at(j), &QPushButton::clicked, this, [this, j] { selectUserFrequency(j + 1); });
+}
+
+bool FrequencyController::send(const QString &line)
+{
+    try {
+        window_.requireClient().SendChatText(line);
+        return true;
+    } catch (const std::exception &e) {
+        window_.showStatus(QString::fromLatin1(kSendFailed).arg(line, QString::fromUtf8(e.what())));
+        return false;
+    }
+}
+
+void FrequencyController::UpdateFrequencyDisplay()
+{
+    FrequencyPanels &f = window_.frequencyPanels();
+    f.display->setText(remote::updateFrequencyDisplayText(f.frequency->text()));
+}
+
+void FrequencyController::selectBand(int band)
+{
+    window_.showPresetPanel(); // shows Frame3 and starts Timer2's 10 s
+    window_.setBandOption(band, true);
+    window_.ChangeBand();
+    window_.SaveData();
+}
+
+void FrequencyController::pressPreset(int preset)
+{
+    FrequencyPanels &f = window_.frequencyPanels();
+    f.presetPanel->setVisible(false);
+    // The options at the moment of the press count, not the captions.
+    const int set = window_.activeSet();
+    const int band = window_.activeBand();
+    if (set == 0 || band == 0) {
+        window_.showStatus(QString::fromLatin1(kNoPresetChoice));
+        return;
+    }
+    const PresetSet &presets = program_.presetSet(set);
+    const int i = PresetSet::presetIndex(band, preset);
+    f.frequency->setText(presets.Text(i));
+    send(presets.Texta(i));
+    // The display follows the field even when the send failed; the status line says so.
+    UpdateFrequencyDisplay();
+}
+
+void FrequencyController::appendDigit(int digit)
+{
+    FrequencyPanels &f = window_.frequencyPanels();
+    const QString d = QString::number(digit);
+    f.keypadEntry->setText(f.keypadEntry->text() + d);
+    f.stepsEntry->setText(f.stepsEntry->text() + d);
+}
+
+void FrequencyController::appendPoint()
+{
+    FrequencyPanels &f = window_.frequencyPanels();
+    // Keypad 1's entry decides for both.
+    if (!remote::canAppendPoint(f.keypadEntry->text()))
+        return;
+    f.keypadEntry->setText(f.keypadEntry->text() + QLatin1Char('.'));
+    f.stepsEntry->setText(f.stepsEntry->text() + QLatin1Char('.'));
+}
+
+void FrequencyController::clearEntries()
+{
+    FrequencyPanels &f = window_.frequencyPanels();
+    f.keypadEntry->clear();
+    f.stepsEntry->clear();
+}
+
+void FrequencyController::enter(QLineEdit *entry)
+{
+    FrequencyPanels &f = window_.frequencyPanels();
+    const QString typed = entry->text();
+    if (!typed.isEmpty()) {
+        f.display->setText(typed);
+        f.frequency->setText(remote::formatFrequency(typed));
+        // On a failed send the entry stays, so the operator can press Enter again.
+        if (!send(remote::frequencyCommandLine(typed, program_.clock().now().time())))
+            return;
+    }
+    clearEntries();
+}
+
+void FrequencyController::step(long long tenThousandths)
+{
+    FrequencyPanels &f = window_.frequencyPanels();
+    // A display that holds no number stays as it is; the rest still runs with it.
+    if (const std::optional<QString> stepped = remote::addStep(f.display->text(), tenThousandths))
+        f.display->setText(*stepped);
+    const QString shown = f.display->text();
+    f.frequency->setText(remote::formatFrequency(shown));
+    send(remote::frequencyCommandLine(shown, program_.clock().now().time()));
+}
+
+void FrequencyController::selectUserFrequency(int j)
+{
+    FrequencyPanels &f = window_.frequencyPanels();
+    const QString frequency = f.userFrequencies.at(j - 1)->text();
+    f.frequency->setText(frequency);
+    f.display->setText(frequency);
+    send(QLatin1String(kFrequencyPrefix) + frequency);
+}
+
+} // namespace tavrin

@@ -1,0 +1,292 @@
+// Band and frequency selection on the main window: band buttons, presets across sets and
+// bands, both keypads, Enter, steps, user frequencies, and what a failed send leaves behind.
+#include "CoreTestKit.h"
+
+#include "core/FrequencyController.h"
+#include "settings/PresetSet.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+using namespace tavrin;
+using namespace tavrin::test;
+
+namespace {
+
+// The program with its polling timers held still, so only the test moves the fields.
+struct FrequencyRig : Rig {
+    explicit FrequencyRig(const QString &dir) : Rig(dir)
+    {
+        QVERIFY(start());
+        find<QTimer>(QStringLiteral("Timer3"))->stop();
+        find<QTimer>(QStringLiteral("Timer4"))->stop();
+        backend.clearCalls();
+    }
+    void press(const QString &name) { find<QPushButton>(name)->click(); }
+    QString text(const QString &name)
+    {
+        if (auto *e = window()->findChild<QLineEdit *>(name))
+            return e->text();
+        return find<QLabel>(name)->text();
+    }
+    void setText(const QString &name, const QString &value)
+    {
+        if (auto *e = window()->findChild<QLineEdit *>(name))
+            e->setText(value);
+        else
+            find<QLabel>(name)->setText(value);
+    }
+    QString status() { return find<QLabel>(QStringLiteral("StatusLine"))->text(); }
+    QStringList captions()
+    {
+        QStringList out;
+        for (int n = 1; n <= 10; ++n)
+            out << find<QPushButton>(QStringLiteral("Command%1").arg(n))->text();
+        return out;
+    }
+};
+
+// Keypad digit buttons, indexed by digit.
+const int kKeypad1[10] = {36, 34, 44, 43, 42, 41, 40, 39, 38, 37};
+const int kKeypad2[10] = {67, 56, 61, 60, 59, 58, 57, 65, 64, 63};
+
+QString cmd(int n) { return QStringLiteral("Command%1").arg(n); }
+
+const QString kLineAt0907 = QStringLiteral(" MHz  -  09:05:07");
+
+} // namespace
+
+class FrequencyTest : public QObject {
+    Q_OBJECT
+private slots:
+    void bandButtonsFillThePresets()
+    {
+        QTemporaryDir dir;
+        FrequencyRig rig(dir.path());
+        QCOMPARE(rig.captions(), (QStringList{"1.8500", "1.8750", "1.8950", "1.9250", "1.9450", "", "", "", "", ""}));
+
+        rig.press(cmd(14)); // 20 m
+        QVERIFY(rig.find<QWidget>("Frame3")->isVisibleTo(rig.window()));
+        QVERIFY(rig.find<QRadioButton>("Option4")->isChecked());
+        QCOMPARE(rig.captions().first(), QStringLiteral("14.1600"));
+        QCOMPARE(rig.captions().at(8), QStringLiteral("14.3450"));
+        auto *panelTimer = rig.find<QTimer>("Timer2");
+        QVERIFY(panelTimer->isActive());
+        QCOMPARE(panelTimer->interval(), 10000);
+        QVERIFY(readFile(dir.filePath("TVRradio.ini")).contains(QStringLiteral("Option4=True")));
+        QVERIFY(rig.backend.sent().isEmpty());
+    }
+
+    void presetIndexAcrossSetsAndBands()
+    {
+        QTemporaryDir dir;
+        FrequencyRig rig(dir.path());
+
+        // Set 1, 160 m: the third preset.
+        rig.find<QWidget>("Frame3")->setVisible(true);
+        rig.press(cmd(3));
+        QCOMPARE(rig.backend.sent(), QStringList{"FN1.8950"});
+        QCOMPARE(rig.text("Text1"), QStringLiteral("1.8950"));
+        QCOMPARE(rig.text("Label4"), QStringLiteral("1.8950"));
+        QVERIFY(!rig.find<QWidget>("Frame3")->isVisibleTo(rig.window()));
+
+        // Set 2, 15 m, preset 1 is index 51. The options count at the press, the captions
+        // (still 160 m of set 1) do not.
+        PresetSet &set2 = rig.program().presetSet(2);
+        set2.Text(51) = QStringLiteral("21.3000");
+        set2.Texta(51) = QStringLiteral("FN21.3000 set2");
+        set2.Text(41) = QStringLiteral("wrong band");
+        set2.Text(52) = QStringLiteral("wrong preset");
+        rig.window()->setSetOption(2, true);
+        rig.window()->setBandOption(6, true);
+        QCOMPARE(rig.captions().first(), QStringLiteral("1.8500"));
+        rig.press(cmd(1));
+        QCOMPARE(rig.backend.sent().last(), QStringLiteral("FN21.3000 set2"));
+        QCOMPARE(rig.text("Text1"), QStringLiteral("21.3000"));
+
+        // Set 4, 40 m, preset 10 is index 30; an empty command goes out as an empty line.
+        PresetSet &set4 = rig.program().presetSet(4);
+        set4.Text(30) = QStringLiteral("<7.199 usb>");
+        rig.window()->setSetOption(4, true);
+        rig.window()->setBandOption(3, true);
+        rig.press(cmd(10));
+        QCOMPARE(rig.backend.sent().last(), QString());
+        QCOMPARE(rig.text("Text1"), QStringLiteral("<7.199 usb>"));
+        QCOMPARE(rig.text("Label4"), QStringLiteral("7.199")); // UpdateFrequencyDisplay
+
+        // No band selected: nothing is sent, and the status line says why.
+        rig.window()->setBandOption(3, false);
+        const int before = rig.backend.sent().size();
+        rig.press(cmd(1));
+        QCOMPARE(rig.backend.sent().size(), before);
+        QVERIFY(!rig.status().isEmpty());
+    }
+
+    void keypadsWriteBothEntries()
+    {
+        QTemporaryDir dir;
+        FrequencyRig rig(dir.path());
+        for (int d = 0; d <= 9; ++d) {
+            rig.press(cmd(kKeypad1[d]));
+            QVERIFY(rig.text("Text3").endsWith(QString::number(d)));
+            QVERIFY(rig.text("Text11").endsWith(QString::number(d)));
+            rig.press(cmd(kKeypad2[d]));
+            QVERIFY(rig.text("Text3").endsWith(QStringLiteral("%1%1").arg(d)));
+            QVERIFY(rig.text("Text11").endsWith(QStringLiteral("%1%1").arg(d)));
+        }
+        rig.press(cmd(45)); // C of keypad 1 empties both
+        QVERIFY(rig.text("Text3").isEmpty() && rig.text("Text11").isEmpty());
+
+        // Point rule, decided by Text3 for both fields.
+        rig.press(cmd(kKeypad1[1]));
+        rig.press(cmd(kKeypad1[4]));
+        rig.press(cmd(46));
+        rig.press(cmd(62));
+        QCOMPARE(rig.text("Text3"), QStringLiteral("14."));
+        QCOMPARE(rig.text("Text11"), QStringLiteral("14."));
+        rig.press(cmd(66)); // C of keypad 2 empties both
+        QVERIFY(rig.text("Text3").isEmpty() && rig.text("Text11").isEmpty());
+        rig.press(cmd(46));
+        rig.press(cmd(62));
+        rig.press(cmd(46));
+        QCOMPARE(rig.text("Text3"), QStringLiteral(".."));
+        // Text11 has its own text but follows Text3's rule.
+        rig.press(cmd(66));
+        rig.setText("Text11", QStringLiteral("7.1"));
+        rig.press(cmd(62));
+        QCOMPARE(rig.text("Text11"), QStringLiteral("7.1."));
+        QVERIFY(rig.backend.sent().isEmpty());
+    }
+
+    void enterSendsTheCommandLine()
+    {
+        QTemporaryDir dir;
+        FrequencyRig rig(dir.path());
+        for (int d : {1, 4})
+            rig.press(cmd(kKeypad1[d]));
+        rig.press(cmd(46));
+        for (int d : {2, 3})
+            rig.press(cmd(kKeypad1[d]));
+        rig.press(cmd(35));
+        QCOMPARE(rig.text("Label4"), QStringLiteral("14.23"));
+        QCOMPARE(rig.text("Text1"), QStringLiteral("14.2300"));
+        QCOMPARE(rig.backend.sent(), QStringList{"FN14.2300" + kLineAt0907});
+        QVERIFY(rig.text("Text3").isEmpty() && rig.text("Text11").isEmpty());
+
+        // Keypad 2's Enter takes Text11; text that is no number goes out as typed.
+        rig.setText("Text3", QStringLiteral("ignored"));
+        rig.setText("Text11", QStringLiteral("abc"));
+        rig.press(cmd(69));
+        QCOMPARE(rig.text("Label4"), QStringLiteral("abc"));
+        QCOMPARE(rig.text("Text1"), QStringLiteral("abc"));
+        QCOMPARE(rig.backend.sent().last(), "FNabc" + kLineAt0907);
+        QVERIFY(rig.text("Text3").isEmpty());
+
+        // An empty entry sends nothing and still clears the other field.
+        rig.setText("Text11", QStringLiteral("7"));
+        rig.press(cmd(35));
+        QCOMPARE(rig.backend.sent().size(), 2);
+        QVERIFY(rig.text("Text11").isEmpty());
+        QCOMPARE(rig.text("Label4"), QStringLiteral("abc"));
+    }
+
+    void stepsFromTheDisplay()
+    {
+        QTemporaryDir dir;
+        FrequencyRig rig(dir.path());
+        // Command48 ... Command55 from 14.2000.
+        const QStringList expected = {"14.1950", "14.1999", "14.1990", "14.1900",
+                                      "14.2050", "14.2001", "14.2010", "14.2100"};
+        for (int i = 0; i < 8; ++i) {
+            rig.setText("Label4", QStringLiteral("14.2000"));
+            rig.press(cmd(48 + i));
+            QCOMPARE(rig.text("Label4"), expected.at(i));
+            QCOMPARE(rig.text("Text1"), expected.at(i));
+            QCOMPARE(rig.backend.sent().last(), "FN" + expected.at(i) + kLineAt0907);
+        }
+
+        rig.setText("Label4", QStringLiteral("7.0000"));
+        rig.press(cmd(49));
+        QCOMPARE(rig.text("Label4"), QStringLiteral("6.9999"));
+
+        // A typed display ("14.23") is read as a number and formatted.
+        rig.setText("Label4", QStringLiteral("14.23"));
+        rig.press(cmd(52));
+        QCOMPARE(rig.text("Label4"), QStringLiteral("14.2350"));
+
+        // A display that holds no number stays; the rest runs with it unchanged.
+        rig.setText("Label4", QStringLiteral("14.2 USB"));
+        rig.press(cmd(55));
+        QCOMPARE(rig.text("Label4"), QStringLiteral("14.2 USB"));
+        QCOMPARE(rig.text("Text1"), QStringLiteral("14.2 USB"));
+        QCOMPARE(rig.backend.sent().last(), "FN14.2 USB" + kLineAt0907);
+    }
+
+    void userFrequencies()
+    {
+        QTemporaryDir dir;
+        FrequencyRig rig(dir.path());
+        rig.press(cmd(21));
+        QCOMPARE(rig.backend.sent(), QStringList{"FN3.6950"});
+        QCOMPARE(rig.text("Text1"), QStringLiteral("3.6950"));
+        QCOMPARE(rig.text("Label4"), QStringLiteral("3.6950"));
+
+        // Sent as stored: no formatting, no time.
+        rig.setText("Text10", QStringLiteral("7.1 usb"));
+        rig.press(cmd(26));
+        QCOMPARE(rig.backend.sent().last(), QStringLiteral("FN7.1 usb"));
+        QCOMPARE(rig.text("Label4"), QStringLiteral("7.1 usb"));
+    }
+
+    void failedSendsAreReported()
+    {
+        QTemporaryDir dir;
+        FrequencyRig rig(dir.path());
+        rig.backend.failing.insert(QStringLiteral("SendChatText"));
+
+        rig.press(cmd(3));
+        QCOMPARE(rig.text("Text1"), QStringLiteral("1.8950"));
+        QVERIFY(rig.status().contains(QStringLiteral("FN1.8950")));
+
+        rig.find<QLabel>("StatusLine")->clear();
+        rig.setText("Text3", QStringLiteral("7.1"));
+        rig.press(cmd(35));
+        QCOMPARE(rig.text("Label4"), QStringLiteral("7.1"));
+        QCOMPARE(rig.text("Text1"), QStringLiteral("7.1000"));
+        QVERIFY(!rig.status().isEmpty());
+        QCOMPARE(rig.text("Text3"), QStringLiteral("7.1")); // kept for another try
+
+        rig.find<QLabel>("StatusLine")->clear();
+        rig.press(cmd(22)); // empty user frequency 2
+        QCOMPARE(rig.text("Text1"), QString());
+        QVERIFY(!rig.status().isEmpty());
+
+        rig.find<QLabel>("StatusLine")->clear();
+        rig.setText("Label4", QStringLiteral("7.0000"));
+        rig.press(cmd(52));
+        QCOMPARE(rig.text("Label4"), QStringLiteral("7.0050"));
+        QVERIFY(!rig.status().isEmpty());
+
+        // Without any client the same holds, and the window keeps working.
+        rig.backend.failing.clear();
+        rig.press(cmd(21));
+        QCOMPARE(rig.backend.sent().last(), QStringLiteral("FN3.6950"));
+    }
+
+    void noClientAtAll()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        rig.backend.clientExists = false;
+        QVERIFY(rig.start());
+        rig.find<QPushButton>("Command21")->click();
+        QCOMPARE(rig.find<QLabel>("Label4")->text(), QStringLiteral("3.6950"));
+        QVERIFY(!rig.find<QLabel>("StatusLine")->text().isEmpty());
+    }
+};
+
+QTEST_MAIN(FrequencyTest)
+#include "test_frequency.moc"
