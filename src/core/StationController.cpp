@@ -1,0 +1,321 @@
+#include "core/StationController.h"
+
+#include "core/CommandPanels.h"
+#include "core/FrequencyPanels.h"
+#include "core/MainWindow.h"
+#include "core/PlatformNames.h"
+#include "core/Program.h"
+#include "core/StationPanel.h"
+#include "core/WidgetColors.h"
+#include "core/remote/RemoteProtocol.h"
+#include "core/remote/TimeTexts.h"
+#include "settings/PresetSet.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QTimer>
+
+namespace tavrin {
+
+namespace {
+
+constexpr char kUnit[] = " MHz";
+constexpr char kNoFrequency[] = "000.0000";
+constexpr char kLineEnd[] = "\r\n";
+
+constexpr char kAskLinkedFailed[] = "Could not ask whether %1 is linked: %2";
+constexpr char kDisconnectFailed[] = "Could not disconnect %1: %2";
+constexpr char kDisconnectAllFailed[] = "Could not disconnect all stations: %1";
+
+QString errorText(const std::exception &e) { return QString::fromUtf8(e.what()); }
+
+QString shownText(const QWidget *w)
+{
+    if (auto *edit = qobject_cast<const QLineEdit *>(w))
+        return edit->text();
+    if (auto *label = qobject_cast<const QLabel *>(w))
+        return label->text();
+    if (auto *button = qobject_cast<const QAbstractButton *>(w))
+        return button->text();
+    if (auto *rich = qobject_cast<const QTextEdit *>(w))
+        return rich->toPlainText();
+    if (auto *plain = qobject_cast<const QPlainTextEdit *>(w))
+        return plain->toPlainText();
+    return {};
+}
+
+// Writes a control's text only when it changes: the supervision runs every 300 ms and a
+// needless write costs a relayout and a repaint.
+void setShown(QWidget *w, const QString &text)
+{
+    if (!w)
+        return;
+    if (auto *edit = qobject_cast<QLineEdit *>(w)) {
+        if (edit->text() != text)
+            edit->setText(text);
+    } else if (auto *label = qobject_cast<QLabel *>(w)) {
+        label->setText(text); // QLabel skips an unchanged text itself
+    } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
+        button->setText(text); // likewise
+    } else if (auto *rich = qobject_cast<QTextEdit *>(w)) {
+        if (text.isEmpty()) {
+            if (!rich->document()->isEmpty())
+                rich->clear();
+        } else {
+            rich->setPlainText(text);
+        }
+    } else if (auto *plain = qobject_cast<QPlainTextEdit *>(w)) {
+        if (text.isEmpty()) {
+            if (!plain->document()->isEmpty())
+                plain->clear();
+        } else {
+            plain->setPlainText(text);
+        }
+    }
+}
+
+void paintFore(QWidget *w, const QColor &c)
+{
+    if (w && foreColor(w) != c)
+        setForeColor(w, c);
+}
+
+void paintBack(QWidget *w, const QColor &c)
+{
+    if (w && (backColor(w) != c || !w->autoFillBackground()))
+        setBackColor(w, c);
+}
+
+void showIf(QWidget *w, bool shown)
+{
+    if (w && w->isHidden() == shown)
+        w->setVisible(shown);
+}
+
+// How the original reads a number out of a label: nothing readable counts as 0.
+int readsAs(const QLabel *label) { return label->text().trimmed().toInt(); }
+
+} // namespace
+
+StationController::StationController(MainWindow &window, Program &program)
+    : QObject(&window), window_(window), program_(program)
+{
+    soundDeviceMenu_ = window_.findChild<QMenu *>(QStringLiteral("SoundDevice"));
+
+    StationPanel &s = window_.stationPanel();
+    for (int k = 1; k <= StationPanel::kSets; ++k) {
+        connect(s.nodeButtons.at(k - 1), &QPushButton::clicked, this, [this, k] { nodeButton(k); });
+        connect(s.linkToggles.at(k - 1), &QPushButton::clicked, this, [this, k] { linkToggle(k); });
+    }
+    connect(s.disconnectAll, &QPushButton::clicked, this, &StationController::disconnectAll);
+
+    if (EchoLinkClient *client = window_.client()) {
+        connect(client, &EchoLinkClient::Connected, this,
+                [this](const QString &callsign, const QString &, const QString &) { Echolink_connected(callsign); });
+        connect(client, &EchoLinkClient::StationTextReceived, this, &StationController::Echolink_StationTextReceived);
+    }
+}
+
+QWidget *StationController::remoteControl(Remote &r)
+{
+    if (!r.widget)
+        r.widget = program_.registry().control<QWidget>(r.window, r.name);
+    return r.widget;
+}
+
+// --- Timer3: link supervision ---------------------------------------------------------
+
+void StationController::Timer3_Timer()
+{
+    FrequencyPanels &f = window_.frequencyPanels();
+    StationPanel &s = window_.stationPanel();
+
+    const QString withUnit = f.frequency->text() + QLatin1String(kUnit);
+    setShown(f.frequencyWithUnit, withUnit);
+    setShown(remoteControl(padFrequency_), withUnit);
+
+    // From here on a failing question leaves its field as it was.
+    ignoreErrors([&] { setShown(s.stationCount, QString::number(window_.requireClient().StationCount())); });
+
+    if (readsAs(s.stationCount) == 0) {
+        paintFore(s.lastStation, kLightGrey); // keeps its callsign
+        setShown(s.stationList, {});
+        setShown(remoteControl(padStations_), {});
+        setShown(f.frequency, QString::fromLatin1(kNoFrequency));
+    }
+
+    window_.TxState = askOr(false, [&] { return window_.requireClient().IsTransmitting(); });
+    showTransmitState(window_.TxState);
+
+    const bool meters = window_.commandPanels().transmitState->text() == QLatin1String(remote::kTransmittingText);
+    showIf(window_.commandPanels().meterFrame, meters);
+    showIf(remoteControl(padMeter_), meters);
+
+    window_.refreshNodeCaptions();
+}
+
+void StationController::showTransmitState(bool transmitting)
+{
+    CommandPanels &c = window_.commandPanels();
+    const QString text = QString::fromLatin1(transmitting ? remote::kTransmittingText : kReceiveModeText);
+    const QColor stateColour = transmitting ? kRed : buttonFace();
+    const QColor buttonColour = transmitting ? kRed : kLightGrey;
+    for (QWidget *state : {static_cast<QWidget *>(c.transmitState), remoteControl(padState_)}) {
+        setShown(state, text);
+        paintBack(state, stateColour);
+    }
+    paintBack(c.transmitButton, buttonColour);
+    paintBack(remoteControl(padTransmit_), buttonColour);
+}
+
+// --- Timer4: clock and node recognition -----------------------------------------------
+
+void StationController::Timer4_Timer()
+{
+    StationPanel &s = window_.stationPanel();
+    const QDateTime now = program_.clock().now();
+    setShown(s.clockTime, remote::defaultTimeText(now.time()));
+    setShown(s.clockDate, remote::defaultDateText(now.date()));
+
+    if (readsAs(s.stationCount) == 1) {
+        if (const int k = firstLinkedSet()) {
+            setShown(s.lastStation, program_.presetSet(k).NodeCall);
+            paintFore(s.lastStation, kBlue);
+        }
+    }
+
+    if (const int set = window_.activeSet()) {
+        const PresetSet &presets = program_.presetSet(set);
+        FrequencyPanels &f = window_.frequencyPanels();
+        for (int b = 1; b <= FrequencyPanels::kBands; ++b)
+            setShown(f.bandButtons.at(b - 1), presets.bandLabel(b));
+    }
+
+    // The sound-device controls only make sense for a program in its default place.
+    QWidget *dirField = remoteControl(programDirectory_);
+    const QString programDir = dirField ? shownText(dirField) : platform::defaultProgramDirectory();
+    const bool soundControls = programDir == platform::defaultProgramDirectory();
+    CommandPanels &c = window_.commandPanels();
+    showIf(c.volumeLabel, soundControls);
+    showIf(c.micLabel, soundControls);
+    if (soundDeviceMenu_ && soundDeviceMenu_->menuAction()->isVisible() != soundControls)
+        soundDeviceMenu_->menuAction()->setVisible(soundControls);
+}
+
+bool StationController::askLinked(const QString &call, QString *failure)
+{
+    try {
+        return window_.requireClient().IsConnected(call.toUpper());
+    } catch (const std::exception &e) {
+        if (failure->isEmpty())
+            *failure = QString::fromLatin1(kAskLinkedFailed).arg(call.toUpper(), errorText(e));
+        return false;
+    }
+}
+
+int StationController::firstLinkedSet()
+{
+    // A set whose question fails counts as not linked; the later sets are still asked.
+    QString failure;
+    int found = 0;
+    for (int k = 1; k <= StationPanel::kSets && !found; ++k)
+        if (askLinked(program_.presetSet(k).NodeCall, &failure))
+            found = k;
+    if (!failure.isEmpty())
+        window_.showStatus(failure);
+    return found;
+}
+
+// --- client events ----------------------------------------------------------------------
+
+void StationController::Echolink_connected(const QString &callsign)
+{
+    QLineEdit *lastStation = window_.stationPanel().lastStation;
+    paintFore(lastStation, kBlue);
+    setShown(lastStation, callsign);
+    // A configured node on the link: ask it for its frequency a little later.
+    if (firstLinkedSet())
+        window_.timer(5)->start();
+}
+
+void StationController::Echolink_StationTextReceived(const QString &text)
+{
+    QString list = text;
+    list.replace(QLatin1Char('\r'), QLatin1String(kLineEnd));
+    list += QLatin1String(kLineEnd);
+    window_.stationPanel().stationList->setPlainText(list);
+    if (QWidget *pad = remoteControl(padStations_)) {
+        if (auto *rich = qobject_cast<QTextEdit *>(pad))
+            rich->setPlainText(list);
+        else
+            setShown(pad, list);
+    }
+}
+
+// --- node buttons, link toggles, Disconnect All -------------------------------------------
+
+void StationController::nodeButton(int k)
+{
+    StationPanel &s = window_.stationPanel();
+    const QString caption = s.nodeButtons.at(k - 1)->text();
+    const QString call = caption.toUpper();
+    if (!caption.isEmpty()) {
+        // Not knowing whether the node is linked, we do not link it again.
+        bool linked = true;
+        try {
+            linked = window_.requireClient().IsConnected(call);
+        } catch (const std::exception &e) {
+            window_.showStatus(QString::fromLatin1(kAskLinkedFailed).arg(call, errorText(e)));
+        }
+        if (!linked) {
+            ignoreErrors([&] { window_.requireClient().Connect(call, true); });
+            s.nodeSelected->setText(call);
+        }
+    }
+    // The set becomes active whatever happened to the link.
+    setShown(remoteControl(sysopNodeCall_), caption);
+    window_.setSetOption(k, true);
+    window_.SaveData();
+}
+
+void StationController::linkToggle(int k)
+{
+    StationPanel &s = window_.stationPanel();
+    const QString call = s.nodeButtons.at(k - 1)->text().toUpper();
+    if (call.isEmpty())
+        return;
+    bool linked = false;
+    try {
+        linked = window_.requireClient().IsConnected(call);
+    } catch (const std::exception &e) {
+        window_.showStatus(QString::fromLatin1(kAskLinkedFailed).arg(call, errorText(e)));
+        return;
+    }
+    if (linked) {
+        try {
+            window_.requireClient().Disconnect(call);
+        } catch (const std::exception &e) {
+            window_.showStatus(QString::fromLatin1(kDisconnectFailed).arg(call, errorText(e)));
+        }
+        return;
+    }
+    ignoreErrors([&] { window_.requireClient().Connect(call, true); });
+    s.nodeSelected->setText(call);
+}
+
+void StationController::disconnectAll()
+{
+    try {
+        window_.requireClient().DisconnectAll();
+    } catch (const std::exception &e) {
+        window_.showStatus(QString::fromLatin1(kDisconnectAllFailed).arg(errorText(e)));
+    }
+}
+
+} // namespace tavrin

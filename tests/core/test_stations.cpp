@@ -1,0 +1,561 @@
+// Station supervision and station management of the main window: Timer3, Timer4, Timer5,
+// the station events, node buttons, link toggles, Disconnect All and List Busy.
+#include "CoreTestKit.h"
+
+#include "core/PlatformNames.h"
+#include "core/remote/TimeTexts.h"
+#include "core/WidgetColors.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextEdit>
+#include <QTimer>
+
+using namespace tavrin;
+using namespace tavrin::test;
+
+namespace {
+
+const QString kSet1Node = QStringLiteral("XX9XYZ-L");
+
+// Stand-ins for windows built elsewhere, carrying just the controls the main window writes.
+struct RemotePad {
+    QWidget window;
+    QLineEdit *text1 = new QLineEdit(&window);
+    QTextEdit *stationList = new QTextEdit(&window);
+    QLabel *label3 = new QLabel(&window);
+    QPushButton *command1x = new QPushButton(&window);
+    QFrame *frame13 = new QFrame(&window);
+
+    explicit RemotePad(Program &program)
+    {
+        window.setObjectName(QStringLiteral("Form3"));
+        text1->setObjectName(QStringLiteral("Text1"));
+        stationList->setObjectName(QStringLiteral("StationList"));
+        label3->setObjectName(QStringLiteral("Label3"));
+        command1x->setObjectName(QStringLiteral("Command1x"));
+        frame13->setObjectName(QStringLiteral("Frame13"));
+        frame13->hide();
+        program.registry().add(&window);
+    }
+};
+
+struct NamedWindow {
+    QWidget window;
+    QLineEdit *field = new QLineEdit(&window);
+    NamedWindow(Program &program, const char *windowName, const char *fieldName)
+    {
+        window.setObjectName(QString::fromLatin1(windowName));
+        field->setObjectName(QString::fromLatin1(fieldName));
+        program.registry().add(&window);
+    }
+};
+
+void click(QPushButton *b) { QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center()); }
+
+QStringList argsOf(Rig &rig, const char *operation)
+{
+    QStringList args;
+    for (const FakeCall &c : rig.backend.callsOf(QString::fromLatin1(operation)))
+        args << c.argument;
+    return args;
+}
+
+QString statusOf(Rig &rig) { return rig.find<QLabel>("StatusLine")->text(); }
+
+} // namespace
+
+class StationsTest : public QObject {
+    Q_OBJECT
+private slots:
+    // --- Timer3: link supervision ---------------------------------------------------
+
+    void noStationClearsTheDisplays()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        RemotePad pad(rig.program());
+        auto *text1 = rig.find<QLineEdit>("Text1");
+        auto *text2 = rig.find<QLineEdit>("Text2");
+        auto *stations = rig.find<QTextEdit>("Text35");
+        text1->setText(QStringLiteral("14.2300"));
+        text2->setText(kSet1Node);
+        setForeColor(text2, kBlue);
+        stations->setPlainText(QStringLiteral("XX9XYZ-L"));
+        pad.stationList->setPlainText(QStringLiteral("XX9XYZ-L"));
+
+        rig.window()->Timer3_Timer();
+        QCOMPARE(rig.find<QLabel>("NumStations")->text(), QStringLiteral("0"));
+        QCOMPARE(text1->text(), QStringLiteral("000.0000"));
+        QVERIFY(stations->toPlainText().isEmpty());
+        QVERIFY(pad.stationList->toPlainText().isEmpty());
+        QCOMPARE(text2->text(), kSet1Node); // keeps its callsign, only greyed
+        QCOMPARE(foreColor(text2), kLightGrey);
+        // The copies with unit are taken before the reset, and follow at the next tick.
+        QCOMPARE(rig.find<QLineEdit>("Text12")->text(), QStringLiteral("14.2300 MHz"));
+        QCOMPARE(pad.text1->text(), QStringLiteral("14.2300 MHz"));
+        rig.window()->Timer3_Timer();
+        QCOMPARE(rig.find<QLineEdit>("Text12")->text(), QStringLiteral("000.0000 MHz"));
+        QCOMPARE(pad.text1->text(), QStringLiteral("000.0000 MHz"));
+    }
+
+    void stationCountFollowsTheClient()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        auto *text1 = rig.find<QLineEdit>("Text1");
+        text1->setText(QStringLiteral("7.1450"));
+        rig.backend.stationCount = 2;
+        rig.window()->Timer3_Timer();
+        QCOMPARE(rig.find<QLabel>("NumStations")->text(), QStringLiteral("2"));
+        QCOMPARE(text1->text(), QStringLiteral("7.1450"));
+
+        // A failed question keeps the last count, so nothing is cleared.
+        rig.backend.failing.insert(QStringLiteral("StationCount"));
+        rig.window()->Timer3_Timer();
+        QCOMPARE(rig.find<QLabel>("NumStations")->text(), QStringLiteral("2"));
+        QCOMPARE(text1->text(), QStringLiteral("7.1450"));
+        QVERIFY(rig.window()->isVisible());
+    }
+
+    void transmitStateFollowsTheClient()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        RemotePad pad(rig.program());
+        auto *label3 = rig.find<QLabel>("Label3");
+        auto *button = rig.find<QPushButton>("Command1x");
+        auto *meter = rig.find<QFrame>("Frame13");
+
+        rig.backend.stationCount = 1;
+        rig.backend.transmitting = true;
+        rig.window()->Timer3_Timer();
+        QVERIFY(rig.window()->TxState);
+        for (QLabel *l : {label3, pad.label3}) {
+            QCOMPARE(l->text(), QStringLiteral("Transmitting"));
+            QCOMPARE(backColor(l), kRed);
+        }
+        QCOMPARE(backColor(button), kRed);
+        QCOMPARE(backColor(pad.command1x), kRed);
+        QVERIFY(!meter->isHidden());
+        QVERIFY(!pad.frame13->isHidden());
+
+        rig.backend.transmitting = false;
+        rig.window()->Timer3_Timer();
+        QVERIFY(!rig.window()->TxState);
+        for (QLabel *l : {label3, pad.label3}) {
+            QCOMPARE(l->text(), QStringLiteral("Receive Mode"));
+            QCOMPARE(backColor(l), buttonFace());
+        }
+        QCOMPARE(backColor(button), kLightGrey);
+        QCOMPARE(backColor(pad.command1x), kLightGrey);
+        QVERIFY(meter->isHidden());
+        QVERIFY(pad.frame13->isHidden());
+
+        // A state the client does not confirm is overwritten; a failed question means "not
+        // transmitting".
+        rig.window()->TxState = true;
+        rig.backend.transmitting = true;
+        rig.backend.failing.insert(QStringLiteral("IsTransmitting"));
+        rig.window()->Timer3_Timer();
+        QVERIFY(!rig.window()->TxState);
+        QCOMPARE(label3->text(), QStringLiteral("Receive Mode"));
+        QVERIFY(meter->isHidden());
+    }
+
+    void supervisionWithoutClient()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        rig.backend.clientExists = false;
+        QVERIFY(rig.start());
+        rig.find<QLineEdit>("Text1")->setText(QStringLiteral("3.6950"));
+        rig.window()->Timer3_Timer();
+        rig.window()->Timer4_Timer();
+        QCOMPARE(rig.find<QLabel>("NumStations")->text(), QStringLiteral("0"));
+        QCOMPARE(rig.find<QLineEdit>("Text1")->text(), QStringLiteral("000.0000"));
+        QCOMPARE(rig.find<QLabel>("Label3")->text(), QStringLiteral("Receive Mode"));
+    }
+
+    void nodeCaptionsFollowTheSets()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        rig.program().presetSet(2).NodeCall = QStringLiteral("XX2BBB-R");
+        rig.window()->setSetOption(2, true);
+        rig.window()->Timer3_Timer();
+        QCOMPARE(rig.find<QPushButton>("Command29")->text(), kSet1Node);
+        QCOMPARE(rig.find<QPushButton>("Command30")->text(), QStringLiteral("XX2BBB-R"));
+        QCOMPARE(rig.find<QLabel>("NodeSelected")->text(), QStringLiteral("XX2BBB-R Node Data Selected"));
+    }
+
+    // --- Timer4: clock, node recognition, band captions, sound controls ---------------
+
+    void clockShowsLocaleTimeAndDate()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        rig.clock.set(QDateTime(QDate(2024, 5, 4), QTime(14, 5, 9)));
+        rig.window()->Timer4_Timer();
+        const QString time = rig.find<QLabel>("Label2")->text();
+        QCOMPARE(time, remote::defaultTimeText(QTime(14, 5, 9)));
+        QVERIFY2(time.contains(QStringLiteral("05:09")), qPrintable(time));
+        // No time-zone field: nothing after the seconds but an optional AM/PM marker.
+        const QString tail = time.mid(time.indexOf(QStringLiteral("05:09")) + 5).trimmed();
+        QVERIFY2(tail.isEmpty() || tail == QLocale::system().pmText(), qPrintable(time));
+        QCOMPARE(rig.find<QLabel>("Label1x")->text(),
+                 QLocale::system().toString(QDate(2024, 5, 4), QLocale::ShortFormat));
+    }
+
+    void nodeRecognitionTakesTheFirstLinkedSet()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        Program &p = rig.program();
+        p.presetSet(2).NodeCall = QStringLiteral("XX2BBB");
+        p.presetSet(3).NodeCall = QStringLiteral("xx3ccc-r"); // shown as stored, asked upper-cased
+        p.presetSet(4).NodeCall = QStringLiteral("XX4DDD");
+        rig.backend.connected = {QStringLiteral("XX3CCC-R"), QStringLiteral("XX4DDD")};
+        auto *text2 = rig.find<QLineEdit>("Text2");
+        text2->setText(QStringLiteral("XX5EEE"));
+
+        // Two stations: no recognition at all.
+        rig.backend.stationCount = 2;
+        rig.window()->Timer3_Timer();
+        rig.backend.clearCalls();
+        rig.window()->Timer4_Timer();
+        QVERIFY(argsOf(rig, "IsConnected").isEmpty());
+        QCOMPARE(text2->text(), QStringLiteral("XX5EEE"));
+
+        // Exactly one: sets asked in order until the first linked one.
+        rig.backend.stationCount = 1;
+        rig.window()->Timer3_Timer();
+        rig.backend.clearCalls();
+        rig.window()->Timer4_Timer();
+        QCOMPARE(argsOf(rig, "IsConnected"), (QStringList{kSet1Node, "XX2BBB", "XX3CCC-R"}));
+        QCOMPARE(text2->text(), QStringLiteral("xx3ccc-r"));
+        QCOMPARE(foreColor(text2), kBlue);
+
+        // None linked: Text2 stays as it was.
+        rig.backend.connected.clear();
+        text2->setText(QStringLiteral("XX5EEE"));
+        rig.window()->Timer4_Timer();
+        QCOMPARE(text2->text(), QStringLiteral("XX5EEE"));
+    }
+
+    void nodeRecognitionFailureIsReportedOnce()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        rig.backend.stationCount = 1;
+        rig.window()->Timer3_Timer();
+        rig.backend.failing.insert(QStringLiteral("IsConnected"));
+        rig.backend.clearCalls();
+        auto *text2 = rig.find<QLineEdit>("Text2");
+        text2->setText(QStringLiteral("XX5EEE"));
+        rig.window()->Timer4_Timer();
+        // Every set is still asked; the first failure is what the status line says.
+        QCOMPARE(argsOf(rig, "IsConnected").size(), 4);
+        QVERIFY2(statusOf(rig).contains(kSet1Node), qPrintable(statusOf(rig)));
+        QVERIFY(statusOf(rig).contains(QStringLiteral("IsConnected failed")));
+        QCOMPARE(text2->text(), QStringLiteral("XX5EEE"));
+        // The rest of the tick still ran.
+        QVERIFY(!rig.find<QLabel>("Label2")->text().isEmpty());
+    }
+
+    void bandCaptionsFollowTheActiveSet()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        for (int b = 1; b <= 6; ++b) {
+            rig.program().presetSet(1).Text(60 + b) = QStringLiteral("A%1").arg(b);
+            rig.program().presetSet(3).Text(60 + b) = QStringLiteral("C%1").arg(b);
+        }
+        rig.window()->Timer4_Timer();
+        QCOMPARE(rig.find<QPushButton>("Command11")->text(), QStringLiteral("A1"));
+        QCOMPARE(rig.find<QPushButton>("Command16")->text(), QStringLiteral("A6"));
+        rig.window()->setSetOption(3, true);
+        rig.window()->Timer4_Timer();
+        QCOMPARE(rig.find<QPushButton>("Command11")->text(), QStringLiteral("C1"));
+        QCOMPARE(rig.find<QPushButton>("Command16")->text(), QStringLiteral("C6"));
+    }
+
+    void soundControlsOnlyInTheDefaultProgramDirectory()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        auto *vol = rig.find<QLabel>("Label5");
+        auto *mic = rig.find<QLabel>("Label6");
+        QAction *menu = rig.find<QMenu>("SoundDevice")->menuAction();
+
+        // Without the About window the program counts as in its default place.
+        rig.window()->Timer4_Timer();
+        QVERIFY(!vol->isHidden() && !mic->isHidden() && menu->isVisible());
+
+        NamedWindow about(rig.program(), "Form14", "ProgDir");
+        about.field->setText(platform::secondDefaultProgramDirectory());
+        rig.window()->Timer4_Timer();
+        QVERIFY(vol->isHidden() && mic->isHidden() && !menu->isVisible());
+
+        // Exactly the default, trailing separator included.
+        QString dirText = platform::defaultProgramDirectory();
+        dirText.chop(1);
+        about.field->setText(dirText);
+        rig.window()->Timer4_Timer();
+        QVERIFY(vol->isHidden());
+
+        about.field->setText(platform::defaultProgramDirectory());
+        rig.window()->Timer4_Timer();
+        QVERIFY(!vol->isHidden() && !mic->isHidden() && menu->isVisible());
+    }
+
+    // --- Timer5 and the station events -------------------------------------------------
+
+    void connectedStationShownInBlue()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        auto *text2 = rig.find<QLineEdit>("Text2");
+        auto *timer5 = rig.find<QTimer>("Timer5");
+        rig.window()->Timer3_Timer(); // no station: grey
+        QCOMPARE(foreColor(text2), kLightGrey);
+
+        // No configured node on the link: shown, no frequency question.
+        rig.backend.raiseConnected(QStringLiteral("XX2ABC"), QStringLiteral("Name"), QStringLiteral("1.2.3.4"));
+        QCOMPARE(text2->text(), QStringLiteral("XX2ABC"));
+        QCOMPARE(foreColor(text2), kBlue);
+        QVERIFY(!timer5->isActive());
+
+        // With set 1's node linked: "FR?" 5 s later, once.
+        rig.backend.connected = {kSet1Node};
+        rig.backend.clearCalls();
+        rig.backend.raiseConnected(QStringLiteral("xx3abc"));
+        QCOMPARE(text2->text(), QStringLiteral("xx3abc")); // as received
+        QVERIFY(timer5->isActive());
+        QCOMPARE(timer5->interval(), 5000);
+        QVERIFY(rig.backend.sent().isEmpty());
+        rig.window()->Timer5_Timer();
+        QCOMPARE(rig.backend.sent(), QStringList{"FR?"});
+        QVERIFY(!timer5->isActive());
+    }
+
+    void connectedStationWhenTheQuestionFails()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        rig.backend.failing.insert(QStringLiteral("IsConnected"));
+        rig.backend.clearCalls();
+        rig.backend.raiseConnected(QStringLiteral("XX2ABC"));
+        QCOMPARE(rig.find<QLineEdit>("Text2")->text(), QStringLiteral("XX2ABC"));
+        QCOMPARE(argsOf(rig, "IsConnected").size(), 4);
+        QVERIFY(!rig.find<QTimer>("Timer5")->isActive());
+        QVERIFY(statusOf(rig).contains(QStringLiteral("IsConnected failed")));
+
+        // A failing send of "FR?" is ignored and the timer still stops.
+        rig.backend.failing.insert(QStringLiteral("SendChatText"));
+        rig.find<QTimer>("Timer5")->start();
+        rig.window()->Timer5_Timer();
+        QVERIFY(!rig.find<QTimer>("Timer5")->isActive());
+    }
+
+    void stationTextCarriageReturns()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        RemotePad pad(rig.program());
+        auto *list = rig.find<QTextEdit>("Text35");
+        rig.backend.raiseStationText(QStringLiteral("XX9XYZ-L\rXX2ABC"));
+        // Every CR ends a line and one line end is appended.
+        QCOMPARE(list->toPlainText(), QStringLiteral("XX9XYZ-L\nXX2ABC\n"));
+        QCOMPARE(pad.stationList->toPlainText(), list->toPlainText());
+        // The whole content is replaced, not appended to.
+        rig.backend.raiseStationText(QStringLiteral("XX7QRP"));
+        QCOMPARE(list->toPlainText(), QStringLiteral("XX7QRP\n"));
+        QCOMPARE(pad.stationList->toPlainText(), QStringLiteral("XX7QRP\n"));
+    }
+
+    // --- node buttons ---------------------------------------------------------------------
+
+    void nodeButtonWithEmptyCaption()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        NamedWindow sysop(rig.program(), "Form126", "Text2");
+        sysop.field->setText(QStringLiteral("XX8OLD"));
+        rig.window()->Timer3_Timer(); // captions from the sets: set 2 has no node
+        rig.backend.clearCalls();
+        click(rig.find<QPushButton>("Command30"));
+        QVERIFY(argsOf(rig, "IsConnected").isEmpty());
+        QVERIFY(argsOf(rig, "Connect").isEmpty());
+        QVERIFY(sysop.field->text().isEmpty());
+        QVERIFY(rig.find<QRadioButton>("Option2x")->isChecked());
+        QCOMPARE(rig.window()->activeSet(), 2);
+        QVERIFY(readFile(dir.filePath("TVRradio.ini")).contains("Option2x=True"));
+    }
+
+    void nodeButtonForALinkedNode()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        NamedWindow sysop(rig.program(), "Form126", "Text2");
+        rig.window()->setSetOption(3, true);
+        rig.window()->Timer3_Timer();
+        const QString before = rig.find<QLabel>("NodeSelected")->text();
+        rig.backend.connected = {kSet1Node};
+        rig.backend.clearCalls();
+        click(rig.find<QPushButton>("Command29"));
+        QCOMPARE(argsOf(rig, "IsConnected"), QStringList{kSet1Node});
+        QVERIFY(argsOf(rig, "Connect").isEmpty());
+        QCOMPARE(rig.find<QLabel>("NodeSelected")->text(), before);
+        QCOMPARE(sysop.field->text(), kSet1Node);
+        QCOMPARE(rig.window()->activeSet(), 1);
+        QVERIFY(readFile(dir.filePath("TVRradio.ini")).contains("Option1x=True"));
+    }
+
+    void nodeButtonLinksAnUnlinkedNode()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        NamedWindow sysop(rig.program(), "Form126", "Text2");
+        rig.program().presetSet(3).NodeCall = QStringLiteral("xx3ccc-r");
+        rig.window()->Timer3_Timer();
+        rig.backend.clearCalls();
+        click(rig.find<QPushButton>("Command31"));
+        QCOMPARE(argsOf(rig, "IsConnected"), QStringList{"XX3CCC-R"});
+        QCOMPARE(argsOf(rig, "Connect"), QStringList{"XX3CCC-R"});
+        QCOMPARE(rig.find<QLabel>("NodeSelected")->text(), QStringLiteral("XX3CCC-R"));
+        QCOMPARE(sysop.field->text(), QStringLiteral("xx3ccc-r")); // the caption as it stands
+        QCOMPARE(rig.window()->activeSet(), 3);
+
+        // A failing Connect is ignored: the rest still happens.
+        rig.backend.failing.insert(QStringLiteral("Connect"));
+        rig.find<QLabel>("NodeSelected")->clear();
+        click(rig.find<QPushButton>("Command29"));
+        QCOMPARE(rig.find<QLabel>("NodeSelected")->text(), kSet1Node);
+        QCOMPARE(rig.window()->activeSet(), 1);
+    }
+
+    void nodeButtonWhenTheQuestionFails()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        rig.window()->Timer3_Timer();
+        rig.backend.failing.insert(QStringLiteral("IsConnected"));
+        rig.backend.clearCalls();
+        click(rig.find<QPushButton>("Command29"));
+        // Not knowing, it does not link; the set still becomes active and is saved.
+        QVERIFY(argsOf(rig, "Connect").isEmpty());
+        QVERIFY(statusOf(rig).contains(QStringLiteral("IsConnected failed")));
+        QCOMPARE(rig.window()->activeSet(), 1);
+        QVERIFY(readFile(dir.filePath("TVRradio.ini")).contains("Option1x=True"));
+    }
+
+    // --- link toggles, Disconnect All, List Busy ------------------------------------------
+
+    void linkTogglePressedTwice()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        rig.window()->setSetOption(2, true);
+        rig.window()->Timer3_Timer();
+        rig.backend.connected = {kSet1Node};
+        rig.backend.clearCalls();
+        auto *toggle = rig.find<QPushButton>("Command20");
+        click(toggle);
+        QCOMPARE(argsOf(rig, "Disconnect"), QStringList{kSet1Node});
+        QVERIFY(argsOf(rig, "Connect").isEmpty());
+
+        rig.backend.connected.clear();
+        click(toggle);
+        QCOMPARE(argsOf(rig, "Connect"), QStringList{kSet1Node});
+        QCOMPARE(rig.find<QLabel>("NodeSelected")->text(), kSet1Node);
+        QCOMPARE(rig.window()->activeSet(), 2); // the active set does not change
+
+        // A toggle without a node does nothing.
+        rig.backend.clearCalls();
+        click(rig.find<QPushButton>("Command33"));
+        QVERIFY(rig.backend.calls.isEmpty());
+    }
+
+    void linkToggleFailuresAreReported()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        rig.window()->Timer3_Timer();
+        rig.backend.connected = {kSet1Node};
+        rig.backend.failing.insert(QStringLiteral("Disconnect"));
+        click(rig.find<QPushButton>("Command20"));
+        QVERIFY(statusOf(rig).contains(QStringLiteral("Disconnect failed")));
+        QVERIFY(statusOf(rig).contains(kSet1Node));
+
+        rig.backend.failing = {QStringLiteral("IsConnected")};
+        rig.backend.clearCalls();
+        click(rig.find<QPushButton>("Command20"));
+        QVERIFY(statusOf(rig).contains(QStringLiteral("IsConnected failed")));
+        QVERIFY(argsOf(rig, "Connect").isEmpty());
+        QVERIFY(argsOf(rig, "Disconnect").isEmpty());
+    }
+
+    void disconnectAll()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        click(rig.find<QPushButton>("Command72"));
+        QCOMPARE(rig.backend.callsOf(QStringLiteral("DisconnectAll")).size(), 1);
+        QVERIFY(statusOf(rig).isEmpty());
+        rig.backend.failing.insert(QStringLiteral("DisconnectAll"));
+        click(rig.find<QPushButton>("Command72"));
+        QVERIFY(statusOf(rig).contains(QStringLiteral("DisconnectAll failed")));
+    }
+
+    void listBusyFollowsTheClient()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        auto *label = rig.find<QLabel>("Label10");
+        QVERIFY(label->isHidden());
+        rig.trigger("ListBusy");
+        QVERIFY(!label->isHidden());
+        QCOMPARE(argsOf(rig, "SetBusy"), QStringList{"true"});
+
+        // A refused request changes nothing, in either direction.
+        rig.backend.failing.insert(QStringLiteral("SetBusy"));
+        rig.trigger("ListBusy");
+        QVERIFY(!label->isHidden());
+        QVERIFY(statusOf(rig).contains(QStringLiteral("SetBusy failed")));
+        rig.backend.failing.clear();
+        rig.trigger("ListBusy");
+        QVERIFY(label->isHidden());
+        QCOMPARE(argsOf(rig, "SetBusy"), (QStringList{"true", "false", "false"}));
+        rig.backend.failing.insert(QStringLiteral("SetBusy"));
+        rig.trigger("ListBusy");
+        QVERIFY(label->isHidden());
+    }
+};
+
+QTEST_MAIN(StationsTest)
+#include "test_stations.moc"
