@@ -3,9 +3,13 @@
 #include "core/CommandPanels.h"
 #include "core/Controls.h"
 #include "core/CoreTexts.h"
+#include "core/FrequencyController.h"
 #include "core/FrequencyPanels.h"
 #include "core/Program.h"
+#include "core/ProtocolController.h"
+#include "core/StationController.h"
 #include "core/StationPanel.h"
+#include "core/UserCommandButtons.h"
 
 #include "BuildConfig.h"
 
@@ -47,6 +51,10 @@ MainWindow::MainWindow(Program &program, std::unique_ptr<EchoLinkClient> client)
     buildMenus();
     buildTimers();
     wireControls();
+    new UserCommandButtons(*this, program_); // child QObject: Command81 ... Command92
+    stations_ = new StationController(*this, program_);
+    frequencyControl_ = new FrequencyController(*this, program_);
+    protocol_ = new ProtocolController(*this, program_);
     if (client_)
         connect(client_.get(), &EchoLinkClient::Closing, this, &MainWindow::EchoLink_Closing);
 }
@@ -162,14 +170,13 @@ void MainWindow::Timer2_Timer()
 void MainWindow::Timer3_Timer()
 {
     useAutomationTimeouts(client_.get());
-    // The rest of the link supervision comes with the station management.
-    refreshNodeCaptions();
+    stations_->Timer3_Timer();
 }
 
 void MainWindow::Timer4_Timer()
 {
     useAutomationTimeouts(client_.get());
-    // Clock and node recognition come with the station management.
+    stations_->Timer4_Timer();
 }
 
 void MainWindow::Timer5_Timer()
@@ -182,13 +189,13 @@ void MainWindow::Timer5_Timer()
 void MainWindow::Timer6_Timer()
 {
     useAutomationTimeouts(client_.get());
-    // Transmit-request wait comes with the transmit control.
+    protocol_->Timer6_Timer();
 }
 
 void MainWindow::Timer7_Timer()
 {
     useAutomationTimeouts(client_.get());
-    // Transmit-request completion comes with the transmit control.
+    protocol_->Timer7_Timer();
 }
 
 // --- events ---------------------------------------------------------------------------

@@ -21,8 +21,11 @@ class QTimer;
 namespace tavrin {
 
 class CommandPanels;
+class FrequencyController;
 class FrequencyPanels;
 class Program;
+class ProtocolController;
+class StationController;
 class StationPanel;
 
 class MainWindow : public QMainWindow {
@@ -63,6 +66,8 @@ public:
     FrequencyPanels &frequencyPanels() const { return *frequency_; }
     CommandPanels &commandPanels() const { return *commands_; }
     StationPanel &stationPanel() const { return *station_; }
+    FrequencyController &frequencyControl() const { return *frequencyControl_; }
+    ProtocolController &protocol() const { return *protocol_; }
 
     void showStatus(const QString &text);
 
@@ -114,6 +119,9 @@ private:
     std::unique_ptr<FrequencyPanels> frequency_;
     std::unique_ptr<CommandPanels> commands_;
     std::unique_ptr<StationPanel> station_;
+    StationController *stations_ = nullptr; // child QObject
+    FrequencyController *frequencyControl_ = nullptr; // child QObject
+    ProtocolController *protocol_ = nullptr;          // child QObject
     QLabel *statusLine_ = nullptr;
     QString lastSaveError_;
     QMenu *soundDeviceMenu_ = nullptr;

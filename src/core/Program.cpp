@@ -2,7 +2,10 @@
 
 #include "core/CoreTexts.h"
 #include "core/MainWindow.h"
+#include "core/UserWindows.h"
+#include "settings/NodeFavorites.h"
 #include "settings/PresetEditor.h"
+#include "settings/UserButtonEditor.h"
 
 #include "BuildConfig.h"
 
@@ -53,6 +56,8 @@ Program::~Program()
     mainWindow_.reset();
     for (auto &editor : presetEditors_)
         editor.reset();
+    userButtonEditor_.reset();
+    nodeFavorites_.reset();
 }
 
 std::unique_ptr<EchoLinkClient> Program::createClient()
@@ -96,11 +101,13 @@ bool Program::start()
     mainWindow_->loadSettings();
 
     // 6. The other windows, hidden, each reading its own settings, in this order:
-    //    Form1 (user-button editor) - added with the user buttons
+    //    Form1 (user-button editor)
+    userButtonEditor_ = loadUserButtonEditor(*this);
     //    Form3 (Remote Pad)          - added with the messaging windows
     loadPresetEditors();
     //    Form14 (About window)       - added with program maintenance
-    //    Form25 (Node Favourites)    - added with the favourites
+    //    Form25 (Node Favourites)
+    nodeFavorites_ = loadNodeFavorites(*this);
     //    Form126 (sysop message box) - added with the messaging windows
     //    Messages (chat window)      - added with the messaging windows
 

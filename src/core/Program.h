@@ -24,6 +24,8 @@ namespace tavrin {
 
 class MainWindow;
 class PresetEditor;
+class UserButtonEditor;
+class NodeFavorites;
 
 struct ProgramOptions {
     EchoLinkClientFactory *clientFactory = nullptr; // not owned
@@ -78,6 +80,8 @@ private:
     std::unique_ptr<QLockFile> instanceLock_;
     std::array<std::unique_ptr<PresetSet>, 4> presetSets_;
     std::array<std::unique_ptr<PresetEditor>, 4> presetEditors_;
+    std::unique_ptr<UserButtonEditor> userButtonEditor_;
+    std::unique_ptr<NodeFavorites> nodeFavorites_;
     std::unique_ptr<MainWindow> mainWindow_;
     bool ending_ = false;
 };

@@ -1,0 +1,42 @@
+#include "core/UserCommandButtons.h"
+
+#include "core/CommandPanels.h"
+#include "core/CoreTexts.h"
+#include "core/MainWindow.h"
+#include "core/Program.h"
+#include "core/remote/TimeTexts.h"
+#include "core/remote/UserCommandLine.h"
+#include "settings/UserButtonEditor.h"
+
+#include <QPushButton>
+
+namespace tavrin {
+
+namespace {
+
+constexpr char kSendFailed[] = "Could not send user command %1: %2";
+
+} // namespace
+
+UserCommandButtons::UserCommandButtons(MainWindow &window, Program &program)
+    : QObject(&window), window_(window), program_(program)
+{
+    const auto &buttons = window_.commandPanels().userButtons;
+    for (int k = 1; k <= CommandPanels::kUserButtons; ++k)
+        connect(buttons.at(size_t(k - 1)), &QPushButton::clicked, this, [this, k] { press(k); });
+}
+
+void UserCommandButtons::press(int k)
+{
+    const auto *editor = program_.registry().get<UserButtonEditor>(QString::fromLatin1(texts::kUserButtonEditor));
+    if (!editor)
+        return;
+    const QString line = userCommandLine(remote::defaultTimeText(program_.clock().now().time()), editor->buttons().command(k));
+    try {
+        window_.requireClient().SendChatText(line);
+    } catch (const EchoLinkError &e) {
+        window_.showStatus(QString::fromLatin1(kSendFailed).arg(k).arg(QString::fromUtf8(e.what())));
+    }
+}
+
+} // namespace tavrin

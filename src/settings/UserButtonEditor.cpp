@@ -1,0 +1,147 @@
+#include "settings/UserButtonEditor.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace tavrin {
+
+namespace {
+
+constexpr char kWindowName[] = "Form1";
+constexpr char kTitle[] = "User Define Buttons";
+constexpr char kCaptionHeading[] = "Button Text";
+constexpr char kCommandHeading[] = "Text Command";
+constexpr char kCaptionHint[] = "Button text 13 Chrs Max";
+constexpr char kCommandHint[] = "Text command ";
+constexpr char kSaveCaption[] = "Save";
+constexpr char kHideCaption[] = "Hide";
+constexpr char kSavedText[] = "Saved.";
+constexpr char kTimerName[] = "Timer1";
+constexpr int kRefreshMs = 1000;
+
+QLabel *heading(const QString &name, const char *text, QWidget *parent)
+{
+    auto *label = new QLabel(QString::fromLatin1(text), parent);
+    label->setObjectName(name);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+} // namespace
+
+UserButtonEditor::UserButtonEditor(ProfileStore &store, QWidget *parent) : QWidget(parent), store_(store)
+{
+    setObjectName(QString::fromLatin1(kWindowName));
+    setWindowTitle(QString::fromLatin1(kTitle));
+
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(10, 8, 10, 8);
+    outer->setSpacing(6);
+
+    auto *grid = new QGridLayout;
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(4);
+    grid->addWidget(heading(QStringLiteral("Label1"), kCaptionHeading, this), 0, 1);
+    grid->addWidget(heading(QStringLiteral("Label2"), kCommandHeading, this), 0, 2);
+    for (int k = 1; k <= UserButtons::kButtons; ++k) {
+        grid->addWidget(new QLabel(QString::number(k), this), k, 0, Qt::AlignRight);
+
+        auto *caption = new QLineEdit(this);
+        caption->setObjectName(QStringLiteral("Text%1").arg(k));
+        caption->setMaxLength(UserButtons::kCaptionMaxLength);
+        caption->setPlaceholderText(QString::fromLatin1(kCaptionHint));
+        caption->setMinimumWidth(170);
+        grid->addWidget(caption, k, 1);
+        captionEdits_.append(caption);
+
+        auto *command = new QLineEdit(this);
+        command->setObjectName(QStringLiteral("Text%1a").arg(k));
+        command->setPlaceholderText(QString::fromLatin1(kCommandHint));
+        command->setMinimumWidth(220);
+        grid->addWidget(command, k, 2);
+        commandEdits_.append(command);
+
+        // Every keystroke goes straight into the data: the main window uses it at once.
+        connect(caption, &QLineEdit::textEdited, this, [this, k](const QString &text) { buttons_.caption(k) = text; });
+        connect(command, &QLineEdit::textEdited, this, [this, k](const QString &text) { buttons_.command(k) = text; });
+    }
+    grid->setColumnStretch(2, 1);
+    outer->addLayout(grid);
+
+    auto *row = new QHBoxLayout;
+    auto *save = new QPushButton(QString::fromLatin1(kSaveCaption), this);
+    save->setObjectName(QStringLiteral("Command1"));
+    auto *hideButton = new QPushButton(QString::fromLatin1(kHideCaption), this);
+    hideButton->setObjectName(QStringLiteral("Command2"));
+    row->addStretch();
+    row->addWidget(save);
+    row->addWidget(hideButton);
+    outer->addLayout(row);
+    connect(save, &QPushButton::clicked, this, [this] { SaveData(); });
+    connect(hideButton, &QPushButton::clicked, this, &QWidget::hide);
+
+    statusLine_ = new QLabel(this);
+    statusLine_->setObjectName(QStringLiteral("StatusLine"));
+    statusLine_->setWordWrap(true);
+    outer->addWidget(statusLine_);
+
+    // Runs from creation for the whole run, hidden or not.
+    timer1_ = new QTimer(this);
+    timer1_->setObjectName(QString::fromLatin1(kTimerName));
+    timer1_->setInterval(kRefreshMs);
+    connect(timer1_, &QTimer::timeout, this, &UserButtonEditor::Timer1_Timer);
+    timer1_->start();
+
+    refreshFields();
+}
+
+SaveResult UserButtonEditor::SaveData()
+{
+    const SaveResult result = buttons_.SaveData(store_);
+    statusLine_->setStyleSheet(result ? QString() : QStringLiteral("color: #b00000;"));
+    statusLine_->setText(result ? QString::fromLatin1(kSavedText) : result.error);
+    return result;
+}
+
+void UserButtonEditor::reload()
+{
+    buttons_.load(store_);
+    refreshFields();
+    statusLine_->clear();
+}
+
+void UserButtonEditor::Timer1_Timer()
+{
+    // This window holds no client handle, so there is no call time-out to set here; the
+    // main window's handle carries its own.
+    emit captionsRefreshed(buttons_.captions());
+}
+
+void UserButtonEditor::closeEvent(QCloseEvent *event)
+{
+    // Closing is hiding plus forgetting unsaved edits; the window and its timer live on.
+    event->ignore();
+    hide();
+    reload();
+}
+
+void UserButtonEditor::refreshFields()
+{
+    // setText() raises no textEdited, so this never feeds back into the data. A stored
+    // caption longer than the typing limit shows cut in its field but stays whole in the
+    // data until the operator edits that field.
+    for (int k = 1; k <= UserButtons::kButtons; ++k) {
+        captionEdits_.at(k - 1)->setText(buttons_.caption(k));
+        commandEdits_.at(k - 1)->setText(buttons_.command(k));
+    }
+}
+
+} // namespace tavrin

@@ -1,0 +1,260 @@
+#include "settings/NodeFavorites.h"
+#include "support/FakeEchoLink.h"
+
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace tavrin;
+using tavrin::test::FakeEchoLinkBackend;
+
+namespace {
+
+// One favourites window on the fake client, loaded as the program loads it.
+struct Fixture {
+    explicit Fixture(const QString &dir, bool withClient = true) : store(dir), factory(backend.factory())
+    {
+        window = std::make_unique<NodeFavorites>(store, "Tavrin", "1.2.2");
+        window->Form_Load(withClient ? factory->create() : nullptr);
+    }
+    QLineEdit *edit(int k) { return window->findChild<QLineEdit *>(QString("Text%1").arg(k)); }
+    QPushButton *button(const QString &name) { return window->findChild<QPushButton *>(name); }
+    void click(const QString &name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    QString status() { return window->findChild<QLabel *>("StatusLine")->text(); }
+    QStringList operations() const
+    {
+        QStringList ops;
+        for (const auto &c : backend.calls)
+            if (c.operation != "StationCallsign")
+                ops << c.operation + "(" + c.argument + ")";
+        return ops;
+    }
+
+    FakeEchoLinkBackend backend;
+    ProfileStore store;
+    std::unique_ptr<EchoLinkClientFactory> factory;
+    std::unique_ptr<NodeFavorites> window;
+};
+
+} // namespace
+
+class TestFavorites : public QObject {
+    Q_OBJECT
+private slots:
+    void layoutTitleAndDefaults();
+    void titleWithoutCallsign();
+    void toggleLinksThenUnlinks();
+    void emptyRowAndConnectFailureDoNothing();
+    void failuresShowInStatusLine();
+    void disconnectAllAtOnce();
+    void typedLettersBecomeCapitals();
+    void saveRoundTripAndHideDropsUnsavedEdit();
+    void closingEndsTheProgram();
+};
+
+void TestFavorites::layoutTitleAndDefaults()
+{
+    QTemporaryDir dir;
+    Fixture f(dir.path());
+    QCOMPARE(f.window->objectName(), QString("Form25"));
+    QCOMPARE(f.window->windowTitle(), QString("Tavrin  XX1TST-L  v1.2.2"));
+    QCOMPARE(f.window->findChild<QGroupBox *>()->title(), QString("Node Favorites"));
+    QCOMPARE(f.edit(1)->text(), QString("XX9XYZ-L"));
+    for (int k = 2; k <= 10; ++k)
+        QCOMPARE(f.edit(k)->text(), QString());
+    for (int k = 1; k <= 10; ++k)
+        QCOMPARE(f.button(QString("Command%1").arg(k))->text(), QString("Con/Disc"));
+    QCOMPARE(f.button("DisconnectAll")->text(), QString("Disconnect All"));
+    QCOMPARE(f.button("EndAndSave")->text(), QString("Hide"));
+    QCOMPARE(f.button("SaveIt")->text(), QString("Save your Data"));
+    QCOMPARE(f.status(), QString());
+    QVERIFY(!QFile::exists(f.store.pathOf("NodeFavorites.ini")));
+    QCOMPARE(NodeFavorites::writeKeys().last(), QString("TEXT10"));
+    QCOMPARE(NodeFavorites::readKeys().first(), QString("Text1"));
+}
+
+void TestFavorites::titleWithoutCallsign()
+{
+    QTemporaryDir dir;
+    {
+        Fixture f(dir.path(), false);
+        QCOMPARE(f.window->windowTitle(), QString("Tavrin  v1.2.2"));
+        QCOMPARE(f.status(), QString("EchoLink client not running"));
+        QCOMPARE(f.edit(1)->text(), QString("XX9XYZ-L")); // the file is still read
+        f.click("Command1");
+        QVERIFY(f.status().contains("XX9XYZ-L"));
+        QVERIFY(f.window->isEnabled());
+    }
+    {
+        FakeEchoLinkBackend backend;
+        backend.failing << "StationCallsign";
+        auto factory = backend.factory();
+        ProfileStore store(dir.path());
+        NodeFavorites window(store, "Tavrin", "1.2.2");
+        window.Form_Load(factory->create());
+        QCOMPARE(window.windowTitle(), QString("Tavrin  v1.2.2"));
+    }
+}
+
+void TestFavorites::toggleLinksThenUnlinks()
+{
+    QTemporaryDir dir;
+    Fixture f(dir.path());
+    f.backend.clearCalls();
+    f.click("Command1");
+    QCOMPARE(f.operations(), QStringList({"IsConnected(XX9XYZ-L)", "Connect(XX9XYZ-L)"}));
+    QCOMPARE(f.backend.callsOf("Connect").first().handle, 0); // the window's own handle
+
+    // The client now reports the link.
+    f.backend.connected << "XX9XYZ-L";
+
+    f.backend.clearCalls();
+    f.click("Command1");
+    QCOMPARE(f.operations(), QStringList({"IsConnected(XX9XYZ-L)", "Disconnect(XX9XYZ-L)"}));
+
+    // Another row acts on its own callsign only.
+    f.edit(7)->setText("W1AW-R");
+    f.backend.clearCalls();
+    f.click("Command7");
+    QCOMPARE(f.operations(), QStringList({"IsConnected(W1AW-R)", "Connect(W1AW-R)"}));
+}
+
+void TestFavorites::emptyRowAndConnectFailureDoNothing()
+{
+    QTemporaryDir dir;
+    Fixture f(dir.path());
+    f.backend.clearCalls();
+    for (int k = 2; k <= 10; ++k)
+        f.click(QString("Command%1").arg(k));
+    QVERIFY(f.backend.calls.isEmpty());
+
+    f.backend.failing << "Connect";
+    f.click("Command1");
+    QCOMPARE(f.operations(), QStringList({"IsConnected(XX9XYZ-L)", "Connect(XX9XYZ-L)"}));
+    QCOMPARE(f.status(), QString()); // ignored, as if never pressed
+}
+
+void TestFavorites::failuresShowInStatusLine()
+{
+    QTemporaryDir dir;
+    Fixture f(dir.path());
+    f.backend.failing << "IsConnected";
+    f.click("Command1");
+    QVERIFY2(f.status().contains("XX9XYZ-L"), qPrintable(f.status()));
+    QVERIFY(f.backend.callsOf("Connect").isEmpty()); // no guess after a failed question
+    f.backend.failing.clear();
+
+    // The next good press clears the old failure.
+    f.click("Command1");
+    QCOMPARE(f.status(), QString());
+
+    f.backend.connected << "XX9XYZ-L";
+    f.backend.failing << "Disconnect";
+    f.click("Command1");
+    QVERIFY(!f.status().isEmpty());
+    QVERIFY(f.backend.callsOf("Connect").size() == 1); // a failed unlink does not relink
+    f.backend.failing.clear();
+
+    f.backend.failing << "DisconnectAll";
+    f.click("DisconnectAll");
+    QVERIFY2(f.status().contains("all links"), qPrintable(f.status()));
+    QCOMPARE(f.edit(1)->text(), QString("XX9XYZ-L")); // fields untouched
+}
+
+void TestFavorites::disconnectAllAtOnce()
+{
+    QTemporaryDir dir;
+    Fixture f(dir.path());
+    f.backend.connected = {"A1", "B2"};
+    f.backend.clearCalls();
+    f.click("DisconnectAll");
+    QCOMPARE(f.operations(), QStringList({"DisconnectAll()"}));
+    QCOMPARE(f.status(), QString());
+}
+
+void TestFavorites::typedLettersBecomeCapitals()
+{
+    QTemporaryDir dir;
+    Fixture f(dir.path());
+    QLineEdit *e = f.edit(3);
+    QTest::keyClicks(e, "w1aw-l");
+    QCOMPARE(e->text(), QString("W1AW-L"));
+    QCOMPARE(e->cursorPosition(), 6);
+
+    // Typing in the middle keeps the cursor where the letter went.
+    e->setCursorPosition(2);
+    QTest::keyClicks(e, "x");
+    QCOMPARE(e->text(), QString("W1XAW-L"));
+    QCOMPARE(e->cursorPosition(), 3);
+    QCOMPARE(f.window->callsign(3), QString("W1XAW-L"));
+
+    // Stored text comes back as stored: only typing upper-cases.
+    QVERIFY(f.store.writeBatch("NodeFavorites.ini", {{"TEXT4", "lower-l"}}));
+    f.window->reload();
+    QCOMPARE(f.edit(4)->text(), QString("lower-l"));
+}
+
+void TestFavorites::saveRoundTripAndHideDropsUnsavedEdit()
+{
+    QTemporaryDir dir;
+    {
+        Fixture f(dir.path());
+        f.edit(1)->clear();
+        QTest::keyClicks(f.edit(10), "k1abc");
+        f.click("SaveIt");
+        QCOMPARE(f.status(), QString("Saved."));
+        const QString file = QString::fromUtf8([&] {
+            QFile in(f.store.pathOf("NodeFavorites.ini"));
+            return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+        }());
+        QVERIFY(file.contains("TEXT1="));
+        QVERIFY(file.contains("TEXT10=K1ABC"));
+        QVERIFY(file.indexOf("TEXT9=") < file.indexOf("TEXT10="));
+
+        // Edit, hide: the edit is in use until the end, but never saved.
+        f.window->show();
+        QTest::keyClicks(f.edit(2), "n0ne");
+        f.click("EndAndSave");
+        QVERIFY(!f.window->isVisible());
+        QCOMPARE(f.edit(2)->text(), QString("N0NE"));
+    }
+    {
+        Fixture restarted(dir.path());
+        QCOMPARE(restarted.edit(1)->text(), QString()); // cleared and saved stays empty
+        QCOMPARE(restarted.edit(2)->text(), QString());
+        QCOMPARE(restarted.edit(10)->text(), QString("K1ABC"));
+
+        // The title-bar button hides and drops unsaved edits.
+        restarted.window->show();
+        QTest::keyClicks(restarted.edit(5), "z");
+        restarted.window->close();
+        QVERIFY(!restarted.window->isVisible());
+        QCOMPARE(restarted.edit(5)->text(), QString());
+        QVERIFY(restarted.window->client()); // the handle lives on
+    }
+    {
+        QFile blocker(dir.filePath("file"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        Fixture f(dir.filePath("file/sub"));
+        f.click("SaveIt");
+        QVERIFY2(f.status().contains("NodeFavorites.ini"), qPrintable(f.status()));
+    }
+}
+
+void TestFavorites::closingEndsTheProgram()
+{
+    QTemporaryDir dir;
+    Fixture f(dir.path());
+    QSignalSpy end(f.window.get(), &NodeFavorites::endProgramRequested);
+    f.backend.raiseClosing();
+    QCOMPARE(end.size(), 1);
+}
+
+QTEST_MAIN(TestFavorites)
+#include "test_favorites.moc"
