@@ -14,6 +14,8 @@ if [ ! -x "$tavrin" ]; then
     exit 2
 fi
 export QT_QPA_PLATFORM=offscreen
+# The statistics report must not reach a real server from a bench run: a closed loopback port.
+export TAVRIN_STATS_HOST=127.0.0.1:1 TAVRIN_VERSION_URL=http://127.0.0.1:1/VersionTV.txt
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-startup.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 

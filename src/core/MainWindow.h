@@ -23,6 +23,7 @@ namespace tavrin {
 class CommandPanels;
 class FrequencyController;
 class FrequencyPanels;
+class Http;
 class Program;
 class ProtocolController;
 class StationController;
@@ -45,6 +46,11 @@ public:
     SaveResult SaveData();
     // Preset captions of the active set and band; unchanged when either is not selected.
     void ChangeBand();
+    // Reports Callsign, Prog and Ver to the statistics server. Returns at once; the answer
+    // is discarded. Skipped when no statistics host is configured.
+    void SaveUserData();
+    // The statistics report's client (tests watch its requests).
+    Http *statisticsReport() const { return statisticsReport_; }
 
     // 1 ... 4 / 1 ... 6, or 0 when no option of the group is selected.
     int activeSet() const;
@@ -122,6 +128,7 @@ private:
     StationController *stations_ = nullptr; // child QObject
     FrequencyController *frequencyControl_ = nullptr; // child QObject
     ProtocolController *protocol_ = nullptr;          // child QObject
+    Http *statisticsReport_ = nullptr;                // child QObject, made by SaveUserData
     QLabel *statusLine_ = nullptr;
     QString lastSaveError_;
     QMenu *soundDeviceMenu_ = nullptr;

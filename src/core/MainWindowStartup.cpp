@@ -6,6 +6,7 @@
 #include "core/Program.h"
 #include "core/RadioSettings.h"
 #include "core/StationPanel.h"
+#include "core/http/Http.h"
 #include "settings/PresetSet.h"
 
 #include "BuildConfig.h"
@@ -20,6 +21,13 @@
 namespace tavrin {
 
 namespace {
+
+constexpr char kStatisticsPath[] = "/QX/stats.php";
+constexpr char kStatisticsReportName[] = "StatisticsReport";
+// Form fields of the report, sent in this order.
+constexpr char kCallsignField[] = "Callsign";
+constexpr char kProgramField[] = "Program";
+constexpr char kVersionField[] = "Ver";
 
 QString versionText()
 {
@@ -83,7 +91,26 @@ void MainWindow::finishStartUp()
 {
     detectLinkedNode();
     ChangeBand();
-    // The usage statistics report and the level meter start here once they exist.
+    SaveUserData();
+    // The level meter starts here once it exists.
+}
+
+void MainWindow::SaveUserData()
+{
+    const QString host = program_.options().servers.statisticsHost;
+    if (host.isEmpty())
+        return;
+    if (!statisticsReport_) {
+        statisticsReport_ = new Http(this);
+        statisticsReport_->setObjectName(QString::fromLatin1(kStatisticsReportName));
+    }
+    statisticsReport_->setTransferTimeout(program_.options().transferTimeoutMs);
+    statisticsReport_->PostBegin(host, QString::fromLatin1(kStatisticsPath));
+    statisticsReport_->PostAddField(QString::fromLatin1(kCallsignField), station_->callsign->text());
+    statisticsReport_->PostAddField(QString::fromLatin1(kProgramField), station_->program->text());
+    statisticsReport_->PostAddField(QString::fromLatin1(kVersionField), station_->version->text());
+    // Runs on its own; start-up goes on and the answer is of no use.
+    statisticsReport_->PostSend();
 }
 
 void MainWindow::detectLinkedNode()

@@ -111,7 +111,7 @@ bool Program::start()
     //    Form126 (sysop message box) - added with the messaging windows
     //    Messages (chat window)      - added with the messaging windows
 
-    // 7.-10. Linked-node detection, preset captions (statistics and meter to come).
+    // 7.-10. Linked-node detection, preset captions, statistics (the meter to come).
     mainWindow_->finishStartUp();
     mainWindow_->show();
     return true;

@@ -32,7 +32,8 @@ struct ProgramOptions {
     QString settingsDir;                            // empty: ProfileStore::defaultDirectory()
     const Clock *clock = nullptr;                   // not owned; null: the system clock
     Dialogs *dialogs = nullptr;                     // not owned; null: real message boxes
-    ServerAddresses servers;
+    ServerAddresses servers;                        // empty statistics host: no report
+    int transferTimeoutMs = 10000;                  // network requests' transfer time-out
     bool scenarioMode = false; // "already running" also goes to standard error
 };
 

@@ -1,30 +1,41 @@
 #include "core/ServerAddresses.h"
 
+#include "BuildConfig.h"
+
 #include <QtGlobal>
 
 namespace tavrin {
 
 namespace {
 
-// Build-time defaults, kept in one place until the build passes its own.
-constexpr char kDefaultStatisticsHost[] = "stats.tavrin.example";
-constexpr char kDefaultVersionFileUrl[] = "http://update.tavrin.example/tavrin/VersionTV.txt";
-constexpr char kDefaultDownloadUrl[] = "http://update.tavrin.example/tavrin/Tavrin.exe";
-
-QString fromEnvironment(const char *name, const char *fallback)
+void override(QString &value, const char *variable)
 {
-    const QString value = qEnvironmentVariable(name);
-    return value.isEmpty() ? QString::fromLatin1(fallback) : value;
+    const QString fromEnvironment = qEnvironmentVariable(variable);
+    if (!fromEnvironment.isEmpty())
+        value = fromEnvironment;
 }
 
 } // namespace
 
-ServerAddresses ServerAddresses::fromBuildAndEnvironment()
+ServerAddresses ServerAddresses::buildDefaults()
 {
     ServerAddresses a;
-    a.statisticsHost = fromEnvironment("TAVRIN_STATS_HOST", kDefaultStatisticsHost);
-    a.versionFileUrl = fromEnvironment("TAVRIN_VERSION_URL", kDefaultVersionFileUrl);
-    a.downloadUrl = fromEnvironment("TAVRIN_DOWNLOAD_URL", kDefaultDownloadUrl);
+    a.statisticsHost = QStringLiteral(TAVRIN_DEFAULT_STATS_HOST);
+    a.versionFileUrl = QStringLiteral(TAVRIN_DEFAULT_VERSION_URL);
+    a.downloadUrl = QStringLiteral(TAVRIN_DEFAULT_DOWNLOAD_URL);
+    a.webUrl = QStringLiteral(TAVRIN_DEFAULT_WEB_URL);
+    a.mailAddress = QStringLiteral(TAVRIN_DEFAULT_MAIL_ADDRESS);
+    return a;
+}
+
+ServerAddresses ServerAddresses::fromBuildAndEnvironment()
+{
+    ServerAddresses a = buildDefaults();
+    override(a.statisticsHost, kStatisticsHostVariable);
+    override(a.versionFileUrl, kVersionFileUrlVariable);
+    override(a.downloadUrl, kDownloadUrlVariable);
+    override(a.webUrl, kWebUrlVariable);
+    override(a.mailAddress, kMailAddressVariable);
     return a;
 }
 

@@ -5,6 +5,7 @@
 #include "core/MainWindow.h"
 #include "core/Program.h"
 #include "support/FakeEchoLink.h"
+#include "support/LocalHttpServer.h"
 
 #include <QAction>
 #include <QFile>
@@ -41,6 +42,8 @@ struct Rig {
         options.settingsDir = settingsDir;
         options.dialogs = &dialogs;
         options.clock = &clock;
+        // The statistics report goes to loopback, where nothing answers.
+        options.servers = closedLoopbackServers();
     }
 
     Program &program()
