@@ -13,11 +13,11 @@ constexpr int kKeyCount = kSetsStart + RadioSettings::kSets;
 const char kTrueText[] = "True";
 const char kFalseText[] = "False";
 
-QStringList keys(const QString &textPrefix)
+QStringList readKeyList()
 {
     QStringList list;
     for (int i = 0; i < RadioSettings::kUserFrequencies; ++i)
-        list << textPrefix + QString::number(5 + i);
+        list << QStringLiteral("Text%1").arg(5 + i);
     for (int b = 1; b <= RadioSettings::kBands; ++b)
         list << QStringLiteral("Option%1").arg(b);
     for (int k = 1; k <= RadioSettings::kSets; ++k)
@@ -27,8 +27,8 @@ QStringList keys(const QString &textPrefix)
 
 } // namespace
 
-QStringList RadioSettings::readKeys() { return keys(QStringLiteral("Text")); }
-QStringList RadioSettings::writeKeys() { return keys(QStringLiteral("TEXT")); }
+QStringList RadioSettings::readKeys() { return readKeyList(); }
+QStringList RadioSettings::writeKeys() { return writtenKeys(readKeys()); }
 
 QString RadioSettings::defaultValue(int keyIndex)
 {

@@ -16,7 +16,6 @@ namespace {
 constexpr char kWindowName[] = "Form25";
 constexpr char kFileName[] = "NodeFavorites.ini";
 constexpr char kReadPrefix[] = "Text";
-constexpr char kWritePrefix[] = "TEXT";
 constexpr char kFirstDefault[] = "XX9XYZ-L";
 constexpr char kTitleGap[] = "  ";
 constexpr char kVersionMark[] = "v";
@@ -127,7 +126,7 @@ QStringList NodeFavorites::readKeys()
 
 QStringList NodeFavorites::writeKeys()
 {
-    static const QStringList keys = keysWithPrefix(kWritePrefix);
+    static const QStringList keys = writtenKeys(readKeys());
     return keys;
 }
 

@@ -8,7 +8,6 @@ namespace {
 
 constexpr char kFileNamePattern[] = "TVRset%1.ini";
 constexpr char kReadPrefix[] = "Text";
-constexpr char kWritePrefix[] = "TEXT";
 constexpr char kCommandSuffix[] = "a";
 constexpr char kNodeCallKey[] = "NodeCall";
 constexpr char kCommandPrefix[] = "FN";
@@ -112,7 +111,7 @@ QStringList PresetSet::readKeys()
 
 QStringList PresetSet::writeKeys()
 {
-    static const QStringList keys = keysWithPrefix(kWritePrefix);
+    static const QStringList keys = writtenKeys(readKeys());
     return keys;
 }
 

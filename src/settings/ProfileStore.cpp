@@ -385,4 +385,22 @@ QString ProfileStore::defaultDirectory()
         + QLatin1String(kConfigSubdir);
 }
 
+QString writtenKey(const QString &readKey)
+{
+    static const QLatin1String readPrefix("Text");
+    if (readKey.size() > readPrefix.size() && readKey.startsWith(readPrefix, Qt::CaseSensitive)
+        && readKey.at(readPrefix.size()).isDigit())
+        return QStringLiteral("TEXT") + readKey.mid(readPrefix.size());
+    return readKey;
+}
+
+QStringList writtenKeys(const QStringList &readKeys)
+{
+    QStringList keys;
+    keys.reserve(readKeys.size());
+    for (const QString &key : readKeys)
+        keys << writtenKey(key);
+    return keys;
+}
+
 } // namespace tavrin

@@ -75,6 +75,11 @@ private:
     QString directory_;
 };
 
+// The letter case the windows write their keys in: a key made of "Text", a number and possibly
+// the suffix "a" is written with "TEXT" ("Text7a" -> "TEXT7a"); every other key as it is read.
+QString writtenKey(const QString &readKey);
+QStringList writtenKeys(const QStringList &readKeys);
+
 // Pure text transformation behind writeBatch: applies the writes to a file's content.
 QByteArray applyWrites(const QByteArray &content, const QString &section, const KeyValues &values);
 

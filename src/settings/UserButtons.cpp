@@ -6,7 +6,6 @@ namespace {
 
 constexpr char kFileName[] = "TVRbuttons.ini";
 constexpr char kReadPrefix[] = "Text";
-constexpr char kWritePrefix[] = "TEXT";
 constexpr char kCommandSuffix[] = "a";
 
 // The distant node's voice, signal-report, squelch and preamplifier queries; buttons 6 ... 12
@@ -67,7 +66,7 @@ QStringList UserButtons::readKeys()
 
 QStringList UserButtons::writeKeys()
 {
-    static const QStringList keys = keysWithPrefix(kWritePrefix);
+    static const QStringList keys = writtenKeys(readKeys());
     return keys;
 }
 
