@@ -1,0 +1,48 @@
+#pragma once
+// How windows reach each other. The composition root registers every window it builds under
+// its objectName ("Form2", "FormSet1", "Messages", ...). A window that wants to write into
+// another looks it up here; a window that has not been built (yet) is simply absent, and the
+// write is skipped. Controls are always looked up inside their window, because names repeat
+// across windows.
+//
+// Thread: user-interface thread. Owns nothing: the composition root owns the windows.
+
+#include <QHash>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+
+namespace tavrin {
+
+class PresetSet;
+
+class WindowRegistry {
+public:
+    void add(QWidget *window) { windows_.insert(window->objectName(), window); }
+
+    QWidget *window(const QString &name) const { return windows_.value(name).data(); }
+
+    template <class W>
+    W *get(const QString &name) const { return qobject_cast<W *>(window(name)); }
+
+    // The control named `control` inside window `windowName`, or nullptr when either is absent.
+    template <class T>
+    T *control(const QString &windowName, const QString &control) const
+    {
+        QWidget *w = window(windowName);
+        if (!w)
+            return nullptr;
+        return w->findChild<T *>(control);
+    }
+
+    // The four preset sets, owned by the composition root.
+    std::array<PresetSet *, 4> presetSets{};
+    PresetSet *presetSet(int number) const { return presetSets.at(number - 1); }
+
+private:
+    QHash<QString, QPointer<QWidget>> windows_;
+};
+
+} // namespace tavrin
