@@ -1,0 +1,22 @@
+#include "common/Dialogs.h"
+#include "updater/UpdaterSetup.h"
+#include "updater/UpdaterWindow.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    // The window decides when the updater ends: closing it mid-download must not end the
+    // process before the partial file is removed, and the completion step runs hidden.
+    app.setQuitOnLastWindowClosed(false);
+    tavrin::WidgetDialogs dialogs;
+    tavrin::updater::UpdaterOptions options =
+        tavrin::updater::optionsForRun(tavrin::updater::settingsDirectoryFrom(app.arguments()));
+    options.dialogs = &dialogs;
+    tavrin::updater::UpdaterWindow window(std::move(options));
+    QObject::connect(&window, &tavrin::updater::UpdaterWindow::ended, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,293 @@
+#include "updater/UpdateDownload.h"
+
+#include "updater/InternetErrors.h"
+#include "updater/ReleaseKey.h"
+#include "updater/UpdaterTexts.h"
+
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTemporaryFile>
+#include <QUrl>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace tavrin::updater {
+
+namespace {
+
+constexpr qint64 kReadBufferBytes = 2 * 1024 * 1024; // what the network layer may hold for us
+constexpr qsizetype kCopyBufferBytes = 256 * 1024;
+constexpr const char *kSchemes[] = {"http://", "https://", "ftp://"};
+
+int httpStatus(QNetworkReply *reply)
+{
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+}
+
+QString statusText(QNetworkReply *reply)
+{
+    return QString::fromLatin1(kHttpStatus)
+        .arg(httpStatus(reply))
+        .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString())
+        .trimmed();
+}
+
+bool isHttp(QNetworkReply *reply) { return reply->url().scheme().startsWith(QLatin1String("http")); }
+
+} // namespace
+
+UpdateDownload::UpdateDownload(QByteArray releaseKeyBase64, QNetworkAccessManager *network, QObject *parent)
+    : QObject(parent), releaseKey_(std::move(releaseKeyBase64)), network_(network)
+{
+    stallTimer_.setSingleShot(true);
+    stallTimer_.setInterval(kDefaultStallTimeoutMs);
+    connect(&stallTimer_, &QTimer::timeout, this, &UpdateDownload::stalled);
+}
+
+UpdateDownload::~UpdateDownload()
+{
+    dropReply();
+    if (file_)
+        file_->remove();
+}
+
+bool UpdateDownload::acceptedScheme(const QString &url)
+{
+    const QString lower = url.toLower();
+    for (const char *scheme : kSchemes)
+        if (lower.startsWith(QLatin1String(scheme)))
+            return true;
+    return false;
+}
+
+QString UpdateDownload::temporaryPath() const { return file_ ? file_->fileName() : QString(); }
+
+void UpdateDownload::start(const QString &url, const QString &target)
+{
+    if (inProgress())
+        return;
+    ++run_;
+    url_ = url;
+    target_ = target;
+    received_ = 0;
+    expected_ = 0;
+    statusChecked_ = false;
+    digest_.clear();
+    signature_.clear();
+    hash_.reset();
+    phase_ = Phase::Program;
+
+    // A build without a key refuses every download: unsigned updates are never installed.
+    const ReleaseKey key(releaseKey_);
+    if (key.isEmpty())
+        return finishLater(false, QString::fromLatin1(kNoReleaseKey));
+    if (!key.isValid())
+        return finishLater(false, QString::fromLatin1(kBadReleaseKey));
+    if (!acceptedScheme(url))
+        return finishLater(false, QString::fromLatin1(kBadScheme));
+
+    const QFileInfo info(target);
+    file_ = std::make_unique<QTemporaryFile>(info.absolutePath() + QLatin1String("/.") + info.fileName()
+                                             + QLatin1String(kTempPattern));
+    if (!file_->open()) {
+        const QString why = file_->errorString();
+        file_.reset();
+        return finishLater(false, QString::fromLatin1(kTempFile).arg(info.absolutePath(), why));
+    }
+    // Give the file its name now (Qt may create it unnamed): the installer renames it by path.
+    (void)file_->fileName();
+    copyBuffer_.resize(kCopyBufferBytes);
+
+    reply_ = get(url);
+    connect(reply_, &QNetworkReply::readyRead, this, &UpdateDownload::readProgram);
+    connect(reply_, &QNetworkReply::finished, this, &UpdateDownload::programFinished);
+}
+
+QNetworkReply *UpdateDownload::get(const QString &url)
+{
+    QNetworkRequest request{QUrl(url)};
+    // The announced size must be the size of the file itself, not of a compressed body.
+    request.setRawHeader("Accept-Encoding", "identity");
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    QNetworkReply *reply = network_->get(request);
+    reply->setReadBufferSize(kReadBufferBytes);
+    connect(reply, &QNetworkReply::metaDataChanged, &stallTimer_, qOverload<>(&QTimer::start));
+    stallTimer_.start();
+    return reply;
+}
+
+void UpdateDownload::readProgram()
+{
+    if (phase_ != Phase::Program || !reply_)
+        return;
+    stallTimer_.start();
+    if (!statusChecked_) {
+        statusChecked_ = true;
+        if (isHttp(reply_) && (httpStatus(reply_) < 200 || httpStatus(reply_) > 299))
+            return fail(statusText(reply_));
+        const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
+        expected_ = length.isValid() ? length.toLongLong() : 0;
+    }
+    for (;;) {
+        const qint64 n = reply_->read(copyBuffer_.data(), copyBuffer_.size());
+        if (n <= 0)
+            break;
+        if (file_->write(copyBuffer_.constData(), n) != n)
+            return fail(QString::fromLatin1(kTempFile).arg(QFileInfo(target_).absolutePath(), file_->errorString()));
+        hash_.add(copyBuffer_.constData(), n);
+        const qint64 before = received_;
+        received_ += n;
+        for (qint64 block = (before / kBlockSize + 1) * kBlockSize; block <= received_; block += kBlockSize) {
+            emit blockReceived(expected_, block);
+            if (phase_ != Phase::Program)
+                return; // cancelled from a progress handler
+        }
+    }
+}
+
+void UpdateDownload::programFinished()
+{
+    if (phase_ != Phase::Program || !reply_)
+        return;
+    if (reply_->error() == QNetworkReply::NoError)
+        readProgram();
+    if (phase_ != Phase::Program)
+        return;
+    if (reply_->error() != QNetworkReply::NoError)
+        return fail(transferError(reply_));
+    if (!statusChecked_) { // an empty body: check the answer all the same
+        readProgram();
+        if (phase_ != Phase::Program)
+            return;
+    }
+    if (expected_ > 0 && received_ != expected_)
+        return fail(QString::fromLatin1(kShortFile).arg(received_).arg(expected_));
+    if (received_ % kBlockSize != 0)
+        emit blockReceived(expected_, received_);
+    if (phase_ != Phase::Program)
+        return;
+
+    if (!file_->flush())
+        return fail(QString::fromLatin1(kTempFile).arg(QFileInfo(target_).absolutePath(), file_->errorString()));
+#ifdef Q_OS_UNIX
+    ::fsync(file_->handle()); // the new program is on disk before it takes the old one's name
+#endif
+    file_->close();
+    digest_ = hash_.result();
+    copyBuffer_ = QByteArray();
+    dropReply();
+
+    phase_ = Phase::Signature;
+    reply_ = get(url_ + QLatin1String(kSignatureSuffix));
+    connect(reply_, &QNetworkReply::readyRead, this, &UpdateDownload::readSignature);
+    connect(reply_, &QNetworkReply::finished, this, &UpdateDownload::signatureFinished);
+}
+
+void UpdateDownload::readSignature()
+{
+    if (phase_ != Phase::Signature || !reply_)
+        return;
+    stallTimer_.start();
+    signature_ += reply_->read(kMaxSignatureBytes + 1 - signature_.size());
+    if (signature_.size() > kMaxSignatureBytes)
+        fail(QString::fromLatin1(kBadSignatureSize));
+}
+
+void UpdateDownload::signatureFinished()
+{
+    if (phase_ != Phase::Signature || !reply_)
+        return;
+    if (reply_->error() != QNetworkReply::NoError)
+        return fail(QString::fromLatin1(kNoSignature).arg(transferError(reply_)));
+    readSignature();
+    if (phase_ != Phase::Signature)
+        return;
+    if (isHttp(reply_) && (httpStatus(reply_) < 200 || httpStatus(reply_) > 299))
+        return fail(QString::fromLatin1(kNoSignature).arg(statusText(reply_)));
+    dropReply();
+    if (signature_.size() != kSignatureSize)
+        return fail(QString::fromLatin1(kBadSignatureSize));
+    const ReleaseKey key(releaseKey_);
+    if (!key.verifyDigest(digest_, signature_))
+        return fail(QString::fromLatin1(kBadSignature));
+
+    phase_ = Phase::Installing;
+    const InstallResult installed = installer_.install(file_->fileName(), target_);
+    if (!installed.ok)
+        return fail(installed.error);
+    file_->setAutoRemove(false); // it is the installed program now
+    file_.reset();
+    phase_ = Phase::Idle;
+    emit finished(true, QString());
+}
+
+QString UpdateDownload::transferError(QNetworkReply *reply) const
+{
+    if (isHttp(reply) && httpStatus(reply) >= 300)
+        return statusText(reply);
+    if (const int number = internetErrorNumber(reply->error()))
+        return InternetErrorText(number);
+    return reply->errorString();
+}
+
+void UpdateDownload::stalled()
+{
+    if (phase_ != Phase::Program && phase_ != Phase::Signature)
+        return;
+    const QString seconds = QString::number(stallTimer_.interval() / 1000.0);
+    fail(InternetErrorText(12002) + QLatin1String(": ") + QString::fromLatin1(kStalled).arg(seconds));
+}
+
+void UpdateDownload::cancel()
+{
+    if (inProgress())
+        fail(QString::fromLatin1(kCancelled));
+}
+
+void UpdateDownload::dropReply()
+{
+    if (!reply_)
+        return;
+    QNetworkReply *reply = reply_;
+    reply_ = nullptr;
+    reply->disconnect(this);
+    reply->disconnect(&stallTimer_);
+    // A reply that already failed (an HTTP error status) must not be aborted a second time;
+    // deleting it drops its connection all the same.
+    if (reply->error() == QNetworkReply::NoError && !reply->isFinished())
+        reply->abort();
+    reply->deleteLater();
+}
+
+void UpdateDownload::fail(const QString &reason)
+{
+    stallTimer_.stop();
+    dropReply();
+    if (file_) {
+        file_->remove();
+        file_.reset();
+    }
+    copyBuffer_ = QByteArray();
+    phase_ = Phase::Idle;
+    emit finished(false, reason);
+}
+
+void UpdateDownload::finishLater(bool ok, const QString &reason)
+{
+    // Keep the promise that finished() never comes from inside start().
+    QMetaObject::invokeMethod(
+        this,
+        [this, ok, reason, run = run_] {
+            if (run != run_ || phase_ == Phase::Idle)
+                return; // cancelled meanwhile, and finished() already told
+            phase_ = Phase::Idle;
+            emit finished(ok, reason);
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace tavrin::updater

@@ -1,0 +1,101 @@
+#pragma once
+// One update: download the new program into a temporary file beside the installed one,
+// hashing it (SHA-512) as it streams to disk, fetch the detached signature from the same
+// address with ".sig" appended, check it against the release key, and install the file
+// (ProgramInstaller). Memory stays small whatever the size: at most the network read buffer
+// and one copy buffer are held.
+//
+// The expected size is the download's own "Content-Length" (0 when it announces none). A
+// transfer that brings no data for the stall time-out fails. Progress is reported per
+// 512-byte block, so the amounts shown do not depend on how the network splits the data.
+//
+// Thread: user-interface thread; everything is asynchronous. Owns the replies and the
+// temporary file; uses (does not own) the network access manager.
+
+#include "updater/ProgramInstaller.h"
+#include "updater/Sha512.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QTemporaryFile;
+
+namespace tavrin::updater {
+
+class UpdateDownload : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kBlockSize = 512;
+    static constexpr int kDefaultStallTimeoutMs = 30000;
+    static constexpr int kMaxSignatureBytes = 4096;
+
+    UpdateDownload(QByteArray releaseKeyBase64, QNetworkAccessManager *network, QObject *parent = nullptr);
+    ~UpdateDownload() override;
+
+    // Starts an update of `target` from `url`. finished() follows exactly once, never from
+    // inside this call.
+    void start(const QString &url, const QString &target);
+    // Stops a running update and removes its temporary file; finished(false, "cancelled")
+    // is emitted before this returns. Nothing happens when no update runs.
+    void cancel();
+
+    bool inProgress() const { return phase_ != Phase::Idle; }
+    qint64 bytesReceived() const { return received_; }
+    qint64 expectedSize() const { return expected_; } // 0: the server announced none
+    QString temporaryPath() const;                   // empty when no update runs
+
+    void setStallTimeout(int ms) { stallTimer_.setInterval(ms); }
+    void setInstaller(ProgramInstaller installer) { installer_ = std::move(installer); }
+
+    // True when the address has a scheme the updater accepts (any letter case).
+    static bool acceptedScheme(const QString &url);
+
+signals:
+    // `expected` is the announced size (0 when none); `done` is each multiple of 512 bytes as
+    // it arrives, and the total when the last block is shorter.
+    void blockReceived(qint64 expected, qint64 done);
+    // `reason` is empty on success, otherwise a short text for the user.
+    void finished(bool ok, const QString &reason);
+
+private:
+    enum class Phase { Idle, Program, Signature, Installing };
+
+    QNetworkReply *get(const QString &url);
+    void readProgram();
+    void programFinished();
+    void readSignature();
+    void signatureFinished();
+    void stalled();
+    void fail(const QString &reason);
+    void finishLater(bool ok, const QString &reason);
+    void dropReply();
+    QString transferError(QNetworkReply *reply) const;
+
+    QByteArray releaseKey_;
+    QNetworkAccessManager *network_;
+    ProgramInstaller installer_;
+    QTimer stallTimer_;
+
+    Phase phase_ = Phase::Idle;
+    QString url_;
+    QString target_;
+    QPointer<QNetworkReply> reply_;
+    std::unique_ptr<QTemporaryFile> file_;
+    Sha512 hash_;
+    QByteArray digest_;
+    QByteArray signature_;
+    QByteArray copyBuffer_;
+    qint64 received_ = 0;
+    qint64 expected_ = 0;
+    bool statusChecked_ = false;
+    quint64 run_ = 0; // tells a queued refusal of an earlier run from the current one
+};
+
+} // namespace tavrin::updater

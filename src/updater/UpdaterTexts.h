@@ -1,0 +1,54 @@
+#pragma once
+// Captions, messages and the few file names of the updater, in one place.
+
+namespace tavrin::updater {
+
+// Settings: the main program's directory file, shared with Tavrin.
+inline constexpr char kDirectoryFile[] = "TVRDir.ini";
+inline constexpr char kProgramDirectoryKey[] = "ProgDir";
+
+// Window `Updater`.
+inline constexpr char kWindowTitle[] = "Update Tavricon";
+inline constexpr char kIntroLine1[] = "This option is to enable you to update your ";
+inline constexpr char kIntroLine2[] = "Tavricon program. ";
+inline constexpr char kUpdateButton[] = "Update Tavricon";
+inline constexpr char kExitButton[] = "Exit";
+inline constexpr char kExitTip[] = "Hide this screen";
+inline constexpr char kReady[] = "Ready";
+inline constexpr char kDownloading[] = "Downloading Update";
+inline constexpr char kStandBy[] = "Stand By";
+inline constexpr char kFailedPrefix[] = "Update failed: ";
+inline constexpr char kSpeedCaption[] = "Average";
+inline constexpr char kTimeLeftCaption[] = "Time Left";
+inline constexpr char kSpeedPrefix[] = "Average : ";
+inline constexpr char kSpeedSuffix[] = " / Kbps";
+inline constexpr char kTimeLeftPrefix[] = "Time Left : ";
+inline constexpr char kAmountSuffix[] = " Kb ";
+inline constexpr char kCloseTag[] = "CLOSEAPP";
+
+// Window `DoneIt`.
+inline constexpr char kDoneLine1[] = "Download Update Complete";
+inline constexpr char kDoneLine2[] = "Updated Tavrin with your New Updates";
+inline constexpr char kDoneLine3[] = "Please visit our web site:\n%1";
+
+inline constexpr char kUpdatedMessage[] = "Program Updated. Start you program to see the new updates";
+
+// Failure reasons shown after kFailedPrefix.
+inline constexpr char kNoReleaseKey[] = "this build has no release key";
+inline constexpr char kBadReleaseKey[] = "this build's release key is not a valid Ed25519 public key";
+inline constexpr char kBadScheme[] = "the address does not begin with http://, https:// or ftp://";
+inline constexpr char kCancelled[] = "cancelled";
+inline constexpr char kStalled[] = "no data from the server for %1 s";
+inline constexpr char kHttpStatus[] = "the server answered %1 %2";
+inline constexpr char kShortFile[] = "the download ended after %1 of %2 bytes";
+inline constexpr char kTempFile[] = "cannot write the download into %1: %2";
+inline constexpr char kNoSignature[] = "the signature file could not be fetched (%1)";
+inline constexpr char kBadSignatureSize[] = "the signature file is not a 64-byte Ed25519 signature";
+inline constexpr char kBadSignature[] = "the download does not carry a valid release signature";
+
+// Files beside the program while updating.
+inline constexpr char kSignatureSuffix[] = ".sig";
+inline constexpr char kTempPattern[] = ".update-XXXXXX";
+inline constexpr char kBackupSuffix[] = ".previous";
+
+} // namespace tavrin::updater
