@@ -1,0 +1,388 @@
+#include "maintenance/AboutWindow.h"
+
+#include "maintenance/AboutPictures.h"
+#include "maintenance/ConfigBackup.h"
+#include "maintenance/MaintenanceTexts.h"
+#include "maintenance/UpdatePrompt.h"
+#include "maintenance/VersionCheck.h"
+#include "maintenance/VersionFetch.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrlQuery>
+#include <QVBoxLayout>
+
+#include <functional>
+
+namespace tavrin::maintenance {
+
+namespace {
+
+constexpr int kLogoSize = 56;
+constexpr int kIconSize = 32;
+
+// A label that acts on a left click (press and release inside it).
+class ClickableLabel final : public QLabel {
+public:
+    ClickableLabel(std::function<void()> onClick, QWidget *parent) : QLabel(parent), onClick_(std::move(onClick)) {}
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override
+    {
+        QLabel::mouseReleaseEvent(event);
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+            onClick_();
+    }
+
+private:
+    std::function<void()> onClick_;
+};
+
+QPushButton *pictureButton(const char *name, const QPixmap &picture, QWidget *parent)
+{
+    auto *button = new QPushButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setIcon(picture);
+    button->setIconSize(picture.size());
+    button->setFlat(true);
+    return button;
+}
+
+QPushButton *captionButton(const char *name, const char *caption, QWidget *parent)
+{
+    auto *button = new QPushButton(QString::fromLatin1(caption), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    return button;
+}
+
+} // namespace
+
+AboutWindow::AboutWindow(AboutWindowOptions options, QWidget *parent)
+    : QWidget(parent), options_(std::move(options)), fetch_(new VersionFetch(options_.productName, this))
+{
+    Q_ASSERT(options_.store && options_.dialogs && options_.clock);
+    setObjectName(QString::fromLatin1(kAboutWindowName));
+    fetch_->setTransferTimeout(options_.transferTimeoutMs);
+    connect(fetch_, &VersionFetch::finished, this, &AboutWindow::fetchEnded);
+
+    buildLayout();
+
+    const auto makeTimer = [this](int number, int interval) {
+        auto *t = new QTimer(this);
+        t->setObjectName(QStringLiteral("Timer%1").arg(number));
+        t->setInterval(interval);
+        return t;
+    };
+    timer1_ = makeTimer(1, kTimer1Ms);
+    timer2_ = makeTimer(2, kTimer2Ms);
+    timer3_ = makeTimer(3, kTimer3Ms);
+    connect(timer1_, &QTimer::timeout, this, &AboutWindow::Timer1_Timer);
+    connect(timer2_, &QTimer::timeout, this, &AboutWindow::Timer2_Timer);
+    connect(timer3_, &QTimer::timeout, this, &AboutWindow::Timer3_Timer);
+    // Timer1 waits for a fetch to end, Timer3 for the one made at load.
+    timer2_->start();
+}
+
+AboutWindow::~AboutWindow() = default;
+
+void AboutWindow::buildLayout()
+{
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(12, 10, 12, 10);
+    outer->setSpacing(8);
+
+    title6_ = new ClickableLabel([this] { startUpdater(); }, this);
+    title6_->setObjectName(QStringLiteral("Label6"));
+    title6_->setText(QString::fromLatin1(kDesignTitle));
+    QFont titleFont = title6_->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
+    titleFont.setBold(true);
+    title6_->setFont(titleFont);
+    title6_->setAlignment(Qt::AlignCenter);
+    outer->addWidget(title6_);
+
+    auto *brand = new QHBoxLayout;
+    auto *logo = new ClickableLabel([this] { openPage(QUrl(options_.webUrl)); }, this);
+    logo->setObjectName(QStringLiteral("Picture1"));
+    logo->setPixmap(logoPicture(kLogoSize));
+    logo->setToolTip(QString::fromLatin1(kWebHint));
+    logo->setCursor(Qt::PointingHandCursor);
+    brand->addWidget(logo);
+    auto *works = new QLabel(QString::fromLatin1(kWorksWith1) + QLatin1Char('\n') + QString::fromLatin1(kWorksWith2),
+                             this);
+    works->setObjectName(QStringLiteral("Label1"));
+    brand->addWidget(works, 1);
+    outer->addLayout(brand);
+
+    auto *frame = new QGroupBox(QString::fromLatin1(kProgDirFrame), this);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    auto *grid = new QGridLayout(frame);
+    progDir_ = new QLineEdit(frame);
+    progDir_->setObjectName(QString::fromLatin1(kProgDirKey));
+    progDir_->setToolTip(QString::fromLatin1(kProgDirHint));
+    progDir_->setMinimumWidth(300);
+    grid->addWidget(progDir_, 0, 0, 1, 2);
+    auto *defaultButton = captionButton("Command8", kDefaultCaption, frame);
+    auto *secondDefault = captionButton("Command4", kSecondDefaultCaption, frame);
+    grid->addWidget(defaultButton, 1, 0);
+    grid->addWidget(secondDefault, 1, 1);
+    outer->addWidget(frame);
+    connect(defaultButton, &QPushButton::clicked, this,
+            [this] { askAndSetDirectory(options_.defaultProgramDirectory); });
+    connect(secondDefault, &QPushButton::clicked, this,
+            [this] { askAndSetDirectory(options_.secondDefaultProgramDirectory); });
+
+    auto *check = captionButton("Command24", kCheckCaption, this);
+    connect(check, &QPushButton::clicked, this, &AboutWindow::Command24_Click);
+    outer->addWidget(check);
+    update5_ = captionButton("Command5", kUpdateCaption, this);
+    update5_->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
+    update5_->hide();
+    connect(update5_, &QPushButton::clicked, this, [this] {
+        SaveData();
+        startUpdater();
+    });
+    outer->addWidget(update5_);
+    status5_ = new QLabel(this);
+    status5_->setObjectName(QStringLiteral("Label5"));
+    status5_->setAlignment(Qt::AlignCenter);
+    status5_->setMinimumHeight(status5_->fontMetrics().height());
+    outer->addWidget(status5_);
+
+    auto *backup = captionButton("Command7", kBackupCaption, this);
+    connect(backup, &QPushButton::clicked, this, &AboutWindow::backUp);
+    outer->addWidget(backup);
+
+    auto *bottom = new QHBoxLayout;
+    auto *help = captionButton("Command6", kHelpCaption, this);
+    connect(help, &QPushButton::clicked, this, [this] { openPage(QUrl(options_.webUrl)); });
+    bottom->addWidget(help);
+    auto *web = pictureButton("Command2", webPicture(kIconSize), this);
+    web->setToolTip(QString::fromLatin1(kWebHint));
+    connect(web, &QPushButton::clicked, this, [this] { openPage(QUrl(options_.webUrl)); });
+    bottom->addWidget(web);
+    auto *mail = pictureButton("Command3", mailPicture(kIconSize), this);
+    mail->setToolTip(QString::fromLatin1(kMailHint));
+    connect(mail, &QPushButton::clicked, this, [this] {
+        QUrl url;
+        url.setScheme(QStringLiteral("mailto"));
+        url.setPath(options_.mailAddress);
+        QUrlQuery query;
+        query.addQueryItem(QStringLiteral("subject"), QString::fromLatin1(kMailSubject));
+        url.setQuery(query);
+        openPage(url);
+    });
+    bottom->addWidget(mail);
+    bottom->addStretch(1);
+    auto *hideButton = captionButton("Command1", kHideCaption, this);
+    connect(hideButton, &QPushButton::clicked, this, [this] {
+        SaveData();
+        hide();
+    });
+    bottom->addWidget(hideButton);
+    outer->addLayout(bottom);
+
+    // Held by the window, never shown.
+    fileOnNet_ = new QLineEdit(options_.versionFileUrl, this);
+    fileOnNet_->setObjectName(QStringLiteral("FileOnNet"));
+    fileOnNet_->hide();
+    netText_ = new QLineEdit(this);
+    netText_->setObjectName(QStringLiteral("NetText"));
+    netText_->hide();
+
+    progDir_->setText(options_.defaultProgramDirectory);
+}
+
+QString AboutWindow::fileName()
+{
+    return QString::fromLatin1(kDirFile);
+}
+
+void AboutWindow::Form_Load(std::unique_ptr<EchoLinkClient> client)
+{
+    reload();
+    client_ = std::move(client);
+
+    // Without a client the callsign the main window got at start-up stands in.
+    const QString callsign = askOr(options_.fallbackCallsign, [this] {
+        if (!client_)
+            throw EchoLinkError("no client");
+        return client_->StationCallsign();
+    });
+    title_ = options_.productName + QLatin1String(kTitleGap) + callsign + QLatin1String(kVersionGap)
+           + QLatin1String(kVersionMark) + options_.versionText;
+    setWindowTitle(title_);
+    title6_->setText(title_);
+
+    loadCheckRunning_ = true;
+    startFetch();
+}
+
+SaveResult AboutWindow::SaveData()
+{
+    const SaveResult result = options_.store->WriteSetting(fileName(), QString::fromLatin1(kProgDirKey), progDir_->text());
+    if (!result)
+        options_.dialogs->warning(this, options_.productName, QString::fromLatin1(kSaveFailed).arg(result.error));
+    return result;
+}
+
+void AboutWindow::reload()
+{
+    progDir_->setText(options_.store->ReadSetting(fileName(), QString::fromLatin1(kProgDirKey),
+                                                  options_.defaultProgramDirectory));
+}
+
+QString AboutWindow::programDirectory() const
+{
+    return progDir_->text();
+}
+
+QString AboutWindow::netText() const
+{
+    return netText_->text();
+}
+
+QString AboutWindow::updaterPath() const
+{
+    return progDir_->text() + options_.updaterFileName;
+}
+
+QStringList AboutWindow::updaterArguments() const
+{
+    if (options_.settingsDir.isEmpty())
+        return {};
+    return {QString::fromLatin1(kSettingsDirOption), options_.settingsDir};
+}
+
+bool AboutWindow::startUpdater()
+{
+    const QString path = updaterPath();
+    if (!starter_->startDetached(path, updaterArguments())) {
+        // Ending now would leave the user with neither the old program nor an update.
+        options_.dialogs->warning(this, options_.productName,
+                                  QString::fromLatin1(kUpdaterNotStarted).arg(QDir::toNativeSeparators(path)));
+        return false;
+    }
+    emit endProgramRequested();
+    return true;
+}
+
+QTimer *AboutWindow::timer(int number) const
+{
+    switch (number) {
+    case 1: return timer1_;
+    case 2: return timer2_;
+    case 3: return timer3_;
+    default: return nullptr;
+    }
+}
+
+void AboutWindow::Command24_Click()
+{
+    netText_->clear();
+    startFetch();
+}
+
+void AboutWindow::startFetch()
+{
+    fetch_->start(QUrl(fileOnNet_->text()));
+}
+
+void AboutWindow::fetchEnded(const QString &body)
+{
+    netText_->setText(body);
+    timer1_->start();
+    if (loadCheckRunning_) {
+        loadCheckRunning_ = false;
+        timer3_->start();
+    }
+}
+
+void AboutWindow::Timer1_Timer()
+{
+    ignoreErrors([this] { useAutomationTimeouts(client_.get()); });
+    if (isUpdateAvailable(netText_->text(), options_.versionText)) {
+        update5_->show();
+    } else {
+        update5_->hide();
+        status5_->setText(QString::fromLatin1(kNoUpdate));
+        // Enabling a running Timer2 leaves its countdown as it is.
+        if (!timer2_->isActive())
+            timer2_->start();
+    }
+    timer1_->stop();
+}
+
+void AboutWindow::Timer2_Timer()
+{
+    update5_->hide();
+    status5_->clear();
+    timer2_->stop();
+}
+
+void AboutWindow::Timer3_Timer()
+{
+    if (isUpdateAvailable(netText_->text(), options_.versionText))
+        showPrompt();
+    netText_->clear();
+    timer3_->stop();
+}
+
+void AboutWindow::showPrompt()
+{
+    if (!prompt_) {
+        prompt_ = std::make_unique<UpdatePrompt>();
+        // Nothing is saved before this start.
+        connect(prompt_.get(), &UpdatePrompt::updateNowRequested, this, [this] { startUpdater(); });
+        connect(prompt_.get(), &UpdatePrompt::declined, timer3_, &QTimer::stop);
+        if (options_.registry)
+            options_.registry->add(prompt_.get());
+    }
+    prompt_->show();
+    prompt_->raise();
+}
+
+void AboutWindow::askAndSetDirectory(const QString &directory)
+{
+    const QString text = QString::fromLatin1(kPathQuestionHead) + directory + QString::fromLatin1(kPathQuestionTail)
+                       + QLatin1Char('\n') + QString::fromLatin1(kPathQuestionSecondLine);
+    const auto answer = options_.dialogs->message(this, QMessageBox::Question, QString::fromLatin1(kPathQuestionTitle),
+                                                  text, QMessageBox::Yes | QMessageBox::No);
+    if (answer == QMessageBox::No)
+        return;
+    progDir_->setText(directory);
+    SaveData();
+}
+
+void AboutWindow::backUp()
+{
+    const BackupResult result = backupSettings(options_.store->directory(), options_.clock->now());
+    if (result.ok)
+        options_.dialogs->info(this, options_.productName,
+                               QString::fromLatin1(kBackupDone).arg(QDir::toNativeSeparators(result.folder)));
+    else
+        options_.dialogs->warning(this, options_.productName, QString::fromLatin1(kBackupFailed).arg(result.error));
+}
+
+void AboutWindow::openPage(const QUrl &url)
+{
+    opener_->openUrl(url);
+}
+
+void AboutWindow::closeEvent(QCloseEvent *event)
+{
+    // Closing is hiding plus forgetting an unsaved program directory.
+    event->ignore();
+    hide();
+    reload();
+}
+
+} // namespace tavrin::maintenance

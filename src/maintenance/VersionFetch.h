@@ -1,0 +1,55 @@
+#pragma once
+// Fetches the version file: one asynchronous GET at a time. finished() carries the whole
+// body as text, or empty text on any failure (no connection, error status, transfer time-out,
+// a body over 64 KiB, an unusable address). Nothing is ever shown to the user.
+//
+// Thread: user-interface thread. Owns its network access manager and the running reply;
+// destroying the object or starting a new fetch abandons a running one without a signal.
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace tavrin::maintenance {
+
+class VersionFetch : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kDefaultTransferTimeoutMs = 10000;
+    // A version file is a few bytes; anything bigger is not one.
+    static constexpr qint64 kMaxBodyBytes = 64 * 1024;
+
+    explicit VersionFetch(QString userAgent, QObject *parent = nullptr);
+    ~VersionFetch() override;
+
+    void setTransferTimeout(int milliseconds) { transferTimeoutMs_ = milliseconds; }
+    int transferTimeout() const { return transferTimeoutMs_; }
+
+    // Starts the fetch and returns at once; finished() follows exactly once, also when the
+    // request cannot even start (then on a later pass of the event loop).
+    void start(const QUrl &url);
+    bool isRunning() const { return reply_ != nullptr || pendingFailure_; }
+
+signals:
+    void finished(const QString &body);
+
+private:
+    void abandon();
+    void onReadyRead();
+    void onFinished();
+
+    QNetworkAccessManager *manager_ = nullptr; // child
+    QNetworkReply *reply_ = nullptr;           // owned while running
+    QByteArray body_;
+    bool tooLarge_ = false;
+    bool pendingFailure_ = false;
+    quint64 generation_ = 0; // tells a queued failure of an abandoned fetch from the current one
+    int transferTimeoutMs_ = kDefaultTransferTimeoutMs;
+    QString userAgent_;
+};
+
+} // namespace tavrin::maintenance
