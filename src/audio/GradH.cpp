@@ -1,0 +1,157 @@
+#include "audio/GradH.h"
+
+#include "audio/VU.h"
+#include "audio/WaveInRecorder.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace tavrin {
+
+namespace {
+constexpr int kTwipsPerInch = 1440;
+constexpr float kFullScale = 32768.0f;
+constexpr int kInitialCopy = 1024;
+
+int twipsToPixels(int twips, int dpi)
+{
+    return static_cast<int>(std::lround(double(twips) * dpi / kTwipsPerInch));
+}
+} // namespace
+
+GradH::GradH(QWidget *parent) : QWidget(parent), rec_(new WaveInRecorder(this)), copy_(kInitialCopy, 0)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    connect(rec_, &WaveInRecorder::GotData, this, &GradH::oRec_GotData);
+    applySize();
+    Repaint();
+}
+
+GradH::~GradH()
+{
+    rec_->StopRecord();
+}
+
+QSize GradH::sizeInTwips(int vuSize)
+{
+    switch (vuSize) {
+    case 0:
+        return {1335, 90};
+    case 1:
+        return {3300, 150};
+    case 2:
+        return {5280, 300};
+    default:
+        return {0, 0};
+    }
+}
+
+void GradH::applySize()
+{
+    if (resizing_)
+        return;
+    resizing_ = true;
+    const QSize twips = sizeInTwips(vuSize_);
+    setFixedSize(twipsToPixels(twips.width(), logicalDpiX()), twipsToPixels(twips.height(), logicalDpiY()));
+    resizing_ = false;
+}
+
+void GradH::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    applySize();
+    Repaint();
+}
+
+void GradH::setVUSize(int NewSiz)
+{
+    vuSize_ = NewSiz;
+    applySize();
+    Repaint();
+}
+
+void GradH::setGradientColor1(const QColor &NewCol)
+{
+    color1_ = NewCol;
+    Repaint();
+}
+
+void GradH::setGradientColor2(const QColor &NewCol)
+{
+    color2_ = NewCol;
+    Repaint();
+}
+
+void GradH::setBackColor(const QColor &New_BackColor)
+{
+    back_ = New_BackColor;
+    backColorChanged_ = true;
+    Repaint();
+}
+
+void GradH::StartVU()
+{
+    if (!rec_->IsRecording())
+        rec_->StartRecord(kSampleRate, kChannels);
+}
+
+void GradH::StopVU()
+{
+    DrawLevel(0);
+    rec_->StopRecord();
+}
+
+void GradH::Preview()
+{
+    DrawLevel(0.5f);
+}
+
+qint32 GradH::ChannelPeak(const std::vector<qint16> &samples, int start, int step)
+{
+    qint32 peak = 0;
+    if (start >= 0 && step > 0)
+        for (size_t i = static_cast<size_t>(start); i < samples.size(); i += static_cast<size_t>(step))
+            peak = std::max(peak, std::abs(static_cast<qint32>(samples[i])));
+    return peak == 0 ? 1 : peak;
+}
+
+void GradH::oRec_GotData(const std::vector<qint16> &intBuffer, qint32)
+{
+    // The whole array, whatever the byte count says; the copy keeps its capacity between buffers.
+    copy_.assign(intBuffer.begin(), intBuffer.end());
+    const qint32 left = ChannelPeak(copy_, 0, 2);
+    const qint32 right = ChannelPeak(copy_, 1, 2);
+    DrawLevel(static_cast<float>(channel_ == 0 ? left : right) / kFullScale);
+}
+
+void GradH::DrawLevel(float level)
+{
+    level_ = level;
+    if (vuSize_ >= 0 && vuSize_ <= 2) {
+        // nearbyint rounds halves to even in the default rounding mode.
+        barRight_ = static_cast<int>(std::nearbyint(static_cast<float>(width()) * level));
+        barBottom_ = height();
+    } else {
+        barRight_ = 0;
+        barBottom_ = 0;
+    }
+    update();
+}
+
+void GradH::paintMeter(QPainter &painter) const
+{
+    painter.fillRect(rect(), back_);
+    VU::GradientBox(painter, 0, 0, barRight_, barBottom_, color1_, color2_, 0);
+}
+
+void GradH::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    paintMeter(painter);
+}
+
+} // namespace tavrin

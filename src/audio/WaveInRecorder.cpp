@@ -1,0 +1,317 @@
+#include "audio/WaveInRecorder.h"
+
+#include "audio/PulseMixer.h"
+#include "audio/RingWriter.h"
+
+#include <QAudioFormat>
+#include <QAudioSource>
+#include <QCoreApplication>
+#include <QMediaDevices>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tavrin {
+
+WaveInRecorder::WaveInRecorder(QObject *parent)
+    : QObject(parent), hook_(QString::fromLatin1(kClassName))
+{
+}
+
+WaveInRecorder::~WaveInRecorder()
+{
+    StopRecord();
+}
+
+bool WaveInRecorder::IsRecording() const
+{
+    return source_ != nullptr || fakeDevice_;
+}
+
+void WaveInRecorder::setBufferCount(qint32 count)
+{
+    if (!IsRecording())
+        bufferCount_ = count;
+}
+
+void WaveInRecorder::setBufferSize(qint32 bytes)
+{
+    if (!IsRecording())
+        bufferSize_ = bytes;
+}
+
+void WaveInRecorder::CreateNotifyWindow()
+{
+    auto *notify = new QObject(this);
+    notify->setObjectName(QString::fromLatin1(kNotifyName));
+    notify_ = notify;
+    // Hooking failures are reported by the hook; the start goes on without notifications.
+    if (hook_.sc_Subclass(notify, [this](bool before, int message, qintptr w, qintptr l, qintptr user) {
+            HandleBufferDone(before, message, w, l, user);
+        }))
+        hook_.zAddMsg(notify, kBufferDoneMessage, MessageHook::When::After);
+}
+
+void WaveInRecorder::DestroyNotifyWindow()
+{
+    if (!notify_)
+        return;
+    QObject *notify = notify_.data();
+    notify_.clear();
+    if (hook_.isHooked(notify))
+        hook_.sc_UnSubclass(notify);
+    // Deleting it drops the buffer messages still queued for it; inside its own event handling
+    // it has to wait for the event loop.
+    if (dispatching_)
+        notify->deleteLater();
+    else
+        delete notify;
+}
+
+bool WaveInRecorder::startRing()
+{
+    if (bufferCount_ < 1 || bufferSize_ < 2)
+        return false;
+    ++generation_;
+    const quint32 generation = generation_;
+    ring_ = std::make_unique<RingWriter>(bufferCount_, bufferSize_, [this, generation](int index) {
+        if (notify_)
+            QCoreApplication::postEvent(notify_.data(),
+                                        new HookMessageEvent(kBufferDoneMessage, generation, index));
+    });
+    CreateNotifyWindow();
+    ring_->open(QIODevice::WriteOnly);
+    return true;
+}
+
+bool WaveInRecorder::StartRecord(qint32 samplerate, qint16 Channels)
+{
+    if (IsRecording() || samplerate <= 0 || Channels <= 0)
+        return false;
+    const QAudioDevice device = selectedAudioDevice();
+    if (!startRing())
+        return false;
+    if (device.isNull()) {
+        StopRecord();
+        return false;
+    }
+    QAudioFormat format;
+    format.setSampleRate(samplerate);
+    format.setChannelCount(Channels);
+    format.setSampleFormat(QAudioFormat::Int16);
+    source_ = std::make_unique<QAudioSource>(device, format);
+    // A buffer's worth of sound per device period keeps the wake-ups few.
+    source_->setBufferSize(bufferSize_);
+    connect(source_.get(), &QAudioSource::stateChanged, this, &WaveInRecorder::onSourceStateChanged);
+    source_->start(ring_.get());
+    if (source_->error() != QAudio::NoError || source_->state() == QAudio::StoppedState) {
+        StopRecord();
+        return false;
+    }
+    return true;
+}
+
+bool WaveInRecorder::startWithoutDeviceForTest()
+{
+    if (IsRecording() || !startRing())
+        return false;
+    fakeDevice_ = true;
+    return true;
+}
+
+void WaveInRecorder::feedForTest(const char *data, qint64 len)
+{
+    if (ring_)
+        ring_->write(data, len);
+}
+
+bool WaveInRecorder::StopRecord()
+{
+    if (source_) {
+        std::unique_ptr<QAudioSource> source = std::move(source_);
+        source->disconnect(this);
+        source->stop();
+    }
+    fakeDevice_ = false;
+    ring_.reset();
+    DestroyNotifyWindow();
+    ++generation_;
+    return true;
+}
+
+void WaveInRecorder::onSourceStateChanged()
+{
+    if (!source_ || source_->state() != QAudio::StoppedState || source_->error() == QAudio::NoError)
+        return;
+    // The server went away: tidy up once the source has left its own signal.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (source_ && source_->state() == QAudio::StoppedState) {
+                StopRecord();
+                emit recordingLost();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void WaveInRecorder::HandleBufferDone(bool, int message, qintptr wParam, qintptr lParam, qintptr)
+{
+    if (message != kBufferDoneMessage)
+        return;
+    // A message from an earlier run, or one that names no record, is not ours to read.
+    if (!ring_ || static_cast<quint32>(wParam) != generation_ || lParam < 0 || lParam >= ring_->count())
+        return;
+    const int index = static_cast<int>(lParam);
+    const quint32 generation = generation_;
+    dispatching_ = true;
+    emit GotData(ring_->record(index).samples, ring_->record(index).bytesRecorded);
+    dispatching_ = false;
+    if (ring_ && generation == generation_)
+        ring_->requeue(index);
+}
+
+std::vector<int> WaveInRecorder::queuedBuffers() const
+{
+    return ring_ ? ring_->queued() : std::vector<int>{};
+}
+
+qint64 WaveInRecorder::droppedBytes() const
+{
+    return ring_ ? ring_->dropped() : 0;
+}
+
+// Devices and mixer
+
+QAudioDevice WaveInRecorder::deviceAt(qint32 index) const
+{
+    const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
+    if (index < 0 || index >= inputs.size())
+        return {};
+    return inputs.at(index);
+}
+
+QAudioDevice WaveInRecorder::selectedAudioDevice() const
+{
+    if (selectedDevice_ < 0)
+        return QMediaDevices::defaultAudioInput();
+    // The list may have changed since the selection: follow the device, not the index.
+    for (const QAudioDevice &d : QMediaDevices::audioInputs())
+        if (d.id() == selectedId_)
+            return d;
+    return {};
+}
+
+qint32 WaveInRecorder::DeviceCount() const
+{
+    return static_cast<qint32>(QMediaDevices::audioInputs().size());
+}
+
+QString WaveInRecorder::DeviceName(qint32 index) const
+{
+    QString name = deviceAt(index).description();
+    const qsizetype nul = name.indexOf(QChar(u'\0'));
+    if (nul >= 0)
+        name.truncate(nul);
+    return name;
+}
+
+bool WaveInRecorder::SelectDevice(qint32 index)
+{
+    const QAudioDevice device = deviceAt(index);
+    if (device.isNull())
+        return false;
+    selectedDevice_ = -1;
+    selectedId_.clear();
+    mixer_.reset();
+    auto mixer = std::make_unique<PulseMixer>(device.id());
+    if (!mixer->query())
+        return false;
+    mixer_ = std::move(mixer);
+    selectedDevice_ = index;
+    selectedId_ = device.id();
+    return true;
+}
+
+bool WaveInRecorder::selectDeviceById(const QByteArray &id)
+{
+    const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
+    for (qsizetype i = 0; i < inputs.size(); ++i)
+        if (inputs.at(i).id() == id)
+            return SelectDevice(static_cast<qint32>(i));
+    return false;
+}
+
+qint32 WaveInRecorder::MixerLineCount() const
+{
+    if (!mixer_)
+        return 0;
+    const auto state = mixer_->query();
+    return state ? static_cast<qint32>(state->ports.size()) : 0;
+}
+
+QString WaveInRecorder::MixerLineName(qint32 index) const
+{
+    if (!mixer_)
+        return {};
+    const auto state = mixer_->query();
+    if (!state || index < 0 || index >= state->ports.size())
+        return {};
+    return state->ports.at(index).description;
+}
+
+qint32 WaveInRecorder::MixerLineType(qint32 index) const
+{
+    if (!mixer_)
+        return 0;
+    const auto state = mixer_->query();
+    if (!state)
+        return 0;
+    if (index == -1)
+        index = state->activePort;
+    if (index < 0 || index >= state->ports.size())
+        return 0;
+    return state->ports.at(index).type;
+}
+
+bool WaveInRecorder::SelectMixerLine(qint32 index)
+{
+    if (!mixer_)
+        return false;
+    const auto state = mixer_->query();
+    if (!state || index < 0 || index >= state->ports.size())
+        return false;
+    return mixer_->setActivePort(state->ports.at(index).name);
+}
+
+qint32 WaveInRecorder::SelectedMixerLine() const
+{
+    if (!mixer_)
+        return -1;
+    const auto state = mixer_->query();
+    return state ? state->activePort : -1;
+}
+
+qint32 WaveInRecorder::MixerLineVolume() const
+{
+    if (!mixer_)
+        return 0;
+    const auto state = mixer_->query();
+    if (!state)
+        return 0;
+    const double v = std::round(double(state->volume) * 65535.0 / PulseMixer::kNormalVolume);
+    return static_cast<qint32>(std::clamp(v, 0.0, 65535.0));
+}
+
+void WaveInRecorder::setMixerLineVolume(qint32 Volume)
+{
+    if (!mixer_)
+        return;
+    const auto state = mixer_->query();
+    if (!state)
+        return;
+    const double v = std::clamp(Volume, 0, 65535) * double(PulseMixer::kNormalVolume) / 65535.0;
+    mixer_->setVolume(static_cast<quint32>(std::lround(v)), std::max(state->channels, 1));
+}
+
+} // namespace tavrin

@@ -1,0 +1,111 @@
+#pragma once
+// Records 16-bit PCM from an audio input into a ring of BufferCount buffers of BufferSize bytes
+// and hands each full buffer to its owner through GotData.
+//
+// Capture runs on Qt Multimedia (PulseAudio). The audio source writes into the ring; each full
+// buffer is posted as message 960 to a hidden notification object named "WAVE_IN_WINDOW",
+// which is hooked through the message-hook facility, so GotData always runs on the
+// user-interface thread from the event loop. After GotData returns the buffer is queued again.
+// When no buffer is queued (the owner is slow) incoming sound is dropped.
+//
+// Devices are the QMediaDevices audio inputs, by index; -1 is the system default. On a
+// selected device the recording sources are the PulseAudio source's ports and the volume is the
+// source volume (0..65535 for 0..100 %).
+//
+// Thread: user-interface thread. Owns the audio source, the ring and the notification object
+// between StartRecord and StopRecord; none of them outlive StopRecord.
+
+#include "audio/MessageHook.h"
+
+#include <QAudioDevice>
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+#include <vector>
+
+class QAudioSource;
+
+namespace tavrin {
+
+class PulseMixer;
+class RingWriter;
+
+class WaveInRecorder : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kBufferDoneMessage = 960;
+    static constexpr char kNotifyName[] = "WAVE_IN_WINDOW";
+    static constexpr char kClassName[] = "WaveInRecorder";
+
+    explicit WaveInRecorder(QObject *parent = nullptr);
+    ~WaveInRecorder() override;
+
+    bool IsRecording() const;
+    bool StopRecord();
+    bool StartRecord(qint32 samplerate, qint16 Channels);
+
+    qint32 BufferCount() const { return bufferCount_; }
+    void setBufferCount(qint32 count);
+    qint32 BufferSize() const { return bufferSize_; }
+    void setBufferSize(qint32 bytes);
+
+    qint32 DeviceCount() const;
+    QString DeviceName(qint32 index) const;
+    bool SelectDevice(qint32 index);
+    // Convenience: selects the input whose QAudioDevice::id() (the PulseAudio source name) is `id`.
+    bool selectDeviceById(const QByteArray &id);
+
+    qint32 MixerLineCount() const;
+    QString MixerLineName(qint32 index) const;
+    bool SelectMixerLine(qint32 index);
+    qint32 SelectedDevice() const { return selectedDevice_; }
+    qint32 SelectedMixerLine() const;
+    qint32 MixerLineType(qint32 index) const;
+    qint32 MixerLineVolume() const;
+    void setMixerLineVolume(qint32 Volume);
+
+    // The message-hook facility of this recorder (tests give it their own report sink).
+    MessageHook &hook() { return hook_; }
+    // The notification object while recording, nullptr otherwise.
+    QObject *notifyObject() const { return notify_.data(); }
+    // Buffers currently queued for filling, in the order they will be filled.
+    std::vector<int> queuedBuffers() const;
+    // Bytes dropped because no buffer was queued.
+    qint64 droppedBytes() const;
+
+    // Feeds bytes as the device would (tests and the benchmark drive the ring without a device).
+    void feedForTest(const char *data, qint64 len);
+    // Starts the ring and the notification path without opening any device.
+    bool startWithoutDeviceForTest();
+
+signals:
+    // intBuffer is the recorder's own array, valid only during the handler; lngLen in bytes.
+    void GotData(const std::vector<qint16> &intBuffer, qint32 lngLen);
+    // Recording ended by itself (the audio server went away).
+    void recordingLost();
+
+private:
+    bool startRing(); // steps 1, 2 and 4 of a start
+    void HandleBufferDone(bool before, int message, qintptr wParam, qintptr lParam, qintptr user);
+    void CreateNotifyWindow();
+    void DestroyNotifyWindow();
+    void onSourceStateChanged();
+    QAudioDevice deviceAt(qint32 index) const;
+    QAudioDevice selectedAudioDevice() const;
+
+    qint32 bufferCount_ = 5;
+    qint32 bufferSize_ = 10240;
+    qint32 selectedDevice_ = -1;
+    QByteArray selectedId_;
+    std::unique_ptr<PulseMixer> mixer_;
+    MessageHook hook_;
+    QPointer<QObject> notify_;
+    std::unique_ptr<QAudioSource> source_;
+    std::unique_ptr<RingWriter> ring_;
+    bool dispatching_ = false;
+    bool fakeDevice_ = false;
+    quint32 generation_ = 0;
+};
+
+} // namespace tavrin
