@@ -1,0 +1,236 @@
+// The rig server's text protocol and state, without sockets or windows.
+#include "core/rig/RigProtocol.h"
+#include "core/rig/RigSettings.h"
+#include "core/rig/RigState.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tavrin;
+using namespace tavrin::rig;
+
+namespace {
+
+class FakeStation final : public RigBackend {
+public:
+    qint64 hz = 14'230'000;
+    QByteArray currentMode = "USB";
+    bool keyed = false;
+    int setResult = kOk;
+    QList<qint64> setCalls;
+    QList<QPair<int, bool>> pttCalls;
+
+    qint64 frequencyHz() const override { return hz; }
+    int setFrequencyHz(qint64 value) override
+    {
+        setCalls.append(value);
+        return setResult;
+    }
+    QByteArray mode() const override { return currentMode; }
+    bool transmitting() const override { return keyed; }
+    int setPtt(int client, bool on) override
+    {
+        pttCalls.append({client, on});
+        return kOk;
+    }
+};
+
+Reply ask(FakeStation &station, const QByteArray &line, int client = 1)
+{
+    const std::optional<Request> r = parseRequest(line);
+    if (!r)
+        return {};
+    return answer(*r, station, client);
+}
+
+} // namespace
+
+class RigProtocolTest : public QObject {
+    Q_OBJECT
+private slots:
+    void defaultProtocolReplies()
+    {
+        FakeStation st;
+        QCOMPARE(ask(st, "f").text, QByteArray("14230000\n"));
+        QCOMPARE(ask(st, "\\get_freq").text, QByteArray("14230000\n"));
+        QCOMPARE(ask(st, "m").text, QByteArray("USB\n2400\n"));
+        st.currentMode = "CW";
+        QCOMPARE(ask(st, "m").text, QByteArray("CW\n500\n"));
+        QCOMPARE(ask(st, "t").text, QByteArray("0\n"));
+        st.keyed = true;
+        QCOMPARE(ask(st, "t").text, QByteArray("1\n"));
+        QCOMPARE(ask(st, "v").text, QByteArray("VFOA\n"));
+        QCOMPARE(ask(st, "s").text, QByteArray("0\nVFOA\n"));
+        QCOMPARE(ask(st, "\\chk_vfo").text, QByteArray("0\n"));
+        QCOMPARE(ask(st, "\\get_lock_mode").text, QByteArray("0\n"));
+        QCOMPARE(ask(st, "\\get_powerstat").text, QByteArray("1\n"));
+        // CR LF line ends and surrounding blanks are fine; an empty line gets no answer.
+        QCOMPARE(ask(st, "  f \r").text, QByteArray("14230000\n"));
+        QVERIFY(!parseRequest("   \r"));
+    }
+
+    void setCommandsAndTheirRefusals()
+    {
+        FakeStation st;
+        QCOMPARE(ask(st, "F 14074000.000000").text, QByteArray("RPRT 0\n"));
+        QCOMPARE(ask(st, "\\set_freq 7074000").text, QByteArray("RPRT 0\n"));
+        QCOMPARE(st.setCalls, (QList<qint64>{14074000, 7074000}));
+        // Outside the HF range: refused before the station hears of it.
+        QCOMPARE(ask(st, "F 1799999").text, QByteArray("RPRT -1\n"));
+        QCOMPARE(ask(st, "F 30000001").text, QByteArray("RPRT -1\n"));
+        QCOMPARE(ask(st, "F 144000000").text, QByteArray("RPRT -1\n"));
+        QCOMPARE(ask(st, "F abc").text, QByteArray("RPRT -1\n"));
+        QCOMPARE(ask(st, "F").text, QByteArray("RPRT -1\n"));
+        QCOMPARE(st.setCalls.size(), 2);
+        st.setResult = kIoError;
+        QCOMPARE(ask(st, "F 3600000").text, QByteArray("RPRT -6\n"));
+
+        // Only the mode the node reports can be "set".
+        QCOMPARE(ask(st, "M USB 2400").text, QByteArray("RPRT 0\n"));
+        QCOMPARE(ask(st, "M USB -1").text, QByteArray("RPRT 0\n"));
+        QCOMPARE(ask(st, "M LSB 0").text, QByteArray("RPRT -11\n"));
+        QCOMPARE(ask(st, "M USB wide").text, QByteArray("RPRT -1\n"));
+
+        QCOMPARE(ask(st, "T 3", 7).text, QByteArray("RPRT 0\n"));
+        QCOMPARE(ask(st, "T 0", 7).text, QByteArray("RPRT 0\n"));
+        QCOMPARE(ask(st, "T 4").text, QByteArray("RPRT -1\n"));
+        QCOMPARE(st.pttCalls, (QList<QPair<int, bool>>{{7, true}, {7, false}}));
+
+        QCOMPARE(ask(st, "V VFOA").text, QByteArray("RPRT 0\n"));
+        QCOMPARE(ask(st, "V VFOB").text, QByteArray("RPRT -11\n"));
+        QCOMPARE(ask(st, "S 0 VFOA").text, QByteArray("RPRT 0\n"));
+        QCOMPARE(ask(st, "S 1 VFOB").text, QByteArray("RPRT -11\n"));
+    }
+
+    void unknownGarbageAndQuit()
+    {
+        FakeStation st;
+        QCOMPARE(ask(st, "l RFPOWER").text, QByteArray("RPRT -11\n"));
+        QCOMPARE(ask(st, "\\get_vfo_info VFOA").text, QByteArray("RPRT -11\n"));
+        QCOMPARE(ask(st, "hello world").text, QByteArray("RPRT -1\n"));
+        QCOMPARE(ask(st, QByteArray("f\x01\xff")).text, QByteArray("RPRT -1\n"));
+        QCOMPARE(ask(st, "+").text, QByteArray("RPRT -1\n"));
+        const Reply q = ask(st, "q");
+        QCOMPARE(q.text, QByteArray("RPRT 0\n"));
+        QVERIFY(q.close);
+        QVERIFY(ask(st, "\\quit").close);
+        QVERIFY(!ask(st, "f").close);
+    }
+
+    void extendedForms()
+    {
+        FakeStation st;
+        QCOMPARE(ask(st, "+f").text, QByteArray("get_freq:\nFrequency: 14230000\nRPRT 0\n"));
+        QCOMPARE(ask(st, "+\\get_mode").text, QByteArray("get_mode:\nMode: USB\nPassband: 2400\nRPRT 0\n"));
+        QCOMPARE(ask(st, ";m").text, QByteArray("get_mode:;Mode: USB;Passband: 2400;RPRT 0\n"));
+        QCOMPARE(ask(st, "+F 7074000").text, QByteArray("set_freq: 7074000\nRPRT 0\n"));
+        QCOMPARE(ask(st, "+M LSB 0").text, QByteArray("set_mode: LSB 0\nRPRT -11\n"));
+        QVERIFY(ask(st, "+\\dump_state").text.startsWith("dump_state:\n1\n"));
+    }
+
+    void dumpStateBlock()
+    {
+        const QList<QByteArray> lines = dumpStateText().split('\n');
+        QCOMPARE(lines.first(), QByteArray("1")); // protocol 1
+        QCOMPARE(lines.at(3), QByteArray("1800000 30000000 0x1bf -1 -1 0x3 0x0"));
+        QVERIFY(lines.contains("ptt_type=0x0"));
+        QVERIFY(lines.contains("targetable_vfo=0x3"));
+        QCOMPARE(lines.at(lines.size() - 2), QByteArray("done"));
+        QVERIFY(lines.last().isEmpty());
+    }
+
+    void hertzAndFrequencyTexts()
+    {
+        QCOMPARE(parseHertz("14074000"), std::optional<qint64>(14074000));
+        QCOMPARE(parseHertz("14074055.999999"), std::optional<qint64>(14074055));
+        QCOMPARE(parseHertz(".5"), std::optional<qint64>(0));
+        QVERIFY(!parseHertz("-14074000"));
+        QVERIFY(!parseHertz("1e7"));
+        QVERIFY(!parseHertz("."));
+        QVERIFY(!parseHertz("9999999999999999999999"));
+
+        QCOMPARE(hertzToFrequencyText(14074000), QStringLiteral("14.0740"));
+        QCOMPARE(hertzToFrequencyText(1850000), QStringLiteral("1.8500"));
+        QCOMPARE(hertzToFrequencyText(29999999), QStringLiteral("29.9999"));
+        QCOMPARE(frequencyTextToHertz(QStringLiteral("14.2300")), std::optional<qint64>(14230000));
+        QCOMPARE(frequencyTextToHertz(QStringLiteral(".5000")), std::optional<qint64>(500000));
+        QCOMPARE(frequencyTextToHertz(QStringLiteral("7")), std::optional<qint64>(7000000));
+        QVERIFY(!frequencyTextToHertz(QStringLiteral("1.2.3")));
+        QVERIFY(!frequencyTextToHertz(QStringLiteral("")));
+    }
+
+    void modeWordOfReports()
+    {
+        QCOMPARE(reportedModeWord(QStringLiteral("XX9XYZ-L>FN14.2300 USB")), QStringLiteral("USB"));
+        QCOMPARE(reportedModeWord(QStringLiteral("XX9XYZ-L>fn7.0740 lsb")), QStringLiteral("LSB"));
+        QCOMPARE(reportedModeWord(QStringLiteral("XX9XYZ-L>FN7.0300 MHz CW")), QStringLiteral("CW"));
+        QCOMPARE(reportedModeWord(QStringLiteral("XX9XYZ-L>FN14.2300")), QString());
+        QCOMPARE(reportedModeWord(QStringLiteral("XX9XYZ-L>FN14.2300 please")), QString());
+    }
+
+    void stateFollowsReportsAndCommands()
+    {
+        RigState s;
+        QCOMPARE(s.frequencyHz(), 0);
+        QCOMPARE(s.mode(), QByteArray("USB"));
+        s.reported(14230000, "", 0);
+        QCOMPARE(s.frequencyHz(), 14230000);
+        QCOMPARE(s.mode(), QByteArray("USB"));
+
+        s.commanded(7074000, 1000);
+        QCOMPARE(s.frequencyHz(), 7074000);
+        // A report from before the command does not undo it...
+        s.reported(14230000, "LSB", 2000);
+        QCOMPARE(s.frequencyHz(), 7074000);
+        QCOMPARE(s.mode(), QByteArray("LSB"));
+        // ...the matching one confirms it.
+        s.reported(7074000, "", 2500);
+        QVERIFY(!s.hasPending());
+        QCOMPARE(s.frequencyHz(), 7074000);
+        QCOMPARE(s.mode(), QByteArray("LSB"));
+
+        // A node that went elsewhere wins once it had time to act on the command.
+        s.commanded(3600000, 10000);
+        s.reported(3700000, "", 10000 + RigState::kConfirmWaitMs);
+        QCOMPARE(s.frequencyHz(), 3700000);
+    }
+
+    void settingsFile()
+    {
+        QTemporaryDir dir;
+        ProfileStore store(dir.path());
+        const RigSettings defaults = RigSettings::load(store);
+        QVERIFY(!defaults.enabled);
+        QCOMPARE(defaults.address, QStringLiteral("127.0.0.1"));
+        QVERIFY(!defaults.allowRemote);
+        QCOMPARE(defaults.port, 4532);
+        QVERIFY(!defaults.allowPtt);
+        QCOMPARE(defaults.pttTimeoutS, 180);
+
+        RigSettings s;
+        s.enabled = true;
+        s.port = 4600;
+        s.allowPtt = true;
+        s.pttTimeoutS = 30;
+        QVERIFY(s.save(store).ok);
+        QCOMPARE(RigSettings::load(store), s);
+        QCOMPARE(store.ReadSetting(QStringLiteral("TVRrig.ini"), QStringLiteral("enabled"), {}), QStringLiteral("True"));
+
+        // Values that make no sense fall back to the defaults.
+        store.WriteSetting(QStringLiteral("TVRrig.ini"), QStringLiteral("Port"), QStringLiteral("70000"));
+        store.WriteSetting(QStringLiteral("TVRrig.ini"), QStringLiteral("PTTTimeout"), QStringLiteral("0"));
+        store.WriteSetting(QStringLiteral("TVRrig.ini"), QStringLiteral("AllowPTT"), QStringLiteral("maybe"));
+        const RigSettings odd = RigSettings::load(store);
+        QCOMPARE(odd.port, 4532);
+        QCOMPARE(odd.pttTimeoutS, 180);
+        QVERIFY(!odd.allowPtt);
+
+        QVERIFY(isLoopback(QStringLiteral("127.0.0.1")));
+        QVERIFY(isLoopback(QStringLiteral("::1")));
+        QVERIFY(!isLoopback(QStringLiteral("0.0.0.0")));
+        QVERIFY(!isLoopback(QStringLiteral("192.168.1.5")));
+    }
+};
+
+QTEST_GUILESS_MAIN(RigProtocolTest)
+#include "test_rigprotocol.moc"

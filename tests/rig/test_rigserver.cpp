@@ -1,0 +1,334 @@
+// The rig server in the whole program, over real loopback sockets, with the test double
+// standing in for the EchoLink client.
+#include "core/CoreTestKit.h"
+
+#include "core/CommandPanels.h"
+#include "core/ProtocolController.h"
+#include "core/rig/RigControl.h"
+#include "core/rig/RigServer.h"
+#include "core/rig/RigService.h"
+#include "core/rig/RigWindow.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTcpSocket>
+#include <QTimer>
+
+using namespace tavrin;
+using namespace tavrin::test;
+
+namespace {
+
+constexpr char kNode[] = "XX9XYZ-L";
+
+// One rig client on a loopback socket.
+class RigClient {
+public:
+    explicit RigClient(quint16 port)
+    {
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        connected = socket.waitForConnected(3000);
+    }
+
+    // Sends one line and waits for a reply of `lines` lines.
+    QByteArray ask(const QByteArray &line, int lines = 1)
+    {
+        socket.write(line + '\n');
+        QByteArray got;
+        (void)QTest::qWaitFor(
+            [&] {
+                got += socket.readAll();
+                return got.count('\n') >= lines || socket.state() != QAbstractSocket::ConnectedState;
+            },
+            3000);
+        return got;
+    }
+
+    bool closedByServer()
+    {
+        return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, 3000);
+    }
+
+    QTcpSocket socket;
+    bool connected = false;
+};
+
+} // namespace
+
+class RigServerTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<Rig> rig_;
+
+    rig::RigService &service() { return *rig_->program().rigService(); }
+    quint16 port() { return service().server().port(); }
+    QString status() { return rig_->find<QLabel>(QStringLiteral("StatusLine"))->text(); }
+    QStringList sent() { return rig_->backend.sent(); }
+
+    void startWith(bool allowPtt)
+    {
+        dir_ = std::make_unique<QTemporaryDir>();
+        rig_ = std::make_unique<Rig>(dir_->path());
+        rig_->backend.stationCount = 1;
+        QVERIFY(rig_->start());
+        rig::RigSettings s;
+        s.enabled = true;
+        s.port = 0; // any free port
+        s.allowPtt = allowPtt;
+        service().apply(s);
+        QVERIFY(service().server().isListening());
+        rig_->window()->Timer3_Timer(); // NumStations from the client
+        rig_->backend.clearCalls();
+    }
+
+private slots:
+    void cleanup()
+    {
+        rig_.reset();
+        dir_.reset();
+    }
+
+    void offAndLoopbackByDefault()
+    {
+        dir_ = std::make_unique<QTemporaryDir>();
+        rig_ = std::make_unique<Rig>(dir_->path());
+        QVERIFY(rig_->start());
+        QVERIFY(!service().server().isListening());
+
+        // A wider address in the file without the explicit choice stays on this computer.
+        rig::RigSettings s;
+        s.enabled = true;
+        s.port = 0;
+        s.address = QStringLiteral("0.0.0.0");
+        service().apply(s);
+        QVERIFY(service().server().isListening());
+        QTcpSocket other;
+        const QList<QHostAddress> mine = {QHostAddress(QStringLiteral("127.0.0.2"))};
+        // 127.0.0.2 is loopback too, but not the address we listen on.
+        other.connectToHost(mine.first(), port());
+        QVERIFY(!other.waitForConnected(1000));
+    }
+
+    void frequencyThroughTheEnterPath()
+    {
+        startWith(false);
+        RigClient c(port());
+        QVERIFY(c.connected);
+        rig_->backend.raiseChat(QStringLiteral("XX9XYZ-L>FN14.2300 USB"));
+        QCOMPARE(c.ask("f"), QByteArray("14230000\n"));
+
+        QCOMPARE(c.ask("F 14074055"), QByteArray("RPRT 0\n"));
+        QCOMPARE(sent(), QStringList{QStringLiteral("FN14.0740 MHz  -  09:05:07")});
+        QCOMPARE(rig_->find<QLineEdit>(QStringLiteral("Text1"))->text(), QStringLiteral("14.0740"));
+        QCOMPARE(rig_->find<QLabel>(QStringLiteral("Label4"))->text(), QStringLiteral("14.0740"));
+        // The commanded frequency until the node confirms it; polls never cost a chat line.
+        QCOMPARE(c.ask("f"), QByteArray("14074000\n"));
+        // WSJT-X's check: 55 Hz above, read back, restore. Nothing goes to the node.
+        QCOMPARE(c.ask("F 14074055"), QByteArray("RPRT 0\n"));
+        QCOMPARE(c.ask("f"), QByteArray("14074000\n"));
+        QCOMPARE(c.ask("F 14074000"), QByteArray("RPRT 0\n"));
+        QCOMPARE(sent().size(), 1);
+
+        rig_->backend.raiseChat(QStringLiteral("XX9XYZ-L>FN14.0740 USB"));
+        QVERIFY(!service().control().state().hasPending());
+        QCOMPARE(c.ask("f"), QByteArray("14074000\n"));
+
+        QCOMPARE(c.ask("F 50313000"), QByteArray("RPRT -1\n"));
+        QCOMPARE(sent().size(), 1);
+
+        // A send that fails is no success, and leaves nothing pending.
+        rig_->backend.failing.insert(QStringLiteral("SendChatText"));
+        QCOMPARE(c.ask("F 7074000"), QByteArray("RPRT -6\n"));
+        QCOMPARE(c.ask("f"), QByteArray("14074000\n"));
+    }
+
+    void modeFromReports()
+    {
+        startWith(false);
+        RigClient c(port());
+        QCOMPARE(c.ask("m", 2), QByteArray("USB\n2400\n"));
+        rig_->backend.raiseChat(QStringLiteral("XX9XYZ-L>FN7.0740 LSB"));
+        QCOMPARE(c.ask("m", 2), QByteArray("LSB\n2400\n"));
+        QCOMPARE(c.ask("M LSB 0"), QByteArray("RPRT 0\n"));
+        QCOMPARE(c.ask("M USB 0"), QByteArray("RPRT -11\n"));
+        // A report without a mode word keeps the mode.
+        rig_->backend.raiseChat(QStringLiteral("XX9XYZ-L>FN7.0750"));
+        QCOMPARE(c.ask("m", 2), QByteArray("LSB\n2400\n"));
+        QCOMPARE(c.ask("f"), QByteArray("7075000\n"));
+        QVERIFY(sent().isEmpty());
+    }
+
+    void pttRefusedUnlessAllowed()
+    {
+        startWith(false);
+        RigClient c(port());
+        QCOMPARE(c.ask("T 1"), QByteArray("RPRT -11\n"));
+        QCOMPARE(c.ask("T 0"), QByteArray("RPRT 0\n"));
+        QVERIFY(rig_->backend.callsOf(QStringLiteral("SetTransmit")).isEmpty());
+        QVERIFY(!rig_->window()->TxState);
+    }
+
+    void pttKeysLikeTheButton()
+    {
+        startWith(true);
+        RigClient c(port());
+        QCOMPARE(c.ask("T 3"), QByteArray("RPRT 0\n"));
+        QCOMPARE(rig_->backend.callsOf(QStringLiteral("SetTransmit")).size(), 1);
+        QVERIFY(rig_->window()->TxState);
+        QCOMPARE(rig_->window()->commandPanels().transmitState->text(), QStringLiteral("Transmitting"));
+        QCOMPARE(c.ask("t"), QByteArray("1\n"));
+        QVERIFY(service().control().pttTimer()->isActive());
+        QCOMPARE(service().control().pttTimer()->interval(), 180000);
+        // A repeated key-up changes nothing (the button would release).
+        QCOMPARE(c.ask("T 1"), QByteArray("RPRT 0\n"));
+        QCOMPARE(rig_->backend.callsOf(QStringLiteral("SetTransmit")).size(), 1);
+        QCOMPARE(c.ask("T 0"), QByteArray("RPRT 0\n"));
+        QCOMPARE(rig_->backend.callsOf(QStringLiteral("SetTransmit")).last().argument, QStringLiteral("false"));
+        QVERIFY(!rig_->window()->TxState);
+        QVERIFY(!service().control().pttTimer()->isActive());
+
+        // No station connected: the button does nothing, and the client hears so.
+        rig_->backend.stationCount = 0;
+        rig_->window()->Timer3_Timer();
+        QCOMPARE(c.ask("T 1"), QByteArray("RPRT -9\n"));
+        QVERIFY(!rig_->window()->TxState);
+    }
+
+    void pttWhileTheLinkIsBusyAsksFirst()
+    {
+        startWith(true);
+        RigClient c(port());
+        rig_->backend.raiseRx(true);
+        QCOMPARE(c.ask("T 1"), QByteArray("RPRT 0\n"));
+        QCOMPARE(sent(), QStringList{QStringLiteral("09:05:07 CPT?")});
+        QVERIFY(rig_->window()->timer(7)->isActive());
+        QVERIFY(!rig_->window()->TxState);
+        // While the request waits, another key-up asks nothing more.
+        QCOMPARE(c.ask("T 1"), QByteArray("RPRT 0\n"));
+        QCOMPARE(sent().size(), 1);
+
+        rig_->backend.raiseRx(false);
+        rig_->window()->Timer7_Timer();
+        QVERIFY(rig_->window()->TxState);
+        QCOMPARE(service().control().pttOwner() != 0, true);
+
+        // The keying client goes away: released, and the status line says why.
+        c.socket.disconnectFromHost();
+        QTRY_VERIFY(!rig_->window()->TxState);
+        QCOMPARE(rig_->backend.callsOf(QStringLiteral("SetTransmit")).last().argument, QStringLiteral("false"));
+        QCOMPARE(status(), QString::fromLatin1(rig::kReleasedOnClose));
+    }
+
+    void pttTimeOutAndOtherClients()
+    {
+        startWith(true);
+        RigClient keyer(port());
+        RigClient other(port());
+        QCOMPARE(keyer.ask("T 1"), QByteArray("RPRT 0\n"));
+        // Every client sees the one state; another client leaving releases nothing.
+        QCOMPARE(other.ask("t"), QByteArray("1\n"));
+        other.socket.disconnectFromHost();
+        QTRY_COMPARE(service().server().clientCount(), 1);
+        QVERIFY(rig_->window()->TxState);
+
+        service().control().RigPttTimer_Timer();
+        QVERIFY(!rig_->window()->TxState);
+        QCOMPARE(status(), QString::fromLatin1(rig::kReleasedOnTimeout).arg(180));
+        QCOMPARE(keyer.ask("t"), QByteArray("0\n"));
+
+        // Released by the operator: the server lets go, and a later disconnect touches nothing.
+        QCOMPARE(keyer.ask("T 1"), QByteArray("RPRT 0\n"));
+        rig_->window()->protocol().Command1x_Click();
+        QVERIFY(!rig_->window()->TxState);
+        QMetaObject::invokeMethod(rig_->window()->timer(3), "timeout"); // the supervision tick
+        QCOMPARE(service().control().pttOwner(), 0);
+        rig_->window()->protocol().Command1x_Click(); // the operator keys
+        const qsizetype calls = rig_->backend.callsOf(QStringLiteral("SetTransmit")).size();
+        keyer.socket.disconnectFromHost();
+        QTRY_COMPARE(service().server().clientCount(), 0);
+        QVERIFY(rig_->window()->TxState);
+        QCOMPARE(rig_->backend.callsOf(QStringLiteral("SetTransmit")).size(), calls);
+    }
+
+    void connectionsSurviveGarbageButNotFloods()
+    {
+        startWith(false);
+        RigClient c(port());
+        QCOMPARE(c.ask(QByteArray("\x01\x02\xfe garbage")), QByteArray("RPRT -1\n"));
+        QCOMPARE(c.ask("\\get_lock_mode"), QByteArray("0\n"));
+        // Several lines in one packet are answered in order.
+        QCOMPARE(c.ask("v\nt", 2), QByteArray("VFOA\n0\n"));
+
+        RigClient flood(port());
+        flood.socket.write(QByteArray(2000, 'x'));
+        QVERIFY(flood.closedByServer());
+        QCOMPARE(c.ask("v"), QByteArray("VFOA\n"));
+
+        QCOMPARE(c.ask("q"), QByteArray("RPRT 0\n"));
+        QVERIFY(c.closedByServer());
+        QTRY_COMPARE(service().server().clientCount(), 0);
+    }
+
+    void formRigWindow()
+    {
+        dir_ = std::make_unique<QTemporaryDir>();
+        rig_ = std::make_unique<Rig>(dir_->path());
+        QVERIFY(rig_->start());
+        rig_->trigger(QStringLiteral("RigServer"));
+        QWidget *w = rig_->program().registry().window(QStringLiteral("FormRig"));
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Rig Server"));
+        auto *enabled = w->findChild<QCheckBox *>(QStringLiteral("RigEnabled"));
+        auto *address = w->findChild<QLineEdit *>(QStringLiteral("RigAddress"));
+        auto *remote = w->findChild<QCheckBox *>(QStringLiteral("RigAllowRemote"));
+        auto *portBox = w->findChild<QSpinBox *>(QStringLiteral("RigPort"));
+        auto *ptt = w->findChild<QCheckBox *>(QStringLiteral("RigAllowPTT"));
+        auto *timeout = w->findChild<QSpinBox *>(QStringLiteral("RigPTTTimeout"));
+        auto *save = w->findChild<QPushButton *>(QStringLiteral("RigSave"));
+        auto *line = w->findChild<QLabel *>(QStringLiteral("StatusLine"));
+        QVERIFY(enabled && address && remote && portBox && ptt && timeout && save && line);
+        QVERIFY(!enabled->isChecked());
+        QCOMPARE(address->text(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(portBox->value(), 4532);
+        QVERIFY(!ptt->isChecked());
+        QCOMPARE(timeout->value(), 180);
+        QCOMPARE(line->text(), QString::fromLatin1(rig::kOff));
+
+        // Another address needs the explicit choice; nothing is saved without it.
+        enabled->setChecked(true);
+        address->setText(QStringLiteral("0.0.0.0"));
+        save->click();
+        QVERIFY(!QFile::exists(dir_->filePath(QStringLiteral("TVRrig.ini"))));
+        QVERIFY(line->text().contains(QStringLiteral("Accept connections from other computers")));
+
+        // Unsaved edits are dropped on close.
+        w->close();
+        QVERIFY(!w->isVisible());
+        QVERIFY(!enabled->isChecked());
+        QCOMPARE(address->text(), QStringLiteral("127.0.0.1"));
+
+        // Saved: written and applied at once.
+        enabled->setChecked(true);
+        ptt->setChecked(true);
+        timeout->setValue(60);
+        portBox->setValue(45999);
+        save->click();
+        const QString file = readFile(dir_->filePath(QStringLiteral("TVRrig.ini")));
+        QVERIFY(file.contains(QStringLiteral("Enabled=True")));
+        QVERIFY(file.contains(QStringLiteral("AllowPTT=True")));
+        QVERIFY(file.contains(QStringLiteral("PTTTimeout=60")));
+        if (service().server().isListening()) {
+            QCOMPARE(service().server().port(), quint16(45999));
+            QVERIFY(line->text().startsWith(QStringLiteral("Listening on 127.0.0.1 port 45999")));
+        } else {
+            QVERIFY(line->text().startsWith(QStringLiteral("Rig server: could not listen")));
+        }
+    }
+};
+
+QTEST_MAIN(RigServerTest)
+#include "test_rigserver.moc"
