@@ -10,13 +10,21 @@
 #include "common/Clock.h"
 #include "common/WindowRegistry.h"
 #include "echolink/EchoLinkClient.h"
+#include "messaging/ChatPanels.h"
+#include "messaging/PrivateMessages.h"
 #include "settings/ProfileStore.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
 
+class QTimer;
+
 namespace tavrin::messaging {
+
+class ChatBox;
+struct ChatSettings;
 
 class ChatWindow : public QWidget {
     Q_OBJECT
@@ -29,14 +37,74 @@ public:
     void Form_Load(std::unique_ptr<EchoLinkClient> client);
 
     void EchoLink_ChatTextReceived(const QString &line);
+    void EchoLink_Closing();
     void TXText();
     void TXText2();
     void AddChatLine(const QString &senderTag, const QString &text);
     SaveResult SaveData();
 
+    // Send or Enter in TextTX; Command2 or Enter in Text2.
+    void Send_Click();
+    void SendPrivate(SendForm sysopForm);
+
+    QString localCallsign() const { return localCallsign_; }
+    QString ownSenderTag() const { return ownSenderTag_; }
+    QString privateMarker() const { return privateMarker_; }
+    QString extraReplyMarker() const { return extraReplyMarker_; }
+    // True when the last TXText reached the client.
+    bool lastSendSucceeded() const { return lastSendOk_; }
+
 signals:
     // The client is closing: the program ends at once, without saving here.
     void endProgramRequested();
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    EchoLinkClient &requireClient();
+    void wire();
+    void readSettings();
+    void applySettings(const ChatSettings &s);
+    ChatSettings currentSettings() const;
+    void applyTextSize(bool small);
+    void toggleTextSize();
+    void togglePrivatePanel();
+    void toggleFilterPanel();
+    void setPrivatePanel(bool open, int chatBoxTwips);
+    void resizeTwips(int width, int height);
+    void insertPicture(int button);
+    void showStatus(const QString &text);
+    void chatCaretToEnd();
+
+    // The incoming line's steps.
+    void privatePart(const QString &line);
+    void copyToOtherWindows(const QString &tag, const QString &shown, const QString &message);
+
+    // A control of another window, found once and forgotten when that window goes.
+    template <class T>
+    T *remote(QPointer<T> &cache, const char *window, const char *control);
+
+    ProfileStore &store_;
+    WindowRegistry &registry_;
+    const Clock &clock_;
+    std::unique_ptr<EchoLinkClient> client_;
+    ChatControls c_;
+    std::unique_ptr<ChatBox> chatBox_;
+
+    QString localCallsign_;
+    QString ownSenderTag_;
+    QString privateMarker_;
+    QString extraReplyMarker_;
+    QString stampedOutgoing_;
+    bool lastSendOk_ = false;
+
+    QPointer<QWidget> mainLog_;  // Form2 RTB2
+    QPointer<QWidget> lastLine_; // Form2 RTB
+    QPointer<QTimer> lastLineTimer_; // Form2 Timer1
+    QPointer<QWidget> padLog_;   // Form3 RTB
 };
 
 } // namespace tavrin::messaging

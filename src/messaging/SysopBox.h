@@ -15,6 +15,13 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
 
 namespace tavrin::messaging {
 
@@ -29,6 +36,41 @@ public:
     // Command3 or Enter in Text3.
     void Send();
     SaveResult SaveData();
+
+public slots:
+    // Command5: shows the chat window when it exists.
+    void showChatWindow();
+    // Command1: saves (a failure shows in StatusLine) and hides.
+    void hideBox();
+
+protected:
+    // The title-bar button hides the box and saves, like Command1.
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // SaveData with a failure shown in StatusLine; true when saved.
+    bool saveAndReport();
+    QString nowHHMM() const;
+
+    ProfileStore &store_;
+    WindowRegistry &registry_;
+    const Clock &clock_;
+    std::unique_ptr<EchoLinkClient> client_;
+    QPlainTextEdit *log_ = nullptr;
+    QLineEdit *nodeCall_ = nullptr;
+    QLineEdit *message_ = nullptr;
+    QLineEdit *wireText_ = nullptr;
+    QPushButton *sendButton_ = nullptr;
+    QCheckBox *showChat_ = nullptr;
+    QLabel *status_ = nullptr;
 };
+
+// Placement: px = round(twips * logical DPI / 1440); stored positions are whole twips.
+int twipsToPixels(double twips, int logicalDpi);
+long pixelsToTwips(int pixels, int logicalDpi);
+// A stored LEFT/TOP value, or nothing when it is not a finite number.
+std::optional<double> readTwips(const QString &text);
+// A stored Check1 value: "1" or "0", else nothing.
+std::optional<bool> readCheck(const QString &text);
 
 } // namespace tavrin::messaging

@@ -1,0 +1,241 @@
+// The chat window's incoming path inside the whole program: many ordinary lines (rate at the
+// start against the rate after 90,000 lines, resident memory after 100,000), and single
+// hostile lines (median time of each). The program is built through the composition root on
+// a client whose events reach every window's handle, as in a run.
+#include "core/MainWindow.h"
+#include "core/Program.h"
+#include "messaging/ChatWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+using namespace tavrin;
+
+namespace {
+
+class Broadcast;
+
+// Answers at once and records nothing: only the windows' handlers are measured.
+class QuietClient final : public EchoLinkClient {
+public:
+    explicit QuietClient(Broadcast &link);
+    ~QuietClient() override;
+    void Connect(const QString &, bool) override {}
+    void Disconnect(const QString &) override {}
+    void DisconnectAll() override {}
+    void SetTransmit(bool) override {}
+    bool IsTransmitting() override { return false; }
+    int StationCount() override { return 1; }
+    bool IsConnected(const QString &) override { return false; }
+    QString StationCallsign() override { return QStringLiteral("XX1TVR-L"); }
+    void SetBusy(bool) override {}
+    void SendChatText(const QString &) override {}
+    void SetCallTimeout(int ms) override { timeout_ = ms; }
+    int callTimeout() const override { return timeout_; }
+
+private:
+    Broadcast &link_;
+    int timeout_ = 0;
+};
+
+// One backend: a raised line reaches every live handle in creation order.
+class Broadcast final : public EchoLinkClientFactory {
+public:
+    std::unique_ptr<EchoLinkClient> create() override { return std::make_unique<QuietClient>(*this); }
+    void raise(const QString &line)
+    {
+        const auto live = handles;
+        for (QuietClient *h : live)
+            emit h->ChatTextReceived(line);
+    }
+    std::vector<QuietClient *> handles;
+};
+
+QuietClient::QuietClient(Broadcast &link) : link_(link) { link_.handles.push_back(this); }
+QuietClient::~QuietClient() { std::erase(link_.handles, this); }
+
+double residentMegabytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    if (fields.size() < 2)
+        return 0;
+    return fields.at(1).toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+struct Whole {
+    Whole()
+    {
+        options.clientFactory = &link;
+        options.settingsDir = dir.path();
+        program = std::make_unique<Program>(options);
+        started = program->start();
+        if (!started)
+            return;
+        // No polling in between: only the chat handlers run.
+        program->mainWindow()->timer(3)->stop();
+        program->mainWindow()->timer(4)->stop();
+        chat = program->registry().get<messaging::ChatWindow>(QStringLiteral("Messages"));
+    }
+    template <class T>
+    T *in(const char *name) { return chat->findChild<T *>(QLatin1String(name)); }
+    void clearLogs()
+    {
+        in<QPushButton>("ClearRX")->click();
+        if (auto *log = program->mainWindow()->findChild<QTextEdit *>(QStringLiteral("RTB2")))
+            log->clear();
+    }
+
+    QTemporaryDir dir;
+    Broadcast link;
+    ProgramOptions options;
+    std::unique_ptr<Program> program;
+    messaging::ChatWindow *chat = nullptr;
+    bool started = false;
+};
+
+// A deterministic mix: a fifth with emoticons, a tenth dropped by the "qrm" filter.
+std::vector<QString> lineMix(int count)
+{
+    static const char *const senders[] = {"XX9XYZ-L>", "G4ABC>", "XX2AB-L>", "DL1QQ-R>", "W1AW>"};
+    static const char *const texts[] = {
+        "FN14.2300 USB", "good evening all, signals are fine here tonight", "QSL the report, 59 both ways",
+        "band is open to the west, lots of stations calling", "CV? answered 13.8 V", "SR? ok, rotator at 270",
+    };
+    static const char *const smiles[] = {" :)", " ;-)", " :beer thanks", " :73 :ok", " :wx) rain"};
+    std::vector<QString> lines;
+    lines.reserve(size_t(count));
+    for (int k = 0; k < count; ++k) {
+        QString line = QLatin1String(senders[k % 5]) + QLatin1String(texts[(k / 5) % 6]);
+        if (k % 5 == 2)
+            line += QLatin1String(smiles[(k / 5) % 5]);
+        if (k % 10 == 7)
+            line += QStringLiteral(" lots of QRM here");
+        line += QStringLiteral(" #") + QString::number(k);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// 100,000 lines in ten batches of 10,000; events run between bursts of 100 lines, as the
+// event loop would (paints and layout included when the window is shown).
+void BM_IncomingLines(benchmark::State &state)
+{
+    const double before = residentMegabytes();
+    Whole whole;
+    if (!whole.started || !whole.chat) {
+        state.SkipWithError("program did not start");
+        return;
+    }
+    whole.in<QLineEdit>("FilterText1")->setText(QStringLiteral("qrm"));
+    whole.in<QCheckBox>("Check3")->setChecked(false);
+    if (state.range(0) == 1)
+        whole.chat->show();
+    const std::vector<QString> lines = lineMix(10000);
+    std::vector<double> rates;
+    for (auto _ : state) {
+        for (int batch = 0; batch < 10; ++batch) {
+            QElapsedTimer t;
+            t.start();
+            for (size_t k = 0; k < lines.size(); ++k) {
+                whole.link.raise(lines[k]);
+                if (k % 100 == 99)
+                    QCoreApplication::processEvents();
+            }
+            rates.push_back(double(lines.size()) / (double(t.nsecsElapsed()) / 1e9));
+        }
+    }
+    std::vector<double> sorted = rates;
+    std::sort(sorted.begin(), sorted.end());
+    state.counters["lines_per_s_median"] = sorted.at(sorted.size() / 2);
+    state.counters["lines_per_s_first10k"] = rates.front();
+    state.counters["lines_per_s_last10k"] = rates.back();
+    state.counters["last_vs_first"] = rates.back() / rates.front();
+    state.counters["rss_MB_after_100k"] = residentMegabytes();
+    state.counters["rss_MB_growth"] = residentMegabytes() - before;
+    state.counters["chat_blocks"] = whole.in<QTextEdit>("RTB")->document()->blockCount();
+}
+BENCHMARK(BM_IncomingLines)->Arg(0)->Arg(1)->ArgName("shown")->Iterations(1)->Unit(benchmark::kMillisecond);
+
+QString hostileLine(int kind)
+{
+    switch (kind) {
+    case 0:
+        return QStringLiteral("XX2AB-L>") + QString(64 * 1024, QLatin1Char('a'));
+    case 1: {
+        QString line = QStringLiteral("XX2AB-L>");
+        for (int k = 0; k < 4096; ++k)
+            line += QChar(char16_t(k % 32));
+        return line;
+    }
+    case 2: {
+        QByteArray bytes("XX2AB-L>");
+        for (int k = 0; k < 4096; ++k)
+            bytes += "\xC3\x28\xFF\xA0";
+        return QString::fromUtf8(bytes);
+    }
+    case 3:
+        return QStringLiteral(">");
+    case 4:
+        return QStringLiteral("~");
+    default: {
+        QString line = QStringLiteral("XX2AB-L>");
+        for (int k = 0; k < 10000; ++k)
+            line += QStringLiteral(":) ");
+        return line;
+    }
+    }
+}
+
+// One hostile line through the whole incoming path; the logs are emptied between lines.
+void BM_HostileLine(benchmark::State &state)
+{
+    Whole whole;
+    if (!whole.started || !whole.chat) {
+        state.SkipWithError("program did not start");
+        return;
+    }
+    const QString line = hostileLine(int(state.range(0)));
+    for (auto _ : state) {
+        whole.link.raise(line);
+        state.PauseTiming();
+        whole.clearLogs();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_HostileLine)
+    ->ArgName("kind") // 0: 64 KiB, 1: NUL and controls, 2: invalid UTF-8, 3: ">", 4: "~", 5: 10,000 codes
+    ->DenseRange(0, 5)
+    ->Iterations(10)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

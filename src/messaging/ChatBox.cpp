@@ -1,0 +1,89 @@
+#include "messaging/ChatBox.h"
+
+#include "messaging/ChatFormat.h"
+#include "messaging/Emoticons.h"
+
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QUrl>
+
+namespace tavrin::messaging {
+
+ChatBox::ChatBox(QTextEdit *box) : box_(box) { box_->document()->setUndoRedoEnabled(false); }
+
+void ChatBox::ensurePicture(int element)
+{
+    if (pictures_.test(size_t(element)))
+        return;
+    box_->document()->addResource(QTextDocument::ImageResource, QUrl(emoticonResourceName(element)),
+                                  emoticonPicture(element));
+    pictures_.set(size_t(element));
+}
+
+void ChatBox::appendLine(const QString &tag, const QColor &tagColour, const QString &text)
+{
+    QTextCursor cursor(box_->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.beginEditBlock();
+
+    QTextCharFormat tagFormat;
+    tagFormat.setFontWeight(QFont::Bold);
+    tagFormat.setForeground(tagColour);
+    cursor.insertText(displayText(tag) + QLatin1String(chattexts::kTagSeparator), tagFormat);
+
+    // No weight of its own: the box's font decides (the large size is bold throughout).
+    QTextCharFormat textFormat;
+    textFormat.setForeground(QColor(Qt::black));
+    for (const LineSegment &seg : emoticonSegments(text)) {
+        if (seg.picture < 0) {
+            cursor.insertText(displayText(seg.text), textFormat);
+            continue;
+        }
+        ensurePicture(seg.picture);
+        QTextImageFormat image;
+        image.setName(emoticonResourceName(seg.picture));
+        image.setWidth(kEmoticonSize);
+        image.setHeight(kEmoticonSize);
+        image.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+        cursor.insertImage(image);
+    }
+    cursor.insertText(QStringLiteral("\n"), textFormat);
+    cursor.endEditBlock();
+}
+
+void ChatBox::clear()
+{
+    // Clearing the document drops its resources as well.
+    box_->clear();
+    pictures_.reset();
+}
+
+void appendToLog(QWidget *log, const QString &text)
+{
+    QTextDocument *doc = nullptr;
+    if (auto *rich = qobject_cast<QTextEdit *>(log))
+        doc = rich->document();
+    else if (auto *plain = qobject_cast<QPlainTextEdit *>(log))
+        doc = plain->document();
+    if (!doc)
+        return;
+    QTextCursor cursor(doc);
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(displayText(text), QTextCharFormat());
+}
+
+void caretToEnd(QWidget *log)
+{
+    if (auto *rich = qobject_cast<QTextEdit *>(log)) {
+        QTextCursor c = rich->textCursor();
+        c.movePosition(QTextCursor::End);
+        rich->setTextCursor(c);
+    } else if (auto *plain = qobject_cast<QPlainTextEdit *>(log)) {
+        QTextCursor c = plain->textCursor();
+        c.movePosition(QTextCursor::End);
+        plain->setTextCursor(c);
+    }
+}
+
+} // namespace tavrin::messaging

@@ -1,0 +1,83 @@
+#pragma once
+// The chat window's texts and line handling without any widget: the version answer, the
+// filters, the sender split, time stamps, display clean-up and the emoticon segmenting of a
+// newly added line.
+//
+// Pure functions and small value classes; any thread.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTime>
+
+#include <array>
+
+namespace tavrin::messaging {
+
+namespace chattexts {
+inline constexpr char kVersionQuery[] = "/chat/";
+inline constexpr char kVersionAnswerPrefix[] = "Chat-QX v";
+inline constexpr char kCrLf[] = "\r\n";
+// Outgoing time stamps: "(" + HH:MM + ") >" before the text.
+inline constexpr char kOutgoingStampEnd[] = ") >";
+inline constexpr char kIncomingStampEnd[] = ") ";
+inline constexpr char kTagSeparator[] = ": ";
+} // namespace chattexts
+
+// "Chat-QX v1.2.2" from the build's version numbers.
+QString versionAnswer();
+bool isVersionQuery(const QString &line);
+
+// "HH:MM", 24-hour, two digits each.
+QString hoursMinutes(const QTime &time);
+// "(" + HH:MM + ") " + message, as incoming lines are stamped.
+QString stampIncoming(const QTime &time, const QString &message);
+// "(" + HH:MM + ") >" + text, as outgoing lines are stamped.
+QString stampOutgoing(const QTime &time, const QString &text);
+
+// The ten words that always drop a line, in any letter case.
+const std::array<const char *, 10> &builtInWords();
+
+// The drop rule for incoming lines: a filter text or a built-in word found after the first
+// character of the whole line (sender tag included) drops it. Filter texts compare exactly
+// when case-sensitive, else upper-cased on both sides; built-in words always upper-cased.
+// An empty filter text never matches.
+class ChatFilter {
+public:
+    ChatFilter() = default;
+    ChatFilter(QStringList filterTexts, bool caseSensitive);
+    bool drops(const QString &line) const;
+
+private:
+    QStringList filters_;
+    bool caseSensitive_ = true;
+};
+
+// An incoming line split at its first ">": the tag keeps the ">", empty when there is none.
+struct SenderSplit {
+    QString tag;
+    QString message;
+};
+SenderSplit splitSender(const QString &line);
+
+// Every CR becomes CR LF (as the message is stored and copied to the other logs).
+QString crToCrLf(const QString &message);
+
+// Text made safe for a rich text box: NUL and the other C0 controls (except TAB, CR, LF),
+// DEL, lone surrogates and the characters the document uses for its own structure become
+// U+FFFD; a CR LF pair becomes one line break. Returns the input unchanged when clean.
+QString displayText(const QString &text);
+
+// One piece of a new line after emoticon replacement: a text run, or a picture.
+struct LineSegment {
+    QString text;
+    int picture = -1; // element index, or -1 for a text run
+    bool operator==(const LineSegment &) const = default;
+};
+
+// Replaces the emoticon codes of `text` by pictures: elements in index order, each element's
+// codes in tag order, every occurrence left to right. A picture never matches a code, so a
+// replaced picture also separates the text around it, as in the chat box.
+QList<LineSegment> emoticonSegments(const QString &text);
+
+} // namespace tavrin::messaging

@@ -1,0 +1,240 @@
+#include "messaging/ChatPanels.h"
+
+#include "messaging/Emoticons.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tavrin::messaging {
+
+using namespace chatui;
+
+namespace {
+
+constexpr int kPicturesPerRow = 18;
+constexpr int kPictureButton = kEmoticonSize + 2;
+constexpr int kRowHeight = 22;
+constexpr int kControlPoints = 8;
+constexpr int kFilterPanelWidth = 116;
+
+template <class W>
+W *named(W *w, const char *name)
+{
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
+QPushButton *button(const char *name, const char *caption, QWidget *parent)
+{
+    return named(new QPushButton(QString::fromLatin1(caption), parent), name);
+}
+
+QCheckBox *check(const char *name, const char *caption, QWidget *parent)
+{
+    return named(new QCheckBox(QString::fromLatin1(caption), parent), name);
+}
+
+// As wide as the longest of its captions, one row high.
+void compact(QPushButton *b, std::initializer_list<const char *> captions)
+{
+    int width = 0;
+    for (const char *caption : captions)
+        width = std::max(width, b->fontMetrics().horizontalAdvance(QString::fromLatin1(caption)));
+    b->setFixedSize(width + 14, kRowHeight);
+}
+
+QHBoxLayout *row(std::initializer_list<QWidget *> widgets, bool stretch = true)
+{
+    auto *r = new QHBoxLayout;
+    r->setSpacing(3);
+    for (QWidget *w : widgets)
+        r->addWidget(w);
+    if (stretch)
+        r->addStretch(1);
+    return r;
+}
+
+QWidget *buildPrivatePanel(ChatControls &c, QWidget *window)
+{
+    auto *panel = named(new QWidget(window), "PrivatePanel");
+    auto *frame = new QGroupBox(QStringLiteral("Private Message    (Text Only)"), panel);
+    c.privateLog = named(new QTextEdit(frame), "Text3");
+    c.privateLog->setReadOnly(true);
+    c.privateLog->setAcceptRichText(false);
+    c.privateLog->document()->setUndoRedoEnabled(false);
+    c.privateLog->setMinimumHeight(30);
+    auto *frameLayout = new QVBoxLayout(frame);
+    frameLayout->setContentsMargins(4, 2, 4, 4);
+    frameLayout->addWidget(c.privateLog);
+
+    c.destination = named(new QLineEdit(panel), "Text1");
+    c.privateText = named(new QLineEdit(panel), "Text2");
+    c.privateSend = button("Command2", "Send", panel);
+    c.privateClear = button("Command4", "Clear", panel);
+    c.redBox = check("Check4", "Send a Red Box Message to Sysop", panel);
+
+    auto *fields = new QGridLayout;
+    fields->setVerticalSpacing(2);
+    fields->addWidget(new QLabel(QStringLiteral("Enter Callsign To Send Message  To."), panel), 0, 0);
+    fields->addWidget(c.destination, 0, 1);
+    fields->addWidget(new QLabel(QStringLiteral("Enter Message"), panel), 1, 0);
+    fields->addWidget(c.privateText, 1, 1);
+
+    auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(frame, 1);
+    layout->addLayout(fields);
+    layout->addLayout(row({c.privateSend, c.privateClear, c.redBox}));
+    return panel;
+}
+
+QWidget *buildFilterPanel(ChatControls &c, QWidget *window)
+{
+    auto *panel = named(new QGroupBox(QStringLiteral("Text Filter"), window), "FilterPanel");
+    auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(4, 2, 4, 4);
+    layout->setSpacing(2);
+    for (int k = 0; k < int(c.filters.size()); ++k) {
+        auto *edit = new QLineEdit(panel);
+        edit->setObjectName(QStringLiteral("FilterText%1").arg(k + 1));
+        edit->setToolTip(QString::fromLatin1(k < 10 ? kFilterTip : kAdminFilterTip));
+        c.filters.at(size_t(k)) = edit;
+        layout->addWidget(edit);
+    }
+    c.caseSensitive = check("Check3", "Case Sensitive", panel);
+    c.caseSensitive->setToolTip(QStringLiteral("Case Sensitive letters used"));
+    layout->addWidget(c.caseSensitive);
+    layout->addSpacing(6);
+    auto *label = new QLabel(QStringLiteral("Extra Message Call"), panel);
+    label->setWordWrap(true);
+    layout->addWidget(label);
+    c.extraCall = named(new QLineEdit(panel), "ExtraCall");
+    c.extraCall->setToolTip(QString::fromLatin1(kExtraCallTip));
+    layout->addWidget(c.extraCall);
+    layout->addStretch(1);
+    return panel;
+}
+
+QWidget *buildPictures(ChatControls &c, QWidget *window)
+{
+    auto *frame = named(new QGroupBox(QStringLiteral("The Chat Icons"), window), "ChatIcons");
+    auto *grid = new QGridLayout(frame);
+    grid->setContentsMargins(2, 0, 2, 1);
+    grid->setSpacing(0);
+    const auto &buttons = emoticonButtons();
+    for (size_t k = 0; k < buttons.size(); ++k) {
+        auto *b = named(new QToolButton(frame), buttons.at(k).name);
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setIcon(QIcon(QPixmap::fromImage(emoticonPicture(buttons.at(k).element))));
+        b->setIconSize(QSize(kEmoticonSize, kEmoticonSize));
+        b->setFixedSize(kPictureButton, kPictureButton);
+        c.pictures.at(k) = b;
+        grid->addWidget(b, int(k) / kPicturesPerRow, int(k) % kPicturesPerRow);
+    }
+    frame->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    return frame;
+}
+
+} // namespace
+
+int twipsToPx(int twips, int dpi) { return int(std::lround(double(twips) * dpi / 1440.0)); }
+
+ChatControls buildChatControls(QWidget *window)
+{
+    ChatControls c;
+    // The compact control font of the classic desktop; the chat box sets its own size.
+    QFont controls = window->font();
+    controls.setPointSize(kControlPoints);
+    window->setFont(controls);
+    c.chatBox = named(new QTextEdit(window), "RTB");
+    c.chatBox->setReadOnly(true);
+    c.chatBox->setUndoRedoEnabled(false);
+    // A word longer than the box breaks anywhere: finding word breaks in a 64 KiB word costs
+    // the layout quadratic time.
+    c.chatBox->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    c.sendBox = named(new QLineEdit(window), "TextTX");
+    c.sendBox->setToolTip(QString::fromLatin1(kSendBoxTip));
+    c.send = button("Send", "Send", window);
+    c.stampOutgoing = check("Check1", "Send Text With Time Stamp", window);
+    c.stampIncoming = check("Check2", "Time Stamp Incoming", window);
+    c.clearChat = button("ClearRX", "Clear", window);
+    c.save = button("SaveIt", "Save", window);
+    c.hide = button("Exit", "Hide", window);
+    c.privateToggle = button("Command3", kShowPrivate, window);
+    c.useChat = named(new QRadioButton(QStringLiteral("Use Chat"), window), "Option1");
+    c.stopChat = named(new QRadioButton(QStringLiteral("Stop Chat"), window), "Option2");
+    c.showOnLine = check("Check5", "Show Chat Box When Message Received", window);
+    c.textSize = button("Command23", kTextSizeLarge, window);
+    c.smallText = check("Check66", "", window);
+    c.smallText->setVisible(false);
+    c.sysopBox = button("Command5", "Sysop Messages", window);
+    c.extraToggle = button("Command39", kShowExtra, window);
+    c.status = named(new QLabel(window), "StatusLine");
+    c.status->setTextFormat(Qt::PlainText);
+    c.status->setWordWrap(true);
+    c.status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // A long failure text must not widen the window.
+    c.status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+
+    c.privatePanel = buildPrivatePanel(c, window);
+    c.privatePanel->setVisible(false);
+    c.filterPanel = buildFilterPanel(c, window);
+    c.filterPanel->setVisible(false);
+    QWidget *pictures = buildPictures(c, window);
+
+    // The window keeps the size it is given: buttons only as wide as their longest caption,
+    // rows of one height.
+    compact(c.send, {"Send"});
+    compact(c.clearChat, {"Clear"});
+    compact(c.save, {"Save"});
+    compact(c.hide, {"Hide"});
+    compact(c.privateToggle, {kShowPrivate, kHidePrivate});
+    compact(c.textSize, {kTextSizeLarge, kTextSizeSmall});
+    compact(c.sysopBox, {"Sysop Messages"});
+    compact(c.extraToggle, {kShowExtra, kHideExtra});
+    compact(c.privateSend, {"Send"});
+    compact(c.privateClear, {"Clear"});
+    for (QWidget *w : std::initializer_list<QWidget *>{c.sendBox, c.stampOutgoing, c.stampIncoming, c.useChat,
+                                                       c.stopChat, c.showOnLine, c.destination, c.privateText,
+                                                       c.redBox})
+        w->setFixedHeight(kRowHeight);
+
+    auto *left = new QVBoxLayout;
+    left->setSpacing(2);
+    left->addWidget(c.chatBox);
+    left->addWidget(c.privatePanel, 1);
+    left->addLayout(row({c.sendBox, c.send}, false));
+    left->addLayout(row({c.stampOutgoing, c.stampIncoming, c.clearChat, c.save, c.hide}));
+    left->addLayout(row({c.privateToggle, c.useChat, c.stopChat, c.textSize}));
+    left->addLayout(row({c.showOnLine, c.sysopBox, c.extraToggle}));
+    auto *bottom = new QHBoxLayout;
+    bottom->setSpacing(4);
+    bottom->addWidget(pictures);
+    bottom->addWidget(c.status, 1);
+    left->addLayout(bottom);
+    left->addStretch(0);
+
+    c.filterPanel->setFixedWidth(kFilterPanelWidth);
+    auto *root = new QHBoxLayout(window);
+    root->setContentsMargins(4, 4, 4, 4);
+    root->setSpacing(4);
+    root->addLayout(left, 1);
+    root->addWidget(c.filterPanel);
+    return c;
+}
+
+} // namespace tavrin::messaging

@@ -1,0 +1,457 @@
+#include "messaging/ChatWindow.h"
+
+#include "messaging/ChatBox.h"
+#include "messaging/ChatFormat.h"
+#include "messaging/ChatSettings.h"
+#include "messaging/Emoticons.h"
+
+#include "BuildConfig.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+
+namespace tavrin::messaging {
+
+using namespace chatui;
+
+namespace {
+
+constexpr char kMainWindow[] = "Form2";
+constexpr char kMainLog[] = "RTB2";
+constexpr char kMainLastLine[] = "RTB";
+constexpr char kMainLastLineTimer[] = "Timer1";
+constexpr char kRemotePad[] = "Form3";
+constexpr char kPadLog[] = "RTB";
+constexpr char kSysopBox[] = "Form126";
+
+constexpr char kNotSent[] = "Not sent: %1";
+constexpr char kNotSaved[] = "Settings not saved: %1";
+constexpr char kNoClient[] = "the EchoLink client is not running";
+
+constexpr qsizetype kLastLineLimit = 1024;
+
+const QColor kOwnTag(255, 0, 0);
+const QColor kOtherTag(0, 0, 255);
+
+// One step of the incoming-line handler: whatever fails in it, the next step runs.
+template <class F>
+void step(F &&f) noexcept
+{
+    try {
+        std::forward<F>(f)();
+    } catch (...) {
+    }
+}
+
+void setTextIfChanged(QLineEdit *edit, const QString &text)
+{
+    if (edit->text() != text)
+        edit->setText(text);
+}
+
+} // namespace
+
+ChatWindow::ChatWindow(ProfileStore &store, WindowRegistry &registry, const Clock &clock)
+    : store_(store), registry_(registry), clock_(clock)
+{
+    setObjectName(QLatin1String(kWindowName));
+    c_ = buildChatControls(this);
+    chatBox_ = std::make_unique<ChatBox>(c_.chatBox);
+    wire();
+}
+
+ChatWindow::~ChatWindow() = default;
+
+void ChatWindow::wire()
+{
+    connect(c_.send, &QPushButton::clicked, this, &ChatWindow::Send_Click);
+    connect(c_.sendBox, &QLineEdit::returnPressed, this, &ChatWindow::Send_Click);
+    connect(c_.privateSend, &QPushButton::clicked, this, [this] { SendPrivate(SendForm::SysopButton); });
+    connect(c_.privateText, &QLineEdit::returnPressed, this, [this] { SendPrivate(SendForm::SysopEnter); });
+    connect(c_.clearChat, &QPushButton::clicked, this, [this] { chatBox_->clear(); });
+    connect(c_.privateClear, &QPushButton::clicked, c_.privateLog, &QTextEdit::clear);
+    connect(c_.privateToggle, &QPushButton::clicked, this, &ChatWindow::togglePrivatePanel);
+    connect(c_.extraToggle, &QPushButton::clicked, this, &ChatWindow::toggleFilterPanel);
+    connect(c_.textSize, &QPushButton::clicked, this, &ChatWindow::toggleTextSize);
+    connect(c_.save, &QPushButton::clicked, this, [this] { SaveData(); });
+    connect(c_.hide, &QPushButton::clicked, this, &QWidget::hide);
+    connect(c_.sysopBox, &QPushButton::clicked, this, [this] {
+        if (QWidget *box = registry_.window(QLatin1String(kSysopBox))) {
+            box->show();
+            box->raise();
+        }
+    });
+    for (int k = 0; k < int(c_.pictures.size()); ++k)
+        connect(c_.pictures.at(size_t(k)), &QToolButton::clicked, this, [this, k] { insertPicture(k); });
+}
+
+EchoLinkClient &ChatWindow::requireClient()
+{
+    if (!client_)
+        throw EchoLinkError(kNoClient);
+    return *client_;
+}
+
+// --- loading and settings ---------------------------------------------------------------
+
+void ChatWindow::Form_Load(std::unique_ptr<EchoLinkClient> client)
+{
+    client_ = std::move(client);
+    if (client_) {
+        connect(client_.get(), &EchoLinkClient::ChatTextReceived, this, &ChatWindow::EchoLink_ChatTextReceived);
+        connect(client_.get(), &EchoLinkClient::Closing, this, &ChatWindow::EchoLink_Closing);
+    }
+    localCallsign_ = askOr(QString(), [this] { return requireClient().StationCallsign(); });
+    setWindowTitle(QStringLiteral(TAVRIN_PRODUCT_NAME) + QStringLiteral("    ") + localCallsign_
+                   + QStringLiteral("   v%1.%2.%3")
+                         .arg(TAVRIN_VERSION_MAJOR)
+                         .arg(TAVRIN_VERSION_MINOR)
+                         .arg(TAVRIN_VERSION_REVISION));
+    ownSenderTag_ = localCallsign_ + QStringLiteral("> ");
+    privateMarker_ = messaging::privateMarker(localCallsign_);
+    readSettings();
+    // The red-box option is never stored: every run starts with ordinary private messages.
+    c_.redBox->setChecked(false);
+    c_.extraToggle->setText(QLatin1String(kShowExtra));
+    c_.filterPanel->setVisible(false);
+    resizeTwips(kWindowWidth, kWindowHeight);
+    setPrivatePanel(false, kChatBoxTall);
+}
+
+void ChatWindow::readSettings()
+{
+    applySettings(ChatSettings::read(store_.load(QLatin1String(chatkeys::kFile))));
+}
+
+void ChatWindow::applySettings(const ChatSettings &s)
+{
+    c_.caseSensitive->setChecked(s.caseSensitive);
+    c_.showOnLine->setChecked(s.showOnLine);
+    c_.smallText->setChecked(s.smallText);
+    // As an option pair takes its two values in turn: setting one selects it and clears the
+    // other, clearing one leaves the pair possibly with none selected (chat then stops).
+    const bool stop = s.stopChat;
+    const bool use = s.useChat && !stop;
+    c_.useChat->setAutoExclusive(false);
+    c_.stopChat->setAutoExclusive(false);
+    c_.useChat->setChecked(use);
+    c_.stopChat->setChecked(stop);
+    c_.useChat->setAutoExclusive(true);
+    c_.stopChat->setAutoExclusive(true);
+    c_.extraCall->setText(s.extraCall);
+    for (size_t k = 0; k < c_.filters.size(); ++k)
+        c_.filters.at(k)->setText(s.filters.at(k));
+    applyTextSize(s.smallText);
+}
+
+ChatSettings ChatWindow::currentSettings() const
+{
+    ChatSettings s;
+    s.caseSensitive = c_.caseSensitive->isChecked();
+    s.showOnLine = c_.showOnLine->isChecked();
+    s.smallText = c_.smallText->isChecked();
+    s.useChat = c_.useChat->isChecked();
+    s.stopChat = c_.stopChat->isChecked();
+    s.extraCall = c_.extraCall->text();
+    for (size_t k = 0; k < c_.filters.size(); ++k)
+        s.filters.at(k) = c_.filters.at(k)->text();
+    return s;
+}
+
+SaveResult ChatWindow::SaveData()
+{
+    SaveResult result = store_.writeBatch(QLatin1String(chatkeys::kFile), currentSettings().toKeyValues());
+    if (!result)
+        showStatus(QString::fromLatin1(kNotSaved).arg(result.error));
+    return result;
+}
+
+void ChatWindow::showStatus(const QString &text) { c_.status->setText(text); }
+
+// --- panels and sizes -------------------------------------------------------------------
+
+void ChatWindow::resizeTwips(int width, int height)
+{
+    resize(twipsToPx(width, logicalDpiX()), twipsToPx(height, logicalDpiY()));
+}
+
+void ChatWindow::setPrivatePanel(bool open, int chatBoxTwips)
+{
+    c_.privateToggle->setText(QLatin1String(open ? kHidePrivate : kShowPrivate));
+    c_.clearChat->setVisible(!open);
+    // Shrink the chat box before the panel appears (and hide the panel before the box
+    // grows), so the window never needs more room than it has.
+    if (open) {
+        c_.chatBox->setFixedHeight(twipsToPx(chatBoxTwips, logicalDpiY()));
+        c_.privatePanel->setVisible(true);
+    } else {
+        c_.privatePanel->setVisible(false);
+        c_.chatBox->setFixedHeight(twipsToPx(chatBoxTwips, logicalDpiY()));
+    }
+}
+
+void ChatWindow::togglePrivatePanel()
+{
+    if (c_.privateToggle->text() != QLatin1String(kHidePrivate))
+        setPrivatePanel(true, kChatBoxWithPanel);
+    else
+        setPrivatePanel(false, kChatBoxTall);
+}
+
+void ChatWindow::toggleFilterPanel()
+{
+    if (c_.extraToggle->text() != QLatin1String(kShowExtra)) {
+        c_.filterPanel->setVisible(false);
+        // The layout's minimum must drop before the window may shrink.
+        layout()->activate();
+        resizeTwips(kWindowWidth, kWindowHeight);
+        c_.extraToggle->setText(QLatin1String(kShowExtra));
+    } else {
+        c_.filterPanel->setVisible(true);
+        resizeTwips(kExtendedWidth, kExtendedHeight);
+        c_.extraToggle->setText(QLatin1String(kHideExtra));
+    }
+}
+
+void ChatWindow::applyTextSize(bool small)
+{
+    QFont font = c_.chatBox->font();
+    font.setPointSize(small ? kSmallPoints : kLargePoints);
+    font.setBold(!small);
+    c_.chatBox->setFont(font);
+    c_.textSize->setText(QLatin1String(small ? kTextSizeLarge : kTextSizeSmall));
+    c_.smallText->setChecked(small);
+}
+
+void ChatWindow::toggleTextSize()
+{
+    applyTextSize(c_.textSize->text() == QLatin1String(kTextSizeSmall));
+    c_.privateText->setFocus();
+    SaveData();
+}
+
+void ChatWindow::insertPicture(int button)
+{
+    const EmoticonButton &b = emoticonButtons().at(size_t(button));
+    c_.sendBox->setText(c_.sendBox->text() + QLatin1String(b.inserted));
+    c_.sendBox->setCursorPosition(int(c_.sendBox->text().size()));
+    c_.sendBox->setFocus();
+}
+
+void ChatWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        c_.sendBox->setFocus();
+    QWidget::changeEvent(event);
+}
+
+void ChatWindow::closeEvent(QCloseEvent *event)
+{
+    // Closed rather than hidden: edits that were not saved are dropped.
+    hide();
+    readSettings();
+    event->accept();
+}
+
+// --- incoming lines ---------------------------------------------------------------------
+
+void ChatWindow::EchoLink_Closing() { emit endProgramRequested(); }
+
+template <class T>
+T *ChatWindow::remote(QPointer<T> &cache, const char *window, const char *control)
+{
+    if (!cache)
+        cache = registry_.control<T>(QLatin1String(window), QLatin1String(control));
+    return cache.data();
+}
+
+void ChatWindow::EchoLink_ChatTextReceived(const QString &line)
+{
+    // 1. Version query.
+    step([&] {
+        if (isVersionQuery(line))
+            requireClient().SendChatText(versionAnswer());
+    });
+    // 2. A busy client delays our calls instead of failing them. Pending events are not
+    //    run here: that would reorder chat lines.
+    step([&] { useAutomationTimeouts(client_.get()); });
+    // 3. Private messages, before "Use Chat" and the filters.
+    step([&] { privatePart(line); });
+    // 4.-5.
+    if (!c_.useChat->isChecked())
+        return;
+    QStringList filters;
+    for (QLineEdit *f : c_.filters)
+        filters.append(f->text());
+    if (ChatFilter(filters, c_.caseSensitive->isChecked()).drops(line))
+        return;
+    // 6.-7.
+    SenderSplit split = splitSender(line);
+    split.message = crToCrLf(split.message);
+    const QString shown =
+        c_.stampIncoming->isChecked() ? stampIncoming(clock_.now().time(), split.message) : split.message;
+    step([&] { AddChatLine(split.tag, shown); });
+    step([&] { copyToOtherWindows(split.tag, shown, split.message); });
+    step([&] {
+        if (c_.showOnLine->isChecked())
+            show();
+    });
+    step([&] {
+        chatCaretToEnd();
+        caretToEnd(remote(mainLog_, kMainWindow, kMainLog));
+        caretToEnd(remote(padLog_, kRemotePad, kPadLog));
+    });
+}
+
+void ChatWindow::copyToOtherWindows(const QString &tag, const QString &shown, const QString &message)
+{
+    const QString lineEnd = QLatin1String(chattexts::kCrLf);
+    step([&] {
+        if (QWidget *log = remote(mainLog_, kMainWindow, kMainLog))
+            appendToLog(log, tag + shown + lineEnd);
+    });
+    step([&] {
+        if (QWidget *log = remote(padLog_, kRemotePad, kPadLog))
+            appendToLog(log, tag + message + lineEnd);
+    });
+    step([&] {
+        if (auto *last = qobject_cast<QTextEdit *>(remote(lastLine_, kMainWindow, kMainLastLine))) {
+            // A one-line box: more than a screen's width of text only costs layout time.
+            QString shown = displayText(tag + message);
+            if (shown.size() > kLastLineLimit)
+                shown = shown.left(kLastLineLimit) + QChar(0x2026);
+            last->setPlainText(shown);
+            last->setVisible(true);
+        }
+        if (QTimer *timer = remote(lastLineTimer_, kMainWindow, kMainLastLineTimer))
+            timer->start();
+    });
+}
+
+void ChatWindow::privatePart(const QString &line)
+{
+    // 1. Extra call default, upper-cased.
+    if (c_.extraCall->text().size() < 3)
+        setTextIfChanged(c_.extraCall, localCallsign_);
+    setTextIfChanged(c_.extraCall, c_.extraCall->text().toUpper());
+    // 2.
+    extraReplyMarker_ = messaging::extraReplyMarker(localCallsign_, c_.destination->text());
+    // 3.
+    const PrivateMarkers markers{c_.extraCall->text(), localCallsign_, c_.destination->text()};
+    if (!markers.addressedBy(line))
+        return;
+    c_.destination->clear();
+    const PrivateSplit message = splitPrivate(line);
+    step([&] { appendToLog(c_.privateLog, receivedLogLine(message, localCallsign_)); });
+    step([&] {
+        show();
+        setPrivatePanel(true, kChatBoxWithMessage);
+    });
+    step([&] {
+        const QString receipt = receiptFor(message, localCallsign_);
+        if (!receipt.isEmpty())
+            requireClient().SendChatText(receipt);
+    });
+    caretToEnd(c_.privateLog);
+}
+
+void ChatWindow::AddChatLine(const QString &senderTag, const QString &text)
+{
+    chatBox_->appendLine(senderTag, senderTag == ownSenderTag_ ? kOwnTag : kOtherTag, text);
+    if (c_.showOnLine->isChecked())
+        show();
+    chatCaretToEnd();
+}
+
+void ChatWindow::chatCaretToEnd()
+{
+    // Placing the caret lays the box out up to it; a hidden box does that once, when shown.
+    if (isVisible())
+        caretToEnd(c_.chatBox);
+}
+
+void ChatWindow::showEvent(QShowEvent *event)
+{
+    caretToEnd(c_.chatBox);
+    caretToEnd(c_.privateLog);
+    QWidget::showEvent(event);
+}
+
+// --- sending ----------------------------------------------------------------------------
+
+void ChatWindow::TXText()
+{
+    const QString kept = c_.sendBox->text();
+    QString wireLine = kept;
+    if (c_.stampOutgoing->isChecked()) {
+        stampedOutgoing_ = stampOutgoing(clock_.now().time(), kept);
+        wireLine = stampedOutgoing_;
+    }
+    try {
+        EchoLinkClient &client = requireClient();
+        useAutomationTimeouts(&client);
+        client.SendChatText(wireLine);
+    } catch (const std::exception &e) {
+        // Nothing typed is lost: the text stays in the send box, and no own line claims
+        // it went out.
+        lastSendOk_ = false;
+        showStatus(QString::fromLatin1(kNotSent).arg(QString::fromUtf8(e.what())));
+        return;
+    }
+    lastSendOk_ = true;
+    showStatus(QString());
+    c_.sendBox->setText(kept);
+    TXText2();
+    c_.sendBox->clear();
+}
+
+void ChatWindow::TXText2()
+{
+    if (c_.stampOutgoing->isChecked())
+        c_.sendBox->setText(stampedOutgoing_);
+    if (!c_.sendBox->text().isEmpty()) {
+        AddChatLine(ownSenderTag_, c_.sendBox->text());
+        c_.sendBox->clear();
+    }
+    if (c_.showOnLine->isChecked())
+        show();
+    chatCaretToEnd();
+}
+
+void ChatWindow::Send_Click()
+{
+    const QString text = c_.sendBox->text();
+    TXText();
+    // The pad's log shows the line only once it went out.
+    if (lastSendOk_) {
+        if (QWidget *log = remote(padLog_, kRemotePad, kPadLog)) {
+            appendToLog(log, localCallsign_ + QStringLiteral(">:") + text + QLatin1String(chattexts::kCrLf));
+            caretToEnd(log);
+        }
+    }
+}
+
+void ChatWindow::SendPrivate(SendForm sysopForm)
+{
+    const QString destination = c_.destination->text().toUpper();
+    c_.destination->setText(destination);
+    const QString message = c_.privateText->text();
+    const SendForm form = c_.redBox->isChecked() ? sysopForm : SendForm::Private;
+    c_.sendBox->setText(wireText(form, destination, message));
+    TXText();
+    appendToLog(c_.privateLog, sentLogLine(destination, hoursMinutes(clock_.now().time()), message, lastSendOk_));
+    caretToEnd(c_.privateLog);
+    if (lastSendOk_)
+        c_.privateText->clear();
+    c_.privateText->setFocus();
+}
+
+} // namespace tavrin::messaging

@@ -1,0 +1,76 @@
+#include "messaging/PrivateMessages.h"
+
+#include "messaging/ChatFormat.h"
+
+namespace tavrin::messaging {
+
+using namespace privatetexts;
+
+QString privateMarker(const QString &localCallsign)
+{
+    return QLatin1String(kMarkerStart) + localCallsign + QLatin1String(kMarkerEnd);
+}
+
+QString extraReplyMarker(const QString &localCallsign, const QString &destination)
+{
+    return QLatin1String(kMarkerStart) + localCallsign + QLatin1String(kReplyJoin) + destination.toUpper()
+        + QLatin1String(kMarkerEnd);
+}
+
+bool PrivateMarkers::addressedBy(const QString &line) const
+{
+    const auto after1 = [&line](const QString &marker) { return line.indexOf(marker, 1) >= 0; };
+    if (!extraCall.isEmpty() && after1(privateMarker(extraCall)))
+        return true;
+    if (localCallsign.isEmpty())
+        return false;
+    return after1(privateMarker(localCallsign)) || after1(extraReplyMarker(localCallsign, destination));
+}
+
+PrivateSplit splitPrivate(const QString &line)
+{
+    const qsizetype at = line.indexOf(QLatin1String(kMarkerEnd));
+    if (at < 0)
+        return {line, QString()};
+    return {line.left(at + 1), line.mid(at + 1)};
+}
+
+QString receivedLogLine(const PrivateSplit &message, const QString &localCallsign)
+{
+    QString header = message.header;
+    if (!localCallsign.isEmpty())
+        header.replace(privateMarker(localCallsign), QStringLiteral(" "));
+    return QLatin1String(kReceivedLog) + header + message.body + QLatin1String(chattexts::kCrLf);
+}
+
+QString sentLogLine(const QString &destination, const QString &hhmm, const QString &text, bool sent)
+{
+    return QLatin1String(sent ? kSentLog : kNotSentLog) + destination + QLatin1Char(' ') + hhmm + QStringLiteral(" > ")
+        + text + QLatin1String(chattexts::kCrLf);
+}
+
+QString receiptFor(const PrivateSplit &message, const QString &localCallsign)
+{
+    if (message.body.endsWith(QLatin1String(kMarkerEnd)))
+        return {};
+    QString header = message.header;
+    if (!localCallsign.isEmpty())
+        header.remove(localCallsign);
+    header.remove(QLatin1String(kReplyJoin) + QLatin1String(kMarkerEnd));
+    return QLatin1String(kMarkerStart) + header + QLatin1String(kMarkerEnd) + QLatin1String(kReceiptBody);
+}
+
+QString wireText(SendForm form, const QString &destination, const QString &text)
+{
+    switch (form) {
+    case SendForm::Private:
+        return QLatin1String(kMarkerStart) + destination + QLatin1String(kMarkerEnd) + text;
+    case SendForm::SysopButton:
+        return QLatin1String(kSysopMark) + destination + QLatin1String(kSysopMark) + text;
+    case SendForm::SysopEnter:
+        return QLatin1String(kSysopMark) + destination + QLatin1String(kSysopMark) + QLatin1Char(' ') + text;
+    }
+    return {};
+}
+
+} // namespace tavrin::messaging

@@ -1,0 +1,57 @@
+#pragma once
+// The private-message channel layered on the chat text: the markers a station answers to,
+// the test of an incoming line, the log lines, the receipt and the three sending forms.
+//
+// Pure functions; any thread.
+
+#include <QString>
+
+namespace tavrin::messaging {
+
+namespace privatetexts {
+inline constexpr char kMarkerStart[] = ":";
+inline constexpr char kMarkerEnd[] = "~";
+inline constexpr char kReplyJoin[] = ">:";
+inline constexpr char kReceiptBody[] = " Message Received~";
+inline constexpr char kSysopMark[] = "**";
+inline constexpr char kReceivedLog[] = "Message From <- ";
+inline constexpr char kSentLog[] = "Message Sent To -> ";
+// Our own: a message the client refused is logged as not sent.
+inline constexpr char kNotSentLog[] = "Message NOT Sent To -> ";
+} // namespace privatetexts
+
+// ":" + local callsign + "~".
+QString privateMarker(const QString &localCallsign);
+// ":" + local callsign + ">:" + upper-cased destination + "~".
+QString extraReplyMarker(const QString &localCallsign, const QString &destination);
+
+// The texts a station answers to. A marker built on an empty callsign is left out: ":~"
+// would take half the chat for a private message.
+struct PrivateMarkers {
+    QString extraCall;     // the ExtraCall box text, already upper-cased
+    QString localCallsign; // as the client reports it
+    QString destination;   // the destination box text
+    // True when the line holds a marker after its first character (exact comparison).
+    bool addressedBy(const QString &line) const;
+};
+
+// A received private message split at its first "~": the header keeps the "~".
+struct PrivateSplit {
+    QString header;
+    QString body;
+};
+PrivateSplit splitPrivate(const QString &line);
+
+// "Message From <- " + header with each PrivateMarker replaced by one space + body + CR LF.
+QString receivedLogLine(const PrivateSplit &message, const QString &localCallsign);
+// "Message Sent To -> " (or the not-sent form) + destination + " " + HH:MM + " > " + text + CR LF.
+QString sentLogLine(const QString &destination, const QString &hhmm, const QString &text, bool sent = true);
+
+// The receipt for a received message, or empty when none is due (body ending in "~").
+QString receiptFor(const PrivateSplit &message, const QString &localCallsign);
+
+enum class SendForm { Private, SysopButton, SysopEnter };
+// ":" + dest + "~" + text; "**" + dest + "**" + text; "**" + dest + "** " + text.
+QString wireText(SendForm form, const QString &destination, const QString &text);
+
+} // namespace tavrin::messaging

@@ -1,0 +1,266 @@
+#include "messaging/SysopBox.h"
+
+#include "messaging/SysopBoxTexts.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace tavrin::messaging {
+
+namespace {
+
+QPushButton *button(QWidget *parent, const char *name, const char *caption)
+{
+    auto *b = new QPushButton(QString::fromLatin1(caption), parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
+// True when some screen shows the point; a stored position from another monitor set-up
+// would otherwise put the box where nobody can reach it.
+bool onSomeScreen(const QPoint &point)
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (screens.isEmpty())
+        return true;
+    for (const QScreen *screen : screens)
+        if (screen->availableGeometry().contains(point))
+            return true;
+    return false;
+}
+
+} // namespace
+
+// --- settings conversions -----------------------------------------------------------------
+
+int twipsToPixels(double twips, int logicalDpi)
+{
+    return int(std::lround(twips * logicalDpi / sysop::kTwipsPerInch));
+}
+
+long pixelsToTwips(int pixels, int logicalDpi)
+{
+    return std::lround(double(pixels) * sysop::kTwipsPerInch / logicalDpi);
+}
+
+std::optional<double> readTwips(const QString &text)
+{
+    bool ok = false;
+    const float value = text.trimmed().toFloat(&ok);
+    // Single precision, as stored; anything that is not a finite number keeps the default.
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return double(value);
+}
+
+std::optional<bool> readCheck(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t == QLatin1String("1"))
+        return true;
+    if (t == QLatin1String("0"))
+        return false;
+    return std::nullopt;
+}
+
+// --- window -------------------------------------------------------------------------------
+
+SysopBox::SysopBox(ProfileStore &store, WindowRegistry &registry, const Clock &clock)
+    : store_(store), registry_(registry), clock_(clock)
+{
+    setObjectName(QString::fromLatin1(sysop::kWindowName));
+    setWindowTitle(QString::fromLatin1(sysop::kCaption));
+
+    auto *title = new QLabel(QString::fromLatin1(sysop::kTitle), this);
+    title->setObjectName(QStringLiteral("Label1"));
+    QFont titleFont = title->font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.2);
+    title->setFont(titleFont);
+    title->setAlignment(Qt::AlignCenter);
+
+    log_ = new QPlainTextEdit(this);
+    log_->setObjectName(QStringLiteral("Text1"));
+    log_->setReadOnly(true);
+    log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    auto *frame = new QGroupBox(QString::fromLatin1(sysop::kFrameCaption), this);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    nodeCall_ = new QLineEdit(frame);
+    nodeCall_->setObjectName(QStringLiteral("Text2"));
+    message_ = new QLineEdit(frame);
+    message_->setObjectName(QStringLiteral("Text3"));
+    sendButton_ = button(frame, "Command3", sysop::kSendCaption);
+    showChat_ = new QCheckBox(QString::fromLatin1(sysop::kCheckCaption), frame);
+    showChat_->setObjectName(QStringLiteral("Check1"));
+    auto *callLabel = new QLabel(QString::fromLatin1(sysop::kNodeCallLabel), frame);
+    callLabel->setObjectName(QStringLiteral("Label2"));
+    callLabel->setBuddy(nodeCall_);
+    auto *messageLabel = new QLabel(QString::fromLatin1(sysop::kMessageLabel), frame);
+    messageLabel->setObjectName(QStringLiteral("Label3"));
+    messageLabel->setBuddy(message_);
+
+    auto *grid = new QGridLayout(frame);
+    grid->addWidget(callLabel, 0, 0);
+    grid->addWidget(nodeCall_, 0, 1);
+    grid->addWidget(messageLabel, 1, 0);
+    grid->addWidget(message_, 1, 1);
+    grid->addWidget(sendButton_, 1, 2);
+    grid->addWidget(showChat_, 2, 0, 1, 3);
+    grid->setColumnStretch(1, 1);
+
+    // Holds the last wire text; the operator never sees it.
+    wireText_ = new QLineEdit(this);
+    wireText_->setObjectName(QStringLiteral("Text4"));
+    wireText_->hide();
+
+    auto *chatButton = button(this, "Command5", sysop::kChatCaption);
+    auto *clearButton = button(this, "Command2", sysop::kClearCaption);
+    auto *saveButton = button(this, "Command6", sysop::kSaveCaption);
+    auto *hideButton = button(this, "Command1", sysop::kHideCaption);
+
+    status_ = new QLabel(this);
+    status_->setObjectName(QString::fromLatin1(sysop::kStatusLine));
+    status_->setWordWrap(true);
+
+    auto *buttons = new QHBoxLayout;
+    for (QPushButton *b : {chatButton, clearButton, saveButton, hideButton})
+        buttons->addWidget(b);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(title);
+    layout->addWidget(log_, 1);
+    layout->addWidget(frame);
+    layout->addLayout(buttons);
+    layout->addWidget(status_);
+
+    resize(sysop::kWidthPx, sysop::kHeightPx);
+
+    connect(sendButton_, &QPushButton::clicked, this, &SysopBox::Send);
+    connect(message_, &QLineEdit::returnPressed, this, &SysopBox::Send);
+    connect(clearButton, &QPushButton::clicked, log_, &QPlainTextEdit::clear);
+    connect(chatButton, &QPushButton::clicked, this, &SysopBox::showChatWindow);
+    connect(saveButton, &QPushButton::clicked, this, [this] { saveAndReport(); });
+    connect(hideButton, &QPushButton::clicked, this, &SysopBox::hideBox);
+}
+
+SysopBox::~SysopBox() = default;
+
+void SysopBox::Form_Load(std::unique_ptr<EchoLinkClient> client)
+{
+    client_ = std::move(client);
+    const ProfileSnapshot file = store_.load(QString::fromLatin1(sysop::kFileName));
+    const auto setting = [&file](const char *key, const char *fallback) {
+        return file.ReadSetting(QString::fromLatin1(key), QString::fromLatin1(fallback));
+    };
+
+    showChat_->setChecked(readCheck(setting(sysop::kCheck1Key, sysop::kCheck1Default)).value_or(true));
+
+    const double defaultTwips = QByteArray(sysop::kPositionDefault).toDouble();
+    const double left = readTwips(setting(sysop::kLeftKey, sysop::kPositionDefault)).value_or(defaultTwips);
+    const double top = readTwips(setting(sysop::kTopKey, sysop::kPositionDefault)).value_or(defaultTwips);
+    QPoint at(twipsToPixels(left, logicalDpiX()), twipsToPixels(top, logicalDpiY()));
+    if (!onSomeScreen(at))
+        at = QPoint(twipsToPixels(defaultTwips, logicalDpiX()), twipsToPixels(defaultTwips, logicalDpiY()));
+    move(at);
+}
+
+QString SysopBox::nowHHMM() const { return clock_.now().time().toString(QStringLiteral("HH:mm")); }
+
+void SysopBox::Send()
+{
+    nodeCall_->setText(nodeCall_->text().toUpper());
+    const QString call = nodeCall_->text();
+    const QString message = message_->text();
+    const QString time = nowHHMM();
+
+    wireText_->setText(QStringLiteral("**") + call + QStringLiteral("** ") + message);
+    const QString wire = QStringLiteral("(") + time + QStringLiteral(") >") + wireText_->text();
+
+    QString failure;
+    if (!client_) {
+        failure = QString::fromLatin1(sysop::kNoClient);
+    } else {
+        try {
+            useAutomationTimeouts(client_.get());
+            client_->SendChatText(wire);
+        } catch (const std::exception &e) {
+            failure = QString::fromUtf8(e.what());
+        }
+    }
+
+    // The log never claims a message went out that did not; a failed one keeps its text
+    // in the message box so nothing typed is lost.
+    const char *head = failure.isEmpty() ? sysop::kSentHead : sysop::kNotSentHead;
+    log_->moveCursor(QTextCursor::End);
+    log_->insertPlainText(QString::fromLatin1(head) + call + QLatin1Char(' ') + time + QStringLiteral(" > ") + message
+                          + QStringLiteral("\r\n"));
+    log_->moveCursor(QTextCursor::End);
+    message_->setFocus();
+
+    if (!failure.isEmpty()) {
+        status_->setText(QString::fromLatin1(sysop::kSendFailed).arg(failure));
+        return;
+    }
+    status_->clear();
+    message_->clear();
+    if (showChat_->isChecked())
+        showChatWindow();
+}
+
+SaveResult SysopBox::SaveData()
+{
+    const KeyValues values = {
+        {QString::fromLatin1(sysop::kCheck1Key), showChat_->isChecked() ? QStringLiteral("1") : QStringLiteral("0")},
+        {QString::fromLatin1(sysop::kLeftKey), QString::number(pixelsToTwips(pos().x(), logicalDpiX()))},
+        {QString::fromLatin1(sysop::kTopKey), QString::number(pixelsToTwips(pos().y(), logicalDpiY()))},
+    };
+    return store_.writeBatch(QString::fromLatin1(sysop::kFileName), values);
+}
+
+bool SysopBox::saveAndReport()
+{
+    const SaveResult saved = SaveData();
+    if (saved)
+        status_->clear();
+    else
+        status_->setText(QString::fromLatin1(sysop::kSaveFailed).arg(saved.error));
+    return saved.ok;
+}
+
+void SysopBox::showChatWindow()
+{
+    if (QWidget *chat = registry_.window(QString::fromLatin1(sysop::kChatWindow))) {
+        chat->show();
+        chat->raise();
+    }
+}
+
+void SysopBox::hideBox()
+{
+    // Saved on the way out: the position is only worth keeping where the operator left it.
+    saveAndReport();
+    hide();
+}
+
+void SysopBox::closeEvent(QCloseEvent *event)
+{
+    // The title-bar button hides the box (it lives for the whole run) and saves like "Hide".
+    event->accept();
+    saveAndReport();
+}
+
+} // namespace tavrin::messaging

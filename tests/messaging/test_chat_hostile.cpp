@@ -1,0 +1,88 @@
+// Hostile incoming lines through the whole incoming path: each is handled without a crash
+// or a hang, and shows what a reader can make sense of.
+#include "test_chat_kit.h"
+
+using namespace tavrin;
+using namespace tavrin::test;
+
+class ChatHostileTest : public QObject {
+    Q_OBJECT
+private slots:
+    void longLine()
+    {
+        ChatRig r;
+        const QString body(64 * 1024, QLatin1Char('a'));
+        r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>") + body);
+        QCOMPARE(r.chatText().size(), qsizetype(8 + 2 + body.size() + 1));
+        QVERIFY(r.mainLog().endsWith(body + QLatin1Char('\n')));
+        // The one-line box shows the start of it, marked as cut.
+        QCOMPARE(r.lastLine()->toPlainText().size(), qsizetype(1024 + 1));
+        QVERIFY(r.lastLine()->toPlainText().endsWith(QChar(0x2026)));
+    }
+
+    void controlCharactersAndNul()
+    {
+        ChatRig r;
+        const char16_t raw[] = u"XX2AB-L>a\u0000b\u0001c\u001bd\u007fe\tf";
+        const QString line = QString::fromUtf16(raw, qsizetype(std::size(raw)) - 1);
+        QCOMPARE(line.size(), qsizetype(19));
+        r.rig.backend.raiseChat(line);
+        // Every control shows as a replacement character; TAB stays.
+        QCOMPARE(r.chatText(), QString::fromUtf16(u"XX2AB-L>: a\uFFFDb\uFFFDc\uFFFDd\uFFFDe\tf\n"));
+        QCOMPARE(r.mainLog(), QString::fromUtf16(u"XX2AB-L>a\uFFFDb\uFFFDc\uFFFDd\uFFFDe\tf\n"));
+        // Structure characters cannot split the document or fake a picture.
+        r.chatBox()->clear();
+        r.rig.backend.raiseChat(QString::fromUtf16(u"XX2AB-L>x\uFDD0y\uFFFCz\u2029w"));
+        QVERIFY(picturesIn(r.chatBox()->document()).isEmpty());
+        QVERIFY(r.chatText().startsWith(QString::fromUtf16(u"XX2AB-L>: x\uFFFDy\uFFFDz")));
+    }
+
+    void invalidUtf8()
+    {
+        ChatRig r;
+        const QString line = QString::fromUtf8(QByteArray("XX2AB-L>bad \xC3\x28 \xA0\xA1 \xF0\x28\x8C\xBC end"));
+        r.rig.backend.raiseChat(line);
+        QVERIFY(r.chatText().startsWith(QLatin1String("XX2AB-L>: bad ")));
+        QVERIFY(r.chatText().endsWith(QLatin1String(" end\n")));
+        // Lone surrogates (what a broken decoder can leave) are replaced, not passed on.
+        QString broken = QStringLiteral("XX2AB-L>x");
+        broken.append(QChar(0xDC01));
+        r.rig.backend.raiseChat(broken);
+        QVERIFY(r.chatText().endsWith(QString::fromUtf16(u"XX2AB-L>: x\uFFFD\n")));
+    }
+
+    void onlyMarkers()
+    {
+        ChatRig r;
+        r.rig.backend.raiseChat(QStringLiteral(">"));
+        QCOMPARE(r.chatText(), QStringLiteral(">: \n"));
+        QCOMPARE(r.mainLog(), QStringLiteral(">\n"));
+        QCOMPARE(r.lastLine()->toPlainText(), QStringLiteral(">"));
+        r.rig.backend.raiseChat(QStringLiteral("~"));
+        QVERIFY(r.chatText().endsWith(QLatin1String(": ~\n")));
+        QVERIFY(r.privateLog().isEmpty());
+        r.rig.backend.raiseChat(QString());
+        QVERIFY(r.chatText().endsWith(QLatin1String(": ~\n: \n")));
+        // A lone "~" after a tag names nobody: no receipt.
+        r.rig.backend.clearCalls();
+        r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>:~"));
+        QVERIFY(r.sent().isEmpty());
+    }
+
+    void tenThousandCodes()
+    {
+        ChatRig r;
+        QString body;
+        for (int k = 0; k < 10000; ++k)
+            body += QStringLiteral(":) ");
+        r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>") + body);
+        const QStringList pictures = picturesIn(r.chatBox()->document());
+        QCOMPARE(pictures.size(), 10000);
+        QCOMPARE(pictures.first(), QStringLiteral("emoticon:0"));
+        // The main window's copies stay plain text.
+        QVERIFY(r.mainLog().contains(QLatin1String(":) :) ")));
+    }
+};
+
+QTEST_MAIN(ChatHostileTest)
+#include "test_chat_hostile.moc"
