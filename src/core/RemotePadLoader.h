@@ -1,0 +1,17 @@
+#pragma once
+// Start-up loader of the Remote Pad "Form3": built hidden with its own client handle, kept
+// above other windows, its meter started. The pad works on the main window's frequency and
+// transmit state through a host that this loader implements on the main window.
+
+#include <memory>
+
+namespace tavrin {
+
+class Program;
+namespace messaging {
+class RemotePad;
+}
+
+std::unique_ptr<messaging::RemotePad> loadRemotePad(Program &program);
+
+} // namespace tavrin

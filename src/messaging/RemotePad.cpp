@@ -1,0 +1,248 @@
+#include "messaging/RemotePad.h"
+
+#include "audio/GradH.h"
+#include "messaging/ChatBox.h"
+#include "messaging/ChatFormat.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextEdit>
+
+namespace tavrin::messaging {
+
+namespace {
+
+constexpr char kMainWindow[] = "Form2";
+constexpr char kChatWindow[] = "Messages";
+constexpr char kChatBox[] = "RTB";
+
+// Frequency command line: "FN" + frequency + " MHz  -  " + time.
+constexpr char kFrequencyPrefix[] = "FN";
+constexpr char kFrequencyJoin[] = " MHz  -  ";
+constexpr char kCommandTime[] = "hh:mm:ss";
+// Own chat lines in the logs: callsign + ">:" + text.
+constexpr char kOwnLineJoin[] = ">:";
+
+constexpr char kNotSent[] = "Not sent: %1";
+constexpr char kNoClient[] = "the EchoLink client is not running";
+constexpr char kKeyFailed[] = "Could not key the transmitter: %1";
+constexpr char kReleaseFailed[] = "Could not release the transmitter: %1";
+
+const QColor kRed(255, 0, 0);
+constexpr int kExtraLogHeight = 40;
+
+void bringUp(QWidget *window)
+{
+    if (!window)
+        return;
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+RemotePad::RemotePad(WindowRegistry &registry, const Clock &clock, std::unique_ptr<RemotePadHost> host)
+    : registry_(registry), clock_(clock), host_(std::move(host))
+{
+    setObjectName(QLatin1String(padtexts::kWindowName));
+    setWindowTitle(QLatin1String(padtexts::kCaption));
+    c_ = buildRemotePadControls(this);
+    wire();
+    // Compact: the chat log starts short and grows with the window.
+    adjustSize();
+    resize(width(), minimumSizeHint().height() + kExtraLogHeight);
+}
+
+RemotePad::~RemotePad() = default;
+
+void RemotePad::wire()
+{
+    for (int d = 0; d < 10; ++d)
+        connect(c_.digits.at(d), &QPushButton::clicked, this, [this, d] { appendDigit(d); });
+    connect(c_.point, &QPushButton::clicked, this, &RemotePad::appendPoint);
+    connect(c_.clear, &QPushButton::clicked, this, &RemotePad::clearEntry);
+    connect(c_.enter, &QPushButton::clicked, this, &RemotePad::Command35_Click);
+    for (std::size_t k = 0; k < kPadSteps.size(); ++k) {
+        const long long delta = kPadSteps.at(k).tenThousandths;
+        connect(c_.steps.at(k), &QPushButton::clicked, this, [this, delta] { step(delta); });
+    }
+    connect(c_.transmit, &QPushButton::clicked, this, &RemotePad::Command1x_Click);
+    connect(c_.send, &QPushButton::clicked, this, &RemotePad::Send_Click);
+    connect(c_.sendLine, &QLineEdit::returnPressed, this, &RemotePad::Send_Click);
+    connect(c_.hide, &QPushButton::clicked, this, &QWidget::hide);
+    connect(c_.showMain, &QPushButton::clicked, this, &RemotePad::showMainWindow);
+    // A read-only log takes its clicks on the viewport.
+    c_.chatLog->viewport()->installEventFilter(this);
+}
+
+void RemotePad::Form_Load(std::unique_ptr<EchoLinkClient> client)
+{
+    client_ = std::move(client);
+    onTop_.MakeTopMost(this);
+    c_.meter->StartVU();
+}
+
+bool RemotePad::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonRelease && watched == c_.chatLog->viewport())
+        showChatWindow();
+    return QWidget::eventFilter(watched, event);
+}
+
+// --- keypad -----------------------------------------------------------------------------
+
+void RemotePad::appendDigit(int digit)
+{
+    const QString d = QString::number(digit);
+    c_.entry->setText(c_.entry->text() + d);
+    host_->appendToEntries(d);
+    focusSendLine();
+}
+
+void RemotePad::appendPoint()
+{
+    // The pad's own entry decides, as keypad 1's does on the main window.
+    if (host_->canAppendPoint(c_.entry->text())) {
+        const QString point = QStringLiteral(".");
+        c_.entry->setText(c_.entry->text() + point);
+        host_->appendToEntries(point);
+    }
+    focusSendLine();
+}
+
+void RemotePad::clearEntry()
+{
+    c_.entry->clear();
+    host_->clearEntries();
+    focusSendLine();
+}
+
+void RemotePad::Command35_Click()
+{
+    const QString typed = c_.entry->text();
+    if (!typed.isEmpty()) {
+        host_->setDisplay(typed);
+        const QString formatted = host_->formatFrequency(typed);
+        host_->setFrequency(formatted);
+        const QString line = QLatin1String(kFrequencyPrefix) + formatted + QLatin1String(kFrequencyJoin)
+                             + clock_.now().time().toString(QLatin1String(kCommandTime));
+        // On a failed send every entry keeps what was typed, so Enter can simply be pressed again.
+        if (!send(line))
+            return;
+    }
+    clearEntry();
+}
+
+void RemotePad::step(long long tenThousandths)
+{
+    // A display that holds no number stays as it is; the rest still runs with it.
+    if (const std::optional<QString> stepped = host_->addStep(host_->display(), tenThousandths))
+        host_->setDisplay(*stepped);
+    const QString shown = host_->display();
+    host_->setFrequency(host_->formatFrequency(shown));
+    // The display is already in the frequency format: it goes out as it stands.
+    send(QLatin1String(kFrequencyPrefix) + shown + QLatin1String(kFrequencyJoin)
+         + clock_.now().time().toString(QLatin1String(kCommandTime)));
+}
+
+// --- transmit ---------------------------------------------------------------------------
+
+void RemotePad::Command1x_Click()
+{
+    if (host_->linkBusy()) {
+        send(host_->transmitRequestLine(clock_.now().time()));
+        c_.requestNotice->setVisible(true);
+        const QString problem = host_->beginTransmitRequest();
+        if (!problem.isEmpty())
+            showStatus(problem);
+        return;
+    }
+    if (!host_->stationConnected())
+        return;
+    const bool key = !host_->txState();
+    // The indicators change even when the client refused; the main window's supervision
+    // puts them right within 300 ms.
+    try {
+        if (!client_)
+            throw EchoLinkError(kNoClient);
+        client_->SetTransmit(key);
+    } catch (const std::exception &e) {
+        showStatus(QString::fromLatin1(key ? kKeyFailed : kReleaseFailed).arg(QString::fromUtf8(e.what())));
+    }
+    host_->setTxState(key);
+    showTransmitState(key);
+}
+
+void RemotePad::showTransmitState(bool transmitting)
+{
+    c_.transmitState->setText(
+        QLatin1String(transmitting ? padtexts::kTransmittingText : padtexts::kReceiveModeText));
+    paintBackground(c_.transmitState, transmitting ? kRed : buttonFaceColour());
+}
+
+// --- chat line --------------------------------------------------------------------------
+
+void RemotePad::Send_Click()
+{
+    const QString text = c_.sendLine->text();
+    // Nothing typed is lost on a failure, and no log claims the line went out.
+    if (!send(text))
+        return;
+    const QString line = localCallsign() + QLatin1String(kOwnLineJoin) + text + QLatin1String(chattexts::kCrLf);
+    appendToLog(c_.chatLog, line);
+    QWidget *chatBox = registry_.control<QWidget>(QLatin1String(kChatWindow), QLatin1String(kChatBox));
+    if (chatBox)
+        appendToLog(chatBox, line);
+    c_.sendLine->clear();
+    caretToEnd(c_.chatLog);
+    if (chatBox)
+        caretToEnd(chatBox);
+    focusSendLine();
+}
+
+QString RemotePad::localCallsign()
+{
+    lastCallsign_ = askOr(lastCallsign_, [this] {
+        if (!client_)
+            throw EchoLinkError(kNoClient);
+        return client_->StationCallsign();
+    });
+    return lastCallsign_;
+}
+
+// --- windows ----------------------------------------------------------------------------
+
+void RemotePad::showChatWindow() { bringUp(registry_.window(QLatin1String(kChatWindow))); }
+
+void RemotePad::showMainWindow()
+{
+    hide();
+    bringUp(registry_.window(QLatin1String(kMainWindow)));
+}
+
+// --- helpers ----------------------------------------------------------------------------
+
+bool RemotePad::send(const QString &line)
+{
+    try {
+        if (!client_)
+            throw EchoLinkError(kNoClient);
+        client_->SendChatText(line);
+    } catch (const std::exception &e) {
+        showStatus(QString::fromLatin1(kNotSent).arg(QString::fromUtf8(e.what())));
+        return false;
+    }
+    showStatus({});
+    return true;
+}
+
+void RemotePad::showStatus(const QString &text) { c_.status->setText(text); }
+
+void RemotePad::focusSendLine() { c_.sendLine->setFocus(Qt::OtherFocusReason); }
+
+} // namespace tavrin::messaging

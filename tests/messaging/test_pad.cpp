@@ -1,0 +1,430 @@
+// The Remote Pad in the whole program: its keypad, Enter and steps working on the main
+// window's fields, its transmit button, its chat line, failed sends, the main window's writes
+// reaching the pad, and the pad's window controls.
+#include "core/CoreTestKit.h"
+
+#include "audio/GradH.h"
+#include "messaging/RemotePad.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QTimer>
+
+using namespace tavrin;
+using namespace tavrin::test;
+
+namespace {
+
+const QColor kRed(255, 0, 0);
+// Handles in creation order: the main window's first, the pad's next (loaded right after Form1).
+constexpr int kPadHandle = 1;
+// The rig's clock reads 09:05:07.
+const QString kAt = QStringLiteral(" MHz  -  09:05:07");
+
+struct PadRig : Rig {
+    explicit PadRig(const QString &dir) : Rig(dir)
+    {
+        QVERIFY(start());
+        // Supervision would overwrite TxState and the displays; tests tick it by hand.
+        window()->timer(3)->stop();
+        window()->timer(4)->stop();
+        backend.clearCalls();
+    }
+    QWidget *pad() { return program().registry().window(QStringLiteral("Form3")); }
+    QWidget *chat() { return program().registry().window(QStringLiteral("Messages")); }
+    template <class T>
+    T *inPad(const QString &name)
+    {
+        T *found = pad()->findChild<T *>(name);
+        if (!found)
+            qWarning("no pad control %s", qPrintable(name));
+        return found;
+    }
+    void click(const QString &name) { inPad<QAbstractButton>(name)->click(); }
+    QString padText(const QString &name) { return inPad<QLineEdit>(name)->text(); }
+    QString mainText(const QString &name)
+    {
+        if (auto *e = window()->findChild<QLineEdit *>(name))
+            return e->text();
+        return find<QLabel>(name)->text();
+    }
+    void setMain(const QString &name, const QString &text)
+    {
+        if (auto *e = window()->findChild<QLineEdit *>(name))
+            e->setText(text);
+        else
+            find<QLabel>(name)->setText(text);
+    }
+    QString status() { return inPad<QLabel>(QStringLiteral("StatusLine"))->text(); }
+    QString padLog() { return inPad<QPlainTextEdit>(QStringLiteral("RTB"))->toPlainText(); }
+    QString chatBox() { return chat()->findChild<QTextEdit *>(QStringLiteral("RTB"))->toPlainText(); }
+    QColor back(QWidget *w, QPalette::ColorRole role) { return w->palette().color(role); }
+};
+
+} // namespace
+
+class PadTest : public QObject {
+    Q_OBJECT
+private slots:
+    void keypadWritesBothWindows();
+    void enterSendsTheTypedFrequency();
+    void stepsMoveTheMainDisplay();
+    void transmitButton();
+    void transmitRequest();
+    void chatLine();
+    void failedSendsKeepWhatWasTyped();
+    void mainWindowWritesReachThePad();
+    void windowControls();
+    void shutdownStopsThePadMeter();
+};
+
+void PadTest::keypadWritesBothWindows()
+{
+    QTemporaryDir dir;
+    PadRig rig(dir.path());
+    rig.setMain(QStringLiteral("Text3"), QStringLiteral("7"));
+    rig.setMain(QStringLiteral("Text11"), QStringLiteral("3"));
+    for (const char *key : {"Command34", "Command42", "Command46", "Command44"}) // 1 4 . 2
+        rig.click(QLatin1String(key));
+    QCOMPARE(rig.padText(QStringLiteral("Text3")), QStringLiteral("14.2"));
+    QCOMPARE(rig.mainText(QStringLiteral("Text3")), QStringLiteral("714.2"));
+    QCOMPARE(rig.mainText(QStringLiteral("Text11")), QStringLiteral("314.2"));
+
+    // Every digit key writes its own digit.
+    const QStringList digitKeys = {"Command36", "Command34", "Command44", "Command43", "Command42",
+                                   "Command41", "Command40", "Command39", "Command38", "Command37"};
+    for (int d = 0; d < 10; ++d) {
+        rig.click(digitKeys.at(d));
+        QVERIFY(rig.padText(QStringLiteral("Text3")).endsWith(QString::number(d)));
+        QVERIFY(rig.mainText(QStringLiteral("Text11")).endsWith(QString::number(d)));
+    }
+
+    // C empties all three fields.
+    rig.click(QStringLiteral("Command45"));
+    QVERIFY(rig.padText(QStringLiteral("Text3")).isEmpty());
+    QVERIFY(rig.mainText(QStringLiteral("Text3")).isEmpty());
+    QVERIFY(rig.mainText(QStringLiteral("Text11")).isEmpty());
+
+    // The point rule looks at the pad's own field: a leading point does not count ...
+    rig.click(QStringLiteral("Command46"));
+    rig.click(QStringLiteral("Command46"));
+    QCOMPARE(rig.padText(QStringLiteral("Text3")), QStringLiteral(".."));
+    QCOMPARE(rig.mainText(QStringLiteral("Text3")), QStringLiteral(".."));
+    // ... a later one does, whatever the main window's fields hold.
+    rig.click(QStringLiteral("Command45"));
+    rig.click(QStringLiteral("Command34"));
+    rig.click(QStringLiteral("Command42"));
+    rig.click(QStringLiteral("Command46"));
+    rig.setMain(QStringLiteral("Text3"), QStringLiteral("9"));
+    rig.click(QStringLiteral("Command46"));
+    QCOMPARE(rig.padText(QStringLiteral("Text3")), QStringLiteral("14."));
+    QCOMPARE(rig.mainText(QStringLiteral("Text3")), QStringLiteral("9"));
+    QVERIFY(rig.backend.sent().isEmpty());
+}
+
+void PadTest::enterSendsTheTypedFrequency()
+{
+    QTemporaryDir dir;
+    PadRig rig(dir.path());
+    for (const char *key : {"Command34", "Command42", "Command46", "Command44"})
+        rig.click(QLatin1String(key));
+    rig.click(QStringLiteral("Command35"));
+    QCOMPARE(rig.mainText(QStringLiteral("Label4")), QStringLiteral("14.2"));
+    QCOMPARE(rig.mainText(QStringLiteral("Text1")), QStringLiteral("14.2000"));
+    QCOMPARE(rig.backend.sent(), QStringList{QStringLiteral("FN14.2000") + kAt});
+    QCOMPARE(rig.backend.callsOf(QStringLiteral("SendChatText")).first().handle, kPadHandle);
+    QVERIFY(rig.padText(QStringLiteral("Text3")).isEmpty());
+    QVERIFY(rig.mainText(QStringLiteral("Text3")).isEmpty());
+    QVERIFY(rig.mainText(QStringLiteral("Text11")).isEmpty());
+    // The pad's own display follows only through the supervision.
+    QCOMPARE(rig.padText(QStringLiteral("Text1")), QStringLiteral("000.0000 MHz"));
+
+    // An empty entry sends nothing and still empties the main window's fields.
+    rig.backend.clearCalls();
+    rig.setMain(QStringLiteral("Text11"), QStringLiteral("5"));
+    rig.click(QStringLiteral("Command35"));
+    QVERIFY(rig.backend.sent().isEmpty());
+    QVERIFY(rig.mainText(QStringLiteral("Text11")).isEmpty());
+    QCOMPARE(rig.mainText(QStringLiteral("Label4")), QStringLiteral("14.2"));
+}
+
+void PadTest::stepsMoveTheMainDisplay()
+{
+    QTemporaryDir dir;
+    PadRig rig(dir.path());
+    struct Case {
+        const char *button;
+        const char *from;
+        const char *to;
+    };
+    const Case cases[] = {
+        {"Command55", "14.2000", "14.2100"}, // +10kHz
+        {"Command52", "14.2300", "14.2350"}, // +5kHz
+        {"Command53", "14.2300", "14.2301"}, // +0.1kHz
+        {"Command49", "7.0000", "6.9999"},   // -0.1kHz
+        {"Command51", "7.0000", "6.9900"},   // -10kHz
+        {"Command55", "14.2", "14.2100"},    // a typed display comes out formatted
+    };
+    for (const Case &c : cases) {
+        rig.backend.clearCalls();
+        rig.setMain(QStringLiteral("Label4"), QLatin1String(c.from));
+        rig.click(QLatin1String(c.button));
+        QCOMPARE(rig.mainText(QStringLiteral("Label4")), QLatin1String(c.to));
+        QCOMPARE(rig.mainText(QStringLiteral("Text1")), QLatin1String(c.to));
+        QCOMPARE(rig.backend.sent(), QStringList{QStringLiteral("FN") + QLatin1String(c.to) + kAt});
+        QCOMPARE(rig.backend.callsOf(QStringLiteral("SendChatText")).first().handle, kPadHandle);
+    }
+
+    // A display that is no number stays, and goes out as it stands.
+    rig.backend.clearCalls();
+    rig.setMain(QStringLiteral("Label4"), QStringLiteral("abc"));
+    rig.click(QStringLiteral("Command52"));
+    QCOMPARE(rig.mainText(QStringLiteral("Label4")), QStringLiteral("abc"));
+    QCOMPARE(rig.mainText(QStringLiteral("Text1")), QStringLiteral("abc"));
+    QCOMPARE(rig.backend.sent(), QStringList{QStringLiteral("FNabc") + kAt});
+
+    // A failed send is reported; the display has moved all the same.
+    rig.backend.failing.insert(QStringLiteral("SendChatText"));
+    rig.setMain(QStringLiteral("Label4"), QStringLiteral("14.2000"));
+    rig.click(QStringLiteral("Command55"));
+    QCOMPARE(rig.mainText(QStringLiteral("Label4")), QStringLiteral("14.2100"));
+    QVERIFY(!rig.status().isEmpty());
+}
+
+void PadTest::transmitButton()
+{
+    QTemporaryDir dir;
+    PadRig rig(dir.path());
+    QLabel *mainState = rig.find<QLabel>(QStringLiteral("Label3"));
+    QLabel *padState = rig.inPad<QLabel>(QStringLiteral("Label3"));
+
+    // No station and a quiet link: nothing at all.
+    rig.setMain(QStringLiteral("NumStations"), QStringLiteral("0"));
+    rig.click(QStringLiteral("Command1x"));
+    QVERIFY(rig.backend.calls.isEmpty());
+    QCOMPARE(padState->text(), QStringLiteral("Receive Mode"));
+    QVERIFY(!rig.window()->TxState);
+
+    rig.setMain(QStringLiteral("NumStations"), QStringLiteral("2"));
+    rig.click(QStringLiteral("Command1x"));
+    QCOMPARE(rig.backend.callsOf(QStringLiteral("SetTransmit")).size(), 1);
+    QCOMPARE(rig.backend.callsOf(QStringLiteral("SetTransmit")).first().argument, QStringLiteral("true"));
+    QCOMPARE(rig.backend.callsOf(QStringLiteral("SetTransmit")).first().handle, kPadHandle);
+    QVERIFY(rig.window()->TxState);
+    for (QLabel *state : {mainState, padState}) {
+        QCOMPARE(state->text(), QStringLiteral("Transmitting"));
+        QCOMPARE(rig.back(state, QPalette::Window), kRed);
+    }
+
+    rig.click(QStringLiteral("Command1x"));
+    QCOMPARE(rig.backend.callsOf(QStringLiteral("SetTransmit")).last().argument, QStringLiteral("false"));
+    QVERIFY(!rig.window()->TxState);
+    for (QLabel *state : {mainState, padState}) {
+        QCOMPARE(state->text(), QStringLiteral("Receive Mode"));
+        QVERIFY(rig.back(state, QPalette::Window) != kRed);
+    }
+
+    // A client that refuses: the indicators change all the same, and the pad says why.
+    rig.backend.failing.insert(QStringLiteral("SetTransmit"));
+    rig.click(QStringLiteral("Command1x"));
+    QVERIFY(rig.window()->TxState);
+    QCOMPARE(padState->text(), QStringLiteral("Transmitting"));
+    QVERIFY(!rig.status().isEmpty());
+}
+
+void PadTest::transmitRequest()
+{
+    QTemporaryDir dir;
+    PadRig rig(dir.path());
+    QWidget *mainNotice = rig.find<QWidget>(QStringLiteral("Frame11"));
+    QWidget *padNotice = rig.inPad<QWidget>(QStringLiteral("Frame11"));
+
+    // The link's receive state reaches the pad's indicator.
+    rig.backend.raiseRx(true);
+    QLabel *padIndicator = rig.inPad<QLabel>(QStringLiteral("PTT1"));
+    QCOMPARE(padIndicator->text(), QStringLiteral("IP  TX  ON"));
+    QCOMPARE(rig.back(padIndicator, QPalette::Window), kRed);
+
+    // A busy link takes a request, even with no station connected.
+    rig.setMain(QStringLiteral("NumStations"), QStringLiteral("0"));
+    rig.setMain(QStringLiteral("Text15"), QStringLiteral("3000"));
+    rig.click(QStringLiteral("Command1x"));
+    QCOMPARE(rig.backend.sent().size(), 1);
+    QVERIFY(rig.backend.sent().first().endsWith(QStringLiteral(" CPT?")));
+    QCOMPARE(rig.backend.callsOf(QStringLiteral("SendChatText")).first().handle, kPadHandle);
+    QVERIFY(rig.backend.callsOf(QStringLiteral("SetTransmit")).isEmpty());
+    QVERIFY(mainNotice->isVisibleTo(rig.window()));
+    QVERIFY(padNotice->isVisibleTo(rig.pad()));
+    QCOMPARE(rig.window()->timer(6)->interval(), 3000);
+    QVERIFY(rig.window()->timer(6)->isActive());
+    QVERIFY(rig.window()->timer(7)->isActive());
+
+    // The wait over: both notices go.
+    rig.window()->Timer6_Timer();
+    QVERIFY(!mainNotice->isVisibleTo(rig.window()));
+    QVERIFY(!padNotice->isVisibleTo(rig.pad()));
+    QVERIFY(!rig.window()->timer(7)->isActive());
+
+    // A wait that is no number keeps the last one and says so on the pad.
+    rig.setMain(QStringLiteral("Text15"), QStringLiteral("soon"));
+    rig.click(QStringLiteral("Command1x"));
+    QCOMPARE(rig.window()->timer(6)->interval(), 3000);
+    QVERIFY(rig.status().contains(QStringLiteral("soon")));
+
+    rig.backend.raiseRx(false);
+    QCOMPARE(padIndicator->text(), QStringLiteral("IP  TX  OFF"));
+}
+
+void PadTest::chatLine()
+{
+    QTemporaryDir dir;
+    PadRig rig(dir.path());
+    // The chat window's outgoing time stamps do not apply to the pad.
+    rig.chat()->findChild<QCheckBox *>(QStringLiteral("Check1"))->setChecked(true);
+    auto *line = rig.inPad<QLineEdit>(QStringLiteral("TextTX"));
+    line->setText(QStringLiteral("hello  there"));
+    emit line->returnPressed();
+    QCOMPARE(rig.backend.sent(), QStringList{QStringLiteral("hello  there")});
+    QCOMPARE(rig.backend.callsOf(QStringLiteral("SendChatText")).first().handle, kPadHandle);
+    QCOMPARE(rig.padLog(), QStringLiteral("XX1TST-L>:hello  there\n"));
+    QVERIFY(rig.chatBox().contains(QStringLiteral("XX1TST-L>:hello  there")));
+    // No coloured own tag ("XX1TST-L: ") and the chat window stays hidden.
+    QVERIFY(!rig.chatBox().contains(QStringLiteral("XX1TST-L: ")));
+    QVERIFY(!rig.chat()->isVisible());
+    QVERIFY(line->text().isEmpty());
+
+    // The Send button does the same; an empty line goes out as it is.
+    rig.click(QStringLiteral("Send"));
+    QCOMPARE(rig.backend.sent().size(), 2);
+    QVERIFY(rig.backend.sent().last().isEmpty());
+    QVERIFY(rig.padLog().endsWith(QStringLiteral("XX1TST-L>:\n")));
+
+    // A line from the link reaches the pad's log without a time stamp.
+    rig.chat()->findChild<QCheckBox *>(QStringLiteral("Check2"))->setChecked(true);
+    rig.backend.raiseChat(QStringLiteral("XX9XYZ-L>good evening"));
+    QVERIFY(rig.padLog().endsWith(QStringLiteral("XX9XYZ-L>good evening\n")));
+}
+
+void PadTest::failedSendsKeepWhatWasTyped()
+{
+    QTemporaryDir dir;
+    PadRig rig(dir.path());
+    rig.backend.failing.insert(QStringLiteral("SendChatText"));
+
+    for (const char *key : {"Command38", "Command46", "Command34"}) // 8 . 1
+        rig.click(QLatin1String(key));
+    rig.click(QStringLiteral("Command35"));
+    QVERIFY(!rig.status().isEmpty());
+    QCOMPARE(rig.padText(QStringLiteral("Text3")), QStringLiteral("8.1"));
+    QCOMPARE(rig.mainText(QStringLiteral("Text3")), QStringLiteral("8.1"));
+    QCOMPARE(rig.mainText(QStringLiteral("Text11")), QStringLiteral("8.1"));
+
+    auto *line = rig.inPad<QLineEdit>(QStringLiteral("TextTX"));
+    line->setText(QStringLiteral("anyone?"));
+    rig.click(QStringLiteral("Send"));
+    QCOMPARE(line->text(), QStringLiteral("anyone?"));
+    QVERIFY(rig.padLog().isEmpty());
+    QVERIFY(!rig.chatBox().contains(QStringLiteral("anyone?")));
+    QVERIFY(rig.status().startsWith(QStringLiteral("Not sent")));
+
+    // Once the client takes lines again, the same press goes through and clears the report.
+    rig.backend.failing.clear();
+    rig.backend.clearCalls();
+    rig.click(QStringLiteral("Send"));
+    QCOMPARE(rig.backend.sent(), QStringList{QStringLiteral("anyone?")});
+    QVERIFY(rig.status().isEmpty());
+    QVERIFY(line->text().isEmpty());
+
+    // No client at all: the pad still loads, and its sends fail the same way.
+    QTemporaryDir other;
+    Rig none(other.path());
+    none.backend.clientExists = false;
+    QVERIFY(none.start());
+    QWidget *pad = none.program().registry().window(QStringLiteral("Form3"));
+    QVERIFY(pad);
+    auto *noClientLine = pad->findChild<QLineEdit *>(QStringLiteral("TextTX"));
+    noClientLine->setText(QStringLiteral("hello"));
+    emit noClientLine->returnPressed();
+    QCOMPARE(noClientLine->text(), QStringLiteral("hello"));
+    QVERIFY(pad->findChild<QLabel *>(QStringLiteral("StatusLine"))->text().startsWith(QStringLiteral("Not sent")));
+    QVERIFY(pad->findChild<QPlainTextEdit *>(QStringLiteral("RTB"))->toPlainText().isEmpty());
+}
+
+void PadTest::mainWindowWritesReachThePad()
+{
+    QTemporaryDir dir;
+    PadRig rig(dir.path());
+    rig.backend.stationCount = 1;
+    rig.backend.transmitting = true;
+    rig.setMain(QStringLiteral("Text1"), QStringLiteral("14.2300"));
+    rig.window()->Timer3_Timer();
+    QCOMPARE(rig.padText(QStringLiteral("Text1")), QStringLiteral("14.2300 MHz"));
+    QCOMPARE(rig.inPad<QLabel>(QStringLiteral("Label3"))->text(), QStringLiteral("Transmitting"));
+    QCOMPARE(rig.back(rig.inPad<QPushButton>(QStringLiteral("Command1x")), QPalette::Button), kRed);
+    QVERIFY(rig.inPad<QWidget>(QStringLiteral("Frame13"))->isVisibleTo(rig.pad()));
+
+    rig.backend.raiseStationText(QStringLiteral("XX9XYZ-L\rXX2ABC"));
+    const QString list = rig.inPad<QTextEdit>(QStringLiteral("StationList"))->toPlainText();
+    QVERIFY(list.contains(QStringLiteral("XX9XYZ-L")));
+    QVERIFY(list.contains(QStringLiteral("XX2ABC")));
+
+    // Nobody left: the list empties, receive mode, the meter frame goes.
+    rig.backend.stationCount = 0;
+    rig.backend.transmitting = false;
+    rig.window()->Timer3_Timer();
+    rig.window()->Timer3_Timer(); // the pad shows the frequency the tick before reset it
+    QVERIFY(rig.inPad<QTextEdit>(QStringLiteral("StationList"))->toPlainText().isEmpty());
+    QCOMPARE(rig.padText(QStringLiteral("Text1")), QStringLiteral("000.0000 MHz"));
+    QCOMPARE(rig.inPad<QLabel>(QStringLiteral("Label3"))->text(), QStringLiteral("Receive Mode"));
+    QVERIFY(!rig.inPad<QWidget>(QStringLiteral("Frame13"))->isVisibleTo(rig.pad()));
+}
+
+void PadTest::windowControls()
+{
+    QTemporaryDir dir;
+    PadRig rig(dir.path());
+    QWidget *pad = rig.pad();
+    QVERIFY(pad);
+    QVERIFY(!pad->isVisible());
+    QCOMPARE(pad->windowTitle(), QStringLiteral("Remote Pad"));
+    QVERIFY(pad->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    // The meter sits in the frame the supervision shows and hides.
+    QCOMPARE(rig.inPad<GradH>(QStringLiteral("GradH1"))->parentWidget()->objectName(), QStringLiteral("Frame13"));
+
+    // Picture8 on the main window shows the pad; x hides it.
+    QTest::mouseClick(rig.find<QWidget>(QStringLiteral("Picture8")), Qt::LeftButton);
+    QVERIFY(pad->isVisible());
+    QVERIFY(pad->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    rig.click(QStringLiteral("Command1"));
+    QVERIFY(!pad->isVisible());
+
+    // A click in the chat log shows the chat window.
+    pad->show();
+    QWidget *log = rig.inPad<QPlainTextEdit>(QStringLiteral("RTB"))->viewport();
+    QTest::mouseClick(log, Qt::LeftButton);
+    QVERIFY(rig.chat()->isVisible());
+
+    // "Show Main Radio" swaps the pad for the main window.
+    rig.window()->hide();
+    rig.click(QStringLiteral("Command2"));
+    QVERIFY(!pad->isVisible());
+    QVERIFY(rig.window()->isVisible());
+}
+
+void PadTest::shutdownStopsThePadMeter()
+{
+    QTemporaryDir dir;
+    PadRig rig(dir.path());
+    auto *meter = rig.inPad<GradH>(QStringLiteral("GradH1"));
+    meter->oRec_GotData(std::vector<qint16>(1024, 30000), 2048);
+    QVERIFY(meter->level() > 0.5f);
+    rig.window()->close();
+    QCOMPARE(meter->level(), 0.0f);
+}
+
+QTEST_MAIN(PadTest)
+#include "test_pad.moc"
