@@ -122,16 +122,19 @@ void FrequencyController::clearEntries()
 
 void FrequencyController::enter(QLineEdit *entry)
 {
-    FrequencyPanels &f = window_.frequencyPanels();
     const QString typed = entry->text();
-    if (!typed.isEmpty()) {
-        f.display->setText(typed);
-        f.frequency->setText(remote::formatFrequency(typed));
-        // On a failed send the entry stays, so the operator can press Enter again.
-        if (!send(remote::frequencyCommandLine(typed, program_.clock().now().time())))
-            return;
-    }
+    // On a failed send the entry stays, so the operator can press Enter again.
+    if (!typed.isEmpty() && !sendFrequency(typed))
+        return;
     clearEntries();
+}
+
+bool FrequencyController::sendFrequency(const QString &text)
+{
+    FrequencyPanels &f = window_.frequencyPanels();
+    f.display->setText(text);
+    f.frequency->setText(remote::formatFrequency(text));
+    return send(remote::frequencyCommandLine(text, program_.clock().now().time()));
 }
 
 void FrequencyController::step(long long tenThousandths)

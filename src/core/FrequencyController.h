@@ -32,6 +32,10 @@ public:
     void appendPoint();             // either keypad, by the point rule
     void clearEntries();
     void enter(QLineEdit *entry);   // Text3 or Text11
+    // Enter's own steps for a frequency text that did not come from an entry field (the rig
+    // server): display, field, frequency command line. The entry fields stay as typed.
+    // True when the client took the line.
+    bool sendFrequency(const QString &text);
     void step(long long tenThousandths);
     void selectUserFrequency(int j); // 1 ... 6
 

@@ -10,6 +10,9 @@
 #include "core/StationController.h"
 #include "core/StationPanel.h"
 #include "core/UserCommandButtons.h"
+#include "audio/GradH.h"
+#include "audio/VU.h"
+#include "messaging/SysopBox.h"
 
 #include "BuildConfig.h"
 
@@ -101,6 +104,7 @@ void MainWindow::buildLayout()
         panel->setVisible(false);
     }
     commands_->meterFrame->setVisible(false);
+    buildMeter();
 
     auto *upper = new QHBoxLayout;
     upper->addLayout(left, 1);
@@ -230,8 +234,44 @@ void MainWindow::saveAndEnd()
     if (!saved)
         program_.dialogs().warning(this, QStringLiteral(TAVRIN_PRODUCT_NAME),
                                    QString::fromLatin1(texts::kSaveFailedOnExit).arg(saved.error));
-    // The level meters of this window and the Remote Pad stop here once they exist.
+    // The sysop box keeps its place and choice across runs, whichever way the program ends.
+    if (auto *sysopBox = program_.registry().get<messaging::SysopBox>(QString::fromLatin1(texts::kSysopBox))) {
+        const SaveResult boxSaved = sysopBox->SaveData();
+        if (!boxSaved)
+            program_.dialogs().warning(this, QStringLiteral(TAVRIN_PRODUCT_NAME),
+                                       QString::fromLatin1(texts::kSaveFailedOnExit).arg(boxSaved.error));
+    }
+    stopMeters();
     program_.endProgram(0);
+}
+
+namespace {
+// Stored colour values of the main window's meter: blue to yellow.
+constexpr quint32 kMeterColor1 = 16711680;
+constexpr quint32 kMeterColor2 = 65535;
+} // namespace
+
+// The level meter GradH1 in Frame13: large, blue to yellow on black, left channel.
+void MainWindow::buildMeter()
+{
+    auto *meter = new GradH(commands_->meterFrame);
+    meter->setObjectName(QString::fromLatin1(kMeterName));
+    meter->setVUSize(2);
+    meter->setBackColor(Qt::black);
+    meter->setGradientColor1(VU::colorFromValue(kMeterColor1));
+    meter->setGradientColor2(VU::colorFromValue(kMeterColor2));
+    meter->setChannel(0);
+    commands_->meterLayout->addWidget(meter, 0, Qt::AlignCenter);
+}
+
+// Both level meters stop before the program ends: this window's and the Remote Pad's.
+void MainWindow::stopMeters()
+{
+    if (auto *meter = commands_->meterFrame->findChild<GradH *>(QString::fromLatin1(kMeterName)))
+        meter->StopVU();
+    if (auto *pad = program_.registry().control<GradH>(QString::fromLatin1(texts::kRemotePad),
+                                                       QString::fromLatin1(kMeterName)))
+        pad->StopVU();
 }
 
 } // namespace tavrin

@@ -113,6 +113,8 @@ private:
     void EchoLink_Closing();
     // Exit paths: save, tell the user when that failed, end.
     void saveAndEnd();
+    void buildMeter();
+    void stopMeters();
     void showWindow(const QString &name);
     void startMixer(const QString &tabArgument);
     void sendCommand(const QString &line);

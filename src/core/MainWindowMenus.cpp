@@ -7,6 +7,7 @@
 #include "core/Pictures.h"
 #include "core/Program.h"
 #include "core/StationPanel.h"
+#include "core/rig/RigWindow.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -80,6 +81,8 @@ void MainWindow::buildMenus()
         connect(a, &QAction::triggered, this,
                 [this, k] { showWindow(QString::fromLatin1(texts::kPresetEditorPrefix) + QString::number(k)); });
     }
+    connect(addEntry(setup, "RigServer", "Rig Server"), &QAction::triggered, this,
+            [this] { showWindow(QString::fromLatin1(rig::kWindowName)); });
 
     soundDeviceMenu_ = addMenu(bar, "SoundDevice", "Sound Device");
     connect(addEntry(soundDeviceMenu_, "Playback", "Playback"), &QAction::triggered, this,

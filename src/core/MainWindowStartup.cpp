@@ -1,6 +1,8 @@
 // The main window's start-up sequence, its settings and the band/set selection.
 #include "core/MainWindow.h"
 
+#include "audio/GradH.h"
+#include "core/CommandPanels.h"
 #include "core/CoreTexts.h"
 #include "core/FrequencyPanels.h"
 #include "core/Program.h"
@@ -92,7 +94,8 @@ void MainWindow::finishStartUp()
     detectLinkedNode();
     ChangeBand();
     SaveUserData();
-    // The level meter starts here once it exists.
+    if (auto *meter = commands_->meterFrame->findChild<GradH *>(QString::fromLatin1(kMeterName)))
+        meter->StartVU();
 }
 
 void MainWindow::SaveUserData()

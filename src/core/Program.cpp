@@ -1,8 +1,19 @@
 #include "core/Program.h"
 
+#include "core/AboutWindowLoader.h"
+#include "core/ChatWindowLoader.h"
 #include "core/CoreTexts.h"
 #include "core/MainWindow.h"
+#include "core/RemotePadLoader.h"
+#include "core/SysopBoxLoader.h"
 #include "core/UserWindows.h"
+#include "core/rig/RigService.h"
+#include "core/rig/RigWindow.h"
+#include "echolink/ChatLogClient.h"
+#include "maintenance/AboutWindow.h"
+#include "messaging/ChatWindow.h"
+#include "messaging/RemotePad.h"
+#include "messaging/SysopBox.h"
 #include "settings/NodeFavorites.h"
 #include "settings/PresetEditor.h"
 #include "settings/UserButtonEditor.h"
@@ -44,6 +55,10 @@ Program::Program(ProgramOptions options)
       dialogs_(options_.dialogs ? options_.dialogs : &widgetDialogs_),
       store_(options_.settingsDir.isEmpty() ? ProfileStore::defaultDirectory() : options_.settingsDir)
 {
+    if (!options_.chatLogFile.isEmpty() && options_.clientFactory) {
+        chatLog_ = std::make_unique<ChatLogClientFactory>(options_.clientFactory, options_.chatLogFile);
+        options_.clientFactory = chatLog_.get();
+    }
     for (int k = 0; k < 4; ++k) {
         presetSets_.at(k) = std::make_unique<PresetSet>(k + 1);
         registry_.presetSets.at(k) = presetSets_.at(k).get();
@@ -53,11 +68,18 @@ Program::Program(ProgramOptions options)
 Program::~Program()
 {
     // Windows first: they refer to the sets and the store.
+    // The rig server before the main window: releasing a keyed transmitter needs it.
+    rig_.reset();
+    // The pad works on the main window's state: it goes first.
+    remotePad_.reset();
     mainWindow_.reset();
     for (auto &editor : presetEditors_)
         editor.reset();
     userButtonEditor_.reset();
     nodeFavorites_.reset();
+    sysopBox_.reset();
+    chatWindow_.reset();
+    aboutWindow_.reset();
 }
 
 std::unique_ptr<EchoLinkClient> Program::createClient()
@@ -103,17 +125,24 @@ bool Program::start()
     // 6. The other windows, hidden, each reading its own settings, in this order:
     //    Form1 (user-button editor)
     userButtonEditor_ = loadUserButtonEditor(*this);
-    //    Form3 (Remote Pad)          - added with the messaging windows
+    //    Form3 (Remote Pad)
+    remotePad_ = loadRemotePad(*this);
     loadPresetEditors();
-    //    Form14 (About window)       - added with program maintenance
+    //    Form14 (About window)
+    aboutWindow_ = loadAboutWindow(*this);
     //    Form25 (Node Favourites)
     nodeFavorites_ = loadNodeFavorites(*this);
-    //    Form126 (sysop message box) - added with the messaging windows
-    //    Messages (chat window)      - added with the messaging windows
+    //    Form126 (sysop message box)
+    sysopBox_ = loadSysopBox(*this);
+    //    Messages (chat window)
+    chatWindow_ = loadChatWindow(*this);
 
     // 7.-10. Linked-node detection, preset captions, statistics (the meter to come).
     mainWindow_->finishStartUp();
     mainWindow_->show();
+    // The rig server follows the main window's state, so it comes once that is up.
+    rig_ = std::make_unique<rig::RigService>(*this);
+    registry_.add(rig_->window());
     return true;
 }
 

@@ -26,6 +26,17 @@ class MainWindow;
 class PresetEditor;
 class UserButtonEditor;
 class NodeFavorites;
+namespace rig {
+class RigService;
+}
+namespace messaging {
+class ChatWindow;
+class RemotePad;
+class SysopBox;
+}
+namespace maintenance {
+class AboutWindow;
+}
 
 struct ProgramOptions {
     EchoLinkClientFactory *clientFactory = nullptr; // not owned
@@ -35,6 +46,7 @@ struct ProgramOptions {
     ServerAddresses servers;                        // empty statistics host: no report
     int transferTimeoutMs = 10000;                  // network requests' transfer time-out
     bool scenarioMode = false; // "already running" also goes to standard error
+    QString chatLogFile;       // --chat-log: every line sent on the chat channel goes here too
 };
 
 class Program : public QObject {
@@ -55,6 +67,8 @@ public:
     EchoLinkClientFactory &clientFactory() const { return *options_.clientFactory; }
     const ProgramOptions &options() const { return options_; }
     PresetSet &presetSet(int number) { return *presetSets_.at(number - 1); }
+    // The rig server, built once the main window is up; nullptr before.
+    rig::RigService *rigService() const { return rig_.get(); }
 
     // A new client handle for a window, or nullptr when no client exists.
     std::unique_ptr<EchoLinkClient> createClient();
@@ -72,6 +86,7 @@ private:
     void loadPresetEditors();
 
     ProgramOptions options_;
+    std::unique_ptr<EchoLinkClientFactory> chatLog_; // wraps the given factory for --chat-log
     SystemClock systemClock_;
     WidgetDialogs widgetDialogs_;
     const Clock *clock_;
@@ -82,8 +97,13 @@ private:
     std::array<std::unique_ptr<PresetSet>, 4> presetSets_;
     std::array<std::unique_ptr<PresetEditor>, 4> presetEditors_;
     std::unique_ptr<UserButtonEditor> userButtonEditor_;
+    std::unique_ptr<messaging::RemotePad> remotePad_;
+    std::unique_ptr<maintenance::AboutWindow> aboutWindow_;
     std::unique_ptr<NodeFavorites> nodeFavorites_;
+    std::unique_ptr<messaging::SysopBox> sysopBox_;
+    std::unique_ptr<messaging::ChatWindow> chatWindow_;
     std::unique_ptr<MainWindow> mainWindow_;
+    std::unique_ptr<rig::RigService> rig_;
     bool ending_ = false;
 };
 

@@ -8,6 +8,7 @@
 #include "core/StationPanel.h"
 #include "core/WidgetColors.h"
 #include "core/remote/TimeTexts.h"
+#include "core/rig/RigProtocol.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -126,6 +127,7 @@ void ProtocolController::readFrequencyReport(const QString &line)
     FrequencyPanels &f = window_.frequencyPanels();
     f.frequency->setText(*frequency);
     f.display->setText(*frequency);
+    emit frequencyReportRead(*frequency, rig::reportedModeWord(line));
 }
 
 void ProtocolController::refreshMarkers(const QString &localCallsign, const QString &extraCall)
@@ -252,6 +254,12 @@ void ProtocolController::Command1x_Click()
     if (!stationConnected())
         return;
     toggleTransmitter(false);
+}
+
+void ProtocolController::releaseTransmitter()
+{
+    if (window_.TxState)
+        toggleTransmitter(true);
 }
 
 void ProtocolController::Timer6_Timer()

@@ -39,6 +39,13 @@ public:
     void Timer6_Timer();
     // Keys (or releases) once the link has gone quiet, then stops itself.
     void Timer7_Timer();
+    // Releases the transmitter when it is keyed, as the button does (the rig server's T 0).
+    void releaseTransmitter();
+
+signals:
+    // A frequency report was read: the formatted frequency and the mode word after it
+    // ("USB"), empty when the report names none.
+    void frequencyReportRead(const QString &frequency, const QString &modeWord);
 
 private:
     void answerVersionQuery(const QString &line);

@@ -127,6 +127,9 @@ void StationPanel::buildChat(QWidget *parent)
     lastLine->setLineWrapMode(QTextEdit::NoWrap);
     keepPlaceWhenHidden(lastLine);
     chatLog = makeRichBox(QStringLiteral("RTB2"), chatBox);
+    // A line without spaces (a pasted address, a flood) still wraps, and cheaply: searching a
+    // 64 KiB word for a word boundary costs far more than breaking it anywhere.
+    chatLog->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     clearChat = makeButton(command(17), QStringLiteral("Clear"), chatBox);
     stationList = makeRichBox(QStringLiteral("Text35"), chatBox);
     stationList->setMaximumWidth(300);

@@ -62,6 +62,7 @@ int runInteractive(QApplication &app, const CommandLine &line, const QString &se
     options.clientFactory = factory.get();
     options.settingsDir = settingsDir;
     options.servers = ServerAddresses::fromBuildAndEnvironment();
+    options.chatLogFile = line.chatLogFile;
     Program program(options);
     QObject::connect(&program, &Program::ended, &app, [&app](int code) { app.exit(code); });
     if (!program.start())
@@ -110,6 +111,7 @@ int runScenario(QApplication &app, const CommandLine &line, QString settingsDir)
     options.settingsDir = settingsDir;
     options.localCall = localCallOf(line);
     options.seed = line.seed.value_or(1);
+    options.chatLogFile = line.chatLogFile;
     options.servers = ServerAddresses::fromBuildAndEnvironment();
     scenario::ScenarioRunner runner(std::move(*script), options);
     QObject::connect(&runner, &scenario::ScenarioRunner::finished, &app, [&app](int code) { app.exit(code); });
@@ -168,6 +170,15 @@ int runApplication(QApplication &app, const QElapsedTimer &sinceExec)
     if (!settingsDir.isEmpty()) {
         settingsDir = QDir(settingsDir).absolutePath();
         QDir().mkpath(settingsDir);
+    }
+
+    // A log that cannot be written is said at once, not found missing after the run.
+    if (!line.chatLogFile.isEmpty()) {
+        QFile log(line.chatLogFile);
+        if (!log.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            printTo(stderr, QStringLiteral("%1: --chat-log %2: %3\n").arg(programName, line.chatLogFile, log.errorString()));
+            return kExitUsage;
+        }
     }
 
     if (!line.scenarioFile.isEmpty())

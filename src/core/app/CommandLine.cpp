@@ -7,6 +7,7 @@ namespace {
 constexpr char kSettingsDir[] = "--settings-dir";
 constexpr char kScenario[] = "--scenario";
 constexpr char kLocal[] = "--local";
+constexpr char kChatLog[] = "--chat-log";
 constexpr char kSeed[] = "--seed";
 constexpr char kExitWhenIdle[] = "--exit-when-idle";
 constexpr char kHelp[] = "--help";
@@ -57,6 +58,8 @@ CommandLineResult parseCommandLine(const QStringList &arguments)
             ok = value(&o.scenarioFile);
         } else if (name == QLatin1String(kLocal)) {
             ok = value(&o.localCall);
+        } else if (name == QLatin1String(kChatLog)) {
+            ok = value(&o.chatLogFile);
         } else if (name == QLatin1String(kSeed)) {
             QString text;
             ok = value(&text);
@@ -100,6 +103,7 @@ QString usageText(const QString &programName)
                "  --scenario FILE     run a scripted session and exit 0 when every expectation held\n"
                "  --local CALL        local callsign on the simulated link (default XX1TVR-L)\n"
                "  --seed N            seed of the simulated link's activity\n"
+               "  --chat-log FILE     append every line sent on the chat channel to FILE\n"
                "  --exit-when-idle    quit once the main window is up (start-up benchmark)\n"
                "  --help              show this text\n"
                "  --version           show the version\n")

@@ -12,6 +12,7 @@ struct CommandLine {
     QString settingsDir;  // --settings-dir DIR; empty: TAVRIN_CONFIG_DIR, else the default
     QString scenarioFile; // --scenario FILE
     QString localCall;    // --local CALL; empty: the default local callsign
+    QString chatLogFile;  // --chat-log FILE: every line sent on the chat channel is appended
     std::optional<quint32> seed; // --seed N
     bool exitWhenIdle = false;   // --exit-when-idle
     bool help = false;

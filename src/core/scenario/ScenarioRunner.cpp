@@ -198,6 +198,7 @@ Outcome ScenarioRunner::doStart(const Step &)
     options.dialogs = &dialogs_;
     options.servers = options_.servers;
     options.scenarioMode = true;
+    options.chatLogFile = options_.chatLogFile;
     program_ = std::make_unique<Program>(options);
     connect(program_.get(), &Program::ended, this, &ScenarioRunner::onProgramEnded);
     if (!program_->start())

@@ -45,6 +45,7 @@ struct RunnerOptions {
     QString localCall = QString::fromLatin1(kDefaultLocalCall);
     quint32 seed = 1;
     ServerAddresses servers;
+    QString chatLogFile; // --chat-log
 };
 
 class ScenarioRunner : public QObject {
