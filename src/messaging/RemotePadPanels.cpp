@@ -212,6 +212,8 @@ RemotePadControls buildRemotePadControls(QWidget *window)
     c.chatLog->setReadOnly(true);
     c.chatLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     c.chatLog->setMinimumHeight(90);
+    // A flood of one endless word must not stall the pad: break it anywhere.
+    c.chatLog->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
 
     c.sendLine = named(new QLineEdit(window), "TextTX");
     c.sendLine->setToolTip(QStringLiteral("Send Text Message"));
