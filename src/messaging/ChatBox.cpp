@@ -4,6 +4,7 @@
 #include "messaging/Emoticons.h"
 
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
@@ -73,17 +74,33 @@ void appendToLog(QWidget *log, const QString &text)
     cursor.insertText(displayText(text), QTextCharFormat());
 }
 
+namespace {
+
+// Moves the caret to the end and shows it. On a log whose caret already sits at the end (the
+// usual case: text appended there carries the caret along) only the view is scrolled to the
+// bottom, which spares the cursor-rectangle work of setTextCursor() on every line.
+template <class Edit>
+void caretToEndOf(Edit *edit)
+{
+    QTextCursor c = edit->textCursor();
+    const int end = edit->document()->characterCount() - 1;
+    if (c.hasSelection() || c.position() != end) {
+        c.movePosition(QTextCursor::End);
+        edit->setTextCursor(c);
+        return;
+    }
+    QScrollBar *bar = edit->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+} // namespace
+
 void caretToEnd(QWidget *log)
 {
-    if (auto *rich = qobject_cast<QTextEdit *>(log)) {
-        QTextCursor c = rich->textCursor();
-        c.movePosition(QTextCursor::End);
-        rich->setTextCursor(c);
-    } else if (auto *plain = qobject_cast<QPlainTextEdit *>(log)) {
-        QTextCursor c = plain->textCursor();
-        c.movePosition(QTextCursor::End);
-        plain->setTextCursor(c);
-    }
+    if (auto *rich = qobject_cast<QTextEdit *>(log))
+        caretToEndOf(rich);
+    else if (auto *plain = qobject_cast<QPlainTextEdit *>(log))
+        caretToEndOf(plain);
 }
 
 } // namespace tavrin::messaging
