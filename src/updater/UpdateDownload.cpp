@@ -4,6 +4,8 @@
 #include "updater/ReleaseKey.h"
 #include "updater/UpdaterTexts.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -91,6 +93,7 @@ void UpdateDownload::start(const QString &url, const QString &target)
         return finishLater(false, QString::fromLatin1(kBadScheme));
 
     const QFileInfo info(target);
+    removeLeftovers(info);
     file_ = std::make_unique<QTemporaryFile>(info.absolutePath() + QLatin1String("/.") + info.fileName()
                                              + QLatin1String(kTempPattern));
     if (!file_->open()) {
@@ -105,6 +108,17 @@ void UpdateDownload::start(const QString &url, const QString &target)
     reply_ = get(url);
     connect(reply_, &QNetworkReply::readyRead, this, &UpdateDownload::readProgram);
     connect(reply_, &QNetworkReply::finished, this, &UpdateDownload::programFinished);
+}
+
+void UpdateDownload::removeLeftovers(const QFileInfo &target)
+{
+    // A download cut short by a crash or a power cut leaves its temporary file behind; clear
+    // them before the next one so they cannot pile up beside the program.
+    const QDir dir(target.absolutePath());
+    const QString pattern = QLatin1String(".") + target.fileName()
+                            + QString::fromLatin1(kTempPattern).replace(QLatin1Char('X'), QLatin1Char('?'));
+    for (const QString &name : dir.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System))
+        QFile::remove(dir.filePath(name));
 }
 
 QNetworkReply *UpdateDownload::get(const QString &url)

@@ -25,6 +25,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QFileInfo;
 class QTemporaryFile;
 
 namespace tavrin::updater {
@@ -68,6 +69,7 @@ private:
     enum class Phase { Idle, Program, Signature, Installing };
 
     QNetworkReply *get(const QString &url);
+    static void removeLeftovers(const QFileInfo &target);
     void readProgram();
     void programFinished();
     void readSignature();

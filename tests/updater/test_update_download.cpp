@@ -54,6 +54,26 @@ private slots:
         QCOMPARE(timer1->interval(), 7000);
     }
 
+    void leftoversOfAnInterruptedUpdateAreCleared()
+    {
+        UpdaterRig rig;
+        rig.installOld();
+        // What a crash in the middle of an earlier download leaves behind, and a file of the
+        // user's that only looks similar.
+        const QString program = QLatin1String(tavrin::platform::kMainProgramFile);
+        for (const QString &name : {u'.' + program + QStringLiteral(".update-a1B2c3"),
+                                    u'.' + program + QStringLiteral(".update-zzzzzz"),
+                                    program + QStringLiteral(".update-keepme")}) {
+            QFile f(rig.programDir() + name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("partial");
+        }
+        rig.offer(programBytes(600));
+        rig.open();
+        QVERIFY(rig.update());
+        QCOMPARE(rig.strayFiles(), QStringList{program + QStringLiteral(".update-keepme")});
+    }
+
     void sizesAndChunkingDoNotChangeTheOutcome()
     {
         // No Content-Length: the size is unknown and the download runs to the close.
