@@ -11,8 +11,9 @@
 #include <QString>
 #include <QUrl>
 
-class QNetworkAccessManager;
-class QNetworkReply;
+namespace tavrin::net {
+class QuietRequest;
+}
 
 namespace tavrin::maintenance {
 
@@ -26,30 +27,23 @@ public:
     explicit VersionFetch(QString userAgent, QObject *parent = nullptr);
     ~VersionFetch() override;
 
-    void setTransferTimeout(int milliseconds) { transferTimeoutMs_ = milliseconds; }
-    int transferTimeout() const { return transferTimeoutMs_; }
+    void setTransferTimeout(int milliseconds);
+    int transferTimeout() const;
 
     // Starts the fetch and returns at once; finished() follows exactly once, also when the
     // request cannot even start (then on a later pass of the event loop).
     void start(const QUrl &url);
-    bool isRunning() const { return reply_ != nullptr || pendingFailure_; }
+    bool isRunning() const;
 
 signals:
     void finished(const QString &body);
 
 private:
     void abandon();
-    void onReadyRead();
-    void onFinished();
 
-    QNetworkAccessManager *manager_ = nullptr; // child
-    QNetworkReply *reply_ = nullptr;           // owned while running
-    QByteArray body_;
-    bool tooLarge_ = false;
+    net::QuietRequest *request_ = nullptr; // child
     bool pendingFailure_ = false;
     quint64 generation_ = 0; // tells a queued failure of an abandoned fetch from the current one
-    int transferTimeoutMs_ = kDefaultTransferTimeoutMs;
-    QString userAgent_;
 };
 
 } // namespace tavrin::maintenance

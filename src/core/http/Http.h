@@ -17,10 +17,11 @@
 #include <QString>
 #include <QUrl>
 
-class QNetworkAccessManager;
-class QNetworkReply;
-
 namespace tavrin {
+
+namespace net {
+class QuietRequest;
+}
 
 class Http : public QObject {
     Q_OBJECT
@@ -41,12 +42,11 @@ public:
     void PostSend();
 
     // Time the whole transfer may take before it is given up.
-    void setTransferTimeout(int milliseconds) { transferTimeoutMs_ = milliseconds; }
-    int transferTimeout() const { return transferTimeoutMs_; }
-    void setUserAgent(const QString &agent) { userAgent_ = agent; }
+    void setTransferTimeout(int milliseconds);
+    int transferTimeout() const;
 
     // True while a sent request has not finished.
-    bool isRunning() const { return reply_ != nullptr; }
+    bool isRunning() const;
     const QByteArray &body() const { return body_; }
     const QUrl &url() const { return url_; }
 
@@ -54,18 +54,9 @@ signals:
     void finished(const QString &answer);
 
 private:
-    void onReadyRead();
-    void onFinished();
-    void finishWith(const QString &answer);
-
-    QNetworkAccessManager *manager_ = nullptr; // child
-    QNetworkReply *reply_ = nullptr;           // owned while running
+    net::QuietRequest *request_ = nullptr; // child
     QUrl url_;
     QByteArray body_;
-    QByteArray answer_;
-    bool answerTooLarge_ = false;
-    int transferTimeoutMs_ = kDefaultTransferTimeoutMs;
-    QString userAgent_;
 };
 
 } // namespace tavrin
