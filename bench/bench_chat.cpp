@@ -2,6 +2,8 @@
 // start against the rate after 90,000 lines, resident memory after 100,000), and single
 // hostile lines (median time of each). The program is built through the composition root on
 // a client whose events reach every window's handle, as in a run.
+#include "QuietLink.h"
+
 #include "core/MainWindow.h"
 #include "core/Program.h"
 #include "messaging/ChatWindow.h"
@@ -27,46 +29,6 @@ using namespace tavrin;
 
 namespace {
 
-class Broadcast;
-
-// Answers at once and records nothing: only the windows' handlers are measured.
-class QuietClient final : public EchoLinkClient {
-public:
-    explicit QuietClient(Broadcast &link);
-    ~QuietClient() override;
-    void Connect(const QString &, bool) override {}
-    void Disconnect(const QString &) override {}
-    void DisconnectAll() override {}
-    void SetTransmit(bool) override {}
-    bool IsTransmitting() override { return false; }
-    int StationCount() override { return 1; }
-    bool IsConnected(const QString &) override { return false; }
-    QString StationCallsign() override { return QStringLiteral("XX1TVR-L"); }
-    void SetBusy(bool) override {}
-    void SendChatText(const QString &) override {}
-    void SetCallTimeout(int ms) override { timeout_ = ms; }
-    int callTimeout() const override { return timeout_; }
-
-private:
-    Broadcast &link_;
-    int timeout_ = 0;
-};
-
-// One backend: a raised line reaches every live handle in creation order.
-class Broadcast final : public EchoLinkClientFactory {
-public:
-    std::unique_ptr<EchoLinkClient> create() override { return std::make_unique<QuietClient>(*this); }
-    void raise(const QString &line)
-    {
-        const auto live = handles;
-        for (QuietClient *h : live)
-            emit h->ChatTextReceived(line);
-    }
-    std::vector<QuietClient *> handles;
-};
-
-QuietClient::QuietClient(Broadcast &link) : link_(link) { link_.handles.push_back(this); }
-QuietClient::~QuietClient() { std::erase(link_.handles, this); }
 
 double residentMegabytes()
 {
@@ -103,7 +65,7 @@ struct Whole {
     }
 
     QTemporaryDir dir;
-    Broadcast link;
+    bench::QuietLink link;
     ProgramOptions options;
     std::unique_ptr<Program> program;
     messaging::ChatWindow *chat = nullptr;

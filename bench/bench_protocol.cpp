@@ -2,6 +2,8 @@
 // and one frequency report. The whole program is built through the composition root on a
 // do-nothing client, and the line arrives as the client's event, as it does in a run.
 #include "core/FrequencyPanels.h"
+#include "QuietLink.h"
+
 #include "core/MainWindow.h"
 #include "core/Program.h"
 
@@ -18,30 +20,6 @@ using namespace tavrin;
 
 namespace {
 
-// Answers every question at once and records nothing: only the handler is measured.
-class QuietClient final : public EchoLinkClient {
-public:
-    void Connect(const QString &, bool) override {}
-    void Disconnect(const QString &) override {}
-    void DisconnectAll() override {}
-    void SetTransmit(bool) override {}
-    bool IsTransmitting() override { return false; }
-    int StationCount() override { return 1; }
-    bool IsConnected(const QString &) override { return false; }
-    QString StationCallsign() override { return QStringLiteral("XX1TVR-L"); }
-    void SetBusy(bool) override {}
-    void SendChatText(const QString &) override {}
-    void SetCallTimeout(int ms) override { timeout_ = ms; }
-    int callTimeout() const override { return timeout_; }
-
-private:
-    int timeout_ = 0;
-};
-
-class QuietFactory final : public EchoLinkClientFactory {
-public:
-    std::unique_ptr<EchoLinkClient> create() override { return std::make_unique<QuietClient>(); }
-};
 
 struct Whole {
     Whole()
@@ -59,7 +37,7 @@ struct Whole {
     EchoLinkClient &client() { return *program->mainWindow()->client(); }
 
     QTemporaryDir dir;
-    QuietFactory factory;
+    bench::QuietLink factory;
     ProgramOptions options;
     std::unique_ptr<Program> program;
     bool started = false;

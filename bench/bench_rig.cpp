@@ -2,6 +2,8 @@
 // logging program polls. The whole program runs on its user-interface thread (here the
 // main thread) with the server on; the client is a plain blocking socket on another thread.
 // Reported: the median and the 99th percentile of one poll's round trip.
+#include "QuietLink.h"
+
 #include "core/MainWindow.h"
 #include "core/Program.h"
 #include "core/rig/RigServer.h"
@@ -30,29 +32,6 @@ namespace {
 
 constexpr int kPolls = 10000;
 
-class QuietClient final : public EchoLinkClient {
-public:
-    void Connect(const QString &, bool) override {}
-    void Disconnect(const QString &) override {}
-    void DisconnectAll() override {}
-    void SetTransmit(bool) override {}
-    bool IsTransmitting() override { return false; }
-    int StationCount() override { return 1; }
-    bool IsConnected(const QString &) override { return false; }
-    QString StationCallsign() override { return QStringLiteral("XX1TVR-L"); }
-    void SetBusy(bool) override {}
-    void SendChatText(const QString &) override {}
-    void SetCallTimeout(int ms) override { timeout_ = ms; }
-    int callTimeout() const override { return timeout_; }
-
-private:
-    int timeout_ = 0;
-};
-
-class QuietFactory final : public EchoLinkClientFactory {
-public:
-    std::unique_ptr<EchoLinkClient> create() override { return std::make_unique<QuietClient>(); }
-};
 
 quint16 g_port = 0;
 
@@ -118,7 +97,7 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
 
     QTemporaryDir dir;
-    QuietFactory factory;
+    bench::QuietLink factory;
     ProgramOptions options;
     options.clientFactory = &factory;
     options.settingsDir = dir.path();
