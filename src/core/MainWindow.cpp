@@ -230,17 +230,15 @@ void MainWindow::EchoLink_Closing()
 
 void MainWindow::saveAndEnd()
 {
-    const SaveResult saved = SaveData();
-    if (!saved)
-        program_.dialogs().warning(this, QStringLiteral(TAVRIN_PRODUCT_NAME),
-                                   QString::fromLatin1(texts::kSaveFailedOnExit).arg(saved.error));
-    // The sysop box keeps its place and choice across runs, whichever way the program ends.
-    if (auto *sysopBox = program_.registry().get<messaging::SysopBox>(QString::fromLatin1(texts::kSysopBox))) {
-        const SaveResult boxSaved = sysopBox->SaveData();
-        if (!boxSaved)
+    const auto warnIfFailed = [this](const SaveResult &saved) {
+        if (!saved)
             program_.dialogs().warning(this, QStringLiteral(TAVRIN_PRODUCT_NAME),
-                                       QString::fromLatin1(texts::kSaveFailedOnExit).arg(boxSaved.error));
-    }
+                                       QString::fromLatin1(texts::kSaveFailedOnExit).arg(saved.error));
+    };
+    warnIfFailed(SaveData());
+    // The sysop box keeps its place and choice across runs, whichever way the program ends.
+    if (auto *sysopBox = program_.registry().get<messaging::SysopBox>(QString::fromLatin1(texts::kSysopBox)))
+        warnIfFailed(sysopBox->SaveData());
     stopMeters();
     program_.endProgram(0);
 }

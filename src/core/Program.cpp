@@ -137,7 +137,7 @@ bool Program::start()
     //    Messages (chat window)
     chatWindow_ = loadChatWindow(*this);
 
-    // 7.-10. Linked-node detection, preset captions, statistics (the meter to come).
+    // 7.-10. Linked-node detection, preset captions, statistics, the level meter.
     mainWindow_->finishStartUp();
     mainWindow_->show();
     // The rig server follows the main window's state, so it comes once that is up.
