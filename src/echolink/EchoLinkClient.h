@@ -47,7 +47,7 @@ public:
     virtual void SetCallTimeout(int milliseconds) = 0;
     virtual int callTimeout() const = 0;
 
-signals:
+Q_SIGNALS:
     void ChatTextReceived(const QString &text);
     void StationTextReceived(const QString &text);
     void RX(bool receiving);

@@ -1,0 +1,1 @@
+#include "echolink/automation/AutomationPort.h"

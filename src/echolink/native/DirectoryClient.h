@@ -1,0 +1,70 @@
+#pragma once
+// Our own client of the EchoLink directory: login with status, and the station list.
+//
+// Each request is one short TCP conversation with a directory server (servers tried in
+// turn; "host" or "host:port", the default port otherwise): connect, send, read the reply
+// to its end, close. Replies are read with hard limits (line length, station count, total
+// size) and a time-out, so an oversized, truncated or garbled reply is an error message,
+// never a crash or a hang. Nothing blocks: results come as signals.
+//
+// Thread: the thread it lives on (the user-interface thread).
+
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+namespace tavrin {
+
+struct DirectoryStation {
+    QString callsign;    // upper case, as listed
+    QString description; // location text without the status suffix
+    QString status;      // "ON", "BUSY", ... as listed; empty when none
+    QString time;        // "HH:MM" as listed; empty when none
+    quint32 id = 0;      // node number
+    QHostAddress address;
+};
+
+enum class DirectoryStatus { Online, Busy, Offline };
+
+class DirectoryClient : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        QStringList servers;
+        quint16 defaultPort = 5200;
+        QString callsign; // upper case on the wire
+        QString password;
+        QString description; // location shown in the list
+        int timeoutMs = 10000;
+    };
+
+    explicit DirectoryClient(Options options, QObject *parent = nullptr);
+    ~DirectoryClient() override;
+
+    void setPassword(const QString &password);
+
+    // Logs in with that status (Offline logs off). Ends in loggedIn() or failed().
+    void login(DirectoryStatus status);
+    // Fetches the station list. Ends in stationsUpdated() or failed().
+    void refreshStations();
+
+    const QList<DirectoryStation> &stations() const;
+    std::optional<DirectoryStation> find(const QString &callsign) const; // case-blind
+    DirectoryStatus lastStatus() const;
+
+Q_SIGNALS:
+    void loggedIn(tavrin::DirectoryStatus status);
+    void stationsUpdated();
+    void failed(const QString &message); // a clear, user-readable reason
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace tavrin

@@ -1,0 +1,1 @@
+#include "echolink/native/NativeLink.h"
