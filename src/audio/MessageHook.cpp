@@ -2,7 +2,11 @@
 
 #include <QMessageBox>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <syslog.h>
+#endif
 
 #include <algorithm>
 #include <utility>
@@ -48,7 +52,17 @@ void SystemReportSink::report(const QString &className, const QString &routine, 
 {
     const QString source = className + QLatin1Char('.') + routine;
     const QByteArray line = (source + QStringLiteral(": ") + message).toUtf8();
+#ifdef Q_OS_WIN
+    // The application event log, under our product name.
+    if (HANDLE log = RegisterEventSourceW(nullptr, L"Tavrin")) {
+        const std::wstring text = QString::fromUtf8(line).toStdWString();
+        LPCWSTR strings[] = {text.c_str()};
+        ReportEventW(log, EVENTLOG_ERROR_TYPE, 0, 0, nullptr, 1, 0, strings, nullptr);
+        DeregisterEventSource(log);
+    }
+#else
     syslog(LOG_ERR, "%s", line.constData());
+#endif
     if (!showBox)
         return;
     // Non-modal: the report may come from inside a buffer notification.

@@ -2,12 +2,15 @@
 
 #include <QElapsedTimer>
 
+#ifdef TAVRIN_HAVE_PULSE
 #include <pulse/pulseaudio.h>
+#endif
 
 #include <utility>
 
 namespace tavrin {
 
+#ifdef TAVRIN_HAVE_PULSE
 namespace {
 
 constexpr char kClientName[] = "tavrin-mixer";
@@ -157,5 +160,28 @@ bool PulseMixer::setVolume(quint32 volume, int channels) const
     bool ok = false;
     return c.wait(pa_context_set_source_volume_by_name(c.context(), source_.constData(), &v, onSuccess, &ok)) && ok;
 }
+
+#else
+// No PulseAudio on this platform: no source has ports, so there are no recording sources.
+PulseMixer::PulseMixer(QByteArray sourceName, int timeoutMs)
+    : source_(std::move(sourceName)), timeoutMs_(timeoutMs)
+{
+}
+
+std::optional<PulseSourceState> PulseMixer::query() const
+{
+    return std::nullopt;
+}
+
+bool PulseMixer::setActivePort(const QString &) const
+{
+    return false;
+}
+
+bool PulseMixer::setVolume(quint32, int) const
+{
+    return false;
+}
+#endif
 
 } // namespace tavrin
