@@ -7,6 +7,7 @@
 #include "core/Pictures.h"
 #include "core/Program.h"
 #include "core/StationPanel.h"
+#include "core/link/FormLink.h"
 #include "core/rig/RigWindow.h"
 
 #include <QAction>
@@ -83,6 +84,8 @@ void MainWindow::buildMenus()
     }
     connect(addEntry(setup, "RigServer", "Rig Server"), &QAction::triggered, this,
             [this] { showWindow(QString::fromLatin1(rig::kWindowName)); });
+    connect(addEntry(setup, "LinkSettings", "Link Settings"), &QAction::triggered, this,
+            [this] { showWindow(QString::fromLatin1(link::kWindowName)); });
 
     soundDeviceMenu_ = addMenu(bar, "SoundDevice", "Sound Device");
     connect(addEntry(soundDeviceMenu_, "Playback", "Playback"), &QAction::triggered, this,

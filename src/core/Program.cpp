@@ -7,6 +7,7 @@
 #include "core/RemotePadLoader.h"
 #include "core/SysopBoxLoader.h"
 #include "core/UserWindows.h"
+#include "core/link/FormLink.h"
 #include "core/rig/RigService.h"
 #include "core/rig/RigWindow.h"
 #include "echolink/ChatLogClient.h"
@@ -53,6 +54,8 @@ Program::Program(ProgramOptions options)
     : options_(std::move(options)),
       clock_(options_.clock ? options_.clock : &systemClock_),
       dialogs_(options_.dialogs ? options_.dialogs : &widgetDialogs_),
+      desktopVault_(options_.passwordVault ? nullptr : makeDesktopPasswordVault()),
+      passwordVault_(options_.passwordVault ? options_.passwordVault : desktopVault_.get()),
       store_(options_.settingsDir.isEmpty() ? ProfileStore::defaultDirectory() : options_.settingsDir)
 {
     if (!options_.chatLogFile.isEmpty() && options_.clientFactory) {
@@ -80,6 +83,7 @@ Program::~Program()
     sysopBox_.reset();
     chatWindow_.reset();
     aboutWindow_.reset();
+    formLink_.reset();
 }
 
 std::unique_ptr<EchoLinkClient> Program::createClient()
@@ -136,6 +140,10 @@ bool Program::start()
     sysopBox_ = loadSysopBox(*this);
     //    Messages (chat window)
     chatWindow_ = loadChatWindow(*this);
+    //    FormLink (link settings; needs no client)
+    formLink_ = std::make_unique<link::FormLink>(store_, *passwordVault_);
+    formLink_->hide();
+    registry_.add(formLink_.get());
 
     // 7.-10. Linked-node detection, preset captions, statistics, the level meter.
     mainWindow_->finishStartUp();

@@ -11,6 +11,7 @@
 #include "core/ServerAddresses.h"
 #include "core/WindowRegistry.h"
 #include "echolink/EchoLinkClient.h"
+#include "settings/PasswordVault.h"
 #include "settings/PresetSet.h"
 #include "settings/ProfileStore.h"
 
@@ -37,6 +38,9 @@ class SysopBox;
 namespace maintenance {
 class AboutWindow;
 }
+namespace link {
+class FormLink;
+}
 
 struct ProgramOptions {
     EchoLinkClientFactory *clientFactory = nullptr; // not owned
@@ -47,6 +51,7 @@ struct ProgramOptions {
     int transferTimeoutMs = 10000;                  // network requests' transfer time-out
     bool scenarioMode = false; // "already running" also goes to standard error
     QString chatLogFile;       // --chat-log: every line sent on the chat channel goes here too
+    PasswordVault *passwordVault = nullptr; // not owned; null: the desktop keychain
 };
 
 class Program : public QObject {
@@ -64,6 +69,7 @@ public:
     ProfileStore &store() { return store_; }
     const Clock &clock() const { return *clock_; }
     Dialogs &dialogs() const { return *dialogs_; }
+    PasswordVault &passwordVault() const { return *passwordVault_; }
     EchoLinkClientFactory &clientFactory() const { return *options_.clientFactory; }
     const ProgramOptions &options() const { return options_; }
     PresetSet &presetSet(int number) { return *presetSets_.at(number - 1); }
@@ -91,6 +97,8 @@ private:
     WidgetDialogs widgetDialogs_;
     const Clock *clock_;
     Dialogs *dialogs_;
+    std::unique_ptr<PasswordVault> desktopVault_;
+    PasswordVault *passwordVault_;
     ProfileStore store_;
     WindowRegistry registry_;
     std::unique_ptr<QLockFile> instanceLock_;
@@ -102,6 +110,7 @@ private:
     std::unique_ptr<NodeFavorites> nodeFavorites_;
     std::unique_ptr<messaging::SysopBox> sysopBox_;
     std::unique_ptr<messaging::ChatWindow> chatWindow_;
+    std::unique_ptr<link::FormLink> formLink_;
     std::unique_ptr<MainWindow> mainWindow_;
     std::unique_ptr<rig::RigService> rig_;
     bool ending_ = false;

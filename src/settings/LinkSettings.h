@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace tavrin {
 
 inline constexpr char kLinkSettingsFile[] = "TVRlink.ini";
@@ -22,11 +24,21 @@ struct LinkSettings {
     QString name;
     QString location;
     QStringList directoryServers; // "host" or "host:port"; defaults when the file has none
-    int portBase = 5198;
+    int portBase = kDefaultPortBase;
     QString audioInput;           // device id; empty: the default device
     QString audioOutput;
 
     static QStringList defaultDirectoryServers();
+
+    // The rules load() applies to the file and the window applies to what is typed.
+    static constexpr int kMinPortBase = 1024;
+    static constexpr int kMaxPortBase = 65534; // the control port is portBase + 1
+    static constexpr int kDefaultPortBase = 5198;
+    static bool isValidCallsign(const QString &callsign); // letters, digits, "-" and "/"
+    static bool isValidPortBase(int portBase);
+    // "host" or "host:port" entries separated by commas; blanks around entries are
+    // dropped. Nothing when an entry is malformed; an empty list when there is no entry.
+    static std::optional<QStringList> parseServers(const QString &text);
 
     // The native station runs only when chosen and a callsign is set; otherwise the
     // simulated link stays.

@@ -2,9 +2,14 @@
 
 #include "BuildConfig.h"
 #include "core/Program.h"
+#include "core/MainWindow.h"
 #include "core/app/CommandLine.h"
+#include "core/link/LinkChoice.h"
+#include "core/link/NativeLinkRunner.h"
 #include "core/scenario/ScenarioRunner.h"
 #include "echolink/SimulatedLink.h"
+#include "settings/LinkSettings.h"
+#include "settings/PasswordVault.h"
 #include "settings/ProfileStore.h"
 
 #include <QApplication>
@@ -13,17 +18,25 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
 #include <memory>
 
+#ifdef Q_OS_WIN
+#include "echolink/automation/WindowsClient.h"
+#endif
+
 namespace tavrin {
 
 namespace {
 
 constexpr char kConfigDirVariable[] = "TAVRIN_CONFIG_DIR";
+constexpr char kNativeStartFailed[] = "The EchoLink station could not start:\n%1\n\n"
+                                      "Tavrin carries on, but the link will not work until this is fixed "
+                                      "and Tavrin is started again (Setup > Link Settings).";
 
 void printTo(FILE *stream, const QString &text)
 {
@@ -48,25 +61,78 @@ QString localCallOf(const CommandLine &line)
 int runInteractive(QApplication &app, const CommandLine &line, const QString &settingsDir,
                    const QElapsedTimer &sinceExec)
 {
-    SimulatedLink::Options linkOptions;
-    // Each run gets its own neighbourhood unless a seed asks for a repeatable one.
-    linkOptions.seed = line.seed.value_or(quint32(QDateTime::currentMSecsSinceEpoch()));
-    linkOptions.backgroundActivity = true;
-    SimulatedLink link(linkOptions);
-    const QString local = localCallOf(line);
-    const std::unique_ptr<EchoLinkClientFactory> factory = link.factoryFor(local);
-    // The station's HF node is already linked when the program starts, as on a real node.
-    link.linkStation(local, link.nodeCall());
+    const std::unique_ptr<PasswordVault> vault = makeDesktopPasswordVault();
+    // The link is chosen once, here: a change in "Link Settings" takes effect at the next start.
+    const LinkSettings linkSettings = LinkSettings::load(ProfileStore(settingsDir));
+
+    // The links outlive the program: its windows hold handles on them.
+    std::unique_ptr<SimulatedLink> simulated;
+    std::unique_ptr<EchoLinkClientFactory> simulatedFactory;
+    EchoLinkClientFactory *factory = nullptr;
+#ifdef TAVRIN_HAVE_NATIVE_LINK
+    std::unique_ptr<link::NativeLinkRunner> native;
+    if (link::chooseBackend(linkSettings) == link::Backend::Native) {
+        native = std::make_unique<link::NativeLinkRunner>(linkSettings, *vault);
+        factory = &native->factory();
+    }
+#endif
+#ifdef Q_OS_WIN
+    // Windows hook: there the separate EchoLink client is the station, reached through its
+    // automation object, so choosing the EchoLink network needs no callsign of ours.
+    std::unique_ptr<EchoLinkClientFactory> windowsFactory;
+    if (linkSettings.backend == LinkSettings::Backend::EchoLink) {
+        windowsFactory = automation::makeWindowsClientFactory();
+        factory = windowsFactory.get();
+    }
+#endif
+    if (!factory) {
+        SimulatedLink::Options linkOptions;
+        // Each run gets its own neighbourhood unless a seed asks for a repeatable one.
+        linkOptions.seed = line.seed.value_or(quint32(QDateTime::currentMSecsSinceEpoch()));
+        linkOptions.backgroundActivity = true;
+        simulated = std::make_unique<SimulatedLink>(linkOptions);
+        const QString local = localCallOf(line);
+        simulatedFactory = simulated->factoryFor(local);
+        // The station's HF node is already linked when the program starts, as on a real node.
+        simulated->linkStation(local, simulated->nodeCall());
+        factory = simulatedFactory.get();
+    }
+
+#ifdef TAVRIN_HAVE_NATIVE_LINK
+    // Started before the windows, so they meet a running station at start-up. A station that
+    // cannot run is said once the main window is up; the windows then see a failing client.
+    const bool nativeStarted = !native || native->start();
+#endif
 
     ProgramOptions options;
-    options.clientFactory = factory.get();
+    options.clientFactory = factory;
     options.settingsDir = settingsDir;
     options.servers = ServerAddresses::fromBuildAndEnvironment();
     options.chatLogFile = line.chatLogFile;
+    options.passwordVault = vault.get();
     Program program(options);
     QObject::connect(&program, &Program::ended, &app, [&app](int code) { app.exit(code); });
     if (!program.start())
         return kExitAlreadyRunning;
+
+#ifdef TAVRIN_HAVE_NATIVE_LINK
+    if (native) {
+        QPointer<MainWindow> main = program.mainWindow();
+        native->setStatusSink([main](const QString &text) {
+            if (main)
+                main->showStatus(text);
+            else
+                printTo(stderr, text + QLatin1Char('\n'));
+        });
+        if (!nativeStarted) {
+            const QString failure = native->failureText();
+            QTimer::singleShot(0, &program, [&program, failure] {
+                program.dialogs().warning(program.mainWindow(), QStringLiteral(TAVRIN_PRODUCT_NAME),
+                                          QString::fromLatin1(kNativeStartFailed).arg(failure));
+            });
+        }
+    }
+#endif
 
     QTimer idle;
     if (line.exitWhenIdle) {

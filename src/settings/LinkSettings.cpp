@@ -1,0 +1,121 @@
+#include "settings/LinkSettings.h"
+
+#include <QRegularExpression>
+
+namespace tavrin {
+
+namespace {
+
+// "TVRlink.ini", section [SETTINGS] like every other file of the store.
+constexpr char kKeyBackend[] = "Backend";
+constexpr char kKeyCallsign[] = "Callsign";
+constexpr char kKeyName[] = "Name";
+constexpr char kKeyLocation[] = "Location";
+constexpr char kKeyServers[] = "Servers";
+constexpr char kKeyPortBase[] = "PortBase";
+constexpr char kKeyAudioInput[] = "AudioInput";
+constexpr char kKeyAudioOutput[] = "AudioOutput";
+
+constexpr char kBackendSimulated[] = "Simulated";
+constexpr char kBackendEchoLink[] = "EchoLink";
+
+constexpr char kServerSeparator = ',';
+constexpr char kDefaultServer1[] = "servers.echolink.org";
+constexpr char kDefaultServer2[] = "backup.echolink.org";
+
+// Long enough for any amateur callsign with a suffix, short enough to be no junk.
+constexpr int kMaxCallsignLength = 16;
+
+QString key(const char *name) { return QString::fromLatin1(name); }
+
+bool isValidServer(const QString &entry)
+{
+    static const QRegularExpression hostPort(QStringLiteral("^([A-Za-z0-9]([A-Za-z0-9.-]*[A-Za-z0-9])?)(:(\\d{1,5}))?$"));
+    const QRegularExpressionMatch m = hostPort.match(entry);
+    if (!m.hasMatch())
+        return false;
+    if (m.capturedLength(4) == 0)
+        return true;
+    const int port = m.captured(4).toInt();
+    return port >= 1 && port <= 65535;
+}
+
+} // namespace
+
+QStringList LinkSettings::defaultDirectoryServers()
+{
+    return {QString::fromLatin1(kDefaultServer1), QString::fromLatin1(kDefaultServer2)};
+}
+
+bool LinkSettings::isValidCallsign(const QString &callsign)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9/-]+$"));
+    return callsign.size() <= kMaxCallsignLength && pattern.match(callsign).hasMatch();
+}
+
+bool LinkSettings::isValidPortBase(int portBase)
+{
+    return portBase >= kMinPortBase && portBase <= kMaxPortBase;
+}
+
+std::optional<QStringList> LinkSettings::parseServers(const QString &text)
+{
+    QStringList servers;
+    for (const QString &part : text.split(QLatin1Char(kServerSeparator))) {
+        const QString entry = part.trimmed();
+        if (entry.isEmpty())
+            continue;
+        if (!isValidServer(entry))
+            return std::nullopt;
+        servers << entry;
+    }
+    return servers;
+}
+
+LinkSettings LinkSettings::load(const ProfileStore &store)
+{
+    const ProfileSnapshot file = store.load(QString::fromLatin1(kLinkSettingsFile));
+    LinkSettings s;
+
+    const QString backend = file.ReadSetting(key(kKeyBackend), QString::fromLatin1(kBackendSimulated));
+    s.backend = backend.compare(QLatin1String(kBackendEchoLink), Qt::CaseInsensitive) == 0 ? Backend::EchoLink
+                                                                                          : Backend::Simulated;
+
+    const QString callsign = file.ReadSetting(key(kKeyCallsign), {}).trimmed();
+    if (isValidCallsign(callsign))
+        s.callsign = callsign.toUpper();
+
+    s.name = file.ReadSetting(key(kKeyName), {});
+    s.location = file.ReadSetting(key(kKeyLocation), {});
+
+    // A list with a bad entry is not trusted at all: half a list would quietly skip the
+    // server the operator meant.
+    const std::optional<QStringList> servers = parseServers(file.ReadSetting(key(kKeyServers), {}));
+    s.directoryServers = servers && !servers->isEmpty() ? *servers : defaultDirectoryServers();
+
+    bool numeric = false;
+    const int portBase = file.ReadSetting(key(kKeyPortBase), {}).trimmed().toInt(&numeric);
+    s.portBase = numeric && isValidPortBase(portBase) ? portBase : kDefaultPortBase;
+
+    s.audioInput = file.ReadSetting(key(kKeyAudioInput), {});
+    s.audioOutput = file.ReadSetting(key(kKeyAudioOutput), {});
+    return s;
+}
+
+SaveResult LinkSettings::save(ProfileStore &store) const
+{
+    // The password has no key here on purpose: it lives in the keychain only.
+    const KeyValues values{
+        {key(kKeyBackend), QString::fromLatin1(backend == Backend::EchoLink ? kBackendEchoLink : kBackendSimulated)},
+        {key(kKeyCallsign), callsign.trimmed().toUpper()},
+        {key(kKeyName), name},
+        {key(kKeyLocation), location},
+        {key(kKeyServers), directoryServers.join(QLatin1Char(kServerSeparator))},
+        {key(kKeyPortBase), QString::number(portBase)},
+        {key(kKeyAudioInput), audioInput},
+        {key(kKeyAudioOutput), audioOutput},
+    };
+    return store.writeBatch(QString::fromLatin1(kLinkSettingsFile), values);
+}
+
+} // namespace tavrin
