@@ -9,6 +9,8 @@
 //
 // Thread: the thread it lives on (the user-interface thread).
 
+#include "echolink/native/DirectoryProtocol.h"
+
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -20,17 +22,6 @@
 
 namespace tavrin {
 
-struct DirectoryStation {
-    QString callsign;    // upper case, as listed
-    QString description; // location text without the status suffix
-    QString status;      // "ON", "BUSY", ... as listed; empty when none
-    QString time;        // "HH:MM" as listed; empty when none
-    quint32 id = 0;      // node number
-    QHostAddress address;
-};
-
-enum class DirectoryStatus { Online, Busy, Offline };
-
 class DirectoryClient : public QObject {
     Q_OBJECT
 public:
@@ -40,7 +31,7 @@ public:
         QString callsign; // upper case on the wire
         QString password;
         QString description; // location shown in the list
-        int timeoutMs = 10000;
+        int timeoutMs = 10000; // per server tried: connecting and the whole reply
     };
 
     explicit DirectoryClient(Options options, QObject *parent = nullptr);
