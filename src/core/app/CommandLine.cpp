@@ -95,7 +95,7 @@ QString usageText(const QString &programName)
     return QStringLiteral(
                "Usage: %1 [options]\n"
                "Control panel for an HF station reachable as an EchoLink node; runs on the built-in\n"
-               "simulated link.\n"
+               "simulated link unless Setup / Link Settings chooses the EchoLink network.\n"
                "\n"
                "Options:\n"
                "  --settings-dir DIR  keep the settings files in DIR (else $TAVRIN_CONFIG_DIR,\n"
