@@ -322,6 +322,17 @@ bool AutomationClient::advised() const { return d->sink != nullptr; }
 
 std::vector<MemberInfo> AutomationClient::members()
 {
+    // Looking a name up has no effect on the client, so every operation gets its id here,
+    // called or not; a name the object does not know is simply left out.
+    static constexpr const char *kOperations[] = {"Connect",      "Disconnect", "DisconnectAll", "SetTransmit",
+                                                  "IsTransmitting", "StationCount", "IsConnected", kLocalStation,
+                                                  "SetBusy",      "SendChatText"};
+    for (const char *name : kOperations) {
+        try {
+            d->appNames.resolve(d->app.get(), name);
+        } catch (const ComError &) {
+        }
+    }
     std::vector<MemberInfo> list;
     for (const auto &[name, id] : d->appNames.ids)
         list.push_back({name, id, false});

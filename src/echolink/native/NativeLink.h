@@ -25,10 +25,12 @@
 
 #include "echolink/EchoLinkClient.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace tavrin {
@@ -46,6 +48,11 @@ struct NativeLinkOptions {
     QString audioOutput;          // QAudioDevice id; empty: default; "none": no playback
     int directoryRefreshMs = 300000; // re-login and station-list refresh while running
     int directoryTimeoutMs = 10000;
+
+    // TEST SEAM, not for the program: when set, keying takes its voice from here instead of
+    // the audio input. Called every 20 ms while sending; returns up to `samples` samples of
+    // 8 kHz 16-bit mono PCM in native byte order.
+    std::function<QByteArray(int samples)> testAudioInput;
 };
 
 class NativeLinkStation;
