@@ -77,9 +77,13 @@ LinkSettings LinkSettings::load(const ProfileStore &store)
     const ProfileSnapshot file = store.load(QString::fromLatin1(kLinkSettingsFile));
     LinkSettings s;
 
-    const QString backend = file.ReadSetting(key(kKeyBackend), QString::fromLatin1(kBackendSimulated));
-    s.backend = backend.compare(QLatin1String(kBackendEchoLink), Qt::CaseInsensitive) == 0 ? Backend::EchoLink
-                                                                                          : Backend::Simulated;
+    const QString backend = file.ReadSetting(key(kKeyBackend), QString());
+    if (backend.compare(QLatin1String(kBackendEchoLink), Qt::CaseInsensitive) == 0)
+        s.backend = Backend::EchoLink;
+    else if (backend.compare(QLatin1String(kBackendSimulated), Qt::CaseInsensitive) == 0)
+        s.backend = Backend::Simulated;
+    else
+        s.backend = kDefaultBackend;
 
     const QString callsign = file.ReadSetting(key(kKeyCallsign), {}).trimmed();
     if (isValidCallsign(callsign))

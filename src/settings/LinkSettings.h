@@ -19,7 +19,14 @@ inline constexpr char kLinkSettingsFile[] = "TVRlink.ini";
 struct LinkSettings {
     enum class Backend { Simulated, EchoLink };
 
-    Backend backend = Backend::Simulated;
+    // On Windows the operator's own EchoLink client is there to drive, so it is the default;
+    // elsewhere the simulated link is, until a callsign is set up.
+#ifdef Q_OS_WIN
+    static constexpr Backend kDefaultBackend = Backend::EchoLink;
+#else
+    static constexpr Backend kDefaultBackend = Backend::Simulated;
+#endif
+    Backend backend = kDefaultBackend;
     QString callsign;             // upper case
     QString name;
     QString location;

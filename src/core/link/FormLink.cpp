@@ -37,6 +37,11 @@ constexpr char kNoKeychain[] = "Saved, but the password can't be stored: there i
                                "desktop. A change of backend takes effect at the next start.";
 constexpr char kPasswordFailed[] = "Saved, but the password could not be stored: %1";
 constexpr char kNeedCallsign[] = "The EchoLink link needs a callsign.";
+#ifdef Q_OS_WIN
+constexpr bool kClientBringsCallsign = true;
+#else
+constexpr bool kClientBringsCallsign = false;
+#endif
 constexpr char kPasswordNeedsCallsign[] = "The password is kept under the callsign: enter the callsign first.";
 constexpr char kBadCallsign[] = "A callsign has only letters, digits, \"-\" and \"/\".";
 constexpr char kBadPortBase[] = "The port base must be a number from %1 to %2.";
@@ -181,7 +186,8 @@ bool FormLink::SaveData()
         showStatus(QString::fromLatin1(kBadCallsign), true);
         return false;
     }
-    if (s.callsign.isEmpty() && s.backend == LinkSettings::Backend::EchoLink) {
+    // On Windows the EchoLink client brings its own callsign; our station needs one.
+    if (s.callsign.isEmpty() && s.backend == LinkSettings::Backend::EchoLink && !kClientBringsCallsign) {
         showStatus(QString::fromLatin1(kNeedCallsign), true);
         return false;
     }
