@@ -1,0 +1,716 @@
+#include "echolink/native/NativeStation.h"
+
+#include "echolink/native/DirectoryClient.h"
+#include "echolink/native/NativeHandle.h"
+#include "echolink/native/NativeVoice.h"
+#include "echolink/native/QtAsyncApplication.h"
+
+#include <AsyncAudioSink.h>
+#include <AsyncAudioSource.h>
+#include <AsyncIpAddress.h>
+#include <EchoLinkDispatcher.h>
+#include <EchoLinkQso.h>
+
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QStringDecoder>
+
+namespace tavrin {
+
+namespace {
+
+constexpr int kRefusedMemoryMs = 5000; // repeats of a refused request are ignored this long
+
+constexpr char kNotStarted[] = "The EchoLink station is not running";
+constexpr char kShutDown[] = "The EchoLink station has shut down";
+constexpr char kNoCallsign[] = "No EchoLink callsign is configured";
+constexpr char kAlreadyRunning[] = "Another EchoLink station is already running in this program";
+constexpr char kBadBindAddress[] = "The bind address \"%1\" is not an IPv4 address";
+constexpr char kPortsInUse[] = "EchoLink UDP ports %1 and %2 are in use or cannot be opened";
+constexpr char kNoDirectory[] = "No directory server is configured";
+constexpr char kNoPassword[] = "No directory password: not logged in";
+constexpr char kOnline[] = "Online as %1";
+constexpr char kBusy[] = "Busy (listed as busy) as %1";
+constexpr char kOffline[] = "Offline";
+constexpr char kLookingUp[] = "Looking up %1 in the station list";
+constexpr char kNotListed[] = "%1 is not in the station list";
+constexpr char kCannotLink[] = "Cannot link to %1: %2";
+constexpr char kLinking[] = "Linking to %1 at %2";
+constexpr char kLinked[] = "Linked to %1";
+constexpr char kLinkFailed[] = "Could not link to %1";
+constexpr char kUnlinked[] = "%1 disconnected";
+constexpr char kRefused[] = "Refused %1: busy";
+constexpr char kRefusalInfo[] = "Busy: not taking connections now";
+constexpr char kDirectoryFailed[] = "Directory: %1";
+constexpr char kNotLinked[] = "Not linked: nothing sent";
+
+NativeLinkStation *s_activeStation = nullptr; // the library's dispatcher is one per process
+
+// The peer's text as sent: UTF-8 when it is, otherwise one byte a character.
+QString decodeText(const std::string &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (utf8.hasError())
+        text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return text;
+}
+
+QString withoutTrailingBreaks(QString text)
+{
+    while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+        text.chop(1);
+    return text;
+}
+
+std::string oneLine(const QString &text)
+{
+    QString line = text;
+    line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return line.toStdString();
+}
+
+QString ipText(const Async::IpAddress &ip)
+{
+    return QString::fromStdString(ip.toString());
+}
+
+// Our microphone side: what we write goes to the link's encoder.
+class TxSource : public Async::AudioSource {
+public:
+    void write(const float *samples, int count)
+    {
+        int done = 0;
+        while (done < count) {
+            const int written = sinkWriteSamples(samples + done, count - done);
+            if (written <= 0)
+                break; // not linked any more: the rest is dropped
+            done += written;
+        }
+    }
+    void flush() { sinkFlushSamples(); }
+    void resumeOutput() override { }
+
+protected:
+    void allSamplesFlushed() override { }
+};
+
+// Our loudspeaker side: the link's decoded voice.
+class RxSink : public Async::AudioSink {
+public:
+    explicit RxSink(std::function<void(const float *, int)> out) : out_(std::move(out)) { }
+    int writeSamples(const float *samples, int count) override
+    {
+        out_(samples, count);
+        return count;
+    }
+    void flushSamples() override { sourceAllSamplesFlushed(); }
+
+private:
+    std::function<void(const float *, int)> out_;
+};
+
+} // namespace
+
+struct NativeLinkStation::Link {
+    Link(const Async::IpAddress &ip, const std::string &localCall, const std::string &localName,
+         const std::string &info, std::function<void(const float *, int)> rxOut)
+        : rx(std::move(rxOut)), qso(std::make_unique<EchoLink::Qso>(ip, localCall, localName, info)),
+          address(ipText(ip))
+    {
+        tx.registerSink(qso.get());
+        qso->registerSink(&rx);
+    }
+    ~Link()
+    {
+        // Deleting the connection says goodbye to the peer: none of that may reach us.
+        qso->stateChange.clear();
+        qso->chatMsgReceived.clear();
+        qso->infoMsgReceived.clear();
+        qso->isReceiving.clear();
+        tx.unregisterSink();
+        qso->unregisterSink();
+        qso.reset();
+    }
+    Link(const Link &) = delete;
+    Link &operator=(const Link &) = delete;
+
+    bool isConnected() const { return !dead && qso->currentState() == EchoLink::Qso::STATE_CONNECTED; }
+
+    TxSource tx;
+    RxSink rx;
+    std::unique_ptr<EchoLink::Qso> qso;
+    QString callsign; // upper case
+    QString address;
+    bool announced = false;
+    bool receiving = false;
+    bool refused = false;
+    bool dead = false;
+};
+
+NativeLinkStation::NativeLinkStation(NativeLink *owner, NativeLinkOptions options)
+    : owner_(owner), options_(std::move(options)), status_(QString::fromLatin1(kNotStarted)),
+      stopReason_(status_)
+{
+    options_.callsign = options_.callsign.trimmed().toUpper();
+    refreshTimer_.setInterval(std::max(1000, options_.directoryRefreshMs));
+    connect(&refreshTimer_, &QTimer::timeout, this, &NativeLinkStation::refreshDirectory);
+}
+
+NativeLinkStation::~NativeLinkStation()
+{
+    shutdown();
+}
+
+void NativeLinkStation::setStatus(const QString &text)
+{
+    status_ = text;
+    if (!running_)
+        stopReason_ = text; // e.g. why start() failed
+    if (owner_)
+        Q_EMIT owner_->statusChanged(text);
+}
+
+void NativeLinkStation::requireRunning() const
+{
+    if (!running_)
+        throw EchoLinkError(stopReason_.toStdString());
+}
+
+void NativeLinkStation::addHandle(NativeClient *handle)
+{
+    handles_.erase(std::remove_if(handles_.begin(), handles_.end(),
+                                  [](const QPointer<NativeClient> &h) { return h.isNull(); }),
+                   handles_.end());
+    handles_.emplace_back(handle);
+}
+
+void NativeLinkStation::raise(const std::function<void(NativeClient *)> &event)
+{
+    // One posted call per handle, posted in creation order: the event loop keeps that order.
+    for (const QPointer<NativeClient> &handle : handles_) {
+        if (!handle)
+            continue;
+        QPointer<NativeClient> target = handle;
+        QMetaObject::invokeMethod(
+            handle.data(), [target, event] { if (target) event(target.data()); },
+            Qt::QueuedConnection);
+    }
+}
+
+bool NativeLinkStation::start()
+{
+    if (running_)
+        return true;
+    if (options_.callsign.isEmpty()) {
+        setStatus(QString::fromLatin1(kNoCallsign));
+        return false;
+    }
+    if (s_activeStation && s_activeStation != this) {
+        setStatus(QString::fromLatin1(kAlreadyRunning));
+        return false;
+    }
+    QtAsyncApplication::ensure();
+
+    Async::IpAddress bindAddress;
+    if (!options_.bindAddress.isEmpty()) {
+        const QHostAddress parsed(options_.bindAddress);
+        if (parsed.protocol() != QAbstractSocket::IPv4Protocol) {
+            setStatus(QString::fromLatin1(kBadBindAddress).arg(options_.bindAddress));
+            return false;
+        }
+        bindAddress.setIpFromString(parsed.toString().toStdString());
+    }
+    EchoLink::Dispatcher::setPortBase(options_.portBase);
+    EchoLink::Dispatcher::setBindAddr(bindAddress);
+    EchoLink::Dispatcher *dispatcher = EchoLink::Dispatcher::instance();
+    if (!dispatcher) {
+        setStatus(QString::fromLatin1(kPortsInUse).arg(options_.portBase).arg(options_.portBase + 1));
+        return false;
+    }
+    s_activeStation = this;
+    dispatcher->incomingConnection.connect(
+        [this](const Async::IpAddress &ip, const std::string &call, const std::string &name,
+               const std::string &priv) { onIncoming(ip, call, name, priv); });
+
+    auto status = [this](const QString &text) { setStatus(text); };
+    capture_ = std::make_unique<VoiceCapture>(
+        options_.audioInput, options_.testAudioInput,
+        [this](const float *samples, int count) { sendVoice(samples, count); }, status);
+    playback_ = std::make_unique<VoicePlayback>(options_.audioOutput, status);
+
+    running_ = true;
+    setStatus(QString::fromLatin1(kOnline).arg(options_.callsign));
+
+    if (options_.directoryServers.isEmpty()) {
+        setStatus(QString::fromLatin1(kNoDirectory));
+        return true;
+    }
+    DirectoryClient::Options dirOptions;
+    dirOptions.servers = options_.directoryServers;
+    dirOptions.defaultPort = options_.directoryPort;
+    dirOptions.callsign = options_.callsign;
+    dirOptions.password = options_.password;
+    dirOptions.description = options_.location;
+    dirOptions.timeoutMs = options_.directoryTimeoutMs;
+    directory_ = std::make_unique<DirectoryClient>(dirOptions);
+    connect(directory_.get(), &DirectoryClient::loggedIn, this, &NativeLinkStation::onLoggedIn);
+    connect(directory_.get(), &DirectoryClient::stationsUpdated, this,
+            &NativeLinkStation::onStationsUpdated);
+    connect(directory_.get(), &DirectoryClient::failed, this, &NativeLinkStation::onDirectoryFailed);
+    refreshDirectory();
+    refreshTimer_.start();
+    return true;
+}
+
+void NativeLinkStation::refreshDirectory()
+{
+    if (!directory_)
+        return;
+    loginNow();
+    listWanted_ = true;
+    pumpDirectory();
+}
+
+void NativeLinkStation::loginNow()
+{
+    if (!directory_)
+        return;
+    if (options_.password.isEmpty()) {
+        setStatus(QString::fromLatin1(kNoPassword));
+        return;
+    }
+    loginWanted_ = true;
+    pumpDirectory();
+}
+
+void NativeLinkStation::pumpDirectory()
+{
+    if (!directory_ || !running_ || inFlight_ != Request::None)
+        return;
+    if (loginWanted_) {
+        loginWanted_ = false;
+        inFlight_ = Request::Login;
+        // The status as it is when the request goes out: a later SetBusy asks again.
+        directory_->login(busy_ ? DirectoryStatus::Busy : DirectoryStatus::Online);
+    } else if (listWanted_) {
+        listWanted_ = false;
+        inFlight_ = Request::List;
+        directory_->refreshStations();
+    }
+}
+
+void NativeLinkStation::setPassword(const QString &password)
+{
+    options_.password = password;
+    if (directory_) {
+        directory_->setPassword(password);
+        if (running_)
+            loginNow();
+    }
+}
+
+void NativeLinkStation::onLoggedIn(DirectoryStatus status)
+{
+    inFlight_ = Request::None;
+    pumpDirectory();
+    if (!running_)
+        return;
+    if (status == DirectoryStatus::Busy)
+        setStatus(QString::fromLatin1(kBusy).arg(options_.callsign));
+    else if (status == DirectoryStatus::Online)
+        setStatus(QString::fromLatin1(kOnline).arg(options_.callsign));
+}
+
+void NativeLinkStation::onDirectoryFailed(const QString &message)
+{
+    const Request failed = std::exchange(inFlight_, Request::None);
+    setStatus(QString::fromLatin1(kDirectoryFailed).arg(message));
+    if (failed == Request::List) {
+        // A pending connect cannot go on without the list.
+        for (const QString &call : std::as_const(pendingConnects_))
+            setStatus(QString::fromLatin1(kCannotLink).arg(call, message));
+        pendingConnects_.clear();
+    }
+    pumpDirectory();
+}
+
+void NativeLinkStation::onStationsUpdated()
+{
+    inFlight_ = Request::None;
+    pumpDirectory();
+    if (!running_ || !directory_)
+        return;
+    const QSet<QString> pending = std::exchange(pendingConnects_, {});
+    for (const QString &call : pending) {
+        if (const auto station = directory_->find(call))
+            linkTo(call, station->address);
+        else
+            setStatus(QString::fromLatin1(kNotListed).arg(call));
+    }
+}
+
+void NativeLinkStation::linkTo(const QString &call, const QHostAddress &address)
+{
+    if (findByCallsign(call))
+        return;
+    if (address.protocol() != QAbstractSocket::IPv4Protocol) {
+        setStatus(QString::fromLatin1(kCannotLink).arg(call, QStringLiteral("no usable address")));
+        return;
+    }
+    const Async::IpAddress ip(address.toString().toStdString());
+    if (findByAddress(ip)) {
+        setStatus(QString::fromLatin1(kCannotLink).arg(call, QStringLiteral("already linked to that address")));
+        return;
+    }
+    Link *link = addLink(ip, call);
+    if (!link)
+        return;
+    setStatus(QString::fromLatin1(kLinking).arg(call, link->address));
+    link->qso->setRemoteCallsign(call.toStdString());
+    if (!link->qso->connect())
+        setStatus(QString::fromLatin1(kLinkFailed).arg(call));
+}
+
+NativeLinkStation::Link *NativeLinkStation::addLink(const Async::IpAddress &ip, const QString &callsign)
+{
+    auto link = std::make_unique<Link>(ip, options_.callsign.toStdString(), options_.name.toStdString(),
+                                       options_.location.toStdString(),
+                                       [this](const float *samples, int count) { playVoice(samples, count); });
+    if (!link->qso->initOk()) {
+        setStatus(QString::fromLatin1(kCannotLink).arg(callsign, link->address));
+        return nullptr;
+    }
+    link->callsign = callsign;
+    links_.push_back(std::move(link));
+    Link *raw = links_.back().get();
+    wireLink(raw);
+    return raw;
+}
+
+void NativeLinkStation::wireLink(Link *link)
+{
+    EchoLink::Qso *qso = link->qso.get();
+    qso->stateChange.connect([this, link](EchoLink::Qso::State state) { linkStateChanged(link, state); });
+    qso->isReceiving.connect([this, link](bool receiving) { linkReceiving(link, receiving); });
+    qso->chatMsgReceived.connect([this, link](const std::string &message) {
+        if (link->refused)
+            return;
+        const QString text = withoutTrailingBreaks(decodeText(message));
+        raise([text](NativeClient *h) { Q_EMIT h->ChatTextReceived(text); });
+    });
+    qso->infoMsgReceived.connect([this, link](const std::string &message) {
+        if (link->refused)
+            return;
+        const QString text = withoutTrailingBreaks(decodeText(message));
+        raise([text](NativeClient *h) { Q_EMIT h->StationTextReceived(text); });
+    });
+}
+
+void NativeLinkStation::onIncoming(const Async::IpAddress &ip, const std::string &callsign,
+                                   const std::string &name, const std::string &priv)
+{
+    if (!running_ || findByAddress(ip))
+        return; // the library repeats a request until it is answered: answer once
+    const QString address = ipText(ip);
+    const auto refusedIt = recentlyRefused_.constFind(address);
+    if (refusedIt != recentlyRefused_.cend() && !refusedIt->hasExpired())
+        return;
+    QString call = decodeText(callsign).trimmed().toUpper();
+    if (call.isEmpty())
+        call = address;
+    if (busy_) {
+        refuse(ip, call);
+        return;
+    }
+    Link *link = addLink(ip, call);
+    if (!link)
+        return;
+    link->qso->setRemoteCallsign(call.toStdString());
+    link->qso->setRemoteName(name);
+    link->qso->setRemoteParams(priv);
+    link->qso->accept();
+}
+
+void NativeLinkStation::refuse(const Async::IpAddress &ip, const QString &callsign)
+{
+    recentlyRefused_.insert(ipText(ip), QDeadlineTimer(kRefusedMemoryMs));
+    Link *link = addLink(ip, callsign);
+    if (!link)
+        return;
+    // The protocol has no "no": answer, say why, and hang up at once.
+    link->refused = true;
+    link->qso->accept();
+    link->qso->sendInfoData(kRefusalInfo);
+    link->qso->disconnect();
+    setStatus(QString::fromLatin1(kRefused).arg(callsign));
+}
+
+void NativeLinkStation::linkStateChanged(Link *link, int state)
+{
+    if (link->dead)
+        return;
+    if (state == EchoLink::Qso::STATE_CONNECTED) {
+        if (link->announced || link->refused)
+            return;
+        link->announced = true;
+        const std::string &remote = link->qso->remoteCallsign();
+        if (!remote.empty() && remote != "?")
+            link->callsign = decodeText(remote).trimmed().toUpper();
+        const QString name = decodeText(link->qso->remoteName());
+        const QString call = link->callsign;
+        const QString address = link->address;
+        setStatus(QString::fromLatin1(kLinked).arg(call));
+        raise([call, name, address](NativeClient *h) { Q_EMIT h->Connected(call, name, address); });
+        updateCapture();
+    } else if (state == EchoLink::Qso::STATE_DISCONNECTED) {
+        link->dead = true;
+        link->receiving = false;
+        if (!link->refused)
+            setStatus(QString::fromLatin1(link->announced ? kUnlinked : kLinkFailed).arg(link->callsign));
+        updateRx();
+        updateCapture();
+        schedulePurge();
+    }
+}
+
+void NativeLinkStation::linkReceiving(Link *link, bool receiving)
+{
+    link->receiving = receiving && !link->refused;
+    updateRx();
+}
+
+void NativeLinkStation::updateRx()
+{
+    bool any = false;
+    for (const auto &link : links_)
+        any = any || (!link->dead && link->receiving);
+    if (any == rxShown_)
+        return;
+    rxShown_ = any;
+    raise([any](NativeClient *h) { Q_EMIT h->RX(any); });
+}
+
+NativeLinkStation::Link *NativeLinkStation::findByCallsign(const QString &callsign) const
+{
+    for (const auto &link : links_) {
+        if (!link->dead && !link->refused && link->callsign.compare(callsign, Qt::CaseInsensitive) == 0)
+            return link.get();
+    }
+    return nullptr;
+}
+
+NativeLinkStation::Link *NativeLinkStation::findByAddress(const Async::IpAddress &ip) const
+{
+    // A dead link still holds its address at the dispatcher until it is purged.
+    for (const auto &link : links_) {
+        if (link->qso->remoteIp() == ip)
+            return link.get();
+    }
+    return nullptr;
+}
+
+void NativeLinkStation::schedulePurge()
+{
+    if (purgeQueued_)
+        return;
+    purgeQueued_ = true;
+    QMetaObject::invokeMethod(this, [this] { purgeDeadLinks(); }, Qt::QueuedConnection);
+}
+
+void NativeLinkStation::purgeDeadLinks()
+{
+    purgeQueued_ = false;
+    links_.erase(std::remove_if(links_.begin(), links_.end(),
+                                [](const std::unique_ptr<Link> &link) { return link->dead; }),
+                 links_.end());
+}
+
+void NativeLinkStation::dropAllLinks()
+{
+    for (const auto &link : links_) {
+        if (!link->dead)
+            link->qso->disconnect();
+    }
+    links_.clear();
+}
+
+void NativeLinkStation::connectTo(const QString &callsign)
+{
+    requireRunning();
+    const QString call = callsign.trimmed().toUpper();
+    if (call.isEmpty())
+        throw EchoLinkError("No callsign to link to");
+    if (findByCallsign(call))
+        return; // linked or linking already
+    if (!directory_)
+        throw EchoLinkError(QString::fromLatin1(kCannotLink).arg(call, QString::fromLatin1(kNoDirectory)).toStdString());
+    if (const auto station = directory_->find(call)) {
+        linkTo(call, station->address);
+        return;
+    }
+    // Not known (yet): fetch the list first.
+    pendingConnects_.insert(call);
+    setStatus(QString::fromLatin1(kLookingUp).arg(call));
+    listWanted_ = true;
+    pumpDirectory();
+}
+
+void NativeLinkStation::disconnectFrom(const QString &callsign)
+{
+    requireRunning();
+    pendingConnects_.remove(callsign.trimmed().toUpper());
+    if (Link *link = findByCallsign(callsign.trimmed()))
+        link->qso->disconnect();
+}
+
+void NativeLinkStation::disconnectAll()
+{
+    requireRunning();
+    pendingConnects_.clear();
+    // Disconnecting reports the state change at once; collect first.
+    std::vector<Link *> live;
+    for (const auto &link : links_) {
+        if (!link->dead)
+            live.push_back(link.get());
+    }
+    for (Link *link : live)
+        link->qso->disconnect();
+}
+
+void NativeLinkStation::setTransmit(bool on)
+{
+    requireRunning();
+    keyed_ = on;
+    updateCapture();
+}
+
+bool NativeLinkStation::isTransmitting() const
+{
+    requireRunning();
+    return keyed_ && stationCount() > 0;
+}
+
+int NativeLinkStation::stationCount() const
+{
+    requireRunning();
+    int count = 0;
+    for (const auto &link : links_)
+        count += (link->isConnected() && !link->refused) ? 1 : 0;
+    return count;
+}
+
+bool NativeLinkStation::isConnected(const QString &callsign) const
+{
+    requireRunning();
+    const Link *link = findByCallsign(callsign.trimmed());
+    return link && link->isConnected();
+}
+
+QString NativeLinkStation::callsign() const
+{
+    requireRunning();
+    return options_.callsign;
+}
+
+void NativeLinkStation::setBusy(bool busy)
+{
+    requireRunning();
+    busy_ = busy;
+    if (!busy)
+        recentlyRefused_.clear(); // whoever was turned away may come in now
+    loginNow();
+}
+
+void NativeLinkStation::sendChat(const QString &text)
+{
+    requireRunning();
+    const std::string line = oneLine(text);
+    bool sent = false;
+    for (const auto &link : links_) {
+        if (link->isConnected() && !link->refused)
+            sent = link->qso->sendChatData(line) || sent;
+    }
+    if (!sent)
+        setStatus(QString::fromLatin1(kNotLinked));
+}
+
+void NativeLinkStation::updateCapture()
+{
+    if (!capture_)
+        return;
+    const bool want = running_ && keyed_ && stationCount() > 0;
+    if (want && !capture_->isRunning()) {
+        capture_->start();
+    } else if (!want && capture_->isRunning()) {
+        capture_->stop();
+        for (const auto &link : links_) {
+            if (link->isConnected())
+                link->tx.flush(); // the last partial packet
+        }
+    }
+}
+
+void NativeLinkStation::sendVoice(const float *samples, int count)
+{
+    for (const auto &link : links_) {
+        if (link->isConnected() && !link->refused)
+            link->tx.write(samples, count);
+    }
+}
+
+void NativeLinkStation::playVoice(const float *samples, int count)
+{
+    if (playback_)
+        playback_->write(samples, count);
+}
+
+void NativeLinkStation::shutdown()
+{
+    if (!running_)
+        return;
+    running_ = false;
+    refreshTimer_.stop();
+    pendingConnects_.clear();
+    if (capture_)
+        capture_->stop();
+    dropAllLinks();
+    if (rxShown_) {
+        rxShown_ = false;
+        raise([](NativeClient *h) { Q_EMIT h->RX(false); });
+    }
+    capture_.reset();
+    playback_.reset();
+    EchoLink::Dispatcher::deleteInstance();
+    if (s_activeStation == this)
+        s_activeStation = nullptr;
+
+    if (directory_) {
+        // Logging off outlives the station: the client goes once the server has answered
+        // that and whatever request was still under way.
+        DirectoryClient *directory = directory_.release();
+        disconnect(directory, nullptr, this, nullptr);
+        if (!options_.password.isEmpty() && QCoreApplication::instance()) {
+            directory->setParent(QCoreApplication::instance());
+            auto answersDue = std::make_shared<int>(inFlight_ == Request::None ? 1 : 2);
+            auto answered = [directory, answersDue] {
+                if (--*answersDue == 0)
+                    directory->deleteLater();
+            };
+            connect(directory, &DirectoryClient::loggedIn, directory, answered);
+            connect(directory, &DirectoryClient::stationsUpdated, directory, answered);
+            connect(directory, &DirectoryClient::failed, directory, answered);
+            QTimer::singleShot(2 * options_.directoryTimeoutMs + 1000, directory, &QObject::deleteLater);
+            directory->login(DirectoryStatus::Offline);
+        } else {
+            directory->deleteLater();
+        }
+    }
+    inFlight_ = Request::None;
+    loginWanted_ = listWanted_ = false;
+    setStatus(QString::fromLatin1(kOffline));
+    stopReason_ = QString::fromLatin1(kShutDown);
+    raise([](NativeClient *h) { Q_EMIT h->Closing(); });
+}
+
+} // namespace tavrin
