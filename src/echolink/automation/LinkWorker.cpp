@@ -147,6 +147,15 @@ void LinkWorker::drain()
     }
     refresh();
     draining_ = false;
+    // A call that waited on the client may have pumped messages, and a drain asked for in
+    // that time returned at once: pick up what it left.
+    bool leftOver = dropPending_;
+    {
+        std::lock_guard lock(shared_->mutex);
+        leftOver = leftOver || (!shared_->stop && !shared_->jobs.empty());
+    }
+    if (leftOver)
+        scheduleDrain();
 }
 
 void LinkWorker::runOpen(Job &job)
