@@ -13,12 +13,10 @@
 #include <QTemporaryFile>
 #include <QUrl>
 
-#ifdef Q_OS_UNIX
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
 #include <unistd.h>
-#endif
 #endif
 
 namespace tavrin::updater {
@@ -191,13 +189,11 @@ void UpdateDownload::programFinished()
 
     if (!file_->flush())
         return fail(QString::fromLatin1(kTempFile).arg(QFileInfo(target_).absolutePath(), file_->errorString()));
-#ifdef Q_OS_UNIX
     // The new program is on disk before it takes the old one's name.
 #ifdef Q_OS_WIN
     ::_commit(file_->handle());
 #else
     ::fsync(file_->handle());
-#endif
 #endif
     file_->close();
     digest_ = hash_.result();

@@ -16,8 +16,8 @@ namespace tavrin::automation {
 namespace {
 
 // The time-outs the program gives a busy client, in milliseconds.
-constexpr std::uint32_t kServerBusyTimeoutMs = 900000;
-constexpr std::uint32_t kRequestPendingTimeoutMs = 900000;
+constexpr std::uint32_t kServerBusyTimeoutMs = kAutomationTimeoutMs;
+constexpr std::uint32_t kRequestPendingTimeoutMs = kAutomationTimeoutMs;
 
 // Passes the client's events on to the link's sink, on the apartment's thread.
 class ForwardEvents final : public com::ClientEvents {
