@@ -4,6 +4,7 @@
 #include "core/link/LinkChoice.h"
 #include "core/link/NativeLinkRunner.h"
 #include "settings/LinkSettings.h"
+#include "support/FakeDirectory.h"
 #include "support/FakePasswordVault.h"
 
 #include <QComboBox>
@@ -417,6 +418,22 @@ void TestLinkSettings::nativeRunnerAsksTheKeychainOrSaysWhy()
         auto [started, runner] = run(vault, said);
         QVERIFY(started);
         QTRY_VERIFY(said.join('\n').contains("No keychain service"));
+    }
+    {
+        // At the end of the run the station takes itself off the directory's list.
+        test::FakeDirectory directory;
+        QVERIFY2(directory.listen(QHostAddress("127.0.0.3"), 0), qPrintable(directory.errorString()));
+        LinkSettings online = s;
+        online.directoryServers = {directory.server()};
+        FakePasswordVault vault;
+        vault.stored.insert("XX1ABC-L", "pw");
+        link::NativeLinkRunner runner(online, vault);
+        QVERIFY(runner.start());
+        QTRY_VERIFY(!directory.logins().isEmpty());
+        QVERIFY(directory.logins().last().status.startsWith("ONLINE"));
+        runner.finish(3000);
+        QCOMPARE(directory.logins().size(), 2);
+        QVERIFY(directory.logins().last().status.startsWith("OFF"));
     }
     {
         // A port in use: the station says why and never asks for the password.

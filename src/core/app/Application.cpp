@@ -53,6 +53,9 @@ QString versionText()
         .arg(TAVRIN_VERSION_REVISION);
 }
 
+// How long the end of the program waits for the directory to take the station off the list.
+constexpr int kLogoffWaitMs = 3000;
+
 QString localCallOf(const CommandLine &line)
 {
     return line.localCall.isEmpty() ? QString::fromLatin1(scenario::kDefaultLocalCall) : line.localCall;
@@ -110,7 +113,8 @@ int runInteractive(QApplication &app, const CommandLine &line, const QString &se
     options.servers = ServerAddresses::fromBuildAndEnvironment();
     options.chatLogFile = line.chatLogFile;
     options.passwordVault = vault.get();
-    Program program(options);
+    auto owned = std::make_unique<Program>(options);
+    Program &program = *owned;
     QObject::connect(&program, &Program::ended, &app, [&app](int code) { app.exit(code); });
     if (!program.start())
         return kExitAlreadyRunning;
@@ -145,7 +149,15 @@ int runInteractive(QApplication &app, const CommandLine &line, const QString &se
         });
         idle.start(0);
     }
-    return app.exec();
+    const int code = app.exec();
+#ifdef TAVRIN_HAVE_NATIVE_LINK
+    if (native) {
+        // The windows and their handles go first; then the station logs off the directory.
+        owned.reset();
+        native->finish(kLogoffWaitMs);
+    }
+#endif
+    return code;
 }
 
 int runScenario(QApplication &app, const CommandLine &line, QString settingsDir)

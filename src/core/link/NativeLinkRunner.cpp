@@ -2,7 +2,9 @@
 
 #ifdef TAVRIN_HAVE_NATIVE_LINK
 
+#include <QEventLoop>
 #include <QPointer>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -34,6 +36,23 @@ NativeLinkRunner::~NativeLinkRunner()
     // The station reports its own shutdown; nobody is left to read it, and the sink goes
     // before the station does.
     disconnect(station_.get(), nullptr, this, nullptr);
+}
+
+void NativeLinkRunner::finish(int maxWaitMs)
+{
+    disconnect(station_.get(), nullptr, this, nullptr);
+    station_->shutdown();
+    if (!station_->logoffPending())
+        return;
+    QEventLoop wait;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &wait, [this, &wait] {
+        if (!station_->logoffPending())
+            wait.quit();
+    });
+    poll.start(20);
+    QTimer::singleShot(maxWaitMs, &wait, &QEventLoop::quit);
+    wait.exec();
 }
 
 bool NativeLinkRunner::start()

@@ -34,6 +34,11 @@ public:
     EchoLinkClientFactory &factory() { return *factory_; }
     NativeLink &station() { return *station_; }
 
+    // At the end of the run, once the windows are gone: shuts the station down and lets the
+    // directory logoff finish (at most `maxWaitMs`) so the station is not left listed as on
+    // the air. Runs the event loop itself: call it only after the main loop has returned.
+    void finish(int maxWaitMs);
+
     // From now on status texts go to `sink`; the station's current status is passed on at once.
     void setStatusSink(StatusSink sink);
 

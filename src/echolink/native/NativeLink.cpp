@@ -40,6 +40,11 @@ QString NativeLink::statusText() const
     return d->statusText();
 }
 
+bool NativeLink::logoffPending() const
+{
+    return d->logoffPending();
+}
+
 bool NativeLink::isRunning() const
 {
     return d->isRunning();

@@ -70,6 +70,9 @@ public:
     void setPassword(const QString &password);
     // Shuts the station down: every link dropped, logged off, Closing raised on the handles.
     void shutdown();
+    // After shutdown(): the directory logoff is still under way (it ends by itself, answered
+    // or timed out, as long as the event loop runs).
+    bool logoffPending() const;
 
     std::unique_ptr<EchoLinkClientFactory> factory();
 

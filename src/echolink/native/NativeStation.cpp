@@ -30,6 +30,7 @@ constexpr char kPortsInUse[] = "EchoLink UDP ports %1 and %2 are in use or canno
 constexpr char kNoDirectory[] = "No directory server is configured";
 constexpr char kNoPassword[] = "No directory password: not logged in";
 constexpr char kOnline[] = "Online as %1";
+constexpr char kLoggingIn[] = "Logging in as %1";
 constexpr char kBusy[] = "Busy (listed as busy) as %1";
 constexpr char kOffline[] = "Offline";
 constexpr char kLookingUp[] = "Looking up %1 in the station list";
@@ -240,7 +241,8 @@ bool NativeLinkStation::start()
     playback_ = std::make_unique<VoicePlayback>(options_.audioOutput, status);
 
     running_ = true;
-    setStatus(QString::fromLatin1(kOnline).arg(options_.callsign));
+    // Online only once the directory has said so.
+    setStatus(QString::fromLatin1(kLoggingIn).arg(options_.callsign));
 
     if (options_.directoryServers.isEmpty()) {
         setStatus(QString::fromLatin1(kNoDirectory));
@@ -690,6 +692,7 @@ void NativeLinkStation::shutdown()
         // that and whatever request was still under way.
         DirectoryClient *directory = directory_.release();
         disconnect(directory, nullptr, this, nullptr);
+        loggingOff_ = directory;
         if (!options_.password.isEmpty() && QCoreApplication::instance()) {
             directory->setParent(QCoreApplication::instance());
             auto answersDue = std::make_shared<int>(inFlight_ == Request::None ? 1 : 2);

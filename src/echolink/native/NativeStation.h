@@ -41,6 +41,7 @@ public:
     ~NativeLinkStation() override;
 
     bool start();
+    bool logoffPending() const { return !loggingOff_.isNull(); }
     void shutdown();
     void setPassword(const QString &password);
     QString statusText() const { return status_; }
@@ -109,6 +110,7 @@ private:
     bool loginWanted_ = false;
     bool listWanted_ = false;
     std::unique_ptr<DirectoryClient> directory_;
+    QPointer<DirectoryClient> loggingOff_; // after shutdown, until the logoff is answered or given up
     std::vector<std::unique_ptr<Link>> links_;
     std::vector<QPointer<NativeClient>> handles_;
     QSet<QString> pendingConnects_; // upper-case callsigns waiting for the station list
