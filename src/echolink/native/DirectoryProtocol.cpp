@@ -1,6 +1,7 @@
 #include "echolink/native/DirectoryProtocol.h"
 
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <QStringList>
 
 #include <algorithm>
@@ -107,11 +108,18 @@ LoginReply readLoginReply(QByteArrayView received, bool complete)
     return reply;
 }
 
+QString decodeWireText(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(bytes);
+    if (utf8.hasError())
+        text = QString::fromLatin1(bytes);
+    return text;
+}
+
 QString cleanText(QByteArrayView bytes)
 {
-    QString text = QString::fromUtf8(bytes);
-    if (text.contains(QChar::ReplacementCharacter))
-        text = QString::fromLatin1(bytes);
+    QString text = decodeWireText(bytes);
     text.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
     return text;
 }

@@ -5,7 +5,6 @@
 namespace tavrin {
 
 namespace {
-constexpr char kStationGone[] = "The EchoLink station has shut down";
 }
 
 NativeClient::NativeClient(NativeLinkStation *station) : station_(station)
@@ -17,7 +16,7 @@ NativeClient::NativeClient(NativeLinkStation *station) : station_(station)
 NativeLinkStation &NativeClient::station()
 {
     if (!station_)
-        throw EchoLinkError(kStationGone);
+        throw EchoLinkError(kStationShutDown);
     return *station_;
 }
 
@@ -74,7 +73,7 @@ void NativeClient::SendChatText(const QString &text)
 std::unique_ptr<EchoLinkClient> NativeClientFactory::create()
 {
     if (!station_)
-        throw EchoLinkError(kStationGone);
+        throw EchoLinkError(kStationShutDown);
     return std::make_unique<NativeClient>(station_.data());
 }
 

@@ -1,6 +1,7 @@
 #include "echolink/native/NativeStation.h"
 
 #include "echolink/native/DirectoryClient.h"
+#include "echolink/native/DirectoryProtocol.h"
 #include "echolink/native/NativeHandle.h"
 #include "echolink/native/NativeVoice.h"
 #include "echolink/native/QtAsyncApplication.h"
@@ -13,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QHostAddress>
-#include <QStringDecoder>
 
 namespace tavrin {
 
@@ -22,7 +22,6 @@ namespace {
 constexpr int kRefusedMemoryMs = 5000; // repeats of a refused request are ignored this long
 
 constexpr char kNotStarted[] = "The EchoLink station is not running";
-constexpr char kShutDown[] = "The EchoLink station has shut down";
 constexpr char kNoCallsign[] = "No EchoLink callsign is configured";
 constexpr char kAlreadyRunning[] = "Another EchoLink station is already running in this program";
 constexpr char kBadBindAddress[] = "The bind address \"%1\" is not an IPv4 address";
@@ -50,11 +49,7 @@ NativeLinkStation *s_activeStation = nullptr; // the library's dispatcher is one
 // The peer's text as sent: UTF-8 when it is, otherwise one byte a character.
 QString decodeText(const std::string &bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (utf8.hasError())
-        text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    return text;
+    return directory::decodeWireText(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 QString withoutTrailingBreaks(QString text)
@@ -712,7 +707,7 @@ void NativeLinkStation::shutdown()
     inFlight_ = Request::None;
     loginWanted_ = listWanted_ = false;
     setStatus(QString::fromLatin1(kOffline));
-    stopReason_ = QString::fromLatin1(kShutDown);
+    stopReason_ = QString::fromLatin1(kStationShutDown);
     raise([](NativeClient *h) { Q_EMIT h->Closing(); });
 }
 

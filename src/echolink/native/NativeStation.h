@@ -31,6 +31,9 @@ namespace tavrin {
 
 class DirectoryClient;
 class NativeClient;
+
+// What every call says once the station is gone.
+inline constexpr char kStationShutDown[] = "The EchoLink station has shut down";
 class VoiceCapture;
 class VoicePlayback;
 enum class DirectoryStatus;
