@@ -80,12 +80,6 @@ public:
         job->setTextData(password);
         run(job, account, [done = std::move(done)](const QKeychain::WritePasswordJob &j) { done(resultOf(j, false)); });
     }
-
-    void remove(const QString &account, Callback done) override
-    {
-        run(new QKeychain::DeletePasswordJob(QString::fromLatin1(kService)), account,
-            [done = std::move(done)](const QKeychain::DeletePasswordJob &job) { done(resultOf(job, true)); });
-    }
 };
 
 } // namespace

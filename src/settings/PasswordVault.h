@@ -25,7 +25,6 @@ public:
     virtual ~PasswordVault() = default;
     virtual void read(const QString &account, Callback done) = 0;
     virtual void write(const QString &account, const QString &password, Callback done) = 0;
-    virtual void remove(const QString &account, Callback done) = 0;
 };
 
 // The desktop keychain through QtKeychain, under the service name "Tavrin".

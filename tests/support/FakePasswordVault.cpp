@@ -26,17 +26,6 @@ void FakePasswordVault::write(const QString &account, const QString &password, C
     answer(r, std::move(done));
 }
 
-void FakePasswordVault::remove(const QString &account, Callback done)
-{
-    requests << QStringLiteral("remove ") + account;
-    if (mode != Mode::Working)
-        return answer(failure(), std::move(done));
-    stored.remove(account);
-    Result r;
-    r.ok = true;
-    answer(r, std::move(done));
-}
-
 void FakePasswordVault::answer(Result result, Callback done)
 {
     QMetaObject::invokeMethod(

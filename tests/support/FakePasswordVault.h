@@ -21,7 +21,6 @@ public:
 
     void read(const QString &account, Callback done) override;
     void write(const QString &account, const QString &password, Callback done) override;
-    void remove(const QString &account, Callback done) override;
 
 private:
     // Answers on the next event-loop pass; nothing is answered once the vault is gone.
