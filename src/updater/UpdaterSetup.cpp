@@ -7,6 +7,7 @@
 #include "updater/UpdaterTexts.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QtGlobal>
 
 namespace tavrin::updater {
@@ -25,6 +26,33 @@ QString fromEnvironment(const char *variable, const char *buildDefault)
 }
 
 } // namespace
+
+QString builtVersion()
+{
+    return QStringLiteral("%1.%2.%3").arg(TAVRIN_VERSION_MAJOR).arg(TAVRIN_VERSION_MINOR).arg(TAVRIN_VERSION_REVISION);
+}
+
+QString programDirectoryProblem(const QString &directory)
+{
+    if (directory.isEmpty())
+        return QString::fromLatin1(kNoProgramDirectory);
+    // The store hands back at most capacity - 1 characters: a value that long may be cut.
+    if (directory.size() >= ProfileStore::capacityFor(QString::fromLatin1(kDirectoryFile)) - 1)
+        return QString::fromLatin1(kDirectoryTooLong);
+    const QString shown = QDir::toNativeSeparators(directory);
+    if (!QDir::isAbsolutePath(directory))
+        return QString::fromLatin1(kRelativeDirectory).arg(shown);
+    // File names are appended without a separator, so without one they land beside the folder.
+    const QChar last = directory.back();
+    if (last != u'/' && QDir::fromNativeSeparators(QString(last)) != QStringLiteral("/"))
+        return QString::fromLatin1(kNoTrailingSeparator).arg(shown, QDir::separator());
+    if (!QFileInfo(directory).isDir())
+        return QString::fromLatin1(kNoDirectory).arg(shown);
+    const QFileInfo program(directory + QLatin1String(platform::kMainProgramFile));
+    if (!program.isFile())
+        return QString::fromLatin1(kNoInstalledProgram).arg(QDir::toNativeSeparators(program.filePath()));
+    return {};
+}
 
 QString settingsDirectoryFrom(const QStringList &arguments)
 {

@@ -19,17 +19,26 @@ namespace tavrin::updater {
 // Starts a program detached; false when it could not be started.
 using ProgramStarter = std::function<bool(const QString &program, const QStringList &arguments)>;
 
+// The version this updater was built with: the installed program's, unless told otherwise.
+QString builtVersion();
+
 struct UpdaterOptions {
     QString programDirectory;        // where the main program lives, with its trailing separator
     QString defaultProgramDirectory; // only a program there is restarted automatically
     QString downloadUrl;
     QString webUrl;
     QByteArray releaseKey;           // base64; empty: every download is refused
+    QString runningVersion = builtVersion(); // only a later release is installed
     QStringList programArguments;    // passed to the main program when it is started
     int stallTimeoutMs = UpdateDownload::kDefaultStallTimeoutMs;
     ProgramStarter startProgram;     // empty: QProcess::startDetached
     Dialogs *dialogs = nullptr;      // not owned; must outlive the window
 };
+
+// Why `directory` cannot be the program directory to update (empty, relative, without its
+// trailing separator, possibly cut to the settings file's capacity, missing, or holding no
+// installed program), worded for the user; empty when it is usable.
+QString programDirectoryProblem(const QString &directory);
 
 // The settings directory: "--settings-dir DIR" (or "--settings-dir=DIR") among `arguments`
 // (program name first), else the store's default (TAVRIN_CONFIG_DIR, else the per-user folder).
