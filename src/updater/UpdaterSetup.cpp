@@ -4,6 +4,7 @@
 #include "common/PlatformNames.h"
 #include "settings/ProfileStore.h"
 #include "updater/ReleaseKey.h"
+#include "updater/ReleaseManifest.h"
 #include "updater/UpdaterTexts.h"
 
 #include <QDir>
@@ -15,6 +16,7 @@ namespace tavrin::updater {
 namespace {
 
 constexpr char kSettingsDirOption[] = "--settings-dir";
+constexpr char kInstalledVersionOption[] = "--installed-version";
 // Same variables as the main program's server addresses, so one setting steers both.
 constexpr char kDownloadUrlVariable[] = "TAVRIN_DOWNLOAD_URL";
 constexpr char kWebUrlVariable[] = "TAVRIN_WEB_URL";
@@ -65,6 +67,13 @@ QString settingsDirectoryFrom(const QStringList &arguments)
             return QDir(argument.mid(option.size() + 1)).absolutePath();
     }
     return ProfileStore::defaultDirectory();
+}
+
+QString installedVersionFrom(const QStringList &arguments)
+{
+    const qsizetype at = arguments.indexOf(QString::fromLatin1(kInstalledVersionOption));
+    const QString given = at > 0 ? arguments.value(at + 1) : QString();
+    return isNewerVersion(given, builtVersion()) ? given : builtVersion();
 }
 
 UpdaterOptions optionsForRun(const QString &settingsDirectory)

@@ -44,6 +44,10 @@ QString programDirectoryProblem(const QString &directory);
 // (program name first), else the store's default (TAVRIN_CONFIG_DIR, else the per-user folder).
 QString settingsDirectoryFrom(const QStringList &arguments);
 
+// The installed version: "--installed-version X" among `arguments` (the main program passes its
+// own) when it is later than the updater's own version, else the updater's own.
+QString installedVersionFrom(const QStringList &arguments);
+
 // The options of a real run: the program directory from the settings file "TVRDir.ini" in
 // `settingsDirectory`, the build's addresses with the environment's overrides, the built-in key.
 UpdaterOptions optionsForRun(const QString &settingsDirectory);

@@ -222,6 +222,13 @@ private slots:
         QTemporaryDir empty;
         QCOMPARE(optionsForRun(empty.path()).programDirectory, tavrin::platform::defaultProgramDirectory());
 
+        // The main program's version counts only when it is later than the updater's own.
+        const QString own = builtVersion();
+        QCOMPARE(installedVersionFrom({program, QStringLiteral("--installed-version"), QStringLiteral("99.0.0")}),
+                 QStringLiteral("99.0.0"));
+        QCOMPARE(installedVersionFrom({program, QStringLiteral("--installed-version"), QStringLiteral("0.0.1")}), own);
+        QCOMPARE(installedVersionFrom({program, QStringLiteral("--installed-version")}), own);
+
         for (const char *url : {"http://h/x", "HTTP://h/x", "https://h/x", "Ftp://h/x"})
             QVERIFY2(UpdateDownload::acceptedScheme(QString::fromLatin1(url)), url);
         for (const char *url : {"file:///etc/passwd", "httpx://h", "h/x", ""})
