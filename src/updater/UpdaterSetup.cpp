@@ -45,8 +45,7 @@ QString programDirectoryProblem(const QString &directory)
     if (!QDir::isAbsolutePath(directory))
         return QString::fromLatin1(kRelativeDirectory).arg(shown);
     // File names are appended without a separator, so without one they land beside the folder.
-    const QChar last = directory.back();
-    if (last != u'/' && QDir::fromNativeSeparators(QString(last)) != QStringLiteral("/"))
+    if (!QDir::fromNativeSeparators(directory).endsWith(u'/'))
         return QString::fromLatin1(kNoTrailingSeparator).arg(shown, QDir::separator());
     if (!QFileInfo(directory).isDir())
         return QString::fromLatin1(kNoDirectory).arg(shown);

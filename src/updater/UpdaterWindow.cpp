@@ -183,7 +183,7 @@ void UpdaterWindow::Command3_Click()
 {
     if (download_->inProgress())
         return;
-    // Read again at each attempt: the file may have been put right meanwhile.
+    // Checked at each attempt: the program may have been put in place meanwhile.
     if (const QString problem = programDirectoryProblem(progDir_->text()); !problem.isEmpty()) {
         status_->setText(QString::fromLatin1(kFailedPrefix) + problem);
         return;

@@ -156,7 +156,7 @@ struct UpdaterRig {
         o.releaseKey = key.publicBase64();
         o.runningVersion = QStringLiteral("1.2.2");
         o.programArguments = {QStringLiteral("--settings-dir"), QStringLiteral("/cfg")};
-        o.stallTimeoutMs = 400;
+        o.stallTimeoutMs = 10000; // a busy machine must not look like a stalled server
         o.startProgram = [this](const QString &program, const QStringList &arguments) {
             started.append({program, arguments});
             return starterWorks;

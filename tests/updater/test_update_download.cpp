@@ -127,6 +127,7 @@ private slots:
         HttpResponse response;
         response.body = content;
         UpdaterOptions options = rig.options();
+        options.stallTimeoutMs = 400;
         switch (kind) {
         case 0: response.closeAfterBytes = 70000; break;
         case 1: response.stallAfterBytes = 70000; break;
