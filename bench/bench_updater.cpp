@@ -1,5 +1,5 @@
-// The updater's whole path for a 64 MiB program over loopback: download with hashing,
-// signature fetch and check, atomic install. Reports throughput (bytes_per_second) and the
+// The updater's whole path for a 64 MiB program over loopback: signed manifest fetch and
+// check, download with hashing, atomic install and the check of the installed file. Reports throughput (bytes_per_second) and the
 // process's peak memory above the idle updater (peak_above_idle_MiB, from VmHWM/VmRSS).
 //
 // The server runs as a child process (this program with --serve), so its buffers do not count
@@ -7,6 +7,7 @@
 //
 // Run from a Release build: bench_updater --benchmark_repetitions=5
 
+#include "updater/ReleaseManifest.h"
 #include "updater/UpdateDownload.h"
 #include "updater/UpdaterWindow.h"
 
@@ -64,12 +65,12 @@ long statusKiB(const char *field)
 
 // ---- the server child -------------------------------------------------------------------
 
-int serve(const QString &signatureFile)
+int serve(const QString &manifestFile)
 {
-    QFile sigFile(signatureFile);
-    if (!sigFile.open(QIODevice::ReadOnly))
+    QFile file(manifestFile);
+    if (!file.open(QIODevice::ReadOnly))
         return 2;
-    const QByteArray signature = sigFile.readAll();
+    const QByteArray manifest = file.readAll();
     const QByteArray body = pattern();
     QTcpServer server;
     if (!server.listen(QHostAddress::LocalHost, 0))
@@ -92,13 +93,14 @@ int serve(const QString &signatureFile)
                 }
             };
             QObject::connect(socket, &QTcpSocket::bytesWritten, socket, pump);
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, sent, pump, &signature] {
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, sent, pump, &manifest] {
                 if (*sent >= 0 || !socket->canReadLine())
                     return;
                 const QByteArray path = socket->readLine().split(' ').value(1);
                 socket->readAll();
-                if (path.endsWith(".sig")) {
-                    socket->write("HTTP/1.1 200 OK\r\nContent-Length: 64\r\nConnection: close\r\n\r\n" + signature);
+                if (path.endsWith(".manifest")) {
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(manifest.size())
+                                  + "\r\nConnection: close\r\n\r\n" + manifest);
                     *sent = kProgramBytes + 1;
                     socket->disconnectFromHost();
                     return;
@@ -125,7 +127,7 @@ struct Fixture {
 
     Fixture()
     {
-        // A release key made now, and the signature of the generated program.
+        // A release key made now, and the signed manifest of the generated program.
         EVP_PKEY *pkey = EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519");
         unsigned char *der = nullptr;
         const int length = i2d_PUBKEY(pkey, &der);
@@ -135,22 +137,25 @@ struct Fixture {
         const QByteArray body = pattern();
         for (qint64 done = 0; done < kProgramBytes; done += kPatternBytes)
             hash.addData(body);
-        const QByteArray digest = hash.result();
+        const QByteArray text =
+            tavrin::updater::ReleaseManifest::signedText(QStringLiteral("99.0.0"), kProgramBytes, hash.result());
         unsigned char signature[64];
         size_t signatureLength = sizeof signature;
         EVP_MD_CTX *ctx = EVP_MD_CTX_new();
         EVP_DigestSignInit(ctx, nullptr, nullptr, nullptr, pkey);
-        EVP_DigestSign(ctx, signature, &signatureLength, reinterpret_cast<const unsigned char *>(digest.constData()),
-                       size_t(digest.size()));
+        EVP_DigestSign(ctx, signature, &signatureLength, reinterpret_cast<const unsigned char *>(text.constData()),
+                       size_t(text.size()));
         EVP_MD_CTX_free(ctx);
         EVP_PKEY_free(pkey);
-        QFile sig(dir.filePath(QStringLiteral("program.sig")));
-        sig.open(QIODevice::WriteOnly);
-        sig.write(reinterpret_cast<const char *>(signature), qint64(signatureLength));
-        sig.close();
+        QFile manifest(dir.filePath(QStringLiteral("program.manifest")));
+        manifest.open(QIODevice::WriteOnly);
+        manifest.write(text + "signature "
+                       + QByteArray(reinterpret_cast<const char *>(signature), qsizetype(signatureLength)).toBase64()
+                       + '\n');
+        manifest.close();
 
         server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        server.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--serve"), sig.fileName()});
+        server.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--serve"), manifest.fileName()});
         if (server.waitForReadyRead(10000))
             port = quint16(server.readLine().trimmed().toUInt());
     }
@@ -178,6 +183,10 @@ void BM_UpdateOverLoopback(benchmark::State &state)
     options.releaseKey = fixture.publicKey;
     options.startProgram = [](const QString &, const QStringList &) { return true; };
     tavrin::updater::UpdaterWindow window(options);
+    if (!QFileInfo::exists(window.targetPath())) { // only an installed program is updated
+        QFile installed(window.targetPath());
+        installed.open(QIODevice::WriteOnly);
+    }
     window.show();
     QCoreApplication::processEvents();
     if (g_idleKiB < 0)

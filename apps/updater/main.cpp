@@ -13,6 +13,7 @@ int main(int argc, char *argv[])
     tavrin::WidgetDialogs dialogs;
     tavrin::updater::UpdaterOptions options =
         tavrin::updater::optionsForRun(tavrin::updater::settingsDirectoryFrom(app.arguments()));
+    options.runningVersion = tavrin::updater::installedVersionFrom(app.arguments());
     options.dialogs = &dialogs;
     tavrin::updater::UpdaterWindow window(std::move(options));
     QObject::connect(&window, &tavrin::updater::UpdaterWindow::ended, &app, &QCoreApplication::quit,

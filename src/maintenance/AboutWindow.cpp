@@ -257,9 +257,12 @@ QString AboutWindow::updaterPath() const
 
 QStringList AboutWindow::updaterArguments() const
 {
-    if (options_.settingsDir.isEmpty())
-        return {};
-    return {QString::fromLatin1(kSettingsDirOption), options_.settingsDir};
+    QStringList arguments;
+    if (!options_.settingsDir.isEmpty())
+        arguments << QString::fromLatin1(kSettingsDirOption) << options_.settingsDir;
+    // The updater itself may be older than the program it updated last time.
+    arguments << QString::fromLatin1(kInstalledVersionOption) << options_.versionText;
+    return arguments;
 }
 
 bool AboutWindow::startUpdater()

@@ -37,6 +37,8 @@ inline constexpr char kPathQuestionTail[] = " << ";
 inline constexpr char kPathQuestionSecondLine[] = "This action will also change your News paths to default - Are You Sure ? ";
 
 inline constexpr char kSettingsDirOption[] = "--settings-dir";
+// Tells the updater which version runs, so it never installs an older one.
+inline constexpr char kInstalledVersionOption[] = "--installed-version";
 inline constexpr char kUpdaterNotStarted[] = "The updater could not be started:\n%1\n\n"
                                              "Check the program directory in the About window.";
 inline constexpr char kSaveFailed[] = "The program directory could not be saved: %1";

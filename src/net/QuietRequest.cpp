@@ -28,12 +28,15 @@ QuietRequest::QuietRequest(QString userAgent, qint64 maxAnswerBytes, QObject *pa
 {
     manager_->setCookieJar(new NoCookies(manager_));
     manager_->setProxy(QNetworkProxy::NoProxy);
+    deadline_.setSingleShot(true);
+    connect(&deadline_, &QTimer::timeout, this, &QuietRequest::onDeadline);
 }
 
 QuietRequest::~QuietRequest() { abandon(); }
 
 void QuietRequest::abandon()
 {
+    deadline_.stop();
     if (!reply_)
         return;
     QNetworkReply *reply = reply_;
@@ -65,7 +68,9 @@ void QuietRequest::send(const QUrl &url, const QByteArray *contentType, const QB
     request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-    request.setTransferTimeout(transferTimeoutMs_);
+    // Not QNetworkRequest's transfer time-out: that one only fires after a silence, and a
+    // server sending a byte now and then would keep the request open for ever.
+    deadline_.start(transferTimeoutMs_);
 
     reply_ = body ? manager_->post(request, *body) : manager_->get(request);
     connect(reply_, &QNetworkReply::readyRead, this, &QuietRequest::onReadyRead);
@@ -84,10 +89,17 @@ void QuietRequest::onReadyRead()
     }
 }
 
+void QuietRequest::onDeadline()
+{
+    if (reply_)
+        reply_->abort(); // finished() follows from the abort, with an error: empty answer
+}
+
 void QuietRequest::onFinished()
 {
     if (!reply_)
         return;
+    deadline_.stop();
     if (!tooLarge_)
         onReadyRead();
     const bool ok = reply_->error() == QNetworkReply::NoError && !tooLarge_;

@@ -1,7 +1,7 @@
 #pragma once
 // One quiet HTTP request at a time, as the program's background requests need them (the
 // statistics report, the version check): no proxy, no cookies kept or sent, no cache, a
-// transfer time-out, and a cap on the answer so that a misbehaving server cannot fill memory.
+// deadline for the whole request (a server that trickles bytes cannot hold it open), and a cap on the answer so that a misbehaving server cannot fill memory.
 // finished() carries the whole answer as text, or empty text on any failure (no connection,
 // error status, time-out, answer over the cap). Nothing is ever shown to the user.
 //
@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 class QNetworkAccessManager;
@@ -26,6 +27,7 @@ public:
     QuietRequest(QString userAgent, qint64 maxAnswerBytes, QObject *parent = nullptr);
     ~QuietRequest() override;
 
+    // Time the whole request may take, from its start to the last byte of the answer.
     void setTransferTimeout(int milliseconds) { transferTimeoutMs_ = milliseconds; }
     int transferTimeout() const { return transferTimeoutMs_; }
 
@@ -44,12 +46,14 @@ private:
     void send(const QUrl &url, const QByteArray *contentType, const QByteArray *body);
     void onReadyRead();
     void onFinished();
+    void onDeadline();
 
     QNetworkAccessManager *manager_ = nullptr; // child
     QNetworkReply *reply_ = nullptr;           // owned while running
     QByteArray answer_;
     qint64 maxAnswerBytes_;
     bool tooLarge_ = false;
+    QTimer deadline_;
     int transferTimeoutMs_ = kDefaultTransferTimeoutMs;
     QString userAgent_;
 };

@@ -54,17 +54,17 @@ ReleaseKey &ReleaseKey::operator=(ReleaseKey &&) noexcept = default;
 
 bool ReleaseKey::isValid() const { return key_ && key_->pkey; }
 
-bool ReleaseKey::verifyDigest(const QByteArray &digest, const QByteArray &signature) const
+bool ReleaseKey::verify(const QByteArray &message, const QByteArray &signature) const
 {
-    if (!isValid() || digest.size() != kDigestSize || signature.size() != kSignatureSize)
+    if (!isValid() || signature.size() != kSignatureSize)
         return false;
     std::unique_ptr<EVP_MD_CTX, MdCtxDeleter> ctx(EVP_MD_CTX_new());
-    // Ed25519 takes no separate digest: the message is the SHA-512 digest itself.
+    // Ed25519 hashes the message itself: no separate digest.
     if (!ctx || EVP_DigestVerifyInit(ctx.get(), nullptr, nullptr, nullptr, key_->pkey.get()) != 1)
         return false;
     return EVP_DigestVerify(ctx.get(), reinterpret_cast<const unsigned char *>(signature.constData()),
                             size_t(signature.size()),
-                            reinterpret_cast<const unsigned char *>(digest.constData()), size_t(digest.size()))
+                            reinterpret_cast<const unsigned char *>(message.constData()), size_t(message.size()))
         == 1;
 }
 

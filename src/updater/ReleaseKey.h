@@ -1,8 +1,7 @@
 #pragma once
-// The release public key and the check of a download's detached signature: an Ed25519
-// signature over the 64-byte SHA-512 digest of the program file. The digest is computed while
-// the file streams to disk, so the file is never read whole into memory (Ed25519 itself
-// cannot be fed in pieces).
+// The release public key and the check of an Ed25519 signature made with it (over the signed
+// release manifest, which names the program's SHA-512 digest: the program itself is hashed
+// while it streams to disk, never read whole into memory).
 //
 // Thread: any. Owns its OpenSSL key.
 
@@ -28,8 +27,8 @@ public:
     bool isEmpty() const { return empty_; }
     bool isValid() const;
 
-    // True when `signature` is this key's signature over `digest`.
-    bool verifyDigest(const QByteArray &digest, const QByteArray &signature) const;
+    // True when `signature` is this key's signature over `message`.
+    bool verify(const QByteArray &message, const QByteArray &signature) const;
 
     // The key this build carries (empty when the build was configured without one).
     static QByteArray builtIn();

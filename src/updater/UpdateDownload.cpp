@@ -2,6 +2,7 @@
 
 #include "updater/InternetErrors.h"
 #include "updater/ReleaseKey.h"
+#include "updater/ReleaseManifest.h"
 #include "updater/UpdaterTexts.h"
 
 #include <QDir>
@@ -12,6 +13,8 @@
 #include <QNetworkRequest>
 #include <QTemporaryFile>
 #include <QUrl>
+
+#include <algorithm>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -80,10 +83,10 @@ void UpdateDownload::start(const QString &url, const QString &target)
     received_ = 0;
     expected_ = 0;
     statusChecked_ = false;
-    digest_.clear();
-    signature_.clear();
+    manifestText_.clear();
+    manifest_ = ReleaseManifest();
     hash_.reset();
-    phase_ = Phase::Program;
+    phase_ = Phase::Manifest;
 
     // A build without a key refuses every download: unsigned updates are never installed.
     const ReleaseKey key(releaseKey_);
@@ -94,20 +97,57 @@ void UpdateDownload::start(const QString &url, const QString &target)
     if (!acceptedScheme(url))
         return finishLater(false, QString::fromLatin1(kBadScheme));
 
-    const QFileInfo info(target);
+    // The small signed manifest comes first: a release that is not newer, or not signed, is
+    // refused before anything is written beside the program.
+    reply_ = get(url_ + QLatin1String(kManifestSuffix));
+    connect(reply_, &QNetworkReply::readyRead, this, &UpdateDownload::readManifest);
+    connect(reply_, &QNetworkReply::finished, this, &UpdateDownload::manifestFinished);
+}
+
+void UpdateDownload::readManifest()
+{
+    if (phase_ != Phase::Manifest || !reply_)
+        return;
+    stallTimer_.start();
+    manifestText_ += reply_->read(ReleaseManifest::kMaxBytes + 1 - manifestText_.size());
+    if (manifestText_.size() > ReleaseManifest::kMaxBytes)
+        fail(QString::fromLatin1(kBadManifest));
+}
+
+void UpdateDownload::manifestFinished()
+{
+    if (phase_ != Phase::Manifest || !reply_)
+        return;
+    if (reply_->error() != QNetworkReply::NoError)
+        return fail(QString::fromLatin1(kNoManifest).arg(transferError(reply_)));
+    readManifest();
+    if (phase_ != Phase::Manifest)
+        return;
+    if (isHttp(reply_) && (httpStatus(reply_) < 200 || httpStatus(reply_) > 299))
+        return fail(QString::fromLatin1(kNoManifest).arg(statusText(reply_)));
+    dropReply();
+    QString why;
+    if (!ReleaseManifest::read(manifestText_, ReleaseKey(releaseKey_), &manifest_, &why))
+        return fail(why);
+    if (!isNewerVersion(manifest_.version, runningVersion_))
+        return fail(QString::fromLatin1(kNotNewer).arg(manifest_.version, runningVersion_));
+    expected_ = manifest_.size;
+
+    const QFileInfo info(target_);
     removeLeftovers(info);
     file_ = std::make_unique<QTemporaryFile>(info.absolutePath() + QLatin1String("/.") + info.fileName()
                                              + QLatin1String(kTempPattern));
     if (!file_->open()) {
-        const QString why = file_->errorString();
+        const QString error = file_->errorString();
         file_.reset();
-        return finishLater(false, QString::fromLatin1(kTempFile).arg(info.absolutePath(), why));
+        return fail(QString::fromLatin1(kTempFile).arg(info.absolutePath(), error));
     }
     // Give the file its name now (Qt may create it unnamed): the installer renames it by path.
     (void)file_->fileName();
     copyBuffer_.resize(kCopyBufferBytes);
 
-    reply_ = get(url);
+    phase_ = Phase::Program;
+    reply_ = get(url_);
     connect(reply_, &QNetworkReply::readyRead, this, &UpdateDownload::readProgram);
     connect(reply_, &QNetworkReply::finished, this, &UpdateDownload::programFinished);
 }
@@ -146,12 +186,17 @@ void UpdateDownload::readProgram()
         if (isHttp(reply_) && (httpStatus(reply_) < 200 || httpStatus(reply_) > 299))
             return fail(statusText(reply_));
         const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
-        expected_ = length.isValid() ? length.toLongLong() : 0;
+        if (length.isValid() && length.toLongLong() > manifest_.size)
+            return fail(QString::fromLatin1(kTooLarge).arg(manifest_.size));
     }
     for (;;) {
-        const qint64 n = reply_->read(copyBuffer_.data(), copyBuffer_.size());
+        // Never more than one byte past the signed size: that byte already tells "too large".
+        const qint64 room = manifest_.size - received_;
+        const qint64 n = reply_->read(copyBuffer_.data(), std::min<qint64>(copyBuffer_.size(), room + 1));
         if (n <= 0)
             break;
+        if (n > room)
+            return fail(QString::fromLatin1(kTooLarge).arg(manifest_.size));
         if (file_->write(copyBuffer_.constData(), n) != n)
             return fail(QString::fromLatin1(kTempFile).arg(QFileInfo(target_).absolutePath(), file_->errorString()));
         hash_.add(copyBuffer_.constData(), n);
@@ -180,8 +225,8 @@ void UpdateDownload::programFinished()
         if (phase_ != Phase::Program)
             return;
     }
-    if (expected_ > 0 && received_ != expected_)
-        return fail(QString::fromLatin1(kShortFile).arg(received_).arg(expected_));
+    if (received_ != manifest_.size)
+        return fail(QString::fromLatin1(kShortFile).arg(received_).arg(manifest_.size));
     if (received_ % kBlockSize != 0)
         emit blockReceived(expected_, received_);
     if (phase_ != Phase::Program)
@@ -196,52 +241,36 @@ void UpdateDownload::programFinished()
     ::fsync(file_->handle());
 #endif
     file_->close();
-    digest_ = hash_.result();
     copyBuffer_ = QByteArray();
     dropReply();
-
-    phase_ = Phase::Signature;
-    reply_ = get(url_ + QLatin1String(kSignatureSuffix));
-    connect(reply_, &QNetworkReply::readyRead, this, &UpdateDownload::readSignature);
-    connect(reply_, &QNetworkReply::finished, this, &UpdateDownload::signatureFinished);
-}
-
-void UpdateDownload::readSignature()
-{
-    if (phase_ != Phase::Signature || !reply_)
-        return;
-    stallTimer_.start();
-    signature_ += reply_->read(kMaxSignatureBytes + 1 - signature_.size());
-    if (signature_.size() > kMaxSignatureBytes)
-        fail(QString::fromLatin1(kBadSignatureSize));
-}
-
-void UpdateDownload::signatureFinished()
-{
-    if (phase_ != Phase::Signature || !reply_)
-        return;
-    if (reply_->error() != QNetworkReply::NoError)
-        return fail(QString::fromLatin1(kNoSignature).arg(transferError(reply_)));
-    readSignature();
-    if (phase_ != Phase::Signature)
-        return;
-    if (isHttp(reply_) && (httpStatus(reply_) < 200 || httpStatus(reply_) > 299))
-        return fail(QString::fromLatin1(kNoSignature).arg(statusText(reply_)));
-    dropReply();
-    if (signature_.size() != kSignatureSize)
-        return fail(QString::fromLatin1(kBadSignatureSize));
-    const ReleaseKey key(releaseKey_);
-    if (!key.verifyDigest(digest_, signature_))
-        return fail(QString::fromLatin1(kBadSignature));
+    if (hash_.result() != manifest_.sha512)
+        return fail(QString::fromLatin1(kNotTheRelease));
 
     phase_ = Phase::Installing;
     const InstallResult installed = installer_.install(file_->fileName(), target_);
     if (!installed.ok)
         return fail(installed.error);
+    // Success is only what really sits at the target: a rename that silently went elsewhere
+    // (or a file system that lost it) must not be reported as an update.
+    if (fileDigest(target_) != manifest_.sha512)
+        return fail(QString::fromLatin1(kNotReplaced).arg(QDir::toNativeSeparators(target_)));
     file_->setAutoRemove(false); // it is the installed program now
     file_.reset();
     phase_ = Phase::Idle;
     emit finished(true, QString());
+}
+
+QByteArray UpdateDownload::fileDigest(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return {};
+    Sha512 hash;
+    QByteArray buffer(kCopyBufferBytes, Qt::Uninitialized);
+    qint64 n = 0;
+    while ((n = file.read(buffer.data(), buffer.size())) > 0)
+        hash.add(buffer.constData(), n);
+    return n < 0 ? QByteArray() : hash.result();
 }
 
 QString UpdateDownload::transferError(QNetworkReply *reply) const
@@ -255,7 +284,7 @@ QString UpdateDownload::transferError(QNetworkReply *reply) const
 
 void UpdateDownload::stalled()
 {
-    if (phase_ != Phase::Program && phase_ != Phase::Signature)
+    if (phase_ != Phase::Program && phase_ != Phase::Manifest)
         return;
     const QString seconds = QString::number(stallTimer_.interval() / 1000.0);
     fail(InternetErrorText(12002) + QLatin1String(": ") + QString::fromLatin1(kStalled).arg(seconds));

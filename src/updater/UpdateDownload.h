@@ -1,18 +1,21 @@
 #pragma once
-// One update: download the new program into a temporary file beside the installed one,
-// hashing it (SHA-512) as it streams to disk, fetch the detached signature from the same
-// address with ".sig" appended, check it against the release key, and install the file
-// (ProgramInstaller). Memory stays small whatever the size: at most the network read buffer
-// and one copy buffer are held.
+// One update: fetch the signed release manifest (the program's address with ".manifest"
+// appended), check its signature against the release key and that it names a later version
+// than the running one; then download the program into a temporary file beside the installed
+// one, hashing it (SHA-512) as it streams to disk and refusing it as soon as it outgrows the
+// manifest's size; install it (ProgramInstaller) only when size and digest match, and report
+// success only when the file at the target is then the new program. Memory stays small
+// whatever the size: at most the network read buffer and one copy buffer are held.
 //
-// The expected size is the download's own "Content-Length" (0 when it announces none). A
-// transfer that brings no data for the stall time-out fails. Progress is reported per
-// 512-byte block, so the amounts shown do not depend on how the network splits the data.
+// The expected size is the manifest's. A transfer that brings no data for the stall time-out
+// fails. Progress is reported per 512-byte block, so the amounts shown do not depend on how
+// the network splits the data.
 //
 // Thread: user-interface thread; everything is asynchronous. Owns the replies and the
 // temporary file; uses (does not own) the network access manager.
 
 #include "updater/ProgramInstaller.h"
+#include "updater/ReleaseManifest.h"
 #include "updater/Sha512.h"
 
 #include <QByteArray>
@@ -35,7 +38,6 @@ class UpdateDownload : public QObject {
 public:
     static constexpr int kBlockSize = 512;
     static constexpr int kDefaultStallTimeoutMs = 30000;
-    static constexpr int kMaxSignatureBytes = 4096;
 
     UpdateDownload(QByteArray releaseKeyBase64, QNetworkAccessManager *network, QObject *parent = nullptr);
     ~UpdateDownload() override;
@@ -49,11 +51,13 @@ public:
 
     bool inProgress() const { return phase_ != Phase::Idle; }
     qint64 bytesReceived() const { return received_; }
-    qint64 expectedSize() const { return expected_; } // 0: the server announced none
+    qint64 expectedSize() const { return expected_; } // the manifest's size; 0 before it came
     QString temporaryPath() const;                   // empty when no update runs
 
     void setStallTimeout(int ms) { stallTimer_.setInterval(ms); }
     void setInstaller(ProgramInstaller installer) { installer_ = std::move(installer); }
+    // Only a release later than this one is installed.
+    void setRunningVersion(const QString &version) { runningVersion_ = version; }
 
     // True when the address has a scheme the updater accepts (any letter case).
     static bool acceptedScheme(const QString &url);
@@ -66,14 +70,15 @@ signals:
     void finished(bool ok, const QString &reason);
 
 private:
-    enum class Phase { Idle, Program, Signature, Installing };
+    enum class Phase { Idle, Manifest, Program, Installing };
 
     QNetworkReply *get(const QString &url);
     static void removeLeftovers(const QFileInfo &target);
     void readProgram();
     void programFinished();
-    void readSignature();
-    void signatureFinished();
+    void readManifest();
+    void manifestFinished();
+    static QByteArray fileDigest(const QString &path);
     void stalled();
     void fail(const QString &reason);
     void finishLater(bool ok, const QString &reason);
@@ -91,8 +96,9 @@ private:
     QPointer<QNetworkReply> reply_;
     std::unique_ptr<QTemporaryFile> file_;
     Sha512 hash_;
-    QByteArray digest_;
-    QByteArray signature_;
+    QString runningVersion_;
+    QByteArray manifestText_;
+    ReleaseManifest manifest_;
     QByteArray copyBuffer_;
     qint64 received_ = 0;
     qint64 expected_ = 0;

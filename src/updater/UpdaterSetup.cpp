@@ -4,9 +4,11 @@
 #include "common/PlatformNames.h"
 #include "settings/ProfileStore.h"
 #include "updater/ReleaseKey.h"
+#include "updater/ReleaseManifest.h"
 #include "updater/UpdaterTexts.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QtGlobal>
 
 namespace tavrin::updater {
@@ -14,6 +16,7 @@ namespace tavrin::updater {
 namespace {
 
 constexpr char kSettingsDirOption[] = "--settings-dir";
+constexpr char kInstalledVersionOption[] = "--installed-version";
 // Same variables as the main program's server addresses, so one setting steers both.
 constexpr char kDownloadUrlVariable[] = "TAVRIN_DOWNLOAD_URL";
 constexpr char kWebUrlVariable[] = "TAVRIN_WEB_URL";
@@ -26,6 +29,32 @@ QString fromEnvironment(const char *variable, const char *buildDefault)
 
 } // namespace
 
+QString builtVersion()
+{
+    return QStringLiteral("%1.%2.%3").arg(TAVRIN_VERSION_MAJOR).arg(TAVRIN_VERSION_MINOR).arg(TAVRIN_VERSION_REVISION);
+}
+
+QString programDirectoryProblem(const QString &directory)
+{
+    if (directory.isEmpty())
+        return QString::fromLatin1(kNoProgramDirectory);
+    // The store hands back at most capacity - 1 characters: a value that long may be cut.
+    if (directory.size() >= ProfileStore::capacityFor(QString::fromLatin1(kDirectoryFile)) - 1)
+        return QString::fromLatin1(kDirectoryTooLong);
+    const QString shown = QDir::toNativeSeparators(directory);
+    if (!QDir::isAbsolutePath(directory))
+        return QString::fromLatin1(kRelativeDirectory).arg(shown);
+    // File names are appended without a separator, so without one they land beside the folder.
+    if (!QDir::fromNativeSeparators(directory).endsWith(u'/'))
+        return QString::fromLatin1(kNoTrailingSeparator).arg(shown, QDir::separator());
+    if (!QFileInfo(directory).isDir())
+        return QString::fromLatin1(kNoDirectory).arg(shown);
+    const QFileInfo program(directory + QLatin1String(platform::kMainProgramFile));
+    if (!program.isFile())
+        return QString::fromLatin1(kNoInstalledProgram).arg(QDir::toNativeSeparators(program.filePath()));
+    return {};
+}
+
 QString settingsDirectoryFrom(const QStringList &arguments)
 {
     const QString option = QString::fromLatin1(kSettingsDirOption);
@@ -37,6 +66,13 @@ QString settingsDirectoryFrom(const QStringList &arguments)
             return QDir(argument.mid(option.size() + 1)).absolutePath();
     }
     return ProfileStore::defaultDirectory();
+}
+
+QString installedVersionFrom(const QStringList &arguments)
+{
+    const qsizetype at = arguments.indexOf(QString::fromLatin1(kInstalledVersionOption));
+    const QString given = at > 0 ? arguments.value(at + 1) : QString();
+    return isNewerVersion(given, builtVersion()) ? given : builtVersion();
 }
 
 UpdaterOptions optionsForRun(const QString &settingsDirectory)

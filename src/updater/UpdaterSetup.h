@@ -19,21 +19,34 @@ namespace tavrin::updater {
 // Starts a program detached; false when it could not be started.
 using ProgramStarter = std::function<bool(const QString &program, const QStringList &arguments)>;
 
+// The version this updater was built with: the installed program's, unless told otherwise.
+QString builtVersion();
+
 struct UpdaterOptions {
     QString programDirectory;        // where the main program lives, with its trailing separator
     QString defaultProgramDirectory; // only a program there is restarted automatically
     QString downloadUrl;
     QString webUrl;
     QByteArray releaseKey;           // base64; empty: every download is refused
+    QString runningVersion = builtVersion(); // only a later release is installed
     QStringList programArguments;    // passed to the main program when it is started
     int stallTimeoutMs = UpdateDownload::kDefaultStallTimeoutMs;
     ProgramStarter startProgram;     // empty: QProcess::startDetached
     Dialogs *dialogs = nullptr;      // not owned; must outlive the window
 };
 
+// Why `directory` cannot be the program directory to update (empty, relative, without its
+// trailing separator, possibly cut to the settings file's capacity, missing, or holding no
+// installed program), worded for the user; empty when it is usable.
+QString programDirectoryProblem(const QString &directory);
+
 // The settings directory: "--settings-dir DIR" (or "--settings-dir=DIR") among `arguments`
 // (program name first), else the store's default (TAVRIN_CONFIG_DIR, else the per-user folder).
 QString settingsDirectoryFrom(const QStringList &arguments);
+
+// The installed version: "--installed-version X" among `arguments` (the main program passes its
+// own) when it is later than the updater's own version, else the updater's own.
+QString installedVersionFrom(const QStringList &arguments);
 
 // The options of a real run: the program directory from the settings file "TVRDir.ini" in
 // `settingsDirectory`, the build's addresses with the environment's overrides, the built-in key.

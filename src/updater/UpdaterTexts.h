@@ -42,12 +42,25 @@ inline constexpr char kStalled[] = "no data from the server for %1 s";
 inline constexpr char kHttpStatus[] = "the server answered %1 %2";
 inline constexpr char kShortFile[] = "the download ended after %1 of %2 bytes";
 inline constexpr char kTempFile[] = "cannot write the download into %1: %2";
-inline constexpr char kNoSignature[] = "the signature file could not be fetched (%1)";
-inline constexpr char kBadSignatureSize[] = "the signature file is not a 64-byte Ed25519 signature";
+inline constexpr char kNoManifest[] = "the release manifest could not be fetched (%1)";
+inline constexpr char kBadManifest[] = "the release manifest is not readable";
 inline constexpr char kBadSignature[] = "the download does not carry a valid release signature";
+inline constexpr char kNotNewer[] = "the offered version %1 is not newer than the installed version %2";
+inline constexpr char kTooLarge[] = "the download is larger than the %1 bytes of its release manifest";
+inline constexpr char kNotTheRelease[] = "the download is not the file its release manifest names";
+inline constexpr char kNotReplaced[] = "%1 is not the new program after installing; the update did not take";
+// An unusable program directory (ProgDir in TVRDir.ini, set in Help / About).
+inline constexpr char kNoProgramDirectory[] = "no program directory is set; set it in Help / About";
+inline constexpr char kRelativeDirectory[] = "the program directory \"%1\" is not a full path; set it in Help / About";
+inline constexpr char kNoTrailingSeparator[] =
+    "the program directory \"%1\" does not end with \"%2\"; set it in Help / About";
+inline constexpr char kDirectoryTooLong[] =
+    "the program directory is too long for TVRDir.ini and may have been cut; install to a shorter path";
+inline constexpr char kNoDirectory[] = "the program directory \"%1\" does not exist; set it in Help / About";
+inline constexpr char kNoInstalledProgram[] = "there is no installed program at %1; set the program directory in Help / About";
 
 // Files beside the program while updating.
-inline constexpr char kSignatureSuffix[] = ".sig";
+inline constexpr char kManifestSuffix[] = ".manifest";
 inline constexpr char kTempPattern[] = ".update-XXXXXX";
 inline constexpr char kBackupSuffix[] = ".previous";
 

@@ -47,6 +47,7 @@ UpdaterWindow::UpdaterWindow(UpdaterOptions options, QWidget *parent)
     setObjectName(QStringLiteral("Updater"));
     setWindowTitle(QString::fromLatin1(kWindowTitle));
     download_->setStallTimeout(options_.stallTimeoutMs);
+    download_->setRunningVersion(options_.runningVersion);
 
     auto *layout = new QVBoxLayout(this);
 
@@ -182,6 +183,11 @@ void UpdaterWindow::Command3_Click()
 {
     if (download_->inProgress())
         return;
+    // Checked at each attempt: the program may have been put in place meanwhile.
+    if (const QString problem = programDirectoryProblem(progDir_->text()); !problem.isEmpty()) {
+        status_->setText(QString::fromLatin1(kFailedPrefix) + problem);
+        return;
+    }
     status_->setText(QString::fromLatin1(kDownloading));
     updateButton_->setEnabled(false);
     bytesShown_ = 0;
@@ -228,7 +234,9 @@ void UpdaterWindow::Timer1_Timer()
 void UpdaterWindow::Command2_Click()
 {
     download_->cancel(); // removes the partial download, if any
-    startProgram(targetPath());
+    // A relative or run-together path could start some other program found elsewhere.
+    if (programDirectoryProblem(progDir_->text()).isEmpty())
+        startProgram(targetPath());
     endUpdater();
 }
 

@@ -4,7 +4,8 @@
 // of the new program or a message box).
 //
 // An update that fails, is refused or is cancelled says so in `Label2` ("Update failed: " and
-// the reason); the installed program stays and neither `DoneIt` nor the restart follows.
+// the reason); the installed program stays and neither `DoneIt` nor the restart follows. So
+// does an unusable program directory, before anything is fetched.
 //
 // Thread: user-interface thread. Owns the download, its network access manager and the
 // `DoneIt` window; uses the dialogs of its options.

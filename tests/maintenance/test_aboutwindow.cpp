@@ -326,7 +326,8 @@ private slots:
         QVERIFY(rig.startWith("1.2.2\n"));
         QSignalSpy ended(&rig.program(), &Program::ended);
         auto *field = rig.in<QLineEdit>("ProgDir");
-        const QStringList args{QStringLiteral("--settings-dir"), rig.program().store().directory()};
+        const QStringList args{QStringLiteral("--settings-dir"), rig.program().store().directory(),
+                               QStringLiteral("--installed-version"), QStringLiteral("1.2.2")};
 
         // Command5 saves the directory first, and takes it as typed: no separator added.
         field->setText(QStringLiteral("/opt/tav"));
@@ -400,7 +401,8 @@ private slots:
         rig.in<QLineEdit>("ProgDir")->setText(programDir.path() + QLatin1Char('/'));
         QVERIFY(rig.about()->startUpdater());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 5000);
-        QCOMPARE(readFile(marker), QStringLiteral("--settings-dir\n%1\n").arg(rig.program().store().directory()));
+        QCOMPARE(readFile(marker), QStringLiteral("--settings-dir\n%1\n--installed-version\n1.2.2\n")
+                                       .arg(rig.program().store().directory()));
 
         // A missing updater is a failure, not an end.
         rig.in<QLineEdit>("ProgDir")->setText(programDir.filePath("absent") + QLatin1Char('/'));

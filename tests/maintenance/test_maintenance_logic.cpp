@@ -114,6 +114,15 @@ private slots:
         QVERIFY(o.finished);
         QCOMPARE(o.emitted, 1);
         QCOMPARE(o.body, QString());
+        // So is one that trickles a byte now and then: the time-out counts from the start.
+        HttpResponse trickling;
+        trickling.body = QByteArray(100000, '1');
+        trickling.trickleMs = 50;
+        server.setResponse("/trickle.txt", trickling);
+        o = fetch(f, QUrl(server.url(QStringLiteral("/trickle.txt"))));
+        QVERIFY(o.finished);
+        QCOMPARE(o.emitted, 1);
+        QCOMPARE(o.body, QString());
 
         // A body cut off mid-transfer is not the file.
         HttpResponse cut;

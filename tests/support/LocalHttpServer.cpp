@@ -4,6 +4,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
+
+#include <memory>
 
 namespace tavrin::test {
 
@@ -131,6 +134,21 @@ void LocalHttpServer::answer(QTcpSocket *socket, const HttpRequest &request)
 
     if (response.stallAfterBytes >= 0) {
         socket->write(response.body.left(response.stallAfterBytes));
+        return;
+    }
+    if (response.trickleMs > 0) {
+        // A server that never lets the connection fall idle, yet never finishes.
+        auto *timer = new QTimer(socket);
+        auto sent = std::make_shared<qsizetype>(0);
+        connect(timer, &QTimer::timeout, socket, [socket, timer, sent, body = response.body] {
+            if (*sent < body.size()) {
+                socket->write(body.mid((*sent)++, 1));
+                return;
+            }
+            timer->stop();
+            socket->disconnectFromHost();
+        });
+        timer->start(response.trickleMs);
         return;
     }
     if (response.closeAfterBytes >= 0) {

@@ -28,6 +28,7 @@ struct HttpResponse {
     bool stall = false;        // read the request, never answer, keep the connection open
     int closeAfterBytes = -1;  // send the headers and this many body bytes, then close
     int stallAfterBytes = -1;  // send the headers and this many body bytes, then hold still
+    int trickleMs = 0;         // send the body one byte every this many ms, then close
 };
 
 struct HttpRequest {

@@ -5,6 +5,7 @@
 #include "common/Dialogs.h"
 #include "common/PlatformNames.h"
 #include "support/LocalHttpServer.h"
+#include "updater/ReleaseManifest.h"
 #include "updater/UpdaterSetup.h"
 #include "updater/UpdaterWindow.h"
 
@@ -47,18 +48,24 @@ public:
         EVP_PKEY_get_raw_public_key(pkey_, raw, &length);
         return QByteArray(reinterpret_cast<const char *>(raw), qsizetype(length)).toBase64();
     }
-    // Ed25519 over the SHA-512 digest of `content`, as tools/sign-release makes it.
-    QByteArray sign(const QByteArray &content) const
+    // Ed25519 over `message`.
+    QByteArray sign(const QByteArray &message) const
     {
-        const QByteArray digest = QCryptographicHash::hash(content, QCryptographicHash::Sha512);
         EVP_MD_CTX *ctx = EVP_MD_CTX_new();
         unsigned char signature[64];
         size_t length = sizeof signature;
         EVP_DigestSignInit(ctx, nullptr, nullptr, nullptr, pkey_);
-        EVP_DigestSign(ctx, signature, &length, reinterpret_cast<const unsigned char *>(digest.constData()),
-                       size_t(digest.size()));
+        EVP_DigestSign(ctx, signature, &length, reinterpret_cast<const unsigned char *>(message.constData()),
+                       size_t(message.size()));
         EVP_MD_CTX_free(ctx);
         return QByteArray(reinterpret_cast<const char *>(signature), qsizetype(length));
+    }
+    // A release manifest for `content`, as tools/sign-release writes it.
+    QByteArray manifest(const QByteArray &content, const QString &version = QStringLiteral("1.2.3")) const
+    {
+        const QByteArray text = ReleaseManifest::signedText(version, content.size(),
+                                                            QCryptographicHash::hash(content, QCryptographicHash::Sha512));
+        return text + "signature " + sign(text).toBase64() + '\n';
     }
 
 private:
@@ -90,10 +97,12 @@ inline QByteArray programBytes(qsizetype size, char seed = 1)
     return bytes;
 }
 
-// A program directory with an installed program, a local server offering a signed new one,
-// and an updater window wired to both.
+// A program directory with an installed program (version 1.2.2), a local server offering a
+// signed new one, and an updater window wired to both.
 struct UpdaterRig {
     static constexpr char kOldProgram[] = "old program";
+
+    UpdaterRig() { installOld(); }
 
     QTemporaryDir dir;
     tavrin::test::LocalHttpServer server;
@@ -126,11 +135,15 @@ struct UpdaterRig {
         return names;
     }
 
-    // Offers `content` at /Tavrin.exe with a good signature unless told otherwise.
+    // Offers `content` at /Tavrin.exe as release 1.2.3, its manifest naming other content
+    // when told so.
     void offer(const QByteArray &content, bool signedWell = true)
     {
         server.setBody("/Tavrin.exe", content);
-        server.setBody("/Tavrin.exe.sig", signedWell ? key.sign(content) : key.sign(content + "x"));
+        QByteArray named = content;
+        if (!signedWell)
+            named[0] = char(named[0] ^ 1);
+        server.setBody("/Tavrin.exe.manifest", key.manifest(named));
     }
 
     UpdaterOptions options(const QString &defaultDir = QStringLiteral("/nonexistent/default/"))
@@ -141,8 +154,9 @@ struct UpdaterRig {
         o.downloadUrl = server.url(QStringLiteral("/Tavrin.exe"));
         o.webUrl = QStringLiteral("http://www.tavrin.example/");
         o.releaseKey = key.publicBase64();
+        o.runningVersion = QStringLiteral("1.2.2");
         o.programArguments = {QStringLiteral("--settings-dir"), QStringLiteral("/cfg")};
-        o.stallTimeoutMs = 400;
+        o.stallTimeoutMs = 10000; // a busy machine must not look like a stalled server
         o.startProgram = [this](const QString &program, const QStringList &arguments) {
             started.append({program, arguments});
             return starterWorks;

@@ -22,6 +22,7 @@ class UpdateCompletionTest : public QObject {
         response.body = programBytes(100000);
         response.stallAfterBytes = 20000;
         rig.server.setResponse("/Tavrin.exe", response);
+        rig.server.setBody("/Tavrin.exe.manifest", rig.key.manifest(response.body));
     }
     static bool waitForTemporaryFile(UpdaterRig &rig)
     {
@@ -77,7 +78,6 @@ private slots:
     void exitDuringADownloadCancelsAndCleansUp()
     {
         UpdaterRig rig;
-        rig.installOld();
         offerHanging(rig);
         UpdaterWindow &w = rig.open();
         QSignalSpy ended(&w, &UpdaterWindow::ended);
@@ -101,7 +101,6 @@ private slots:
     void closingDuringADownloadHidesCancelsThenEnds()
     {
         UpdaterRig rig;
-        rig.installOld();
         offerHanging(rig);
         UpdaterWindow &w = rig.open();
         QSignalSpy ended(&w, &UpdaterWindow::ended);

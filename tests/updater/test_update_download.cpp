@@ -1,5 +1,6 @@
 // Updates over real HTTP on loopback: what reaches the program directory and what the window
-// says, for good, short, stalled, missing, unsigned and wrongly signed downloads.
+// says, for good, short, stalled, missing, unsigned, wrongly signed, older and oversized
+// downloads, and for unusable program directories.
 
 #include "UpdaterTestKit.h"
 
@@ -21,7 +22,6 @@ private slots:
     void signedDownloadIsInstalledWithBlockTexts()
     {
         UpdaterRig rig;
-        rig.installOld();
         const QByteArray content = programBytes(2048);
         rig.offer(content);
         UpdaterWindow &w = rig.open();
@@ -40,9 +40,9 @@ private slots:
         QFile backup(rig.target() + QStringLiteral(".previous"));
         QVERIFY(backup.open(QIODevice::ReadOnly));
         QCOMPARE(backup.readAll(), QByteArray(UpdaterRig::kOldProgram));
-        // The signature is fetched from the program's address with ".sig" appended.
+        // The manifest is fetched first, from the program's address with ".manifest" appended.
         QCOMPARE(rig.server.requests().size(), 2);
-        QCOMPARE(rig.server.requests().at(1).path, QByteArray("/Tavrin.exe.sig"));
+        QCOMPARE(rig.server.requests().at(0).path, QByteArray("/Tavrin.exe.manifest"));
 
         QCOMPARE(rig.status(), QStringLiteral("Stand By"));
         QCOMPARE(rig.find<QLabel>("lblData(0)")->text(), QString());
@@ -57,7 +57,6 @@ private slots:
     void leftoversOfAnInterruptedUpdateAreCleared()
     {
         UpdaterRig rig;
-        rig.installOld();
         // What a crash in the middle of an earlier download leaves behind, and a file of the
         // user's that only looks similar.
         const QString program = QLatin1String(tavrin::platform::kMainProgramFile);
@@ -79,7 +78,6 @@ private slots:
         // No Content-Length: the size is unknown and the download runs to the close.
         {
             UpdaterRig rig;
-            rig.installOld();
             const QByteArray content = programBytes(3000);
             rig.offer(content);
             HttpResponse response;
@@ -92,7 +90,7 @@ private slots:
             QCOMPARE(rig.installed(), content);
             QCOMPARE(texts.size(), 6); // five full blocks and the short last one
             QCOMPARE(texts.last().at(0).toString(), QStringLiteral("3.0 Kb "));
-            QCOMPARE(w.download().expectedSize(), 0);
+            QCOMPARE(w.download().expectedSize(), 3000); // the manifest's
         }
         // A large file arrives whole, block texts counted right.
         {
@@ -116,24 +114,25 @@ private slots:
         QTest::newRow("stalled") << 1 << QStringLiteral("Timeout: no data from the server for 0.4 s");
         QTest::newRow("never answers") << 2 << QStringLiteral("Timeout: no data from the server for 0.4 s");
         QTest::newRow("404") << 3 << QStringLiteral("the server answered 404 Not Found");
-        QTest::newRow("nobody listening") << 4 << QStringLiteral("Connection Failed");
+        QTest::newRow("nobody listening")
+            << 4 << QStringLiteral("the release manifest could not be fetched (Connection Failed)");
     }
     void brokenTransfersLeaveTheOldProgram()
     {
         QFETCH(int, kind);
         QFETCH(QString, reason);
         UpdaterRig rig;
-        rig.installOld();
         const QByteArray content = programBytes(200000);
         rig.offer(content);
         HttpResponse response;
         response.body = content;
         UpdaterOptions options = rig.options();
+        options.stallTimeoutMs = 400;
         switch (kind) {
         case 0: response.closeAfterBytes = 70000; break;
         case 1: response.stallAfterBytes = 70000; break;
         case 2: response.stall = true; break;
-        case 3: options.downloadUrl = rig.server.url(QStringLiteral("/missing")); break;
+        case 3: response.status = 404; response.reason = "Not Found"; break;
         case 4: options.downloadUrl = QStringLiteral("http://127.0.0.1:1/Tavrin.exe"); break;
         }
         rig.server.setResponse("/Tavrin.exe", response);
@@ -147,52 +146,66 @@ private slots:
         QVERIFY(!w.doneIt()->isVisible());
         QVERIFY(!rig.find<QTimer>("Timer1")->isActive());
         QVERIFY(rig.find<QPushButton>("Command3")->isEnabled());
-        // Nothing asked for the signature of a download that never completed.
-        for (const auto &request : rig.server.requests())
-            QVERIFY(!request.path.endsWith(".sig"));
     }
 
-    void signatureProblemsRefuseTheDownload_data()
+    void releaseProblemsRefuseTheDownload_data()
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("wrong signature") << 0 << QStringLiteral("the download does not carry a valid release signature");
-        QTest::newRow("other key") << 1 << QStringLiteral("the download does not carry a valid release signature");
-        QTest::newRow("missing signature")
-            << 2 << QStringLiteral("the signature file could not be fetched (the server answered 404 Not Found)");
-        QTest::newRow("signature not 64 bytes")
-            << 3 << QStringLiteral("the signature file is not a 64-byte Ed25519 signature");
-        QTest::newRow("huge signature file")
-            << 4 << QStringLiteral("the signature file is not a 64-byte Ed25519 signature");
+        const QString badSignature = QStringLiteral("the download does not carry a valid release signature");
+        const QString unreadable = QStringLiteral("the release manifest is not readable");
+        const QString tooLarge = QStringLiteral("the download is larger than the 4096 bytes of its release manifest");
+        QTest::newRow("other file") << 0 << QStringLiteral("the download is not the file its release manifest names");
+        QTest::newRow("other key") << 1 << badSignature;
+        QTest::newRow("missing manifest")
+            << 2 << QStringLiteral("the release manifest could not be fetched (the server answered 404 Not Found)");
+        QTest::newRow("bare signature") << 3 << unreadable;
+        QTest::newRow("huge manifest") << 4 << unreadable;
         QTest::newRow("no release key") << 5 << QStringLiteral("this build has no release key");
         QTest::newRow("bad release key")
             << 6 << QStringLiteral("this build's release key is not a valid Ed25519 public key");
         QTest::newRow("file address") << 7 << QStringLiteral("the address does not begin with http://, https:// or ftp://");
+        QTest::newRow("older release")
+            << 8 << QStringLiteral("the offered version 1.2.1 is not newer than the installed version 1.2.2");
+        QTest::newRow("same release")
+            << 9 << QStringLiteral("the offered version 1.2.2 is not newer than the installed version 1.2.2");
+        QTest::newRow("older release relabelled") << 10 << badSignature;
+        QTest::newRow("longer than announced, unannounced") << 11 << tooLarge;
+        QTest::newRow("longer than announced, announced") << 12 << tooLarge;
     }
-    void signatureProblemsRefuseTheDownload()
+    void releaseProblemsRefuseTheDownload()
     {
         QFETCH(int, kind);
         QFETCH(QString, reason);
         UpdaterRig rig;
-        rig.installOld();
         const QByteArray content = programBytes(4096);
         rig.offer(content, kind != 0);
         UpdaterOptions options = rig.options();
         TestKeyPair stranger;
+        HttpResponse response;
         switch (kind) {
-        case 1: rig.server.setBody("/Tavrin.exe.sig", stranger.sign(content)); break;
-        case 2: {
-            HttpResponse missing;
-            missing.status = 404;
-            missing.reason = "Not Found";
-            rig.server.setResponse("/Tavrin.exe.sig", missing);
-            break;
-        }
-        case 3: rig.server.setBody("/Tavrin.exe.sig", rig.key.sign(content).toBase64()); break;
-        case 4: rig.server.setBody("/Tavrin.exe.sig", QByteArray(100000, 'x')); break;
+        case 1: rig.server.setBody("/Tavrin.exe.manifest", stranger.manifest(content)); break;
+        case 2: response.status = 404; response.reason = "Not Found"; rig.server.setResponse("/Tavrin.exe.manifest", response); break;
+        case 3: rig.server.setBody("/Tavrin.exe.manifest", rig.key.sign(content)); break;
+        case 4: rig.server.setBody("/Tavrin.exe.manifest", rig.key.manifest(content) + QByteArray(100000, 'x')); break;
         case 5: options.releaseKey.clear(); break;
         case 6: options.releaseKey = "AAAA"; break;
         case 7: options.downloadUrl = QStringLiteral("file:///etc/hostname"); break;
+        case 8: rig.server.setBody("/Tavrin.exe.manifest", rig.key.manifest(content, QStringLiteral("1.2.1"))); break;
+        case 9: rig.server.setBody("/Tavrin.exe.manifest", rig.key.manifest(content, QStringLiteral("1.2.2"))); break;
+        case 10:
+            rig.server.setBody("/Tavrin.exe.manifest",
+                               rig.key.manifest(content, QStringLiteral("1.2.1")).replace("version 1.2.1", "version 1.2.9"));
+            break;
+        case 11:
+        case 12:
+            // The signed size is 4096; more comes. Without an announced size the server then
+            // holds still: only counting the bytes ends the transfer before the stall time-out.
+            response.body = content + programBytes(60000, 3);
+            response.omitContentLength = kind == 11;
+            response.stallAfterBytes = kind == 11 ? 30000 : -1;
+            rig.server.setResponse("/Tavrin.exe", response);
+            break;
         }
         UpdaterWindow &w = rig.open(options);
         QVERIFY(!rig.update());
@@ -201,8 +214,66 @@ private slots:
         QCOMPARE(rig.strayFiles(), QStringList());
         QVERIFY(!w.doneIt()->isVisible());
         QVERIFY(!rig.find<QTimer>("Timer1")->isActive());
-        if (kind >= 5) // refused before anything was fetched
+        if (kind >= 5 && kind <= 7) // refused before anything was fetched
             QCOMPARE(rig.server.requests().size(), 0);
+        if (kind >= 8 && kind <= 10) // refused on the manifest alone
+            QCOMPARE(rig.server.requests().size(), 1);
+    }
+
+    void unusableProgramDirectoryIsRefused_data()
+    {
+        QTest::addColumn<QString>("directory");
+        QTest::addColumn<QString>("reason");
+        const QString set = QStringLiteral("; set it in Help / About");
+        QTest::newRow("empty") << QString() << QStringLiteral("no program directory is set") + set;
+        QTest::newRow("relative") << QStringLiteral("radio/")
+                                  << QStringLiteral("the program directory \"radio/\" is not a full path") + set;
+        QTest::newRow("no separator") << QStringLiteral("@") // the rig's directory without its "/"
+                                      << QStringLiteral("the program directory \"@\" does not end with \"/\"") + set;
+        QTest::newRow("cut at the file's capacity")
+            << u'/' + QString(262, u'a') + u'/'
+            << QStringLiteral("the program directory is too long for TVRDir.ini and may have been cut; install to a shorter path");
+        QTest::newRow("no program there") << QStringLiteral("@/empty/")
+                                          << QStringLiteral("there is no installed program at @/empty/") + QLatin1String(tavrin::platform::kMainProgramFile)
+                + QStringLiteral("; set the program directory in Help / About");
+    }
+    void unusableProgramDirectoryIsRefused()
+    {
+        QFETCH(QString, directory);
+        QFETCH(QString, reason);
+        UpdaterRig rig;
+        rig.offer(programBytes(1000));
+        UpdaterOptions options = rig.options();
+        directory.replace(u'@', rig.dir.path());
+        reason.replace(u'@', rig.dir.path());
+        QVERIFY(QDir(rig.dir.path()).mkpath(QStringLiteral("empty")));
+        options.programDirectory = directory;
+        UpdaterWindow &w = rig.open(options);
+        QTest::mouseClick(rig.find<QPushButton>("Command3"), Qt::LeftButton);
+        QCOMPARE(rig.status(), kFailed + reason);
+        QVERIFY(!w.download().inProgress());
+        QCOMPARE(rig.server.requests().size(), 0);
+        QVERIFY(rig.find<QPushButton>("Command3")->isEnabled());
+        QVERIFY(!w.doneIt()->isVisible());
+        QVERIFY(!rig.find<QTimer>("Timer1")->isActive());
+        // "Exit" starts nothing from such a path either.
+        w.Command2_Click();
+        QCOMPARE(rig.started.size(), 0);
+    }
+
+    void successMeansTheInstalledFileIsTheNewOne()
+    {
+        UpdaterRig rig;
+        rig.offer(programBytes(3000));
+        UpdaterWindow &w = rig.open();
+        // A replace that reports success but leaves the old program where it was.
+        ProgramInstaller installer;
+        installer.setReplaceStep([](const QString &, const QString &, QString *) { return true; });
+        w.download().setInstaller(installer);
+        QVERIFY(!rig.update());
+        QCOMPARE(rig.status(), kFailed + rig.target() + QStringLiteral(" is not the new program after installing; the update did not take"));
+        QVERIFY(!w.doneIt()->isVisible());
+        QVERIFY(!rig.find<QTimer>("Timer1")->isActive());
     }
 
     void secureAndFtpAddressesPassTheSchemeCheck()
@@ -211,7 +282,6 @@ private slots:
         for (const QString &url : {QStringLiteral("https://127.0.0.1:1/Tavrin.exe"),
                                    QStringLiteral("FTP://127.0.0.1:1/Tavrin.exe")}) {
             UpdaterRig rig;
-            rig.installOld();
             UpdaterOptions options = rig.options();
             options.downloadUrl = url;
             rig.open(options);
@@ -225,7 +295,6 @@ private slots:
     void aSecondAttemptAfterAFailureSucceeds()
     {
         UpdaterRig rig;
-        rig.installOld();
         const QByteArray content = programBytes(5000);
         rig.offer(content, false);
         rig.open();

@@ -6,6 +6,7 @@
 #include "updater/InternetErrors.h"
 #include "updater/ProgramInstaller.h"
 #include "updater/ReleaseKey.h"
+#include "updater/ReleaseManifest.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -49,26 +50,41 @@ private slots:
         QCOMPARE(UpdaterWindow::timeLeftText(0, 3500, 100), QStringLiteral("Time Left")); // size unknown
     }
 
-    void releaseKeyChecksSignaturesOverTheDigest()
+    void releaseKeyAndManifestBindVersionSizeAndDigest()
     {
         TestKeyPair pair, other;
         const QByteArray content = programBytes(5000);
-        const QByteArray digest = QCryptographicHash::hash(content, QCryptographicHash::Sha512);
-        const QByteArray signature = pair.sign(content);
-
+        const QByteArray text = pair.manifest(content);
         for (const QByteArray &form : {pair.publicBase64(), pair.rawPublicBase64(), "  " + pair.publicBase64() + "\n"}) {
             const ReleaseKey key(form);
             QVERIFY(!key.isEmpty());
             QVERIFY(key.isValid());
-            QVERIFY(key.verifyDigest(digest, signature));
+            ReleaseManifest m;
+            QString error;
+            QVERIFY2(ReleaseManifest::read(text, key, &m, &error), qPrintable(error));
+            QCOMPARE(m.version, QStringLiteral("1.2.3"));
+            QCOMPARE(m.size, 5000);
+            QCOMPARE(m.sha512, QCryptographicHash::hash(content, QCryptographicHash::Sha512));
         }
         const ReleaseKey key(pair.publicBase64());
-        QByteArray tampered = digest;
-        tampered[10] = char(tampered[10] ^ 1);
-        QVERIFY(!key.verifyDigest(tampered, signature));
-        QVERIFY(!key.verifyDigest(digest, other.sign(content)));
-        QVERIFY(!key.verifyDigest(digest, signature.left(63)));
-        QVERIFY(!key.verifyDigest(digest.left(32), signature));
+        ReleaseManifest m;
+        QString error;
+        // Any change to a signed line breaks the signature; a missing final line break does not.
+        for (const auto &[from, to] : {std::pair{"size 5000", "size 5001"}, std::pair{"version 1.2.3", "version 1.3.3"}}) {
+            QVERIFY(!ReleaseManifest::read(QByteArray(text).replace(from, to), key, &m, &error));
+            QCOMPARE(error, QStringLiteral("the download does not carry a valid release signature"));
+        }
+        QVERIFY(!ReleaseManifest::read(pair.manifest(content), ReleaseKey(other.publicBase64()), &m, &error));
+        QVERIFY(ReleaseManifest::read(text.chopped(1), key, &m, &error));
+        QVERIFY(!ReleaseManifest::read(text.left(text.indexOf("signature")), key, &m, &error));
+
+        // Versions compare by number, not by text.
+        QVERIFY(isNewerVersion(QStringLiteral("1.10.0"), QStringLiteral("1.9.9")));
+        QVERIFY(isNewerVersion(QStringLiteral("2.0.0"), QStringLiteral("1.99.99")));
+        QVERIFY(!isNewerVersion(QStringLiteral("1.2.2"), QStringLiteral("1.2.2")));
+        QVERIFY(!isNewerVersion(QStringLiteral("1.2.10"), QStringLiteral("1.3.0")));
+        QVERIFY(!isNewerVersion(QStringLiteral("1.2.3\n"), QStringLiteral("1.2.2")));
+        QVERIFY(!isNewerVersion(QStringLiteral("9.9"), QStringLiteral("1.2.2")));
 
         QVERIFY(ReleaseKey(QByteArray()).isEmpty());
         QVERIFY(!ReleaseKey(QByteArray()).isValid());
@@ -98,14 +114,18 @@ private slots:
         const QByteArray publicKey = make.readAllStandardOutput().trimmed();
 
         QProcess sign;
-        sign.start(script, {keyFile, program});
+        sign.start(script, {keyFile, program, QStringLiteral("1.20.3")});
         QVERIFY(sign.waitForFinished(20000));
         QCOMPARE(sign.exitCode(), 0);
         QCOMPARE(sign.readAllStandardOutput().trimmed(), publicKey);
-        QFile sig(program + QStringLiteral(".sig"));
-        QVERIFY(sig.open(QIODevice::ReadOnly));
-        const ReleaseKey key(publicKey);
-        QVERIFY(key.verifyDigest(QCryptographicHash::hash(content, QCryptographicHash::Sha512), sig.readAll()));
+        QFile manifestFile(program + QStringLiteral(".manifest"));
+        QVERIFY(manifestFile.open(QIODevice::ReadOnly));
+        ReleaseManifest m;
+        QString error;
+        QVERIFY2(ReleaseManifest::read(manifestFile.readAll(), ReleaseKey(publicKey), &m, &error), qPrintable(error));
+        QCOMPARE(m.version, QStringLiteral("1.20.3"));
+        QCOMPARE(m.size, content.size());
+        QCOMPARE(m.sha512, QCryptographicHash::hash(content, QCryptographicHash::Sha512));
 
         // Never overwrites a key.
         QProcess again;
@@ -201,6 +221,13 @@ private slots:
         QVERIFY(!options.downloadUrl.isEmpty());
         QTemporaryDir empty;
         QCOMPARE(optionsForRun(empty.path()).programDirectory, tavrin::platform::defaultProgramDirectory());
+
+        // The main program's version counts only when it is later than the updater's own.
+        const QString own = builtVersion();
+        QCOMPARE(installedVersionFrom({program, QStringLiteral("--installed-version"), QStringLiteral("99.0.0")}),
+                 QStringLiteral("99.0.0"));
+        QCOMPARE(installedVersionFrom({program, QStringLiteral("--installed-version"), QStringLiteral("0.0.1")}), own);
+        QCOMPARE(installedVersionFrom({program, QStringLiteral("--installed-version")}), own);
 
         for (const char *url : {"http://h/x", "HTTP://h/x", "https://h/x", "Ftp://h/x"})
             QVERIFY2(UpdateDownload::acceptedScheme(QString::fromLatin1(url)), url);
