@@ -174,7 +174,7 @@ SaveResult ChatWindow::SaveData()
     return result;
 }
 
-void ChatWindow::showStatus(const QString &text) { c_.status->setText(text); }
+void ChatWindow::showStatus(const QString &text) { c_.status->setReport(text); }
 
 // --- panels and sizes -------------------------------------------------------------------
 
