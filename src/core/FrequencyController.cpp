@@ -131,6 +131,11 @@ void FrequencyController::enter(QLineEdit *entry)
 
 bool FrequencyController::sendFrequency(const QString &text)
 {
+    // A text that is no frequency changes nothing and stays in the entry to be put right.
+    if (const QString refusal = remote::frequencyRefusal(text); !refusal.isEmpty()) {
+        window_.showStatus(refusal);
+        return false;
+    }
     FrequencyPanels &f = window_.frequencyPanels();
     f.display->setText(text);
     f.frequency->setText(remote::formatFrequency(text));
@@ -140,7 +145,11 @@ bool FrequencyController::sendFrequency(const QString &text)
 void FrequencyController::step(long long tenThousandths)
 {
     FrequencyPanels &f = window_.frequencyPanels();
-    // A display that holds no number stays as it is; the rest still runs with it.
+    // No step from a display that holds no frequency, nor to one at or below 0 MHz.
+    if (const QString refusal = remote::stepRefusal(f.display->text(), tenThousandths); !refusal.isEmpty()) {
+        window_.showStatus(refusal);
+        return;
+    }
     if (const std::optional<QString> stepped = remote::addStep(f.display->text(), tenThousandths))
         f.display->setText(*stepped);
     const QString shown = f.display->text();

@@ -5,8 +5,9 @@
 // Every way ends in one chat line to the distant node and an updated Text1/Label4.
 //
 // A failed send is reported in the main window's status line; the fields changed before
-// the send keep their new values. Thread: user-interface thread. Owned by the main window;
-// owns nothing but its connections.
+// the send keep their new values. Enter and the steps send no frequency command that is not
+// a frequency above 0 MHz: they change nothing and say why in the status line.
+// Thread: user-interface thread. Owned by the main window; owns nothing but its connections.
 
 #include <QObject>
 #include <QString>

@@ -89,6 +89,11 @@ public:
         return remote::addStep(text, tenThousandths);
     }
     bool canAppendPoint(const QString &entry) const override { return remote::canAppendPoint(entry); }
+    QString frequencyRefusal(const QString &text) const override { return remote::frequencyRefusal(text); }
+    QString stepRefusal(const QString &display, long long tenThousandths) const override
+    {
+        return remote::stepRefusal(display, tenThousandths);
+    }
     QString transmitRequestLine(const QTime &time) const override
     {
         return remote::transmitRequestLine(remote::defaultTimeText(time));

@@ -4,6 +4,8 @@
 
 #include "BuildConfig.h"
 
+#include <algorithm>
+
 namespace tavrin::messaging {
 
 namespace {
@@ -89,6 +91,29 @@ QString crToCrLf(const QString &message)
         out.append(c);
         if (c == QLatin1Char('\r'))
             out.append(QLatin1Char('\n'));
+    }
+    return out;
+}
+
+QString oneLine(const QString &text)
+{
+    const auto isBreak = [](QChar c) {
+        return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar::LineSeparator
+               || c == QChar::ParagraphSeparator;
+    };
+    if (std::none_of(text.begin(), text.end(), isBreak))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (!isBreak(c)) {
+            out.append(c);
+            continue;
+        }
+        out.append(QLatin1Char(' '));
+        if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+            ++i;
     }
     return out;
 }

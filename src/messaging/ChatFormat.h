@@ -63,6 +63,10 @@ SenderSplit splitSender(const QString &line);
 // Every CR becomes CR LF (as the message is stored and copied to the other logs).
 QString crToCrLf(const QString &message);
 
+// The text on one line, for a one-line box: every line break (CR LF, CR, LF, and the
+// Unicode line and paragraph separators) becomes one blank.
+QString oneLine(const QString &text);
+
 // Text made safe for a rich text box: NUL and the other C0 controls (except TAB, CR, LF),
 // DEL, lone surrogates and the characters the document uses for its own structure become
 // U+FFFD; a CR LF pair becomes one line break. Returns the input unchanged when clean.

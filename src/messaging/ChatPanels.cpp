@@ -25,7 +25,7 @@ namespace {
 
 constexpr int kPicturesPerRow = 18;
 constexpr int kPictureButton = kEmoticonSize + 2;
-constexpr int kRowHeight = 22;
+constexpr int kRowHeight = 21;
 constexpr int kControlPoints = 8;
 constexpr int kFilterPanelWidth = 116;
 
@@ -151,6 +151,37 @@ QWidget *buildPictures(ChatControls &c, QWidget *window)
 
 } // namespace
 
+void StatusLine::setReport(const QString &report)
+{
+    report_ = report;
+    fit();
+}
+
+void StatusLine::resizeEvent(QResizeEvent *event)
+{
+    QLabel::resizeEvent(event);
+    fit();
+}
+
+void StatusLine::showEvent(QShowEvent *event)
+{
+    QLabel::showEvent(event);
+    fit();
+}
+
+void StatusLine::fit()
+{
+    // Unseen, the line has no width of its own yet: it is cut when it shows.
+    if (!isVisible()) {
+        setText(report_);
+        setToolTip(QString());
+        return;
+    }
+    const QString shown = fontMetrics().elidedText(report_, Qt::ElideRight, contentsRect().width());
+    setText(shown);
+    setToolTip(shown == report_ ? QString() : report_);
+}
+
 int twipsToPx(int twips, int dpi) { return int(std::lround(double(twips) * dpi / 1440.0)); }
 
 ChatControls buildChatControls(QWidget *window)
@@ -183,12 +214,13 @@ ChatControls buildChatControls(QWidget *window)
     c.smallText->setVisible(false);
     c.sysopBox = button("Command5", "Sysop Messages", window);
     c.extraToggle = button("Command39", kShowExtra, window);
-    c.status = named(new QLabel(window), "StatusLine");
+    // One line across the whole window, under everything: the window's size is fixed, and a
+    // report must neither push it larger nor wrap into a narrow column.
+    c.status = named(new StatusLine(window), "StatusLine");
     c.status->setTextFormat(Qt::PlainText);
-    c.status->setWordWrap(true);
-    c.status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // A long failure text must not widen the window.
-    c.status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    c.status->setWordWrap(false);
+    c.status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    c.status->setFixedHeight(c.status->fontMetrics().height());
 
     c.privatePanel = buildPrivatePanel(c, window);
     c.privatePanel->setVisible(false);
@@ -214,23 +246,20 @@ ChatControls buildChatControls(QWidget *window)
         w->setFixedHeight(kRowHeight);
 
     auto *left = new QVBoxLayout;
-    left->setSpacing(2);
+    left->setSpacing(1);
     left->addWidget(c.chatBox);
     left->addWidget(c.privatePanel, 1);
     left->addLayout(row({c.sendBox, c.send}, false));
     left->addLayout(row({c.stampOutgoing, c.stampIncoming, c.clearChat, c.save, c.hide}));
     left->addLayout(row({c.privateToggle, c.useChat, c.stopChat, c.textSize}));
     left->addLayout(row({c.showOnLine, c.sysopBox, c.extraToggle}));
-    auto *bottom = new QHBoxLayout;
-    bottom->setSpacing(4);
-    bottom->addWidget(pictures);
-    bottom->addWidget(c.status, 1);
-    left->addLayout(bottom);
+    left->addWidget(pictures);
+    left->addWidget(c.status);
     left->addStretch(0);
 
     c.filterPanel->setFixedWidth(kFilterPanelWidth);
     auto *root = new QHBoxLayout(window);
-    root->setContentsMargins(4, 4, 4, 4);
+    root->setContentsMargins(4, 3, 4, 2);
     root->setSpacing(4);
     root->addLayout(left, 1);
     root->addWidget(c.filterPanel);

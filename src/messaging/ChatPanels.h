@@ -4,12 +4,12 @@
 //
 // Thread: user-interface thread. The controls are children of the window they are built in.
 
+#include <QLabel>
 #include <QString>
 
 #include <array>
 
 class QCheckBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -44,6 +44,23 @@ inline constexpr int kChatBoxWithMessage = 2655;
 inline constexpr int kSmallPoints = 10;
 inline constexpr int kLargePoints = 14;
 } // namespace chatui
+
+// The window's status line: one line across the window. A report too long for it is cut
+// short with an ellipsis (again whenever the line changes width) and can be read whole in
+// its tip.
+class StatusLine : public QLabel {
+public:
+    using QLabel::QLabel;
+    void setReport(const QString &report);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void fit();
+    QString report_;
+};
 
 // 1/1440 inch to pixels at `dpi`.
 int twipsToPx(int twips, int dpi);
@@ -81,7 +98,7 @@ struct ChatControls {
     QLineEdit *extraCall = nullptr;         // ExtraCall
 
     std::array<QToolButton *, 35> pictures{}; // Image1 ... Image35
-    QLabel *status = nullptr;                 // StatusLine
+    StatusLine *status = nullptr;             // StatusLine
 };
 
 ChatControls buildChatControls(QWidget *window);

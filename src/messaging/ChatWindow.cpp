@@ -4,6 +4,7 @@
 #include "messaging/ChatFormat.h"
 #include "messaging/ChatSettings.h"
 #include "messaging/Emoticons.h"
+#include "messaging/SendFailureTexts.h"
 
 #include "BuildConfig.h"
 
@@ -32,9 +33,8 @@ constexpr char kRemotePad[] = "Form3";
 constexpr char kPadLog[] = "RTB";
 constexpr char kSysopBox[] = "Form126";
 
-constexpr char kNotSent[] = "Not sent: %1";
 constexpr char kNotSaved[] = "Settings not saved: %1";
-constexpr char kNoClient[] = "the EchoLink client is not running";
+constexpr char kNoDestination[] = "enter the callsign to send the message to";
 
 constexpr qsizetype kLastLineLimit = 1024;
 
@@ -96,7 +96,7 @@ void ChatWindow::wire()
 EchoLinkClient &ChatWindow::requireClient()
 {
     if (!client_)
-        throw EchoLinkError(kNoClient);
+        throw EchoLinkError(sendtexts::kNoClient);
     return *client_;
 }
 
@@ -174,7 +174,7 @@ SaveResult ChatWindow::SaveData()
     return result;
 }
 
-void ChatWindow::showStatus(const QString &text) { c_.status->setText(text); }
+void ChatWindow::showStatus(const QString &text) { c_.status->setReport(text); }
 
 // --- panels and sizes -------------------------------------------------------------------
 
@@ -356,7 +356,7 @@ void ChatWindow::copyToOtherWindows(const QString &tag, const QString &shown, co
     step([&] {
         if (auto *last = qobject_cast<QTextEdit *>(remote(lastLine_, kMainWindow, kMainLastLine))) {
             // A one-line box: more than a screen's width of text only costs layout time.
-            QString shown = displayText(tag + message);
+            QString shown = displayText(oneLine(tag + message));
             if (shown.size() > kLastLineLimit)
                 shown = shown.left(kLastLineLimit) + QChar(0x2026);
             last->setPlainText(shown);
@@ -387,7 +387,7 @@ void ChatWindow::privatePart(const QString &line)
         setPrivatePanel(true, kChatBoxWithMessage);
     });
     step([&] {
-        const QString receipt = receiptFor(message, localCallsign_);
+        const QString receipt = receiptFor(message, localCallsign_, c_.extraCall->text());
         if (!receipt.isEmpty())
             requireClient().SendChatText(receipt);
     });
@@ -434,7 +434,7 @@ void ChatWindow::TXText()
         // Nothing typed is lost: the text stays in the send box, and no own line claims
         // it went out.
         lastSendOk_ = false;
-        showStatus(QString::fromLatin1(kNotSent).arg(QString::fromUtf8(e.what())));
+        showStatus(QString::fromLatin1(sendtexts::kNotSent).arg(QString::fromUtf8(e.what())));
         return;
     }
     lastSendOk_ = true;
@@ -474,10 +474,21 @@ void ChatWindow::SendPrivate(SendForm sysopForm)
 {
     const QString destination = c_.destination->text().toUpper();
     c_.destination->setText(destination);
+    // A receipt empties the destination box; ":~text" would go to nobody.
+    if (destination.trimmed().isEmpty()) {
+        showStatus(QString::fromLatin1(sendtexts::kNotSent).arg(QLatin1String(kNoDestination)));
+        c_.destination->setFocus();
+        return;
+    }
     const QString message = c_.privateText->text();
     const SendForm form = c_.redBox->isChecked() ? sysopForm : SendForm::Private;
+    const QString typedChat = c_.sendBox->text();
     c_.sendBox->setText(wireText(form, destination, message));
     TXText();
+    // The wire text is no one's typing: on a failure the send box gets back what was typed
+    // there, and the message stays in its own box.
+    if (!lastSendOk_)
+        c_.sendBox->setText(typedChat);
     appendToLog(c_.privateLog, sentLogLine(destination, hoursMinutes(clock_.now().time()), message, lastSendOk_));
     caretToEnd(c_.privateLog);
     if (lastSendOk_)

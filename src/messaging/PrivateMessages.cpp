@@ -1,6 +1,7 @@
 #include "messaging/PrivateMessages.h"
 
 #include "messaging/ChatFormat.h"
+#include "messaging/SendFailureTexts.h"
 
 namespace tavrin::messaging {
 
@@ -45,19 +46,24 @@ QString receivedLogLine(const PrivateSplit &message, const QString &localCallsig
 
 QString sentLogLine(const QString &destination, const QString &hhmm, const QString &text, bool sent)
 {
-    return QLatin1String(sent ? kSentLog : kNotSentLog) + destination + QLatin1Char(' ') + hhmm + QStringLiteral(" > ")
+    return QLatin1String(sent ? kSentLog : sendtexts::kNotSentLog) + destination + QLatin1Char(' ') + hhmm + QStringLiteral(" > ")
         + text + QLatin1String(chattexts::kCrLf);
 }
 
-QString receiptFor(const PrivateSplit &message, const QString &localCallsign)
+QString receiptFor(const PrivateSplit &message, const QString &localCallsign, const QString &extraCall)
 {
     if (message.body.endsWith(QLatin1String(kMarkerEnd)))
         return {};
-    QString header = message.header;
-    if (!localCallsign.isEmpty())
-        header.remove(localCallsign);
-    header.remove(QLatin1String(kReplyJoin) + QLatin1String(kMarkerEnd));
-    return QLatin1String(kMarkerStart) + header + QLatin1String(kMarkerEnd) + QLatin1String(kReceiptBody);
+    // The sender tag, not what is left after taking our callsign out of the header: with
+    // K1AB here, "K1ABC>:K1AB~" would leave "C".
+    const qsizetype tagEnd = message.header.indexOf(QLatin1Char('>'));
+    if (tagEnd <= 0)
+        return {};
+    QString to = message.header.left(tagEnd);
+    const bool toLocal = !localCallsign.isEmpty() && message.header.contains(privateMarker(localCallsign));
+    if (!toLocal && !extraCall.isEmpty() && message.header.contains(privateMarker(extraCall)))
+        to += QLatin1String(kReplyJoin) + extraCall + QLatin1String(kMarkerEnd);
+    return QLatin1String(kMarkerStart) + to + QLatin1String(kMarkerEnd) + QLatin1String(kReceiptBody);
 }
 
 QString wireText(SendForm form, const QString &destination, const QString &text)

@@ -16,8 +16,6 @@ inline constexpr char kReceiptBody[] = " Message Received~";
 inline constexpr char kSysopMark[] = "**";
 inline constexpr char kReceivedLog[] = "Message From <- ";
 inline constexpr char kSentLog[] = "Message Sent To -> ";
-// Our own: a message the client refused is logged as not sent.
-inline constexpr char kNotSentLog[] = "Message NOT Sent To -> ";
 } // namespace privatetexts
 
 // ":" + local callsign + "~".
@@ -47,8 +45,13 @@ QString receivedLogLine(const PrivateSplit &message, const QString &localCallsig
 // "Message Sent To -> " (or the not-sent form) + destination + " " + HH:MM + " > " + text + CR LF.
 QString sentLogLine(const QString &destination, const QString &hhmm, const QString &text, bool sent = true);
 
-// The receipt for a received message, or empty when none is due (body ending in "~").
-QString receiptFor(const PrivateSplit &message, const QString &localCallsign);
+// The receipt for a received message, addressed to the sender named by the line's sender
+// tag (the text before its first ">"), time stamp or not: ":" + sender + "~ Message
+// Received~". A message that came through the extra call (and not the local call) gets
+// ":" + sender + ">:" + extra call + "~~ Message Received~", the form its sender accepts
+// while its destination box still names that call. Empty when none is due: the body ends in
+// "~" (a receipt), or the line names no sender.
+QString receiptFor(const PrivateSplit &message, const QString &localCallsign, const QString &extraCall);
 
 enum class SendForm { Private, SysopButton, SysopEnter };
 // ":" + dest + "~" + text; "**" + dest + "**" + text; "**" + dest + "** " + text.

@@ -3,6 +3,7 @@
 #include "audio/GradH.h"
 #include "messaging/ChatBox.h"
 #include "messaging/ChatFormat.h"
+#include "messaging/SendFailureTexts.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -26,8 +27,6 @@ constexpr char kCommandTime[] = "hh:mm:ss";
 // Own chat lines in the logs: callsign + ">:" + text.
 constexpr char kOwnLineJoin[] = ">:";
 
-constexpr char kNotSent[] = "Not sent: %1";
-constexpr char kNoClient[] = "the EchoLink client is not running";
 constexpr char kKeyFailed[] = "Could not key the transmitter: %1";
 constexpr char kReleaseFailed[] = "Could not release the transmitter: %1";
 
@@ -126,6 +125,11 @@ void RemotePad::Command35_Click()
 {
     const QString typed = c_.entry->text();
     if (!typed.isEmpty()) {
+        // No frequency: nothing changes, and the entry stays to be put right.
+        if (const QString refusal = host_->frequencyRefusal(typed); !refusal.isEmpty()) {
+            showStatus(refusal);
+            return;
+        }
         host_->setDisplay(typed);
         const QString formatted = host_->formatFrequency(typed);
         host_->setFrequency(formatted);
@@ -140,7 +144,10 @@ void RemotePad::Command35_Click()
 
 void RemotePad::step(long long tenThousandths)
 {
-    // A display that holds no number stays as it is; the rest still runs with it.
+    if (const QString refusal = host_->stepRefusal(host_->display(), tenThousandths); !refusal.isEmpty()) {
+        showStatus(refusal);
+        return;
+    }
     if (const std::optional<QString> stepped = host_->addStep(host_->display(), tenThousandths))
         host_->setDisplay(*stepped);
     const QString shown = host_->display();
@@ -169,7 +176,7 @@ void RemotePad::Command1x_Click()
     // puts them right within 300 ms.
     try {
         if (!client_)
-            throw EchoLinkError(kNoClient);
+            throw EchoLinkError(sendtexts::kNoClient);
         client_->SetTransmit(key);
     } catch (const std::exception &e) {
         showStatus(QString::fromLatin1(key ? kKeyFailed : kReleaseFailed).arg(QString::fromUtf8(e.what())));
@@ -209,7 +216,7 @@ QString RemotePad::localCallsign()
 {
     lastCallsign_ = askOr(lastCallsign_, [this] {
         if (!client_)
-            throw EchoLinkError(kNoClient);
+            throw EchoLinkError(sendtexts::kNoClient);
         return client_->StationCallsign();
     });
     return lastCallsign_;
@@ -231,10 +238,10 @@ bool RemotePad::send(const QString &line)
 {
     try {
         if (!client_)
-            throw EchoLinkError(kNoClient);
+            throw EchoLinkError(sendtexts::kNoClient);
         client_->SendChatText(line);
     } catch (const std::exception &e) {
-        showStatus(QString::fromLatin1(kNotSent).arg(QString::fromUtf8(e.what())));
+        showStatus(QString::fromLatin1(sendtexts::kNotSent).arg(QString::fromUtf8(e.what())));
         return false;
     }
     showStatus({});

@@ -8,6 +8,8 @@
 //
 // A failed send of Enter or of the chat line keeps what was typed and says so in the pad's
 // StatusLine; the steps and the transmit button carry on past a failure, reporting it there.
+// Enter and the steps send no frequency command that is not a frequency above 0 MHz: they
+// change nothing and say why there.
 //
 // Thread: user-interface thread. Owns its client handle and its host; reaches other windows
 // only through the registry.

@@ -42,6 +42,10 @@ public:
     // text + tenThousandths / 10000, formatted; nothing when text is not a number.
     virtual std::optional<QString> addStep(const QString &text, long long tenThousandths) const = 0;
     virtual bool canAppendPoint(const QString &entry) const = 0;
+    // Why no frequency command may go out for an entered text, or for a step from the
+    // display (not a frequency above 0 MHz); empty when it may.
+    virtual QString frequencyRefusal(const QString &text) const = 0;
+    virtual QString stepRefusal(const QString &display, long long tenThousandths) const = 0;
     // The platform's default time text followed by " CPT?".
     virtual QString transmitRequestLine(const QTime &time) const = 0;
 };

@@ -1,5 +1,6 @@
 #include "messaging/SysopBox.h"
 
+#include "messaging/SendFailureTexts.h"
 #include "messaging/SysopBoxTexts.h"
 
 #include <QCheckBox>
@@ -192,7 +193,7 @@ void SysopBox::Send()
 
     QString failure;
     if (!client_) {
-        failure = QString::fromLatin1(sysop::kNoClient);
+        failure = QString::fromLatin1(sendtexts::kNoClient);
     } else {
         try {
             useAutomationTimeouts(client_.get());
@@ -204,7 +205,7 @@ void SysopBox::Send()
 
     // The log never claims a message went out that did not; a failed one keeps its text
     // in the message box so nothing typed is lost.
-    const char *head = failure.isEmpty() ? sysop::kSentHead : sysop::kNotSentHead;
+    const char *head = failure.isEmpty() ? sysop::kSentHead : sendtexts::kNotSentLog;
     log_->moveCursor(QTextCursor::End);
     log_->insertPlainText(QString::fromLatin1(head) + call + QLatin1Char(' ') + time + QStringLiteral(" > ") + message
                           + QStringLiteral("\r\n"));
@@ -212,7 +213,7 @@ void SysopBox::Send()
     message_->setFocus();
 
     if (!failure.isEmpty()) {
-        status_->setText(QString::fromLatin1(sysop::kSendFailed).arg(failure));
+        status_->setText(QString::fromLatin1(sendtexts::kNotSent).arg(failure));
         return;
     }
     status_->clear();

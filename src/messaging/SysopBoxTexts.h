@@ -21,11 +21,8 @@ inline constexpr char kHideCaption[] = "Hide";
 
 // Log entries: head + node call + " " + HH:MM + " > " + message + CR LF.
 inline constexpr char kSentHead[] = "Message Sent To -> ";
-inline constexpr char kNotSentHead[] = "Message Not Sent To -> ";
 
-inline constexpr char kSendFailed[] = "Message not sent: %1";
 inline constexpr char kSaveFailed[] = "Settings not saved: %1";
-inline constexpr char kNoClient[] = "EchoLink client not running";
 
 // Settings file and keys, spelled exactly as stored.
 inline constexpr char kFileName[] = "kelmmessageforsysop.ini";

@@ -176,21 +176,32 @@ private slots:
         QCOMPARE(rig.backend.sent(), QStringList{"FN14.2300" + kLineAt0907});
         QVERIFY(rig.text("Text3").isEmpty() && rig.text("Text11").isEmpty());
 
-        // Keypad 2's Enter takes Text11; text that is no number goes out as typed.
+        // Keypad 2's Enter takes Text11.
         rig.setText("Text3", QStringLiteral("ignored"));
-        rig.setText("Text11", QStringLiteral("abc"));
+        rig.setText("Text11", QStringLiteral("7.1"));
         rig.press(cmd(69));
-        QCOMPARE(rig.text("Label4"), QStringLiteral("abc"));
-        QCOMPARE(rig.text("Text1"), QStringLiteral("abc"));
-        QCOMPARE(rig.backend.sent().last(), "FNabc" + kLineAt0907);
+        QCOMPARE(rig.text("Label4"), QStringLiteral("7.1"));
+        QCOMPARE(rig.backend.sent().last(), "FN7.1000" + kLineAt0907);
         QVERIFY(rig.text("Text3").isEmpty());
 
+        // Text that is no frequency above 0 MHz is refused: nothing sent or changed, the
+        // entry kept, the reason shown.
+        for (const char *typed : {"..", "0", "-3", "abc"}) {
+            rig.setText("Text11", QLatin1String(typed));
+            rig.press(cmd(69));
+            QCOMPARE(rig.backend.sent().size(), 2);
+            QCOMPARE(rig.text("Text11"), QLatin1String(typed));
+            QCOMPARE(rig.text("Label4"), QStringLiteral("7.1"));
+            QVERIFY2(rig.status().contains(QLatin1String(typed)), qPrintable(rig.status()));
+        }
+
         // An empty entry sends nothing and still clears the other field.
+        rig.setText("Text3", QString());
         rig.setText("Text11", QStringLiteral("7"));
         rig.press(cmd(35));
         QCOMPARE(rig.backend.sent().size(), 2);
         QVERIFY(rig.text("Text11").isEmpty());
-        QCOMPARE(rig.text("Label4"), QStringLiteral("abc"));
+        QCOMPARE(rig.text("Label4"), QStringLiteral("7.1"));
     }
 
     void stepsFromTheDisplay()
@@ -217,12 +228,19 @@ private slots:
         rig.press(cmd(52));
         QCOMPARE(rig.text("Label4"), QStringLiteral("14.2350"));
 
-        // A display that holds no number stays; the rest runs with it unchanged.
-        rig.setText("Label4", QStringLiteral("14.2 USB"));
-        rig.press(cmd(55));
-        QCOMPARE(rig.text("Label4"), QStringLiteral("14.2 USB"));
-        QCOMPARE(rig.text("Text1"), QStringLiteral("14.2 USB"));
-        QCOMPARE(rig.backend.sent().last(), "FN14.2 USB" + kLineAt0907);
+        // No step from a display that holds no frequency (the start-up "000.0000"
+        // included), nor to 0 MHz or below: nothing changes, the status line says why.
+        const qsizetype sent = rig.backend.sent().size();
+        for (const auto &[from, button] : {std::pair{"000.0000", 52}, {"000.0000", 48}, {"14.2 USB", 55}, {".0030", 48}}) {
+            rig.setText("Label4", QLatin1String(from));
+            rig.setText("Text1", QStringLiteral("kept"));
+            rig.find<QLabel>("StatusLine")->clear();
+            rig.press(cmd(button));
+            QCOMPARE(rig.text("Label4"), QLatin1String(from));
+            QCOMPARE(rig.text("Text1"), QStringLiteral("kept"));
+            QVERIFY(rig.status().startsWith(QLatin1String("Not sent")));
+        }
+        QCOMPARE(rig.backend.sent().size(), sent);
     }
 
     void userFrequencies()

@@ -146,12 +146,14 @@ private slots:
         QCOMPARE(report("XX9XYZ-L>FN7.1450"), std::optional<QString>(QStringLiteral("7.1450")));
         QCOMPARE(report("XX9XYZ-L>fn7.1"), std::optional<QString>(QStringLiteral("7.1000")));
         QCOMPARE(report("X>FN.5"), std::optional<QString>(QStringLiteral(".5000")));
-        // Two characters after the FIRST ">" are skipped, whatever they are.
         QCOMPARE(report("A>B>FN14.2"), std::optional<QString>(QStringLiteral("14.2000")));
-        QCOMPARE(report("XX9XYZ-L>Node 2>FN7.1"), std::optional<QString>(QStringLiteral("27.1000")));
-        // Digits and points only, in order; two points make no number and pass through.
-        QCOMPARE(report("XX9XYZ-L>FN14.2.3 USB"), std::optional<QString>(QStringLiteral("14.2.3")));
-        QCOMPARE(report("XX9XYZ-L>FN 14,230 kHz"), std::optional<QString>(QStringLiteral("14230.0000")));
+        // Only the number right after the tag: other digits of the line are not part of it.
+        QCOMPARE(report("XX9XYZ-L>FN14.2300 USB S9"), std::optional<QString>(QStringLiteral("14.2300")));
+        QCOMPARE(report("XX9XYZ-L>Node 2>FN7.1"), std::optional<QString>(QStringLiteral("7.1000")));
+        QCOMPARE(report("XX9XYZ-L>FN 7.1 2kHz wide"), std::optional<QString>(QStringLiteral("7.1000")));
+        // No readable number: nothing.
+        QVERIFY(!report("XX9XYZ-L>FN14.2.3 USB"));
+        QVERIFY(!report("XX9XYZ-L>FN 14,230 kHz"));
 
         QVERIFY(!report(">FN14.2300"));          // no tag: the tag must stand at position 1
         QVERIFY(!report("XX9XYZ-L>FN USB"));     // nothing left of the frequency
@@ -202,8 +204,10 @@ private slots:
         QVERIFY(nothingKnown.markers().isEmpty());
         QVERIFY(!hit(nothingKnown, "****"));
         QVERIFY(!hit(nothingKnown, "**  **"));
-        // Markers are not upper-cased: a lower-case callsign never matches the upper-cased line.
-        QVERIFY(!hit(SysopMarkers(QStringLiteral("xx9xyz"), QString()), "**xx9xyz**"));
+        // Letter case never matters, of the line or of the calls: an extra call stored in
+        // lower case still catches its messages.
+        QVERIFY(hit(SysopMarkers(QStringLiteral("xx9xyz"), QString()), "**xx9xyz**"));
+        QVERIFY(hit(SysopMarkers(QStringLiteral("XX9XYZ-L"), QStringLiteral("xx7ext")), "x>**XX7EXT** hi"));
     }
 
     void answersAndRequests()

@@ -86,6 +86,7 @@ private slots:
     {
         QCOMPARE(displayText(QStringLiteral("plain\ttext")), QStringLiteral("plain\ttext"));
         QCOMPARE(displayText(QStringLiteral("a\r\nb")), QStringLiteral("a\nb"));
+        QCOMPARE(oneLine(QString::fromUtf16(u"a\r\nb\rc\nd\u2029e\r\r")), QStringLiteral("a b c d e  "));
         const char16_t controls[] = u"a\u0000b\u0007c\u007f";
         QCOMPARE(displayText(QString::fromUtf16(controls, 6)), QString::fromUtf16(u"a\uFFFDb\uFFFDc\uFFFD"));
         // Characters the document would turn into structure or pictures.

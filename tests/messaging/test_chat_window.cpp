@@ -100,7 +100,8 @@ private slots:
         // CR becomes CR LF: one line break, no stray characters.
         QCOMPARE(r.chatText(), QStringLiteral("XX2AB-L>: (09:05) one\ntwo\n"));
         QCOMPARE(r.mainLog(), QStringLiteral("XX2AB-L>(09:05) one\ntwo\n"));
-        QCOMPARE(r.lastLine()->toPlainText(), QStringLiteral("XX2AB-L>one\ntwo"));
+        // The one-line box shows one line: breaks become blanks.
+        QCOMPARE(r.lastLine()->toPlainText(), QStringLiteral("XX2AB-L>one two"));
         // No ">": empty tag, the whole line is the message.
         r.in<QCheckBox>(QStringLiteral("Check2"))->setChecked(false);
         r.chatBox()->clear();
@@ -340,6 +341,11 @@ private slots:
         r.type(QStringLiteral("TextTX"), QStringLiteral("hello Bob ;-)"));
         r.click(QStringLiteral("Send"));
         r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>:XX1TST-L~meet on 7.145 later? :wx)"));
+        // A failure report stands on one line across the window, under the icons.
+        r.rig.backend.failing.insert(QStringLiteral("SendChatText"));
+        r.type(QStringLiteral("TextTX"), QStringLiteral("not going out"));
+        r.click(QStringLiteral("Send"));
+        auto *status = r.in<QLabel>(QStringLiteral("StatusLine"));
         const auto fits = [&](const char *state, bool extended) {
             QCoreApplication::processEvents();
             const QString dir = qEnvironmentVariable("TAVRIN_SCREENSHOT_DIR");
@@ -348,6 +354,10 @@ private slots:
             // The window keeps its size: the controls' minimum sizes do not push it larger.
             QCOMPARE(chat->size(), extended ? QSize(px(chat, 8820, false), px(chat, 9700, true))
                                             : QSize(px(chat, 6990, false), px(chat, 8400, true)));
+            QVERIFY(status->text().startsWith(QLatin1String("Not sent")));
+            QCOMPARE(status->width(), r.chatBox()->width());
+            QVERIFY(status->height() < 2 * status->fontMetrics().lineSpacing());
+            QVERIFY(status->y() >= r.in<QWidget>(QStringLiteral("ChatIcons"))->geometry().bottom());
             const QRect inside = chat->rect();
             for (QWidget *w : chat->findChildren<QWidget *>()) {
                 if (!w->isVisibleTo(chat) || w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_")))

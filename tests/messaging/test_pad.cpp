@@ -179,13 +179,22 @@ void PadTest::stepsMoveTheMainDisplay()
         QCOMPARE(rig.backend.callsOf(QStringLiteral("SendChatText")).first().handle, kPadHandle);
     }
 
-    // A display that is no number stays, and goes out as it stands.
+    // No frequency command that is not a frequency above 0 MHz: a step from the start-up
+    // display, a step below 0, and Enter on "..". Nothing changes; the pad says why.
     rig.backend.clearCalls();
-    rig.setMain(QStringLiteral("Label4"), QStringLiteral("abc"));
-    rig.click(QStringLiteral("Command52"));
-    QCOMPARE(rig.mainText(QStringLiteral("Label4")), QStringLiteral("abc"));
-    QCOMPARE(rig.mainText(QStringLiteral("Text1")), QStringLiteral("abc"));
-    QCOMPARE(rig.backend.sent(), QStringList{QStringLiteral("FNabc") + kAt});
+    for (const char *from : {"000.0000", ".0030"}) {
+        rig.setMain(QStringLiteral("Label4"), QLatin1String(from));
+        rig.click(QStringLiteral("Command48")); // -5kHz
+        QCOMPARE(rig.mainText(QStringLiteral("Label4")), QLatin1String(from));
+        QVERIFY(rig.status().startsWith(QStringLiteral("Not sent")));
+    }
+    rig.click(QStringLiteral("Command46"));
+    rig.click(QStringLiteral("Command46"));
+    rig.click(QStringLiteral("Command35"));
+    QCOMPARE(rig.padText(QStringLiteral("Text3")), QStringLiteral(".."));
+    QVERIFY(rig.status().contains(QStringLiteral("\"..\"")));
+    QVERIFY(rig.backend.sent().isEmpty());
+    rig.click(QStringLiteral("Command45"));
 
     // A failed send is reported; the display has moved all the same.
     rig.backend.failing.insert(QStringLiteral("SendChatText"));
@@ -350,7 +359,8 @@ void PadTest::failedSendsKeepWhatWasTyped()
     noClientLine->setText(QStringLiteral("hello"));
     emit noClientLine->returnPressed();
     QCOMPARE(noClientLine->text(), QStringLiteral("hello"));
-    QVERIFY(pad->findChild<QLabel *>(QStringLiteral("StatusLine"))->text().startsWith(QStringLiteral("Not sent")));
+    QCOMPARE(pad->findChild<QLabel *>(QStringLiteral("StatusLine"))->text(),
+             QStringLiteral("Not sent: EchoLink client not running"));
     QVERIFY(pad->findChild<QPlainTextEdit *>(QStringLiteral("RTB"))->toPlainText().isEmpty());
 }
 

@@ -33,26 +33,33 @@ private slots:
     void receiptsAndLogLines()
     {
         const QString me = QStringLiteral("XX1TST-L");
+        const QString extra = QStringLiteral("G0XYZ");
         PrivateSplit msg = splitPrivate(QStringLiteral("XX2AB-L>:XX1TST-L~hello ~ there"));
         QCOMPARE(msg.header, QStringLiteral("XX2AB-L>:XX1TST-L~"));
         QCOMPARE(msg.body, QStringLiteral("hello ~ there"));
-        QCOMPARE(receiptFor(msg, me), QStringLiteral(":XX2AB-L~ Message Received~"));
+        QCOMPARE(receiptFor(msg, me, extra), QStringLiteral(":XX2AB-L~ Message Received~"));
         QCOMPARE(receivedLogLine(msg, me), QStringLiteral("Message From <- XX2AB-L> hello ~ there\r\n"));
 
         // A receipt is logged but never answered.
         msg = splitPrivate(QStringLiteral("XX2AB-L>:XX1TST-L~ Message Received~"));
-        QCOMPARE(receiptFor(msg, me), QString());
+        QCOMPARE(receiptFor(msg, me, extra), QString());
         QCOMPARE(receivedLogLine(msg, me), QStringLiteral("Message From <- XX2AB-L>  Message Received~\r\n"));
 
         // Through the extra call: the receipt keeps ">:" + extra call + "~".
         msg = splitPrivate(QStringLiteral("XX2AB-L>:G0XYZ~hi"));
-        QCOMPARE(receiptFor(msg, me), QStringLiteral(":XX2AB-L>:G0XYZ~~ Message Received~"));
-        // Stamped on the way: the stamp stays in the header, only ">:~" goes.
+        QCOMPARE(receiptFor(msg, me, extra), QStringLiteral(":XX2AB-L>:G0XYZ~~ Message Received~"));
+        // The receipt goes to the sender tag, whatever else the header holds: a stamp, or a
+        // sender whose call begins with ours.
         msg = splitPrivate(QStringLiteral("XX2AB-L>(09:05) >:XX1TST-L~hi"));
-        QCOMPARE(receiptFor(msg, me), QStringLiteral(":XX2AB-L>(09:05) ~ Message Received~"));
+        QCOMPARE(receiptFor(msg, me, extra), QStringLiteral(":XX2AB-L~ Message Received~"));
+        msg = splitPrivate(QStringLiteral("XX2AB-L>(09:05) >:G0XYZ~hi"));
+        QCOMPARE(receiptFor(msg, me, extra), QStringLiteral(":XX2AB-L>:G0XYZ~~ Message Received~"));
+        msg = splitPrivate(QStringLiteral("K1ABC>:K1AB~hi"));
+        QCOMPARE(receiptFor(msg, QStringLiteral("K1AB"), QStringLiteral("K1AB")), QStringLiteral(":K1ABC~ Message Received~"));
+        QCOMPARE(receiptFor(splitPrivate(QStringLiteral("junk:XX1TST-L~no tag")), me, extra), QString());
         // Empty body: still answered.
         msg = splitPrivate(QStringLiteral("XX2AB-L>:XX1TST-L~"));
-        QCOMPARE(receiptFor(msg, me), QStringLiteral(":XX2AB-L~ Message Received~"));
+        QCOMPARE(receiptFor(msg, me, extra), QStringLiteral(":XX2AB-L~ Message Received~"));
 
         QCOMPARE(sentLogLine(QStringLiteral("XX2AB-L"), QStringLiteral("09:05"), QStringLiteral("hi")),
                  QStringLiteral("Message Sent To -> XX2AB-L 09:05 > hi\r\n"));
@@ -154,12 +161,24 @@ private slots:
         r.type(QStringLiteral("Text2"), QStringLiteral("stamped"));
         r.click(QStringLiteral("Command2"));
         QCOMPARE(r.sent().last(), QStringLiteral("(09:05) >:XX2AB-L~stamped"));
+
+        // A receipt empties the destination box: a send to nobody is refused, not sent as ":~".
+        r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>:XX1TST-L~ Message Received~"));
+        const QString log = r.privateLog();
+        const qsizetype sent = r.sent().size();
+        r.type(QStringLiteral("Text2"), QStringLiteral("to whom?"));
+        r.click(QStringLiteral("Command2"));
+        QCOMPARE(r.sent().size(), sent);
+        QCOMPARE(r.privateLog(), log);
+        QCOMPARE(r.in<QLineEdit>(QStringLiteral("Text2"))->text(), QStringLiteral("to whom?"));
+        QVERIFY(r.in<QLabel>(QStringLiteral("StatusLine"))->text().contains(QLatin1String("callsign")));
     }
 
     void failedPrivateSendKeepsTheMessage()
     {
         ChatRig r;
         r.rig.backend.failing.insert(QStringLiteral("SendChatText"));
+        r.type(QStringLiteral("TextTX"), QStringLiteral("half typed"));
         r.type(QStringLiteral("Text1"), QStringLiteral("XX2AB-L"));
         r.type(QStringLiteral("Text2"), QStringLiteral("do not lose me"));
         r.click(QStringLiteral("Command2"));
@@ -168,8 +187,8 @@ private slots:
         QVERIFY(!r.privateLog().contains(QLatin1String("Message Sent")));
         QVERIFY(r.in<QLabel>(QStringLiteral("StatusLine"))->text().startsWith(QLatin1String("Not sent")));
         QVERIFY(r.chatText().isEmpty());
-        // The send box was replaced by the wire text, as sending always does.
-        QCOMPARE(r.in<QLineEdit>(QStringLiteral("TextTX"))->text(), QStringLiteral(":XX2AB-L~do not lose me"));
+        // The send box gets back what was typed there, not the wire text.
+        QCOMPARE(r.in<QLineEdit>(QStringLiteral("TextTX"))->text(), QStringLiteral("half typed"));
 
         // A failed receipt is lost silently; the message is still logged and shown.
         r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>:XX1TST-L~while failing"));

@@ -10,6 +10,8 @@ namespace tavrin::remote {
 namespace {
 
 constexpr int kDecimals = 4;
+constexpr char kNotAFrequency[] = "Not sent: \"%1\" is not a frequency above 0 MHz";
+constexpr char kNothingToStepFrom[] = "Not sent: \"%1\" is no frequency to step from";
 
 // A signed decimal held as its digits: value = magnitude * 10^-scale.
 struct Decimal {
@@ -209,6 +211,27 @@ std::optional<QString> addStep(const QString &text, long long deltaTenThousandth
     delta.magnitude = std::to_string(size);
     delta.scale = kDecimals;
     return formatRounded(roundToDecimals(add(*d, delta)));
+}
+
+bool isSendableFrequency(const QString &text)
+{
+    const std::optional<Decimal> d = parse(text);
+    if (!d || d->negative)
+        return false;
+    const Decimal rounded = roundToDecimals(*d);
+    return rounded.magnitude.find_first_not_of('0') != std::string::npos;
+}
+
+QString frequencyRefusal(const QString &text)
+{
+    return isSendableFrequency(text) ? QString() : QString::fromLatin1(kNotAFrequency).arg(text);
+}
+
+QString stepRefusal(const QString &from, long long deltaTenThousandths)
+{
+    if (!isSendableFrequency(from))
+        return QString::fromLatin1(kNothingToStepFrom).arg(from);
+    return frequencyRefusal(addStep(from, deltaTenThousandths).value_or(QString()));
 }
 
 QString frequencyCommandLine(const QString &frequencyText, const QTime &time)

@@ -23,6 +23,16 @@ QString formatFrequency(const QString &text);
 // text + delta / 10000, formatted as above; nullopt when text is not a number.
 std::optional<QString> addStep(const QString &text, long long deltaTenThousandths);
 
+// A frequency command goes out only for a frequency above 0 MHz as it is sent (rounded to
+// four decimals): "..", "-.0050" or ".0000" would only confuse the distant node.
+bool isSendableFrequency(const QString &text);
+// Why no frequency command may go out for `text`; empty when one may.
+QString frequencyRefusal(const QString &text);
+// Why no step by delta / 10000 MHz may go out from the display text `from`: it holds no
+// frequency (the start-up "000.0000" included), or the step would leave none. Empty when
+// the step may go out.
+QString stepRefusal(const QString &from, long long deltaTenThousandths);
+
 // "FN" + formatted frequency + " MHz  -  " + time as "hh:mm:ss".
 QString frequencyCommandLine(const QString &frequencyText, const QTime &time);
 

@@ -34,19 +34,21 @@ bool isFrequencyReport(const QString &line)
 
 std::optional<QString> frequencyReport(const QString &line)
 {
-    if (!isFrequencyReport(line))
+    const qsizetype tag = line.indexOf(QLatin1String(kReportTag), 1, Qt::CaseInsensitive);
+    if (tag < 0)
         return std::nullopt;
-    // The first ">" lies at or before the report tag, so two characters follow it.
-    const qsizetype start = line.indexOf(QLatin1Char('>')) + 3;
-    QString kept;
-    for (qsizetype i = start; i < line.size(); ++i) {
-        const QChar c = line[i];
-        if ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('.'))
-            kept.append(c);
-    }
-    if (kept.isEmpty())
+    // Only the number right after "FN": the rest of a report ("USB S9") holds digits too.
+    qsizetype i = tag + qsizetype(sizeof kReportTag) - 1;
+    while (i < line.size() && line[i] == QLatin1Char(' '))
+        ++i;
+    const qsizetype start = i;
+    while (i < line.size() && ((line[i] >= QLatin1Char('0') && line[i] <= QLatin1Char('9')) || line[i] == QLatin1Char('.')))
+        ++i;
+    const QString number = line.mid(start, i - start);
+    // "14,230" is a number we cannot read for certain; better no reading than a wrong one.
+    if (!isNumberText(number) || (i < line.size() && line[i] == QLatin1Char(',')))
         return std::nullopt;
-    return formatFrequency(kept);
+    return formatFrequency(number);
 }
 
 QString baseCallsign(const QString &localCallsign)
@@ -68,6 +70,10 @@ SysopMarkers::SysopMarkers(const QString &localCallsign, const QString &extraCal
     addPair(baseCallsign(localCallsign));
     if (!extraCall.isEmpty())
         markers_ << QStringLiteral("**") + extraCall + QStringLiteral("**");
+    // The line is searched upper-cased, so the markers are too: an extra call typed or
+    // stored in lower case ("xx7ext") must match as the private messages to it do.
+    for (QString &m : markers_)
+        m = m.toUpper();
 }
 
 bool SysopMarkers::foundIn(const QString &upperCasedLine) const

@@ -24,17 +24,18 @@ QString versionAnswer();
 
 // ">FN" at the second position or later, letter case ignored.
 bool isFrequencyReport(const QString &line);
-// The reported frequency, formatted: everything after the first ">" and the two characters
-// after it, cut down to its digits and points. nullopt when the line is no report or leaves
-// no digit or point, so the display keeps what it showed.
+// The reported frequency, formatted: the number right after the first report tag (blanks
+// before it skipped). nullopt when the line is no report or no number follows the tag, so
+// the display keeps what it showed.
 std::optional<QString> frequencyReport(const QString &line);
 
 // The local callsign without any "-R", then without any "-L".
 QString baseCallsign(const QString &localCallsign);
 
 // The markers that make a line a message for the local sysop. Built once per callsign (and
-// extra call) and searched in the upper-cased line. An empty callsign or extra call adds no
-// marker: "****" would take any row of asterisks for a message.
+// extra call), upper-cased, and searched in the upper-cased line, so letter case never
+// matters. An empty callsign or extra call adds no marker: "****" would take any row of
+// asterisks for a message.
 class SysopMarkers {
 public:
     SysopMarkers() = default;

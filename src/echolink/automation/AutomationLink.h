@@ -62,7 +62,7 @@ inline constexpr std::int32_t kObjectNotConnected = std::int32_t(0x800401FD);   
 bool isServerGoneError(std::int32_t hresult);
 
 // Texts of the errors the handles throw.
-inline constexpr char kClientNotRunning[] = "EchoLink is not running";
+inline constexpr char kClientNotRunning[] = "EchoLink client not running";
 inline constexpr char kClientBusy[] = "EchoLink is busy: no answer yet";
 inline constexpr char kClientNoAnswer[] = "EchoLink did not answer in time";
 
