@@ -1,19 +1,25 @@
 #!/bin/bash
-# Start-up time of the real program: from exec to the first idle pass of the event loop after
-# the main window is shown, on the simulated link, offscreen, with a fresh settings directory
-# each run. Prints two medians: the wall time of the whole process (exec to exit, as seen
-# from here) and the program's own figure (from the first line of main() to idle).
+# Start-up time of the real program against a bare Qt window (bench/bare_window: a QLabel in
+# a QApplication): from exec to the first idle pass of the event loop after the window is
+# shown, offscreen, the program on the simulated link with a fresh settings directory each
+# run. The two are run in turn (A B A B ...) so that a busy machine weighs on both alike.
+# Prints for each the median wall time of the whole process (exec to exit, as seen from
+# here) and the median of its own figure (first line of main() to idle), then the ratios.
 #
-#   bench/startup.sh [TAVRIN] [RUNS]     defaults: build/apps/tavrin (Release), 21 runs
+#   bench/startup.sh [TAVRIN] [RUNS] [BARE]
+#       defaults: build/apps/tavrin (Release), 21 runs, build/bench/bare_window
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 tavrin=${1:-$root/build/apps/tavrin}
 runs=${2:-21}
-if [ ! -x "$tavrin" ]; then
-    echo "bench/startup.sh: no program at $tavrin; build it first: tools/build-release tavrin" >&2
-    exit 2
-fi
-export QT_QPA_PLATFORM=offscreen
+bare=${3:-$root/build/bench/bare_window}
+for program in "$tavrin" "$bare"; do
+    if [ ! -x "$program" ]; then
+        echo "bench/startup.sh: no program at $program; build it first: tools/build-release tavrin bare_window" >&2
+        exit 2
+    fi
+done
+export QT_QPA_PLATFORM=${STARTUP_PLATFORM:-offscreen}
 # The statistics report must not reach a real server from a bench run: a closed loopback port.
 export TAVRIN_STATS_HOST=127.0.0.1:1 TAVRIN_VERSION_URL=http://127.0.0.1:1/VersionTV.txt
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-startup.XXXXXX")
@@ -21,21 +27,36 @@ trap 'rm -rf "$scratch"' EXIT
 
 median() { sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.1f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# One run not counted: it warms the disk cache and the font cache.
-"$tavrin" --exit-when-idle --settings-dir "$scratch/warm-up" >/dev/null 2>&1
-
-: >"$scratch/wall" >"$scratch/own"
-for i in $(seq 1 "$runs"); do
+# run NAME RUN PROGRAM ARGS...: one timed run, its two figures appended to NAME.wall and NAME.own.
+run() {
+    local name=$1 i=$2
+    shift 2
+    local start end own
     start=$(date +%s%N)
-    "$tavrin" --exit-when-idle --settings-dir "$scratch/run$i" >"$scratch/out" 2>/dev/null
+    "$@" >"$scratch/out" 2>/dev/null
     end=$(date +%s%N)
-    awk -v ns=$((end - start)) 'BEGIN { printf "%.1f\n", ns / 1e6 }' >>"$scratch/wall"
+    awk -v ns=$((end - start)) 'BEGIN { printf "%.1f\n", ns / 1e6 }' >>"$scratch/$name.wall"
     own=$(sed -n 's/^startup-ms //p' "$scratch/out")
     if [ -z "$own" ]; then
-        echo "bench/startup.sh: run $i printed no start-up figure" >&2
+        echo "bench/startup.sh: $name run $i printed no start-up figure" >&2
         exit 1
     fi
-    echo "$own" >>"$scratch/own"
+    echo "$own" >>"$scratch/$name.own"
+}
+
+# One run of each not counted: it warms the disk cache and the font cache.
+"$tavrin" --exit-when-idle --settings-dir "$scratch/warm-up" >/dev/null 2>&1
+"$bare" >/dev/null 2>&1
+
+: >"$scratch/tavrin.wall" >"$scratch/tavrin.own" >"$scratch/bare.wall" >"$scratch/bare.own"
+for i in $(seq 1 "$runs"); do
+    run tavrin "$i" "$tavrin" --exit-when-idle --settings-dir "$scratch/run$i"
+    run bare "$i" "$bare"
 done
-echo "start-up over $runs runs: median $(median <"$scratch/wall") ms exec to exit (wall)," \
-     "median $(median <"$scratch/own") ms main() to idle (in-program)"
+tw=$(median <"$scratch/tavrin.wall") to=$(median <"$scratch/tavrin.own")
+bw=$(median <"$scratch/bare.wall") bo=$(median <"$scratch/bare.own")
+echo "start-up over $runs runs each, taken in turn:"
+echo "  tavrin:       median $tw ms exec to exit (wall), median $to ms main() to idle (in-program)"
+echo "  bare window:  median $bw ms exec to exit (wall), median $bo ms main() to idle (in-program)"
+awk -v tw="$tw" -v bw="$bw" -v to="$to" -v bo="$bo" \
+    'BEGIN { printf "  ratio:        %.2fx (wall), %.2fx (in-program)\n", tw / bw, to / bo }'

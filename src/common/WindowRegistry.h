@@ -18,6 +18,14 @@ namespace tavrin {
 
 class PresetSet;
 
+// A window that builds its controls on first use (it has an ensureBuilt() method) builds
+// them before one of them is looked up by name.
+inline void buildControlsOf(QWidget *window)
+{
+    if (window->metaObject()->indexOfMethod("ensureBuilt()") >= 0)
+        QMetaObject::invokeMethod(window, "ensureBuilt", Qt::DirectConnection);
+}
+
 class WindowRegistry {
 public:
     void add(QWidget *window) { windows_.insert(window->objectName(), window); }
@@ -34,6 +42,7 @@ public:
         QWidget *w = window(windowName);
         if (!w)
             return nullptr;
+        buildControlsOf(w);
         return w->findChild<T *>(control);
     }
 

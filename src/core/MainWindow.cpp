@@ -17,12 +17,15 @@
 #include "BuildConfig.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
@@ -64,17 +67,72 @@ MainWindow::MainWindow(Program &program, std::unique_ptr<EchoLinkClient> client)
 
 MainWindow::~MainWindow() = default;
 
+namespace {
+
+// The panels that come and go, in a scroll area that asks for their full height when the
+// window has room and scrolls them only when it has not (a small screen, many panels open).
+class PanelArea : public QScrollArea {
+public:
+    explicit PanelArea(QWidget *parent) : QScrollArea(parent)
+    {
+        setObjectName(QStringLiteral("PanelArea"));
+        setFrameShape(QFrame::NoFrame);
+        setWidgetResizable(true);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    }
+
+    // Panels side by side on one line; the area is always as wide as its widest line with
+    // every panel open, so opening one never widens the window or squeezes the controls.
+    void addLine(QVBoxLayout *lines, const QList<QWidget *> &panels)
+    {
+        auto *line = new QHBoxLayout;
+        for (QWidget *w : panels)
+            line->addWidget(w, 0, Qt::AlignTop);
+        line->addStretch(1);
+        lines->addLayout(line);
+        lines_ << panels;
+    }
+
+    QSize sizeHint() const override
+    {
+        if (!widget())
+            return {};
+        int width = 0;
+        for (const QList<QWidget *> &line : lines_) {
+            int sum = 0;
+            for (QWidget *w : line)
+                sum += w->sizeHint().width() + kSpacing;
+            width = qMax(width, sum);
+        }
+        // Room for a scroll bar, so a scrolled panel never hides its right edge.
+        return {width + verticalScrollBar()->sizeHint().width(), widget()->sizeHint().height()};
+    }
+    QSize minimumSizeHint() const override { return {sizeHint().width(), 0}; }
+
+private:
+    static constexpr int kSpacing = 8;
+    QList<QList<QWidget *>> lines_;
+};
+
+} // namespace
+
 void MainWindow::buildLayout()
 {
     auto *central = new QWidget(this);
     setCentralWidget(central);
+    auto *panelArea = new PanelArea(central);
+    auto *panelHost = new QWidget;
     frequency_ = std::make_unique<FrequencyPanels>(central);
     commands_ = std::make_unique<CommandPanels>(central);
     station_ = std::make_unique<StationPanel>(central);
 
-    // Left: what the operator watches and hits most. Right: the panels that come and go,
-    // each in a place of its own that it keeps while hidden.
-    auto *left = new QVBoxLayout;
+    // Left: what the operator watches and hits most, always the same size, so the frequency
+    // frame never moves as panels come and go.
+    auto *leftHost = new QWidget(central);
+    leftHost->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    auto *left = new QVBoxLayout(leftHost);
+    left->setContentsMargins(0, 0, 0, 0);
     auto *topRow = new QHBoxLayout;
     topRow->addWidget(frequency_->displayBox, 1);
     topRow->addWidget(station_->identityBox);
@@ -87,32 +145,38 @@ void MainWindow::buildLayout()
     left->addWidget(commands_->toolStrip);
     left->addStretch(1);
 
-    auto *panels = new QGridLayout;
-    panels->addWidget(frequency_->presetPanel, 0, 0, 1, 2);
-    panels->addWidget(frequency_->keypadPanel, 1, 0);
-    panels->addWidget(frequency_->stepsPanel, 1, 1);
-    panels->addWidget(frequency_->userPanel, 2, 0);
-    panels->addWidget(commands_->userButtonPanel, 2, 1);
-    panels->addWidget(commands_->chooserPanel, 3, 0, 1, 2);
-    panels->addWidget(commands_->requestNotice, 4, 0, 1, 2);
-    panels->setRowStretch(5, 1);
+    // Right: the open panels on top, the chat under them taking whatever height is left.
     const QList<QWidget *> switched = {frequency_->presetPanel, frequency_->keypadPanel, frequency_->stepsPanel,
                                        frequency_->userPanel,   commands_->userButtonPanel, commands_->chooserPanel,
                                        commands_->requestNotice};
     for (QWidget *panel : switched) {
-        keepPlaceWhenHidden(panel);
+        panel->setParent(panelHost);
         panel->setVisible(false);
+        panel->installEventFilter(this);
     }
+    auto *panels = new QVBoxLayout(panelHost);
+    panels->setContentsMargins(0, 0, 0, 0);
+    // One panel's width a line, give or take: with the controls beside them the window
+    // still fits a 1280-pixel screen. The two ways of typing a frequency share a line.
+    panelArea->addLine(panels, {frequency_->presetPanel});
+    panelArea->addLine(panels, {frequency_->keypadPanel, frequency_->userPanel});
+    panelArea->addLine(panels, {frequency_->stepsPanel});
+    panelArea->addLine(panels, {commands_->userButtonPanel});
+    panelArea->addLine(panels, {commands_->chooserPanel});
+    panels->addWidget(commands_->requestNotice);
+    panels->addStretch(1);
+    panelArea->setWidget(panelHost);
+    panelArea_ = panelArea;
     commands_->meterFrame->setVisible(false);
     buildMeter();
 
-    auto *upper = new QHBoxLayout;
-    upper->addLayout(left, 1);
-    upper->addLayout(panels, 1);
+    auto *right = new QVBoxLayout;
+    right->addWidget(panelArea);
+    right->addWidget(station_->chatBox, 1);
 
-    auto *whole = new QVBoxLayout(central);
-    whole->addLayout(upper);
-    whole->addWidget(station_->chatBox, 1);
+    auto *whole = new QHBoxLayout(central);
+    whole->addWidget(leftHost, 0);
+    whole->addLayout(right, 1);
 
     statusLine_ = new QLabel(this);
     statusLine_->setObjectName(QStringLiteral("StatusLine"));
@@ -215,6 +279,12 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    // A panel opened or closed: the panel area asks for a new height (the chat gives or takes it).
+    // Laid out at once, so a panel's keys sit where they are drawn from the first click on.
+    if ((event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent) && panelArea_) {
+        panelArea_->updateGeometry();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    }
     if (event->type() == QEvent::MouseButtonRelease
         && (watched == station_->lastLine->viewport() || watched == station_->chatLog->viewport()))
         showWindow(QString::fromLatin1(texts::kChatWindow));

@@ -132,6 +132,7 @@ private:
     ProtocolController *protocol_ = nullptr;          // child QObject
     Http *statisticsReport_ = nullptr;                // child QObject, made by SaveUserData
     QLabel *statusLine_ = nullptr;
+    QWidget *panelArea_ = nullptr; // scroll area holding the switched panels
     QString lastSaveError_;
     QMenu *soundDeviceMenu_ = nullptr;
     QTimer *timers_[7] = {};

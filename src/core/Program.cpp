@@ -157,7 +157,7 @@ bool Program::start()
 void Program::loadPresetEditors()
 {
     for (int k = 0; k < 4; ++k) {
-        auto editor = std::make_unique<PresetEditor>(*presetSets_.at(k), store_);
+        auto editor = std::make_unique<PresetEditor>(*presetSets_.at(k), store_, PresetEditor::Fields::OnFirstUse);
         editor->setObjectName(QString::fromLatin1(texts::kPresetEditorPrefix) + QString::number(k + 1));
         editor->hide();
         // Each editor reads its set's file as it loads.
@@ -167,6 +167,7 @@ void Program::loadPresetEditors()
                 return;
             PresetEditor *from = presetEditors_.at(k).get();
             PresetEditor *to = presetEditors_.at(number - 1).get();
+            to->ensureBuilt(); // placed by its real size
             placeBeside(to, from);
             to->show();
             to->raise();

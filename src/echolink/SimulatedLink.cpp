@@ -1,6 +1,7 @@
 #include "echolink/SimulatedLinkImpl.h"
 
 #include <QPointer>
+#include <QTimer>
 
 namespace tavrin {
 
@@ -64,6 +65,15 @@ SimulatedHandle::SimulatedHandle(SimulatedLink *link, SimulatedStation *station)
     : link_(link->d.get()), station_(station)
 {
     station_->handles.append(this);
+    // A handle that joins a station already linked hears the current list, as the other
+    // handles did when the link came up; otherwise its window shows no stations until the
+    // next change.
+    if (station_->linked.isEmpty())
+        return;
+    QTimer::singleShot(0, this, [this] {
+        if (link_ && station_)
+            emit StationTextReceived(link_->stationText(*station_));
+    });
 }
 
 SimulatedHandle::~SimulatedHandle()

@@ -6,6 +6,8 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIconEngine>
+#include <QPainter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -128,6 +130,30 @@ QWidget *buildFilterPanel(ChatControls &c, QWidget *window)
     return panel;
 }
 
+// Draws its emoticon only when the button is first painted: the chat window is hidden at
+// start, and drawing every picture then would only delay the main window.
+class EmoticonIconEngine final : public QIconEngine {
+public:
+    explicit EmoticonIconEngine(int element) : element_(element) {}
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode, QIcon::State) override
+    {
+        painter->drawImage(rect, emoticonPicture(element_));
+    }
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        QPixmap pixmap(size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        paint(&painter, QRect(QPoint(), size), mode, state);
+        return pixmap;
+    }
+    QIconEngine *clone() const override { return new EmoticonIconEngine(element_); }
+
+private:
+    int element_;
+};
+
 QWidget *buildPictures(ChatControls &c, QWidget *window)
 {
     auto *frame = named(new QGroupBox(QStringLiteral("The Chat Icons"), window), "ChatIcons");
@@ -139,7 +165,7 @@ QWidget *buildPictures(ChatControls &c, QWidget *window)
         auto *b = named(new QToolButton(frame), buttons.at(k).name);
         b->setAutoRaise(true);
         b->setFocusPolicy(Qt::NoFocus);
-        b->setIcon(QIcon(QPixmap::fromImage(emoticonPicture(buttons.at(k).element))));
+        b->setIcon(QIcon(new EmoticonIconEngine(buttons.at(k).element)));
         b->setIconSize(QSize(kEmoticonSize, kEmoticonSize));
         b->setFixedSize(kPictureButton, kPictureButton);
         c.pictures.at(k) = b;

@@ -39,13 +39,22 @@ std::array<int, 3> otherSets(int own)
 
 } // namespace
 
-PresetEditor::PresetEditor(PresetSet &set, ProfileStore &store, QWidget *parent)
+PresetEditor::PresetEditor(PresetSet &set, ProfileStore &store, Fields fields, QWidget *parent)
     : QWidget(parent), set_(set), store_(store)
 {
     const int n = set_.number();
     setObjectName(QString::fromLatin1(kWindowName).arg(n));
-    const QString title = QString::fromLatin1(kTitle).arg(n);
-    setWindowTitle(title);
+    setWindowTitle(QString::fromLatin1(kTitle).arg(n));
+    if (fields == Fields::Now)
+        ensureBuilt();
+}
+
+void PresetEditor::ensureBuilt()
+{
+    if (statusLine_)
+        return;
+    const int n = set_.number();
+    const QString title = windowTitle();
 
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(10, 8, 10, 8);
@@ -134,6 +143,8 @@ PresetEditor::PresetEditor(PresetSet &set, ProfileStore &store, QWidget *parent)
 SaveResult PresetEditor::SaveData()
 {
     const SaveResult result = set_.SaveData(store_);
+    if (!statusLine_)
+        return result;
     statusLine_->setStyleSheet(result ? QString() : QStringLiteral("color: #b00000;"));
     statusLine_->setText(result ? QString::fromLatin1(kSavedText) : result.error);
     return result;
@@ -142,8 +153,10 @@ SaveResult PresetEditor::SaveData()
 void PresetEditor::reload()
 {
     set_.load(store_);
-    refreshFields();
-    statusLine_->clear();
+    if (statusLine_) {
+        refreshFields();
+        statusLine_->clear();
+    }
     emit presetsChanged();
 }
 
@@ -153,6 +166,13 @@ void PresetEditor::closeEvent(QCloseEvent *event)
     event->ignore();
     hide();
     reload();
+}
+
+void PresetEditor::setVisible(bool visible)
+{
+    if (visible)
+        ensureBuilt();
+    QWidget::setVisible(visible);
 }
 
 void PresetEditor::showEvent(QShowEvent *event)

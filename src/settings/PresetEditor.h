@@ -5,6 +5,9 @@
 // the window and re-reads the set from its file, dropping unsaved edits.
 // The constructor reads no file (the single-instance check comes first); the owner calls
 // reload() when the program loads its windows.
+// Its 127 fields cost more to build than the rest of start-up's hidden windows together, so
+// the program has them built on first use: when the window is first shown or a control of it
+// is looked up (ensureBuilt()). Until then the set itself is read, kept and saved as ever.
 //
 // Thread: user-interface thread. Does not own the set or the store.
 
@@ -22,7 +25,12 @@ namespace tavrin {
 class PresetEditor : public QWidget {
     Q_OBJECT
 public:
-    PresetEditor(PresetSet &set, ProfileStore &store, QWidget *parent = nullptr);
+    enum class Fields { Now, OnFirstUse };
+    PresetEditor(PresetSet &set, ProfileStore &store, Fields fields = Fields::Now, QWidget *parent = nullptr);
+
+    // Builds the fields if they are not there yet.
+    Q_INVOKABLE void ensureBuilt();
+    void setVisible(bool visible) override;
 
     PresetSet &presetSet() { return set_; }
     // Saves the set (all 127 keys, one write); a failure shows in the status line.

@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTextEdit>
 #include <QTimer>
@@ -91,6 +92,38 @@ private slots:
         rig.trigger("Freq3");
         click(rig.find<QPushButton>("Command70"));
         QVERIFY(!shown(rig, "Frame2"));
+    }
+
+    // A 1280x720 laptop screen (less title bar and task bar) holds the window with every panel
+    // open; each panel scrolls fully into view, and the frequency frame never changes width.
+    void fitsASmallScreenWithEveryPanelOpen()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        MainWindow *w = rig.window();
+        const QSize screen(1280, 650);
+        QVERIFY2(w->minimumSizeHint().width() <= screen.width() && w->minimumSizeHint().height() <= screen.height(),
+                 qPrintable(QStringLiteral("minimum %1x%2").arg(w->minimumSizeHint().width()).arg(w->minimumSizeHint().height())));
+        w->resize(screen);
+        QWidget *frequencyFrame = rig.find<QWidget>("Label4")->parentWidget();
+        QTRY_VERIFY(frequencyFrame->width() > 0);
+        const int frameWidth = frequencyFrame->width();
+
+        auto *area = rig.find<QScrollArea>("PanelArea");
+        for (const char *name : {"Frame3", "Frame9", "Frame2", "Frame8", "Frame4", "Frame10", "Frame11"})
+            rig.find<QWidget>(name)->setVisible(true);
+        QVERIFY(w->minimumSizeHint().width() <= screen.width() && w->minimumSizeHint().height() <= screen.height());
+        w->resize(screen);
+        QTRY_VERIFY(area->widget()->height() > area->viewport()->height()); // laid out, and scrolling
+        QCOMPARE(frequencyFrame->width(), frameWidth);
+        QVERIFY(rig.find<QWidget>("Text35")->height() >= 50);
+        for (const char *name : {"Frame3", "Frame9", "Frame2", "Frame8", "Frame4", "Frame10", "Frame11"}) {
+            QWidget *panel = rig.find<QWidget>(name);
+            area->ensureWidgetVisible(panel, 0, 0);
+            const QRect inView(panel->mapTo(area->viewport(), QPoint()), panel->size());
+            QVERIFY2(area->viewport()->rect().contains(inView), name);
+        }
     }
 
     void presetPanelClosesAfterItsTimer()

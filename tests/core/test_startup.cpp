@@ -316,10 +316,9 @@ private slots:
         QTemporaryDir dir;
         Rig rig(dir.path());
         QVERIFY(rig.start());
-        auto *editor = rig.program().registry().get<PresetEditor>(QStringLiteral("FormSet1"));
-        QVERIFY(editor);
-        auto *nodeCall = editor->findChild<QLineEdit *>(QStringLiteral("NodeCall"));
-        auto *first = editor->findChild<QLineEdit *>(QStringLiteral("Text1"));
+        // Looked up by name like any control: the hidden editor builds its fields for it.
+        auto *nodeCall = rig.program().registry().control<QLineEdit>(QStringLiteral("FormSet1"), QStringLiteral("NodeCall"));
+        auto *first = rig.program().registry().control<QLineEdit>(QStringLiteral("FormSet1"), QStringLiteral("Text1"));
         QVERIFY(nodeCall && first);
         nodeCall->selectAll();
         QTest::keyClicks(nodeCall, QStringLiteral("XX5EEE-L"));

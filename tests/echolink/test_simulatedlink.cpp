@@ -97,6 +97,14 @@ void TestSimulatedLink::linkingAndStationCount()
     QTRY_COMPARE_WITH_TIMEOUT(log.events.size(), 5, kPatienceMs);
     QCOMPARE(log.events.at(4), QStringLiteral("Stations:XX2ABC  Alan"));
 
+    // A handle made while linked (a window started after the link came up) hears the list
+    // at once; the others hear nothing new.
+    auto late = link.factoryFor(kLocal)->create();
+    EventLog lateLog;
+    lateLog.attach(late.get());
+    QTRY_COMPARE_WITH_TIMEOUT(lateLog.events, QStringList{"Stations:XX2ABC  Alan"}, kPatienceMs);
+    QCOMPARE(log.events.size(), 5);
+
     h->Disconnect(kNode); // not linked: nothing happens
     h->DisconnectAll();
     QCOMPARE(h->StationCount(), 0);

@@ -1,5 +1,7 @@
 #include "core/scenario/ControlProbe.h"
 
+#include "core/WindowRegistry.h"
+
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QAbstractSpinBox>
@@ -147,6 +149,8 @@ Outcome ControlProbe::find(const QString &name, ControlRef *ref) const
     QWidget *window = lookup_(windowName);
     if (!window)
         return Outcome::failure(QStringLiteral("a window named %1").arg(windowName), QStringLiteral("none"));
+    if (!controlName.isEmpty())
+        buildControlsOf(window);
     QObject *control = controlName.isEmpty() ? nullptr : window->findChild<QObject *>(controlName);
     if (!control)
         return Outcome::failure(QStringLiteral("a control %1 in %2").arg(controlName, windowName),
