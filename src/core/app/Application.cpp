@@ -189,6 +189,7 @@ int runScenario(QApplication &app, const CommandLine &line, QString settingsDir)
     options.seed = line.seed.value_or(1);
     options.chatLogFile = line.chatLogFile;
     options.servers = ServerAddresses::fromBuildAndEnvironment();
+    options.packageManaged = platform::runningProgramIsPackageManaged();
     scenario::ScenarioRunner runner(std::move(*script), options);
     QObject::connect(&runner, &scenario::ScenarioRunner::finished, &app, [&app](int code) { app.exit(code); });
     runner.begin();
