@@ -1,4 +1,5 @@
 #include "common/Dialogs.h"
+#include "common/Installation.h"
 #include "updater/UpdaterSetup.h"
 #include "updater/UpdaterWindow.h"
 
@@ -11,6 +12,12 @@ int main(int argc, char *argv[])
     // process before the partial file is removed, and the completion step runs hidden.
     app.setQuitOnLastWindowClosed(false);
     tavrin::WidgetDialogs dialogs;
+    // A packaged installation belongs to the package manager: replacing its files would fight it.
+    if (tavrin::platform::runningProgramIsPackageManaged()) {
+        dialogs.info(nullptr, QStringLiteral("Tavrin"),
+                     QString::fromLatin1(tavrin::platform::kUpdateThroughPackageManager));
+        return 0;
+    }
     tavrin::updater::UpdaterOptions options =
         tavrin::updater::optionsForRun(tavrin::updater::settingsDirectoryFrom(app.arguments()));
     options.runningVersion = tavrin::updater::installedVersionFrom(app.arguments());

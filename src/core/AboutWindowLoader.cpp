@@ -29,6 +29,7 @@ std::unique_ptr<maintenance::AboutWindow> loadAboutWindow(Program &program)
     // The updater must read "TVRDir.ini" where this run keeps it.
     about.settingsDir = o.settingsDir.isEmpty() ? QString() : program.store().directory();
     about.transferTimeoutMs = o.transferTimeoutMs;
+    about.packageManaged = o.packageManaged;
     if (const MainWindow *main = program.mainWindow())
         about.fallbackCallsign = main->localCallsign();
 

@@ -52,6 +52,7 @@ struct ProgramOptions {
     bool scenarioMode = false; // "already running" also goes to standard error
     QString chatLogFile;       // --chat-log: every line sent on the chat channel goes here too
     PasswordVault *passwordVault = nullptr; // not owned; null: the desktop keychain
+    bool packageManaged = false; // installed by the package manager, which also updates it
 };
 
 class Program : public QObject {

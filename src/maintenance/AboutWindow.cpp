@@ -1,5 +1,6 @@
 #include "maintenance/AboutWindow.h"
 
+#include "common/Installation.h"
 #include "maintenance/AboutPictures.h"
 #include "maintenance/ConfigBackup.h"
 #include "maintenance/MaintenanceTexts.h"
@@ -267,6 +268,10 @@ QStringList AboutWindow::updaterArguments() const
 
 bool AboutWindow::startUpdater()
 {
+    if (options_.packageManaged) {
+        options_.dialogs->info(this, options_.productName, QString::fromLatin1(platform::kUpdateThroughPackageManager));
+        return false;
+    }
     const QString path = updaterPath();
     if (!starter_->startDetached(path, updaterArguments())) {
         // Ending now would leave the user with neither the old program nor an update.
@@ -312,7 +317,10 @@ void AboutWindow::fetchEnded(const QString &body)
 void AboutWindow::Timer1_Timer()
 {
     ignoreErrors([this] { useAutomationTimeouts(client_.get()); });
-    if (isUpdateAvailable(netText_->text(), options_.versionText)) {
+    if (isUpdateAvailable(netText_->text(), options_.versionText) && options_.packageManaged) {
+        update5_->hide();
+        status5_->setText(QString::fromLatin1(kPackagedUpdate));
+    } else if (isUpdateAvailable(netText_->text(), options_.versionText)) {
         update5_->show();
     } else {
         update5_->hide();

@@ -10,6 +10,8 @@
 //
 // Starting the updater hands over to "<ProgDir><updater file>" and asks for the end of the
 // program; when the updater cannot be started a message box says so and the program runs on.
+// A program installed by the package manager still says that a new version exists, but points
+// to the package manager instead of starting the updater.
 //
 // Thread: user-interface thread. Owns its client handle, its fetch and the prompt; does not
 // own the store, the dialogs, the clock, the registry or the launchers.
@@ -50,6 +52,7 @@ struct AboutWindowOptions {
     QString updaterFileName;              // appended to ProgDir as it stands
     QString settingsDir;                  // passed on as --settings-dir when not empty
     QString fallbackCallsign;             // title callsign when no client can be asked
+    bool packageManaged = false;          // the package manager updates the program, never the updater
     int transferTimeoutMs = 10000;
 };
 
@@ -80,6 +83,7 @@ public:
     QString updaterPath() const;
     QStringList updaterArguments() const;
     // Starts the updater; on success asks for the end of the program, otherwise says so.
+    // A packaged program only says to update through the package manager.
     bool startUpdater();
 
     void setProgramStarter(ProgramStarter *starter) { starter_ = starter ? starter : &processStarter_; }

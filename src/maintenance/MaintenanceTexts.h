@@ -29,6 +29,7 @@ inline constexpr char kProgDirFrame[] = "Path to Program Directory ";
 inline constexpr char kWorksWith1[] = "Tavrin works in ";
 inline constexpr char kWorksWith2[] = "conjunction with EchoLink";
 inline constexpr char kNoUpdate[] = "No Update Available";
+inline constexpr char kPackagedUpdate[] = "New version available: update Tavrin through your package manager";
 inline constexpr char kMailSubject[] = " Tavrin Program ";
 
 inline constexpr char kPathQuestionTitle[] = "Change Directory Path";

@@ -3,6 +3,7 @@
 // to the updater, the backup, and the main window's use of the program directory.
 #include "../core/CoreTestKit.h"
 
+#include "common/Installation.h"
 #include "common/PlatformNames.h"
 #include "maintenance/AboutWindow.h"
 #include "maintenance/UpdatePrompt.h"
@@ -382,6 +383,40 @@ private slots:
         QVERIFY(rig.window()->isVisible());
     }
 
+    void packagedProgramPointsToThePackageManager()
+    {
+        // The marker counts only in the directory it names: a copied folder keeps the updater.
+        QTemporaryDir installed, copy;
+        const auto writeMarker = [](const QString &dir, const QString &names) {
+            QFile marker(QDir(dir).filePath(QString::fromLatin1(platform::kPackageMarkerFile)));
+            return marker.open(QIODevice::WriteOnly) && marker.write(names.toUtf8() + "\n") > 0;
+        };
+        QVERIFY(!platform::isPackageManaged(installed.path() + QLatin1Char('/')));
+        QVERIFY(writeMarker(installed.path(), installed.path() + QLatin1Char('/')));
+        QVERIFY(writeMarker(copy.path(), installed.path() + QLatin1Char('/')));
+        QVERIFY(platform::isPackageManaged(installed.path() + QLatin1Char('/')));
+        QVERIFY(!platform::isPackageManaged(copy.path() + QLatin1Char('/')));
+
+        QTemporaryDir dir;
+        AboutRig rig(dir.path());
+        rig.options.packageManaged = true;
+        QVERIFY(rig.startWith("1.3.0"));
+        QVERIFY(rig.waitForFetch());
+        rig.about()->Timer1_Timer();
+        QVERIFY(rig.in<QPushButton>("Command5")->isHidden());
+        QCOMPARE(rig.in<QLabel>("Label5")->text(),
+                 QStringLiteral("New version available: update Tavrin through your package manager"));
+        rig.about()->Timer3_Timer();
+        QVERIFY(rig.about()->prompt());
+        click(rig.about()->prompt()->findChild<QPushButton *>("Command1"));
+        rig.about()->show();
+        click(rig.in<QLabel>("Label6"));
+        QVERIFY(rig.starter.started.isEmpty());
+        QVERIFY(!rig.program().isEnding());
+        QCOMPARE(rig.dialogs.shown.size(), 2);
+        QVERIFY(rig.dialogs.shown.last().text.contains(QStringLiteral("package manager")));
+    }
+
     void realUpdaterGetsTheSettingsDirectory()
     {
         QTemporaryDir dir;
@@ -470,6 +505,15 @@ private slots:
         QDir().mkpath(target);
         QVERIFY(rig.about()->grab().save(target + "/Form14.png"));
         QVERIFY(rig.about()->prompt()->grab().save(target + "/Form150.png"));
+
+        QTemporaryDir packagedDir;
+        AboutRig packaged(packagedDir.path());
+        packaged.options.packageManaged = true;
+        QVERIFY(packaged.startWith("1.3.0"));
+        QVERIFY(packaged.waitForFetch());
+        packaged.about()->Timer1_Timer();
+        packaged.about()->show();
+        QVERIFY(packaged.about()->grab().save(target + "/Form14-packaged.png"));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "core/app/Application.h"
 
 #include "BuildConfig.h"
+#include "common/Installation.h"
 #include "core/Program.h"
 #include "core/MainWindow.h"
 #include "core/app/CommandLine.h"
@@ -46,11 +47,7 @@ void printTo(FILE *stream, const QString &text)
 
 QString versionText()
 {
-    return QStringLiteral("%1 %2.%3.%4\n")
-        .arg(QStringLiteral(TAVRIN_PRODUCT_NAME))
-        .arg(TAVRIN_VERSION_MAJOR)
-        .arg(TAVRIN_VERSION_MINOR)
-        .arg(TAVRIN_VERSION_REVISION);
+    return QStringLiteral(TAVRIN_PRODUCT_NAME " " TAVRIN_VERSION_TEXT "\n");
 }
 
 // How long the end of the program waits for the directory to take the station off the list.
@@ -113,6 +110,7 @@ int runInteractive(QApplication &app, const CommandLine &line, const QString &se
     options.servers = ServerAddresses::fromBuildAndEnvironment();
     options.chatLogFile = line.chatLogFile;
     options.passwordVault = vault.get();
+    options.packageManaged = platform::runningProgramIsPackageManaged();
     auto owned = std::make_unique<Program>(options);
     Program &program = *owned;
     QObject::connect(&program, &Program::ended, &app, [&app](int code) { app.exit(code); });
@@ -191,6 +189,7 @@ int runScenario(QApplication &app, const CommandLine &line, QString settingsDir)
     options.seed = line.seed.value_or(1);
     options.chatLogFile = line.chatLogFile;
     options.servers = ServerAddresses::fromBuildAndEnvironment();
+    options.packageManaged = platform::runningProgramIsPackageManaged();
     scenario::ScenarioRunner runner(std::move(*script), options);
     QObject::connect(&runner, &scenario::ScenarioRunner::finished, &app, [&app](int code) { app.exit(code); });
     runner.begin();
@@ -221,8 +220,7 @@ std::optional<int> answerWithoutWindows(int argc, char **argv)
 int runApplication(QApplication &app, const QElapsedTimer &sinceExec)
 {
     QApplication::setApplicationName(QStringLiteral(TAVRIN_PRODUCT_NAME));
-    QApplication::setApplicationVersion(
-        QStringLiteral("%1.%2.%3").arg(TAVRIN_VERSION_MAJOR).arg(TAVRIN_VERSION_MINOR).arg(TAVRIN_VERSION_REVISION));
+    QApplication::setApplicationVersion(QStringLiteral(TAVRIN_VERSION_TEXT));
     // The program ends through its own exit paths (which save first), never because the
     // last window happened to close.
     QApplication::setQuitOnLastWindowClosed(false);

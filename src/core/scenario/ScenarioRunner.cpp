@@ -199,6 +199,7 @@ Outcome ScenarioRunner::doStart(const Step &)
     options.servers = options_.servers;
     options.scenarioMode = true;
     options.chatLogFile = options_.chatLogFile;
+    options.packageManaged = options_.packageManaged;
     program_ = std::make_unique<Program>(options);
     connect(program_.get(), &Program::ended, this, &ScenarioRunner::onProgramEnded);
     if (!program_->start())

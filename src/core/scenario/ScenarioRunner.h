@@ -46,6 +46,7 @@ struct RunnerOptions {
     quint32 seed = 1;
     ServerAddresses servers;
     QString chatLogFile; // --chat-log
+    bool packageManaged = false; // as the running program finds itself installed
 };
 
 class ScenarioRunner : public QObject {
