@@ -1,6 +1,6 @@
-#include "core/remote/RemoteProtocol.h"
+#include "protocol/RemoteProtocol.h"
 
-#include "core/remote/FrequencyText.h"
+#include "protocol/FrequencyText.h"
 
 #include "BuildConfig.h"
 
