@@ -22,6 +22,12 @@ void setConf(RIG *rig, const char *name, const QByteArray &value)
         throw RigError(std::string("the rig does not take the setting ") + name);
 }
 
+// Hamlib's rigerror() appends its debug trace; the short form is what a log line wants.
+std::string errorText(int code)
+{
+    return QString::fromLocal8Bit(rigerror2(code)).trimmed().toStdString();
+}
+
 } // namespace
 
 HamlibRig::HamlibRig(HamlibOptions options) : options_(std::move(options)) { quietHamlib(); }
@@ -32,7 +38,7 @@ void HamlibRig::check(int code, const char *what)
 {
     if (code == RIG_OK)
         return;
-    const std::string message = std::string(what) + ": " + rigerror(code);
+    const std::string message = std::string(what) + ": " + errorText(code);
     // The link to the rig is in doubt: start again from open on the next call.
     if (code != -RIG_ENIMPL && code != -RIG_ENAVAIL && code != -RIG_EINVAL)
         close();
@@ -52,6 +58,9 @@ void HamlibRig::open()
             setConf(rig_, "serial_speed", QByteArray::number(options_.serialSpeed));
         setConf(rig_, "timeout", QByteArray::number(options_.timeoutMs));
         setConf(rig_, "retry", "1");
+        // CAT PTT: a model that names no way of keying is asked to key through its commands.
+        if (rig_->caps->ptt_type == RIG_PTT_NONE)
+            setConf(rig_, "ptt_type", "RIG");
     } catch (...) {
         rig_cleanup(rig_);
         rig_ = nullptr;
@@ -61,9 +70,11 @@ void HamlibRig::open()
     if (code != RIG_OK) {
         rig_cleanup(rig_);
         rig_ = nullptr;
-        throw RigError(std::string("cannot open the rig: ") + rigerror(code));
+        throw RigError(std::string("cannot open the rig: ") + errorText(code));
     }
     open_ = true;
+    // A report must say what the rig says now, not what Hamlib remembers.
+    rig_set_cache_timeout_ms(rig_, HAMLIB_CACHE_ALL, 0);
 }
 
 void HamlibRig::close()
@@ -105,6 +116,15 @@ void HamlibRig::setPtt(bool on)
     if (!open_)
         open();
     check(rig_set_ptt(rig_, RIG_VFO_CURR, on ? RIG_PTT_ON : RIG_PTT_OFF), on ? "keying the rig" : "unkeying the rig");
+}
+
+bool HamlibRig::ptt()
+{
+    if (!open_)
+        open();
+    ptt_t state = RIG_PTT_OFF;
+    check(rig_get_ptt(rig_, RIG_VFO_CURR, &state), "reading the PTT");
+    return state != RIG_PTT_OFF;
 }
 
 std::optional<int> HamlibRig::strength()

@@ -29,6 +29,7 @@ public:
     void setFrequency(qint64 hz) override;
     RigReading read() override;
     void setPtt(bool on) override;
+    bool ptt() override;
     std::optional<int> strength() override;
 
 private:

@@ -29,6 +29,7 @@ public:
     virtual void setFrequency(qint64 hz) = 0;
     virtual RigReading read() = 0;
     virtual void setPtt(bool on) = 0;
+    virtual bool ptt() = 0; // what the rig says of its own PTT
     // The S-meter in dB over S9; nothing when the rig has none.
     virtual std::optional<int> strength() = 0;
 };

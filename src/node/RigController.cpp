@@ -10,12 +10,12 @@ constexpr unsigned long kStopWaitMs = 3000;
 } // namespace
 
 RigController::RigController(std::unique_ptr<Rig> rig, int timeoutMs, QObject *parent)
-    : QObject(parent), worker_(new QObject), rig_(std::move(rig)), timeoutMs_(timeoutMs)
+    : QObject(parent), thread_(new QThread), worker_(new QObject), rig_(std::move(rig)), timeoutMs_(timeoutMs)
 {
-    worker_->moveToThread(&thread_);
-    connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
-    thread_.setObjectName(QStringLiteral("rig"));
-    thread_.start();
+    worker_->moveToThread(thread_);
+    connect(thread_, &QThread::finished, worker_, &QObject::deleteLater);
+    thread_->setObjectName(QStringLiteral("rig"));
+    thread_->start();
     watchdog_.setSingleShot(true);
     connect(&watchdog_, &QTimer::timeout, this, &RigController::timedOut);
 }
@@ -25,13 +25,14 @@ RigController::~RigController()
     // The rig is closed on its own thread, after every queued call.
     std::shared_ptr<Rig> rig = rig_;
     QMetaObject::invokeMethod(worker_, [rig] { rig->close(); }, Qt::QueuedConnection);
-    thread_.quit();
-    if (!thread_.wait(kStopWaitMs)) {
-        // A rig call that never returns: leave the thread to the end of the process rather
-        // than hang the exit. Its late answer finds no receiver (see finished()).
-        qWarning("rig thread still busy at exit");
-        thread_.setParent(nullptr);
+    thread_->quit();
+    if (thread_->wait(kStopWaitMs)) {
+        delete thread_;
+        return;
     }
+    // A rig call that never returns: leave the thread to the end of the process rather
+    // than hang the exit. Its late answer finds no receiver (see next()).
+    qWarning("rig thread still busy at exit");
 }
 
 void RigController::run(Job job, Done done, bool mustRun)

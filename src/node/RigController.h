@@ -67,7 +67,7 @@ private:
     void timedOut();
     void note(const RigOutcome &outcome);
 
-    QThread thread_;
+    QThread *thread_; // left running at exit when a rig call never returns
     QObject *worker_; // lives on thread_
     std::shared_ptr<Rig> rig_;
     int timeoutMs_;
