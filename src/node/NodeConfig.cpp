@@ -192,9 +192,13 @@ ConfigResult loadConfig(const QString &path)
         errors << QStringLiteral("%1: not a readable INI file").arg(path);
         return result;
     }
-    for (const QString &key : ini.allKeys())
-        if (!kKnownKeys.contains(key, Qt::CaseSensitive))
+    for (const QString &key : ini.allKeys()) {
+        if (key.endsWith(QLatin1String("password")))
+            errors << QStringLiteral("%1 is refused: the password never goes in this file; use password_file or %2")
+                          .arg(describeKey(key), QLatin1String(kPasswordFileVariable));
+        else if (!kKnownKeys.contains(key, Qt::CaseSensitive))
             errors << QStringLiteral("%1 is not a setting tavrin-node knows").arg(describeKey(key));
+    }
 
     Reader r(ini, errors);
 
