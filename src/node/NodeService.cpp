@@ -182,6 +182,8 @@ void NodeService::setFrequency(qint64 hz, const QString &asked)
 
 void NodeService::linkReceiving(bool receiving)
 {
+    if (receiving != receiving_)
+        log_(receiving ? QStringLiteral("voice from the link") : QStringLiteral("voice from the link ended"));
     receiving_ = receiving;
     if (!receiving)
         overTimedOut_ = false;
