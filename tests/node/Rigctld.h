@@ -3,10 +3,11 @@
 // dummy rig: the network path of the node's rig, and a rig that can be made to hang
 // (stopped) or vanish (killed) mid-command.
 
+#include "node/HamlibRig.h"
+
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 
 #include <signal.h>
@@ -36,12 +37,19 @@ public:
                                                      QString::number(port)});
         if (!process_.waitForStarted(10000))
             return false;
-        for (int i = 0; i < 200; ++i) {
-            QTcpSocket s;
-            s.connectToHost(QHostAddress::LocalHost, port);
-            if (s.waitForConnected(250))
+        // Listening is not yet answering: ready once a Hamlib client can open it.
+        tavrin::node::HamlibOptions o;
+        o.model = 2;
+        o.port = address();
+        o.timeoutMs = 1000;
+        for (int i = 0; i < 200 && process_.state() == QProcess::Running; ++i) {
+            try {
+                tavrin::node::HamlibRig probe(o);
+                probe.open();
                 return true;
-            QTest::qWait(50);
+            } catch (const tavrin::node::RigError &) {
+                QTest::qWait(100);
+            }
         }
         return false;
     }

@@ -107,7 +107,7 @@ struct EndToEnd {
     ProgramOptions options;
     std::unique_ptr<Program> program;
 
-    void start(const QByteArray &allow)
+    void start(const QByteArray &allow, int transmitTimeoutS = 180)
     {
         QVERIFY2(!qEnvironmentVariable("TAVRIN_NODE_PROGRAM").isEmpty(), "TAVRIN_NODE_PROGRAM is not set");
         for (int i = 0; i < kBindTries && !directory.listen(kTavrinAddress, kDirectoryPort); ++i)
@@ -133,7 +133,8 @@ struct EndToEnd {
                               + "\n[directory]\nservers=" + directory.server().toLatin1()
                               + "\nport_base=" + QByteArray::number(kPortBase) + "\nbind_address=" + kNodeAddress
                               + "\n[rig]\nmodel=2\nport=" + rigctld.address().toLatin1()
-                              + "\n[audio]\noutput=none\n[access]\nallow=" + allow + "\n");
+                              + "\n[audio]\noutput=none\n[limits]\ntransmit_timeout_s=" + QByteArray::number(transmitTimeoutS)
+                              + "\n[access]\nallow=" + allow + "\n");
         QVERIFY(node.start(config));
         QTRY_VERIFY_WITH_TIMEOUT(node.logSays(QStringLiteral("started as ") + kNodeCall), kWaitMs);
 
@@ -237,6 +238,26 @@ private Q_SLOTS:
         QCOMPARE(e.node.stop(), 0);
         QVERIFY(e.node.logSays(QStringLiteral("stopped")));
         QVERIFY(!e.rig->ptt());
+    }
+
+    // An over longer than the transmit time-out is cut: the rig unkeys while Tavrin still
+    // transmits, and the chat says why.
+    void timeOutUnkeys()
+    {
+        if (!Rigctld::available())
+            QSKIP("rigctld not installed (libhamlib-utils)");
+        EndToEnd e;
+        e.start("XX1TAV", 1);
+        if (QTest::currentTestFailed())
+            return;
+        QTRY_COMPARE_WITH_TIMEOUT(e.text("NumStations"), QStringLiteral("1"), kWaitMs);
+        auto *transmit = e.find<QPushButton>("Command1x");
+        transmit->click();
+        QTRY_VERIFY_WITH_TIMEOUT(e.node.logSays(QStringLiteral("\nkeying the rig")), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(e.node.logSays(QStringLiteral("unkeying the rig (transmit time-out)")), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!e.rig->ptt(), kWaitMs);
+        QCOMPARE(e.text("Label3"), QStringLiteral("Transmitting"));
+        transmit->click();
     }
 
     // An operator not on the allow-list: the preset changes nothing and keying stays off.
