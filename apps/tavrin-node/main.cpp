@@ -5,6 +5,7 @@
 #include "node/HamlibRig.h"
 #include "node/NodeConfig.h"
 #include "node/NodeService.h"
+#include "node/ReceiverAudio.h"
 #include "node/RigController.h"
 
 #include "BuildConfig.h"
@@ -130,7 +131,7 @@ int main(int argc, char *argv[])
     linkOptions.directoryServers = config.directoryServers;
     linkOptions.portBase = config.portBase;
     linkOptions.bindAddress = config.bindAddress;
-    linkOptions.audioInput = QStringLiteral("none");
+    linkOptions.audioInput = config.audioInput;
     linkOptions.audioOutput = config.audioOutput;
     NativeLink link(linkOptions);
     QObject::connect(&link, &NativeLink::statusChanged, &app, [](const QString &text) { logLine(QStringLiteral("link: ") + text); });
@@ -151,6 +152,15 @@ int main(int argc, char *argv[])
                 .arg(config.rigPort.isEmpty() ? QString() : QStringLiteral(" on ") + config.rigPort));
     service.start();
 
+    // The rig's received audio, when there is a source for it: its squelch decides when the
+    // node sends.
+    std::unique_ptr<ReceiverAudio> receiver;
+    if (config.audioInput != QLatin1String("none")) {
+        receiver = std::make_unique<ReceiverAudio>(config.audioInput, config.squelchThresholdDb, config.squelchHangMs, logLine);
+        QObject::connect(receiver.get(), &ReceiverAudio::squelchChanged, &service, &NodeService::receiverSquelch);
+        receiver->start();
+    }
+
     bool stopping = false;
     QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
@@ -169,6 +179,7 @@ int main(int argc, char *argv[])
     });
 
     const int code = app.exec();
+    receiver.reset();
     handle.reset();
     link.shutdown();
     logLine(QStringLiteral("stopped"));

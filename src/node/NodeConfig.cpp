@@ -24,7 +24,8 @@ const QStringList kKnownKeys = {
     QStringLiteral("rig/model"),          QStringLiteral("rig/port"),
     QStringLiteral("rig/speed"),          QStringLiteral("rig/timeout_ms"),
     QStringLiteral("rig/poll_interval_s"),
-    QStringLiteral("audio/output"),
+    QStringLiteral("audio/output"),       QStringLiteral("audio/input"),
+    QStringLiteral("squelch/threshold_db"), QStringLiteral("squelch/hang_ms"),
     QStringLiteral("limits/ranges"),      QStringLiteral("limits/transmit_timeout_s"),
     QStringLiteral("access/allow"),       QStringLiteral("access/listeners"),
 };
@@ -237,6 +238,11 @@ ConfigResult loadConfig(const QString &path)
     c.pollIntervalMs = r.integer(QStringLiteral("rig/poll_interval_s"), c.pollIntervalMs / 1000, 1, 3600) * 1000;
 
     c.audioOutput = r.text(QStringLiteral("audio/output"));
+    c.audioInput = r.text(QStringLiteral("audio/input"), c.audioInput);
+    if (c.audioInput.isEmpty())
+        r.fail(QStringLiteral("audio/input"), QStringLiteral("is empty: name the rig's audio source, or none"));
+    c.squelchThresholdDb = r.integer(QStringLiteral("squelch/threshold_db"), c.squelchThresholdDb, -90, 0);
+    c.squelchHangMs = r.integer(QStringLiteral("squelch/hang_ms"), c.squelchHangMs, 0, 10000);
 
     if (ini.contains(QStringLiteral("limits/ranges"))) {
         QString why;

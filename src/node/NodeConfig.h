@@ -51,6 +51,10 @@ struct NodeConfig {
     int pollIntervalMs = 5000;
     // [audio]
     QString audioOutput; // the rig's audio input; empty: the default device; "none": no voice
+    QString audioInput = QStringLiteral("none"); // the rig's received audio; "none": none sent
+    // [squelch]: on the rig's received audio
+    int squelchThresholdDb = -45;
+    int squelchHangMs = 800;
     // [limits]
     FrequencyRanges ranges = FrequencyRanges::iaruRegion1Hf();
     int transmitTimeoutMs = 180000;

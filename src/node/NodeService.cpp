@@ -84,6 +84,7 @@ void NodeService::stop(std::function<void()> done)
     linkTimer_.stop();
     transmitTimer_.stop();
     keyed_ = false;
+    updateSend(QStringLiteral("stopping"));
     log_(QStringLiteral("stopping: unkeying the rig"));
     rig_.run(RigController::setPtt(false), [done = std::move(done)](const RigOutcome &) { done(); }, true);
 }
@@ -167,7 +168,11 @@ void NodeService::hearChat(const QString &line)
         reply(QString::fromLatin1(kNotAvailable).arg(QStringLiteral("CVSD?")));
     if (request.preamp)
         reply(QString::fromLatin1(kNotAvailable).arg(QStringLiteral("CPA?")));
-    // " CPT?" asks the node to stop sending: it sends no receiver audio yet, so nothing to end.
+    if (request.endTransmission && squelchOpen_) {
+        // The operator wants to talk: the node falls quiet until this signal ends.
+        holdReceiver_ = true;
+        updateSend(QStringLiteral("asked to stop sending"));
+    }
 }
 
 void NodeService::setFrequency(qint64 hz, const QString &asked)
@@ -249,6 +254,26 @@ void NodeService::updateKey(const QString &why)
                       && rig_.answering() && !rig_.faulty();
     if (want != keyed_)
         key(want, why);
+    updateSend(why);
+}
+
+void NodeService::receiverSquelch(bool open)
+{
+    squelchOpen_ = open;
+    if (!open)
+        holdReceiver_ = false;
+    updateSend(open ? QStringLiteral("squelch open") : QStringLiteral("squelch closed"));
+}
+
+void NodeService::updateSend(const QString &why)
+{
+    const bool want = squelchOpen_ && !holdReceiver_ && !keyed_ && !receiving_ && !linked_.isEmpty() && !stopping_;
+    if (want == sending_)
+        return;
+    sending_ = want;
+    log_(QStringLiteral("%1 the rig's audio to the link (%2)").arg(want ? QStringLiteral("sending") : QStringLiteral("stopped sending"), why));
+    if (!ignoreErrors([&] { link_.SetTransmit(want); }))
+        log_(QStringLiteral("the link refused to change its transmit state"));
 }
 
 void NodeService::key(bool on, const QString &why)

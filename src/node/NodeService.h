@@ -7,6 +7,10 @@
 // known and inside the configured ranges, the transmit time-out has not run out for this
 // over, and the node is not stopping. Anything else unkeys at once.
 //
+// The rig's received audio goes over the link while its squelch is open, the rig is not
+// keyed, no voice arrives from the link and no operator has asked the node to stop (" CPT?",
+// which holds it quiet until the squelch closes).
+//
 // Thread: event loop. Owns nothing but its timers; the link handle and the rig controller
 // belong to the caller and outlive this object.
 
@@ -52,6 +56,7 @@ public:
     void stop(std::function<void()> done);
 
     bool keyed() const { return keyed_; }
+    bool sending() const { return sending_; }
     std::optional<RigReading> lastReading() const { return reading_; }
 
     // Longest chat line the node reads; longer ones are nobody's command.
@@ -64,6 +69,8 @@ public Q_SLOTS:
     void checkLinks();
     void pollRig();
     void transmitTimedOut();
+    // The squelch on the rig's received audio: while open, that audio goes over the link.
+    void receiverSquelch(bool open);
 
 private:
     bool mayControl(const QString &callsign) const;
@@ -73,6 +80,7 @@ private:
     void setFrequency(qint64 hz, const QString &asked);
     void updateKey(const QString &why);
     void key(bool on, const QString &why);
+    void updateSend(const QString &why);
     void rigFault(const QString &text);
     void rigRecovered();
 
@@ -86,6 +94,9 @@ private:
     bool overTimedOut_ = false;
     bool keyed_ = false;
     bool stopping_ = false;
+    bool squelchOpen_ = false;
+    bool holdReceiver_ = false; // " CPT?": quiet until the squelch closes
+    bool sending_ = false;
     QTimer transmitTimer_;
     QTimer pollTimer_;
     QTimer linkTimer_;

@@ -1,199 +1,13 @@
-// The two programs end to end on loopback: the whole of Tavrin (composition root, native
-// link, on 127.0.0.4) drives the real tavrin-node program (on 127.0.0.5), whose rig is
-// Hamlib's dummy rig behind a real rigctld; the fake directory is on 127.0.0.4. Port base
-// 25198, apart from the other native-link tests.
+// The two programs end to end (see NodeEndToEnd.h): presets, read-back, keying, unlinking,
+// the time-out and the allow-list.
 
-#include "Rigctld.h"
+#include "NodeEndToEnd.h"
 
-#include "core/CoreTestKit.h"
-#include "echolink/native/NativeLink.h"
-#include "node/HamlibRig.h"
-#include "support/FakeDirectory.h"
-#include "support/FakePasswordVault.h"
-
-#include <QAction>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-
-#include <cmath>
-#include <numbers>
+#include <QUdpSocket>
 
 using namespace tavrin;
-using namespace tavrin::node;
 using namespace tavrin::test;
 
-namespace {
-
-const QString kLocalCall = QStringLiteral("XX1TAV-L");
-const QString kNodeCall = QStringLiteral("XX9ABC-L");
-const QHostAddress kTavrinAddress(QStringLiteral("127.0.0.4"));
-constexpr char kNodeAddress[] = "127.0.0.5";
-constexpr quint16 kDirectoryPort = 25200;
-constexpr int kPortBase = 25198;
-constexpr int kWaitMs = 15000;
-constexpr int kBindTries = 120; // a quarter second each
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(path));
-    f.write(content);
-}
-
-// The node program, its log (standard error) collected line by line.
-class NodeProcess {
-public:
-    ~NodeProcess() { stop(); }
-    bool start(const QString &config)
-    {
-        process_.setProcessChannelMode(QProcess::SeparateChannels);
-        QObject::connect(&process_, &QProcess::readyReadStandardError, [this] {
-            log_ += QString::fromUtf8(process_.readAllStandardError());
-        });
-        process_.start(qEnvironmentVariable("TAVRIN_NODE_PROGRAM"), {QStringLiteral("--config"), config});
-        return process_.waitForStarted(10000);
-    }
-    bool logSays(const QString &text) const { return log_.contains(text); }
-    QString log() const { return log_; }
-    // SIGTERM, as systemd stops it; the exit code.
-    int stop()
-    {
-        if (process_.state() == QProcess::NotRunning)
-            return process_.exitCode();
-        process_.terminate();
-        if (!process_.waitForFinished(kWaitMs)) {
-            process_.kill();
-            process_.waitForFinished();
-            return -1;
-        }
-        log_ += QString::fromUtf8(process_.readAllStandardError());
-        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-    }
-
-private:
-    QProcess process_;
-    QString log_;
-};
-
-// A steady tone for Tavrin's transmitter.
-class ToneInput {
-public:
-    QByteArray operator()(int samples)
-    {
-        QByteArray out(samples * int(sizeof(qint16)), Qt::Uninitialized);
-        auto *p = reinterpret_cast<qint16 *>(out.data());
-        for (int i = 0; i < samples; ++i, ++n_)
-            p[i] = qint16(8000.0 * std::sin(2.0 * std::numbers::pi * 440.0 * double(n_) / 8000.0));
-        return out;
-    }
-
-private:
-    qint64 n_ = 0;
-};
-
-struct EndToEnd {
-    QTemporaryDir dir;
-    FakeDirectory directory;
-    Rigctld rigctld;
-    NodeProcess node;
-    std::unique_ptr<HamlibRig> rig; // the test's own view of the rig, through rigctld
-    std::unique_ptr<NativeLink> link;
-    std::unique_ptr<EchoLinkClientFactory> factory;
-    RecordingDialogs dialogs;
-    FakePasswordVault vault;
-    ProgramOptions options;
-    std::unique_ptr<Program> program;
-
-    void start(const QByteArray &allow, int transmitTimeoutS = 180)
-    {
-        QVERIFY2(!qEnvironmentVariable("TAVRIN_NODE_PROGRAM").isEmpty(), "TAVRIN_NODE_PROGRAM is not set");
-        for (int i = 0; i < kBindTries && !directory.listen(kTavrinAddress, kDirectoryPort); ++i)
-            QTest::qWait(250);
-        QVERIFY2(directory.port() == kDirectoryPort, qPrintable(directory.errorString()));
-        FakeStation station;
-        station.callsign = kNodeCall;
-        station.location = QStringLiteral("HF node");
-        station.address = QString::fromLatin1(kNodeAddress);
-        directory.setStations({station});
-        QVERIFY(rigctld.start());
-        HamlibOptions ro;
-        ro.model = 2;
-        ro.port = rigctld.address();
-        rig = std::make_unique<HamlibRig>(ro);
-        rig->setFrequency(14'200'000);
-
-        const QString password = dir.filePath(QStringLiteral("password"));
-        writeFile(password, "secret\n");
-        QFile::setPermissions(password, QFile::ReadOwner | QFile::WriteOwner);
-        const QString config = dir.filePath(QStringLiteral("node.ini"));
-        writeFile(config, "[station]\ncallsign=" + kNodeCall.toLatin1() + "\npassword_file=" + password.toUtf8()
-                              + "\n[directory]\nservers=" + directory.server().toLatin1()
-                              + "\nport_base=" + QByteArray::number(kPortBase) + "\nbind_address=" + kNodeAddress
-                              + "\n[rig]\nmodel=2\nport=" + rigctld.address().toLatin1()
-                              + "\n[audio]\noutput=none\n[limits]\ntransmit_timeout_s=" + QByteArray::number(transmitTimeoutS)
-                              + "\n[access]\nallow=" + allow + "\n");
-        QVERIFY(node.start(config));
-        QTRY_VERIFY_WITH_TIMEOUT(node.logSays(QStringLiteral("started as ") + kNodeCall), kWaitMs);
-
-        NativeLinkOptions o;
-        o.callsign = kLocalCall;
-        o.password = QStringLiteral("secret");
-        o.directoryServers = {directory.server()};
-        o.portBase = kPortBase;
-        o.bindAddress = kTavrinAddress.toString();
-        o.audioInput = QStringLiteral("none");
-        o.audioOutput = QStringLiteral("none");
-        o.testAudioInput = ToneInput();
-        link = std::make_unique<NativeLink>(o);
-        QVERIFY2(link->start(), qPrintable(link->statusText()));
-        factory = link->factory();
-        writeFile(dir.filePath(QStringLiteral("TVRset1.ini")), "[SETTINGS]\r\nNodeCall=" + kNodeCall.toLatin1() + "\r\n");
-        options.clientFactory = factory.get();
-        options.settingsDir = dir.path();
-        options.dialogs = &dialogs;
-        options.passwordVault = &vault;
-        options.servers = closedLoopbackServers();
-        program = std::make_unique<Program>(options);
-        QVERIFY(program->start());
-
-        // The node button of set 1 links to the node.
-        auto *nodeButton = find<QPushButton>("Command29");
-        QTRY_COMPARE_WITH_TIMEOUT(nodeButton->text(), kNodeCall, kWaitMs);
-        nodeButton->click();
-        QTRY_VERIFY_WITH_TIMEOUT(node.logSays(kLocalCall + QStringLiteral(" linked")), kWaitMs);
-        find<QWidget>("Frame3")->setVisible(true);
-    }
-
-    ~EndToEnd()
-    {
-        if (QTest::currentTestFailed())
-            qInfo("tavrin-node said:\n%s", qPrintable(node.log()));
-        program.reset();
-        factory.reset();
-        link.reset();
-    }
-
-    template <class T>
-    T *find(const char *name)
-    {
-        T *found = program->mainWindow()->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
-    }
-    QString text(const char *name)
-    {
-        if (auto *e = program->mainWindow()->findChild<QLineEdit *>(QLatin1String(name)))
-            return e->text();
-        return find<QLabel>(name)->text();
-    }
-    qint64 rigHz() { return rig->read().hz; }
-};
-
-} // namespace
 
 extern "C" const char *__lsan_default_suppressions();
 extern "C" __attribute__((used)) const char *__lsan_default_suppressions() { return "leak:libecholib\n"; }
@@ -278,6 +92,17 @@ private Q_SLOTS:
         transmit->click();
         QCOMPARE(e.rigHz(), qint64(14'200'000));
         QVERIFY(!e.node.logSays(QStringLiteral("\nkeying the rig")));
+
+        // A chat packet from Tavrin's address that claims to come from the allowed station
+        // speaks in Tavrin's name all the same.
+        QUdpSocket forger;
+        QVERIFY(forger.bind(kTavrinAddress, 0));
+        forger.writeDatagram("oNDATAXX7OTH>FN7.1000\r\n", QHostAddress(QString::fromLatin1(kNodeAddress)), kPortBase);
+        const QString refusal = QStringLiteral("refused a command from ") + kLocalCall;
+        QTRY_VERIFY_WITH_TIMEOUT(e.node.log().count(refusal) == 2 || e.node.logSays(QStringLiteral("command from XX7OTH")),
+                                 kWaitMs);
+        QVERIFY(!e.node.logSays(QStringLiteral("command from XX7OTH")));
+        QCOMPARE(e.rigHz(), qint64(14'200'000));
     }
 };
 

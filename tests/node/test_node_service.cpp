@@ -4,10 +4,14 @@
 
 #include "node/HamlibRig.h"
 #include "node/NodeService.h"
+#include "node/ReceiverAudio.h"
 #include "protocol/RemoteProtocol.h"
 #include "support/FakeEchoLink.h"
 
+#include <QSignalSpy>
 #include <QtTest>
+
+#include <cmath>
 
 using namespace tavrin;
 using namespace tavrin::node;
@@ -200,6 +204,62 @@ private Q_SLOTS:
         s.backend.raiseRx(true);
         s.settle();
         QVERIFY(!s.ptt());
+    }
+
+    // The rig's received audio goes over the link while the squelch is open, and not while
+    // an operator asked for the channel (" CPT?", until the signal ends), talks, or after
+    // the link is gone.
+    void receiverAudioFollowsTheSquelch()
+    {
+        Station s;
+        const auto sendingNow = [&] {
+            const QList<FakeCall> calls = s.backend.callsOf(QStringLiteral("SetTransmit"));
+            return !calls.isEmpty() && calls.last().argument == QLatin1String("true");
+        };
+        s.service->receiverSquelch(true);
+        QVERIFY(sendingNow());
+        s.backend.raiseChat(kOperator + QStringLiteral(">12:00:00 CPT?"));
+        QVERIFY(!sendingNow());
+        s.service->receiverSquelch(true);
+        QVERIFY(!sendingNow());
+        s.service->receiverSquelch(false);
+        s.service->receiverSquelch(true);
+        QVERIFY(sendingNow());
+        s.backend.raiseRx(true);
+        QVERIFY(!sendingNow());
+        s.backend.raiseRx(false);
+        QVERIFY(sendingNow());
+        s.unlinkAll();
+        QVERIFY(!sendingNow());
+    }
+
+    // The squelch opens on a real signal through the capture path and closes after its hang
+    // time once the signal is gone.
+    void squelchOpensAndHangs()
+    {
+        bool loud = true;
+        qint64 n = 0;
+        ReceiverAudio audio(QString(), -30, 200, [](const QString &) {}, [&](int samples) {
+            QByteArray pcm(samples * 2, '\0');
+            auto *p = reinterpret_cast<qint16 *>(pcm.data());
+            for (int i = 0; i < samples && loud; ++i, ++n)
+                p[i] = qint16(8000.0 * std::sin(double(n) * 0.3));
+            return pcm;
+        });
+        QSignalSpy changes(&audio, &ReceiverAudio::squelchChanged);
+        audio.start();
+        QTRY_VERIFY_WITH_TIMEOUT(audio.isOpen(), kWaitMs);
+        loud = false;
+        QTRY_VERIFY_WITH_TIMEOUT(!audio.isOpen(), kWaitMs);
+        QCOMPARE(changes.count(), 2);
+
+        Squelch sq(-40, 500);
+        QVERIFY(!sq.feed(-50, 0));
+        QVERIFY(sq.feed(-40, 10));
+        QVERIFY(sq.feed(-90, 509));
+        QVERIFY(sq.feed(-20, 600));
+        QVERIFY(sq.feed(-90, 1099));
+        QVERIFY(!sq.feed(-90, 1100));
     }
 };
 
