@@ -2,6 +2,7 @@
 
 #include <hamlib/rig.h>
 
+#include <clocale>
 #include <mutex>
 
 namespace tavrin::node {
@@ -12,7 +13,13 @@ void quietHamlib()
 {
     // Hamlib talks on stderr by default; our log says what matters, one line per event.
     static std::once_flag once;
-    std::call_once(once, [] { rig_set_debug(RIG_DEBUG_NONE); });
+    std::call_once(once, [] {
+        rig_set_debug(RIG_DEBUG_NONE);
+        // rig_open() switches the numeric locale to "C" and back through the name setlocale()
+        // returned, which the switch itself frees unless the locale already is "C". Numbers
+        // are ours to format (Qt does not use the C locale), so "C" it is, before any rig thread.
+        std::setlocale(LC_NUMERIC, "C");
+    });
 }
 
 void setConf(RIG *rig, const char *name, const QByteArray &value)
