@@ -2,6 +2,7 @@
 // dummy rig in-process. Every answer the node sends is read back with the panel's own
 // parser, so the two sides cannot drift apart.
 
+#include "echolink/SimulatedNode.h"
 #include "node/HamlibRig.h"
 #include "node/NodeService.h"
 #include "node/ReceiverAudio.h"
@@ -127,10 +128,17 @@ private Q_SLOTS:
         const QString line = s.sentSince(from).first();
         QVERIFY2(line.startsWith(answer), qPrintable(line));
         QCOMPARE(s.frequency(), hz);
-        // A report is one the panel reads as the rig's frequency.
-        if (remote::isFrequencyReport(line) && !line.contains(QLatin1String("refused")))
+        // A report is one the panel reads as the rig's frequency, and the simulated node
+        // answers the same command with the same frequency.
+        if (remote::isFrequencyReport(line) && !line.contains(QLatin1String("refused"))) {
             QCOMPARE(remote::frequencyReport(line).value_or(QString()),
                      remote::frequencyReport(QStringLiteral("X>FN") + QString::number(double(hz) / 1e6, 'f', 4)).value());
+            if (text.startsWith(QLatin1String("FN"))) {
+                SimulatedNode simulated(kNode);
+                const QStringList answer = simulated.hear(text, QDateTime::currentDateTime()).lines;
+                QCOMPARE(remote::frequencyReport(answer.value(0)), remote::frequencyReport(line));
+            }
+        }
     }
 
     // Strangers, free chat, our own echo, a 64 KiB line and binary junk: nothing moves; a
