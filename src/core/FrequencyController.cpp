@@ -3,7 +3,7 @@
 #include "core/FrequencyPanels.h"
 #include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/remote/FrequencyText.h"
+#include "protocol/FrequencyText.h"
 #include "settings/PresetSet.h"
 
 #include <QGroupBox>

@@ -7,7 +7,7 @@
 #include "core/Program.h"
 #include "core/StationPanel.h"
 #include "core/WidgetColors.h"
-#include "core/remote/TimeTexts.h"
+#include "protocol/TimeTexts.h"
 #include "core/rig/RigProtocol.h"
 
 #include <QAbstractButton>

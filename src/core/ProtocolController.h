@@ -13,7 +13,7 @@
 //
 // Thread: user-interface thread. Owned by the main window; owns nothing but its connections.
 
-#include "core/remote/RemoteProtocol.h"
+#include "protocol/RemoteProtocol.h"
 
 #include <QObject>
 #include <QPointer>

@@ -6,9 +6,9 @@
 #include "core/Program.h"
 #include "core/StationPanel.h"
 #include "core/WidgetColors.h"
-#include "core/remote/FrequencyText.h"
-#include "core/remote/RemoteProtocol.h"
-#include "core/remote/TimeTexts.h"
+#include "protocol/FrequencyText.h"
+#include "protocol/RemoteProtocol.h"
+#include "protocol/TimeTexts.h"
 #include "messaging/RemotePad.h"
 
 #include <QFrame>

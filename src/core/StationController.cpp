@@ -7,8 +7,8 @@
 #include "core/Program.h"
 #include "core/StationPanel.h"
 #include "core/WidgetColors.h"
-#include "core/remote/RemoteProtocol.h"
-#include "core/remote/TimeTexts.h"
+#include "protocol/RemoteProtocol.h"
+#include "protocol/TimeTexts.h"
 #include "settings/PresetSet.h"
 
 #include <QAbstractButton>

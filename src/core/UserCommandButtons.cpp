@@ -4,8 +4,8 @@
 #include "core/CoreTexts.h"
 #include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/remote/TimeTexts.h"
-#include "core/remote/UserCommandLine.h"
+#include "protocol/TimeTexts.h"
+#include "protocol/UserCommandLine.h"
 #include "settings/UserButtonEditor.h"
 
 #include <QPushButton>

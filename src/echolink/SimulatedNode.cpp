@@ -1,117 +1,52 @@
 #include "echolink/SimulatedNode.h"
 
-#include <QRegularExpression>
-
-#include <cmath>
+#include "protocol/NodeCommands.h"
 
 namespace tavrin {
 
-namespace {
-
-// Frequencies the node's synthesiser can hold; anything else is a typo it ignores.
-constexpr double kLowestMHz = 0.0001;
-constexpr double kHighestMHz = 99999.0;
-constexpr double kSidebandSplitMHz = 10.0;
-
-// A command word: not glued to a letter or digit before it.
-QRegularExpression commandWord(const QString &word, bool atEnd = false)
-{
-    QString pattern = QStringLiteral("(?<![A-Za-z0-9])") + QRegularExpression::escape(word);
-    if (atEnd)
-        pattern += QStringLiteral("\\s*$");
-    return QRegularExpression(pattern, QRegularExpression::CaseInsensitiveOption);
-}
-
-struct Words {
-    QRegularExpression frequencyQuery = commandWord(QStringLiteral("FR?"));
-    QRegularExpression timeQuery = commandWord(QStringLiteral("Time?"));
-    QRegularExpression voice = commandWord(QStringLiteral("CV?"));
-    QRegularExpression signalReport = commandWord(QStringLiteral("SR?"));
-    QRegularExpression squelchActive = commandWord(QStringLiteral("CVSA?"));
-    QRegularExpression squelchDisable = commandWord(QStringLiteral("CVSD?"));
-    QRegularExpression preamp = commandWord(QStringLiteral("CPA?"));
-    QRegularExpression endTransmission = commandWord(QStringLiteral("CPT?"), true);
-    QRegularExpression frequencySet{QStringLiteral("FN(\\d+(?:\\.\\d*)?|\\.\\d+)"),
-                                    QRegularExpression::CaseInsensitiveOption};
-};
-
-const Words &words()
-{
-    static const Words w;
-    return w;
-}
-
-bool has(const QRegularExpression &re, const QString &line)
-{
-    return re.match(line).hasMatch();
-}
-
-} // namespace
+using namespace tavrin::remote;
 
 SimulatedNode::SimulatedNode(QString callsign) : callsign_(std::move(callsign)) {}
 
 QString SimulatedNode::tagged(const QString &text) const
 {
-    return callsign_ + QLatin1Char('>') + text;
+    return nodeLine(callsign_, text);
 }
 
 QString SimulatedNode::report() const
 {
-    return tagged(QStringLiteral("FN") + frequency_ + QLatin1Char(' ') + mode_);
-}
-
-std::optional<double> SimulatedNode::frequencyCommand(const QString &line)
-{
-    const QRegularExpressionMatch m = words().frequencySet.match(line);
-    if (!m.hasMatch())
-        return std::nullopt;
-    bool ok = false;
-    const double mhz = m.captured(1).toDouble(&ok);
-    if (!ok || !std::isfinite(mhz) || mhz < kLowestMHz || mhz > kHighestMHz)
-        return std::nullopt;
-    return mhz;
-}
-
-QString SimulatedNode::formatFrequency(double mhz)
-{
-    return QString::number(mhz, 'f', 4);
-}
-
-QString SimulatedNode::modeFor(double mhz)
-{
-    return mhz < kSidebandSplitMHz ? QStringLiteral("LSB") : QStringLiteral("USB");
+    return tagged(frequencyReportText(frequency_, mode_));
 }
 
 SimulatedNode::Answer SimulatedNode::hear(const QString &line, const QDateTime &now)
 {
-    const Words &w = words();
+    const NodeRequest request = readNodeRequest(line);
     Answer answer;
 
-    if (const auto mhz = frequencyCommand(line)) {
-        frequency_ = formatFrequency(*mhz);
-        mode_ = modeFor(*mhz);
+    if (request.frequencyMHz) {
+        frequency_ = nodeFrequencyText(*request.frequencyMHz);
+        mode_ = sidebandFor(*request.frequencyMHz);
         answer.lines << report();
     }
-    if (has(w.frequencyQuery, line))
+    if (request.frequencyQuery)
         answer.lines << report();
-    if (has(w.timeQuery, line))
-        answer.lines << tagged(QStringLiteral("Time ") + now.toString(QStringLiteral("HH:mm:ss")));
-    if (has(w.voice, line)) {
+    if (request.timeQuery)
+        answer.lines << tagged(nodeTimeText(now.time()));
+    if (request.voice) {
         voice_ = !voice_;
-        answer.lines << tagged(voice_ ? QStringLiteral("Voice announcements ON")
-                                      : QStringLiteral("Voice announcements OFF"));
+        answer.lines << tagged(QLatin1String(voice_ ? kVoiceOnText : kVoiceOffText));
     }
-    if (has(w.signalReport, line))
-        answer.lines << tagged(QStringLiteral("Signal report S7"));
-    if (has(w.squelchActive, line))
-        answer.lines << tagged(QStringLiteral("Squelch active"));
-    if (has(w.squelchDisable, line))
-        answer.lines << tagged(QStringLiteral("Squelch disabled"));
-    if (has(w.preamp, line)) {
+    if (request.signalReport)
+        answer.lines << tagged(QLatin1String(kSignalReportText));
+    if (request.squelchActive)
+        answer.lines << tagged(QLatin1String(kSquelchActiveText));
+    if (request.squelchDisable)
+        answer.lines << tagged(QLatin1String(kSquelchDisabledText));
+    if (request.preamp) {
         preamp_ = !preamp_;
-        answer.lines << tagged(preamp_ ? QStringLiteral("Preamp ON") : QStringLiteral("Preamp OFF"));
+        answer.lines << tagged(QLatin1String(preamp_ ? kPreampOnText : kPreampOffText));
     }
-    answer.endTransmission = has(w.endTransmission, line);
+    answer.endTransmission = request.endTransmission;
     return answer;
 }
 

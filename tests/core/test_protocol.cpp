@@ -3,7 +3,7 @@
 #include "CoreTestKit.h"
 
 #include "core/WidgetColors.h"
-#include "core/remote/TimeTexts.h"
+#include "protocol/TimeTexts.h"
 
 #include "BuildConfig.h"
 

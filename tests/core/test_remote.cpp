@@ -1,8 +1,8 @@
 // The remote-control texts without any window: frequency format and steps, the command
 // line, the display clean-up, the point rule, the chat recognisers and answers, time texts.
-#include "core/remote/FrequencyText.h"
-#include "core/remote/RemoteProtocol.h"
-#include "core/remote/TimeTexts.h"
+#include "protocol/FrequencyText.h"
+#include "protocol/RemoteProtocol.h"
+#include "protocol/TimeTexts.h"
 
 #include "BuildConfig.h"
 

@@ -4,8 +4,8 @@
 #include "CoreTestKit.h"
 
 #include "core/WindowRegistry.h"
-#include "core/remote/TimeTexts.h"
-#include "core/remote/UserCommandLine.h"
+#include "protocol/TimeTexts.h"
+#include "protocol/UserCommandLine.h"
 #include "settings/NodeFavorites.h"
 #include "settings/UserButtonEditor.h"
 

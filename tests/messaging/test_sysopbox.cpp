@@ -2,7 +2,7 @@
 // settings file and placement, its saves, and the main window's writes into it.
 
 #include "core/CoreTestKit.h"
-#include "core/remote/TimeTexts.h"
+#include "protocol/TimeTexts.h"
 #include "messaging/SysopBox.h"
 
 #include <QCheckBox>

@@ -393,7 +393,12 @@ void NativeLinkStation::wireLink(Link *link)
     qso->chatMsgReceived.connect([this, link](const std::string &message) {
         if (link->refused)
             return;
-        const QString text = withoutTrailingBreaks(decodeText(message));
+        QString text = withoutTrailingBreaks(decodeText(message));
+        // The sender writes its own tag: one that is not the linked station's callsign gets
+        // the real one in front, so no station can speak in another's name.
+        const qsizetype tagEnd = text.indexOf(QLatin1Char('>'));
+        if (tagEnd < 0 || text.left(tagEnd).trimmed().compare(link->callsign, Qt::CaseInsensitive) != 0)
+            text = link->callsign + QLatin1Char('>') + text;
         raise([text](NativeClient *h) { Q_EMIT h->ChatTextReceived(text); });
     });
     qso->infoMsgReceived.connect([this, link](const std::string &message) {

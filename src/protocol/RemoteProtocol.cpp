@@ -1,6 +1,6 @@
-#include "core/remote/RemoteProtocol.h"
+#include "protocol/RemoteProtocol.h"
 
-#include "core/remote/FrequencyText.h"
+#include "protocol/FrequencyText.h"
 
 #include "BuildConfig.h"
 
@@ -23,7 +23,12 @@ bool isVersionQuery(const QString &line)
 
 QString versionAnswer()
 {
-    return QStringLiteral(TAVRIN_PRODUCT_NAME) + QStringLiteral(" ") + QStringLiteral(" v")
+    return versionAnswerFor(QStringLiteral(TAVRIN_PRODUCT_NAME));
+}
+
+QString versionAnswerFor(const QString &program)
+{
+    return program + QStringLiteral(" ") + QStringLiteral(" v")
            + QStringLiteral("%1.%2.%3").arg(TAVRIN_VERSION_MAJOR).arg(TAVRIN_VERSION_MINOR).arg(TAVRIN_VERSION_REVISION);
 }
 

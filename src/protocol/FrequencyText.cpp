@@ -1,4 +1,4 @@
-#include "core/remote/FrequencyText.h"
+#include "protocol/FrequencyText.h"
 
 #include <QStringList>
 

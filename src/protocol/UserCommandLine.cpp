@@ -1,4 +1,4 @@
-#include "core/remote/UserCommandLine.h"
+#include "protocol/UserCommandLine.h"
 
 namespace tavrin {
 

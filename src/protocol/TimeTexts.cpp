@@ -1,4 +1,4 @@
-#include "core/remote/TimeTexts.h"
+#include "protocol/TimeTexts.h"
 
 #include <QLocale>
 

@@ -21,6 +21,8 @@ inline constexpr char kTransmittingText[] = "Transmitting";
 bool isVersionQuery(const QString &line);
 // Product name, two blanks, "v" and the version: "Tavrin  v1.2.2".
 QString versionAnswer();
+// The same answer for another program of ours ("tavrin-node  v1.2.2").
+QString versionAnswerFor(const QString &program);
 
 // ">FN" at the second position or later, letter case ignored.
 bool isFrequencyReport(const QString &line);

@@ -1,0 +1,187 @@
+// tavrin-node: the HF station's side of the link. Logs in to the EchoLink directory as the
+// node's callsign, accepts links and drives the transceiver through Hamlib.
+
+#include "echolink/native/NativeLink.h"
+#include "node/HamlibRig.h"
+#include "node/NodeConfig.h"
+#include "node/NodeService.h"
+#include "node/ReceiverAudio.h"
+#include "node/RigController.h"
+
+#include "BuildConfig.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace tavrin;
+using namespace tavrin::node;
+
+namespace {
+
+constexpr int kExitBadUsage = 2;
+constexpr int kExitBadConfig = 1;
+constexpr int kStopWaitMs = 4000; // longest wait for the rig's unkey and the directory logoff
+
+// One line per event on stderr: journald stamps and tags them.
+void logLine(const QString &text)
+{
+    QByteArray line = text.toUtf8();
+    line.replace('\n', ' ');
+    line += '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    std::fflush(stderr);
+}
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int number)
+{
+    const char byte = char(number);
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+QString usage()
+{
+    return QStringLiteral("usage: tavrin-node --config FILE [--check-config]\n"
+                          "       tavrin-node --help | --version\n"
+                          "The EchoLink password is read from the file named by %1 or by\n"
+                          "[station] password_file; only its owner may read it.\n")
+        .arg(QLatin1String(kPasswordFileVariable));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QString configPath;
+    bool checkOnly = false;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (a == QLatin1String("--help")) {
+            std::fputs(qPrintable(usage()), stdout);
+            return 0;
+        } else if (a == QLatin1String("--version")) {
+            std::printf("tavrin-node %d.%d.%d\n", TAVRIN_VERSION_MAJOR, TAVRIN_VERSION_MINOR, TAVRIN_VERSION_REVISION);
+            return 0;
+        } else if (a == QLatin1String("--check-config")) {
+            checkOnly = true;
+        } else if (a == QLatin1String("--config") && i + 1 < args.size()) {
+            configPath = args.at(++i);
+        } else {
+            std::fputs(qPrintable(QStringLiteral("tavrin-node: unknown option %1\n").arg(a) + usage()), stderr);
+            return kExitBadUsage;
+        }
+    }
+    if (configPath.isEmpty()) {
+        std::fputs(qPrintable(usage()), stderr);
+        return kExitBadUsage;
+    }
+
+    const ConfigResult loaded = loadConfig(configPath);
+    for (const QString &error : loaded.errors)
+        logLine(QStringLiteral("%1: %2").arg(configPath, error));
+    if (!loaded.ok())
+        return kExitBadConfig;
+    if (checkOnly) {
+        std::printf("%s: configuration OK\n", qPrintable(configPath));
+        return 0;
+    }
+    const NodeConfig &config = loaded.config;
+    QString why;
+    const std::optional<QString> password = readPasswordFile(passwordFilePath(config), &why);
+    if (!password) {
+        logLine(why);
+        return kExitBadConfig;
+    }
+
+    // SIGTERM and SIGINT reach the event loop through a pipe, so the stop runs there.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
+        logLine(QStringLiteral("cannot set up signal handling"));
+        return kExitBadConfig;
+    }
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+
+    HamlibOptions rigOptions;
+    rigOptions.model = config.rigModel;
+    rigOptions.port = config.rigPort;
+    rigOptions.serialSpeed = config.serialSpeed;
+    rigOptions.timeoutMs = config.rigTimeoutMs;
+    // The controller's own time-out sits above Hamlib's, which may retry once.
+    RigController rig(std::make_unique<HamlibRig>(rigOptions), config.rigTimeoutMs * 2 + 1000);
+
+    NativeLinkOptions linkOptions;
+    linkOptions.callsign = config.callsign;
+    linkOptions.password = *password;
+    linkOptions.name = config.name.isEmpty() ? config.callsign : config.name;
+    linkOptions.location = config.location;
+    linkOptions.directoryServers = config.directoryServers;
+    linkOptions.portBase = config.portBase;
+    linkOptions.bindAddress = config.bindAddress;
+    linkOptions.audioInput = config.audioInput;
+    linkOptions.audioOutput = config.audioOutput;
+    NativeLink link(linkOptions);
+    QObject::connect(&link, &NativeLink::statusChanged, &app, [](const QString &text) { logLine(QStringLiteral("link: ") + text); });
+    if (!link.start()) {
+        logLine(QStringLiteral("the EchoLink station could not start: ") + link.statusText());
+        return kExitBadConfig;
+    }
+    std::unique_ptr<EchoLinkClientFactory> factory = link.factory();
+    std::unique_ptr<EchoLinkClient> handle = factory->create();
+
+    NodeService service(serviceOptionsFrom(config), *handle, rig, logLine);
+    logLine(QStringLiteral("tavrin-node %1.%2.%3 started as %4, rig model %5%6")
+                .arg(TAVRIN_VERSION_MAJOR)
+                .arg(TAVRIN_VERSION_MINOR)
+                .arg(TAVRIN_VERSION_REVISION)
+                .arg(config.callsign)
+                .arg(config.rigModel)
+                .arg(config.rigPort.isEmpty() ? QString() : QStringLiteral(" on ") + config.rigPort));
+    service.start();
+
+    // The rig's received audio, when there is a source for it: its squelch decides when the
+    // node sends.
+    std::unique_ptr<ReceiverAudio> receiver;
+    if (config.audioInput != QLatin1String("none")) {
+        receiver = std::make_unique<ReceiverAudio>(config.audioInput, config.squelchThresholdDb, config.squelchHangMs, logLine);
+        QObject::connect(receiver.get(), &ReceiverAudio::squelchChanged, &service, &NodeService::receiverSquelch);
+        receiver->start();
+    }
+
+    bool stopping = false;
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
+        if (stopping)
+            return;
+        stopping = true;
+        logLine(QStringLiteral("signal %1: stopping").arg(int(byte)));
+        // The unkey first; the exit does not wait for ever on a rig that does not answer.
+        service.stop([&app] { app.quit(); });
+        QTimer::singleShot(kStopWaitMs, &app, [&app] {
+            logLine(QStringLiteral("the rig did not confirm the unkey in time"));
+            app.quit();
+        });
+    });
+
+    const int code = app.exec();
+    receiver.reset();
+    handle.reset();
+    link.shutdown();
+    logLine(QStringLiteral("stopped"));
+    return code;
+}

@@ -1,0 +1,314 @@
+#include "node/NodeService.h"
+
+#include "echolink/EchoLinkClient.h"
+#include "protocol/NodeCommands.h"
+#include "protocol/RemoteProtocol.h"
+
+#include <QDateTime>
+
+#include <cmath>
+
+namespace tavrin::node {
+
+using namespace tavrin::remote;
+
+namespace {
+
+// The node's own chat lines (the link adds our callsign in front).
+constexpr char kProgramName[] = "tavrin-node";
+constexpr char kNotAllowed[] = "%1 may not control this node";
+constexpr char kOutOfRange[] = "FN%1 refused: outside the frequency ranges of this node";
+constexpr char kNoFrequency[] = "FN refused: no frequency given";
+constexpr char kRigFault[] = "Rig fault: %1";
+constexpr char kRigBack[] = "Rig is answering again";
+constexpr char kNotAvailable[] = "%1 is not available on this node";
+constexpr char kTimedOut[] = "Transmit time-out after %1 s: transmitter released";
+constexpr char kSignalReport[] = "Signal report %1";
+constexpr char kNoSignalReport[] = "Signal report not available";
+
+// Hamlib gives the S-meter in dB over S9, 6 dB an S unit below it.
+QString sUnits(int dbOverS9)
+{
+    if (dbOverS9 > 0)
+        return QStringLiteral("S9+%1").arg(dbOverS9);
+    return QStringLiteral("S%1").arg(std::max(0, 9 + int(std::lround(dbOverS9 / 6.0))));
+}
+
+} // namespace
+
+NodeServiceOptions serviceOptionsFrom(const NodeConfig &config)
+{
+    NodeServiceOptions o;
+    o.callsign = config.callsign;
+    o.ranges = config.ranges;
+    o.allow = config.allow;
+    o.listeners = config.listeners;
+    o.transmitTimeoutMs = config.transmitTimeoutMs;
+    o.pollIntervalMs = config.pollIntervalMs;
+    return o;
+}
+
+NodeService::NodeService(NodeServiceOptions options, EchoLinkClient &link, RigController &rig, Log log, QObject *parent)
+    : QObject(parent), options_(std::move(options)), link_(link), rig_(rig), log_(std::move(log))
+{
+    transmitTimer_.setObjectName(QStringLiteral("TransmitTimeout"));
+    transmitTimer_.setSingleShot(true);
+    transmitTimer_.setInterval(options_.transmitTimeoutMs);
+    pollTimer_.setObjectName(QStringLiteral("RigPoll"));
+    pollTimer_.setInterval(options_.pollIntervalMs);
+    linkTimer_.setObjectName(QStringLiteral("LinkCheck"));
+    linkTimer_.setInterval(options_.linkCheckMs);
+    connect(&transmitTimer_, &QTimer::timeout, this, &NodeService::transmitTimedOut);
+    connect(&pollTimer_, &QTimer::timeout, this, &NodeService::pollRig);
+    connect(&linkTimer_, &QTimer::timeout, this, &NodeService::checkLinks);
+    connect(&link_, &EchoLinkClient::ChatTextReceived, this, &NodeService::hearChat);
+    connect(&link_, &EchoLinkClient::RX, this, &NodeService::linkReceiving);
+    connect(&link_, &EchoLinkClient::Connected, this, [this](const QString &call) { stationConnected(call); });
+    connect(&rig_, &RigController::fault, this, &NodeService::rigFault);
+    connect(&rig_, &RigController::recovered, this, &NodeService::rigRecovered);
+}
+
+void NodeService::start()
+{
+    // Whatever a crash or a previous run left keyed is released first.
+    key(false, QStringLiteral("start-up"));
+    pollRig();
+    pollTimer_.start();
+    linkTimer_.start();
+}
+
+void NodeService::stop(std::function<void()> done)
+{
+    stopping_ = true;
+    pollTimer_.stop();
+    linkTimer_.stop();
+    transmitTimer_.stop();
+    keyed_ = false;
+    updateSend(QStringLiteral("stopping"));
+    log_(QStringLiteral("stopping: unkeying the rig"));
+    rig_.run(RigController::setPtt(false), [done = std::move(done)](const RigOutcome &) { done(); }, true);
+}
+
+bool NodeService::mayControl(const QString &callsign) const
+{
+    const QString call = callsign.toUpper();
+    return options_.allow.contains(call) || options_.allow.contains(baseCallsign(call));
+}
+
+bool NodeService::allLinkedMayControl() const
+{
+    if (linked_.isEmpty())
+        return false;
+    for (const QString &call : linked_)
+        if (!mayControl(call))
+            return false;
+    return true;
+}
+
+void NodeService::reply(const QString &text)
+{
+    if (!ignoreErrors([&] { link_.SendChatText(text); }))
+        log_(QStringLiteral("could not send to the chat: %1").arg(text));
+}
+
+void NodeService::report(const RigOutcome &outcome)
+{
+    if (!outcome.ok) {
+        reply(QString::fromLatin1(kRigFault).arg(outcome.error));
+        return;
+    }
+    reading_ = outcome.reading;
+    reply(frequencyReportText(nodeFrequencyText(double(outcome.reading.hz) / 1e6), outcome.reading.mode));
+    updateKey(QStringLiteral("frequency read back"));
+}
+
+void NodeService::hearChat(const QString &line)
+{
+    const QString sender = senderOf(line);
+    if (sender.isEmpty() || sender == options_.callsign.toUpper())
+        return;
+    if (line.size() > kMaxCommandLine) {
+        log_(QStringLiteral("ignored a chat line of %1 characters from %2").arg(line.size()).arg(sender.left(16)));
+        return;
+    }
+    const QString text = line.mid(line.indexOf(QLatin1Char('>')) + 1);
+    const NodeRequest request = readNodeRequest(text);
+    if (!request.any())
+        return;
+    if (!mayControl(sender)) {
+        log_(QStringLiteral("refused a command from %1: not on the allow-list").arg(sender));
+        reply(QString::fromLatin1(kNotAllowed).arg(sender));
+        return;
+    }
+    log_(QStringLiteral("command from %1: %2").arg(sender, text.simplified()));
+
+    if (request.versionQuery)
+        reply(versionAnswerFor(QLatin1String(kProgramName)));
+    if (request.frequencyMHz)
+        setFrequency(std::llround(*request.frequencyMHz * 1e6), nodeFrequencyText(*request.frequencyMHz));
+    else if (request.unreadableFrequency)
+        reply(QLatin1String(kNoFrequency));
+    if (request.frequencyQuery)
+        rig_.run(&RigController::read, [this](const RigOutcome &o) { report(o); });
+    if (request.timeQuery)
+        reply(nodeTimeText(QTime::currentTime()));
+    if (request.signalReport)
+        rig_.run(&RigController::strength, [this](const RigOutcome &o) {
+            if (!o.ok)
+                reply(QString::fromLatin1(kRigFault).arg(o.error));
+            else
+                reply(o.strength ? QString::fromLatin1(kSignalReport).arg(sUnits(*o.strength))
+                                 : QString::fromLatin1(kNoSignalReport));
+        });
+    if (request.voice)
+        reply(QString::fromLatin1(kNotAvailable).arg(QStringLiteral("CV?")));
+    if (request.squelchActive)
+        reply(QString::fromLatin1(kNotAvailable).arg(QStringLiteral("CVSA?")));
+    if (request.squelchDisable)
+        reply(QString::fromLatin1(kNotAvailable).arg(QStringLiteral("CVSD?")));
+    if (request.preamp)
+        reply(QString::fromLatin1(kNotAvailable).arg(QStringLiteral("CPA?")));
+    if (request.endTransmission && squelchOpen_) {
+        // The operator wants to talk: the node falls quiet until this signal ends.
+        holdReceiver_ = true;
+        updateSend(QStringLiteral("asked to stop sending"));
+    }
+}
+
+void NodeService::setFrequency(qint64 hz, const QString &asked)
+{
+    if (!options_.ranges.contains(hz)) {
+        log_(QStringLiteral("refused FN%1: outside the configured ranges").arg(asked));
+        reply(QString::fromLatin1(kOutOfRange).arg(asked));
+        return;
+    }
+    rig_.run(RigController::setFrequency(hz), [this](const RigOutcome &o) { report(o); });
+}
+
+void NodeService::linkReceiving(bool receiving)
+{
+    if (receiving != receiving_)
+        log_(receiving ? QStringLiteral("voice from the link") : QStringLiteral("voice from the link ended"));
+    receiving_ = receiving;
+    if (!receiving)
+        overTimedOut_ = false;
+    updateKey(receiving ? QStringLiteral("voice from the link") : QStringLiteral("voice from the link ended"));
+}
+
+void NodeService::stationConnected(const QString &callsign)
+{
+    const QString call = callsign.toUpper();
+    if (!options_.listeners && !mayControl(call)) {
+        log_(QStringLiteral("%1 linked but is not on the allow-list: disconnected").arg(call));
+        ignoreErrors([&] { link_.Disconnect(call); });
+        return;
+    }
+    linked_.insert(call);
+    log_(QStringLiteral("%1 linked%2").arg(call, mayControl(call) ? QString() : QStringLiteral(" (listening only)")));
+    updateKey(QStringLiteral("station linked"));
+}
+
+void NodeService::checkLinks()
+{
+    const int count = askOr(0, [&] { return link_.StationCount(); });
+    for (auto it = linked_.begin(); it != linked_.end();) {
+        const QString call = *it;
+        if (count == 0 || !askOr(false, [&] { return link_.IsConnected(call); })) {
+            log_(QStringLiteral("%1 unlinked").arg(call));
+            it = linked_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    updateKey(QStringLiteral("link dropped"));
+}
+
+void NodeService::pollRig()
+{
+    // A slow rig must not pile up polls behind its commands.
+    if (!rig_.idle())
+        return;
+    rig_.run(&RigController::read, [this](const RigOutcome &o) {
+        if (!o.ok)
+            return; // the fault is reported once, by the controller's signal
+        if (!reading_ || reading_->hz != o.reading.hz || reading_->mode != o.reading.mode)
+            log_(QStringLiteral("rig on %1 Hz %2").arg(o.reading.hz).arg(o.reading.mode));
+        reading_ = o.reading;
+        updateKey(QStringLiteral("frequency changed at the rig"));
+    });
+}
+
+void NodeService::transmitTimedOut()
+{
+    if (!keyed_)
+        return;
+    overTimedOut_ = true;
+    reply(QString::fromLatin1(kTimedOut).arg(options_.transmitTimeoutMs / 1000));
+    updateKey(QStringLiteral("transmit time-out"));
+}
+
+void NodeService::updateKey(const QString &why)
+{
+    const bool inRange = reading_ && options_.ranges.contains(reading_->hz);
+    const bool want = receiving_ && !overTimedOut_ && !stopping_ && allLinkedMayControl() && inRange
+                      && rig_.answering() && !rig_.faulty();
+    if (want != keyed_)
+        key(want, why);
+    updateSend(why);
+}
+
+void NodeService::receiverSquelch(bool open)
+{
+    squelchOpen_ = open;
+    if (!open)
+        holdReceiver_ = false;
+    updateSend(open ? QStringLiteral("squelch open") : QStringLiteral("squelch closed"));
+}
+
+void NodeService::updateSend(const QString &why)
+{
+    const bool want = squelchOpen_ && !holdReceiver_ && !keyed_ && !receiving_ && !linked_.isEmpty() && !stopping_;
+    if (want == sending_)
+        return;
+    sending_ = want;
+    log_(QStringLiteral("%1 the rig's audio to the link (%2)").arg(want ? QStringLiteral("sending") : QStringLiteral("stopped sending"), why));
+    if (!ignoreErrors([&] { link_.SetTransmit(want); }))
+        log_(QStringLiteral("the link refused to change its transmit state"));
+}
+
+void NodeService::key(bool on, const QString &why)
+{
+    keyed_ = on;
+    if (on) {
+        transmitTimer_.start();
+        log_(QStringLiteral("keying the rig (%1)").arg(why));
+    } else {
+        transmitTimer_.stop();
+        log_(QStringLiteral("unkeying the rig (%1)").arg(why));
+    }
+    rig_.run(RigController::setPtt(on), [this, on](const RigOutcome &o) {
+        if (o.ok || !on)
+            return;
+        // Keying failed: the rig may be half-keyed; release it and wait for the next over.
+        key(false, QStringLiteral("keying failed: ") + o.error);
+    }, !on);
+}
+
+void NodeService::rigFault(const QString &text)
+{
+    log_(QStringLiteral("rig fault: %1").arg(text));
+    if (!linked_.isEmpty())
+        reply(QString::fromLatin1(kRigFault).arg(text));
+    if (keyed_)
+        key(false, QStringLiteral("rig fault"));
+}
+
+void NodeService::rigRecovered()
+{
+    log_(QStringLiteral("rig answering again"));
+    if (!linked_.isEmpty())
+        reply(QLatin1String(kRigBack));
+    updateKey(QStringLiteral("rig back"));
+}
+
+} // namespace tavrin::node

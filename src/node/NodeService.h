@@ -1,0 +1,105 @@
+#pragma once
+// The node itself: hears the command vocabulary on the link's chat and drives the rig,
+// keys the rig while a linked operator's voice arrives, and keeps the transmitter safe.
+//
+// Keying rule, re-checked on every change: the rig is keyed only while voice arrives from
+// the link, every linked station may control the node, the rig answers, its frequency is
+// known and inside the configured ranges, the transmit time-out has not run out for this
+// over, and the node is not stopping. Anything else unkeys at once.
+//
+// The rig's received audio goes over the link while its squelch is open, the rig is not
+// keyed, no voice arrives from the link and no operator has asked the node to stop (" CPT?",
+// which holds it quiet until the squelch closes).
+//
+// Thread: event loop. Owns nothing but its timers; the link handle and the rig controller
+// belong to the caller and outlive this object.
+
+#include "node/NodeConfig.h"
+#include "node/RigController.h"
+
+#include <QObject>
+#include <QSet>
+#include <QTimer>
+
+#include <functional>
+#include <optional>
+
+namespace tavrin {
+class EchoLinkClient;
+}
+
+namespace tavrin::node {
+
+struct NodeServiceOptions {
+    QString callsign;
+    FrequencyRanges ranges = FrequencyRanges::iaruRegion1Hf();
+    QStringList allow;
+    bool listeners = true;
+    int transmitTimeoutMs = 180000;
+    int pollIntervalMs = 5000;
+    int linkCheckMs = 1000;
+};
+
+NodeServiceOptions serviceOptionsFrom(const NodeConfig &config);
+
+class NodeService : public QObject {
+    Q_OBJECT
+public:
+    using Log = std::function<void(const QString &)>;
+
+    NodeService(NodeServiceOptions options, EchoLinkClient &link, RigController &rig, Log log,
+                QObject *parent = nullptr);
+
+    // Unkeys the rig (whatever a previous run left) and starts polling it.
+    void start();
+    // Unkeys and stops; `done` runs once the unkey has been answered or has failed.
+    void stop(std::function<void()> done);
+
+    bool keyed() const { return keyed_; }
+    bool sending() const { return sending_; }
+    std::optional<RigReading> lastReading() const { return reading_; }
+
+    // Longest chat line the node reads; longer ones are nobody's command.
+    static constexpr int kMaxCommandLine = 1024;
+
+public Q_SLOTS:
+    void hearChat(const QString &line);
+    void linkReceiving(bool receiving);
+    void stationConnected(const QString &callsign);
+    void checkLinks();
+    void pollRig();
+    void transmitTimedOut();
+    // The squelch on the rig's received audio: while open, that audio goes over the link.
+    void receiverSquelch(bool open);
+
+private:
+    bool mayControl(const QString &callsign) const;
+    bool allLinkedMayControl() const;
+    void reply(const QString &text);
+    void report(const RigOutcome &outcome);
+    void setFrequency(qint64 hz, const QString &asked);
+    void updateKey(const QString &why);
+    void key(bool on, const QString &why);
+    void updateSend(const QString &why);
+    void rigFault(const QString &text);
+    void rigRecovered();
+
+    NodeServiceOptions options_;
+    EchoLinkClient &link_;
+    RigController &rig_;
+    Log log_;
+    QSet<QString> linked_;
+    std::optional<RigReading> reading_;
+    bool receiving_ = false;
+    bool overTimedOut_ = false;
+    bool keyed_ = false;
+    bool stopping_ = false;
+    bool squelchOpen_ = false;
+    bool holdReceiver_ = false; // " CPT?": quiet until the squelch closes
+    bool sending_ = false;
+    QTimer transmitTimer_;
+    QTimer pollTimer_;
+    QTimer linkTimer_;
+};
+
+} // namespace tavrin::node

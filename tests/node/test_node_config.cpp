@@ -1,0 +1,99 @@
+// tavrin-node's configuration: every field checked and named when wrong, the defaults, the
+// frequency ranges' edges, and the password file that only its owner may read.
+
+#include "node/NodeConfig.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace tavrin::node;
+
+namespace {
+
+QString write(const QTemporaryDir &dir, const QString &name, const QByteArray &content,
+              QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    f.write(content);
+    f.close();
+    f.setPermissions(permissions);
+    return path;
+}
+
+} // namespace
+
+class NodeConfigTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { qunsetenv(kPasswordFileVariable); }
+
+    void everyFieldWrongIsNamed()
+    {
+        QTemporaryDir dir;
+        const QString pw = write(dir, QStringLiteral("pw"), "secret\n", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        const QString ini = write(dir, QStringLiteral("node.ini"),
+                                  "[station]\ncallsign=XX9ABC\npassword_file=" + pw.toUtf8()
+                                      + "\npassword=oops\n"
+                                        "[directory]\nservers=bad host!\nport_base=99999\nbind_address=nowhere\n"
+                                        "[rig]\nmodel=-3\nport=\nspeed=fast\ntimeout_ms=1\npoll_interval_s=0\n"
+                                        "[limits]\nranges=14.0-13.0\ntransmit_timeout_s=forever\n"
+                                        "[access]\nallow=not a call\nlisteners=perhaps\n");
+        const ConfigResult r = loadConfig(ini);
+        QVERIFY(!r.ok());
+        const QString all = r.errors.join(QLatin1Char('\n'));
+        for (const char *named :
+             {"[station] password is refused", "[station] callsign", "[directory] servers",
+              "[directory] port_base", "[directory] bind_address", "[rig] model", "[rig] speed", "[rig] timeout_ms",
+              "[rig] poll_interval_s", "[limits] ranges", "[limits] transmit_timeout_s", "[access] allow",
+              "[access] listeners", "can be read by others (mode 604)"})
+            QVERIFY2(all.contains(QLatin1String(named)), qPrintable(QStringLiteral("%1 not in:\n%2").arg(QLatin1String(named), all)));
+
+        QVERIFY(loadConfig(dir.filePath(QStringLiteral("missing.ini"))).errors.value(0).contains(QLatin1String("cannot read")));
+        const ConfigResult empty = loadConfig(write(dir, QStringLiteral("empty.ini"), ""));
+        QVERIFY(empty.errors.join(QLatin1Char('\n')).contains(QLatin1String("[station] callsign is missing")));
+        QVERIFY(empty.errors.join(QLatin1Char('\n')).contains(QLatin1String("[rig] model is missing")));
+        QVERIFY(empty.errors.join(QLatin1Char('\n')).contains(QLatin1String("[access] allow is missing")));
+    }
+
+    // A minimal file: the defaults fill the rest; the environment's password file wins.
+    void minimalFileAndDefaults()
+    {
+        QTemporaryDir dir;
+        const QString pw = write(dir, QStringLiteral("pw"), "  secret  \nignored\n");
+        const QString ini = write(dir, QStringLiteral("node.ini"),
+                                  "[station]\ncallsign=xx9abc-r\npassword_file=/nonexistent\n"
+                                  "[rig]\nmodel=2\nport=127.0.0.1:4532\n[access]\nallow=xx1tav, XX2OPS-L\n");
+        QVERIFY(!loadConfig(ini).ok());
+        qputenv(kPasswordFileVariable, pw.toLocal8Bit());
+        const ConfigResult r = loadConfig(ini);
+        QVERIFY2(r.ok(), qPrintable(r.errors.join(QLatin1Char('\n'))));
+        QCOMPARE(r.config.callsign, QStringLiteral("XX9ABC-R"));
+        QCOMPARE(r.config.allow, (QStringList{QStringLiteral("XX1TAV"), QStringLiteral("XX2OPS-L")}));
+        QCOMPARE(r.config.transmitTimeoutMs, 180000);
+        QVERIFY(r.config.listeners);
+        QString why;
+        QCOMPARE(readPasswordFile(passwordFilePath(r.config), &why).value_or(QString()), QStringLiteral("secret"));
+        QVERIFY(!readPasswordFile(write(dir, QStringLiteral("blank"), "\n"), &why));
+        QVERIFY(why.contains(QLatin1String("holds no password")));
+        QVERIFY(!readPasswordFile(dir.path(), &why));
+    }
+
+    void rangesIncludeBothEnds()
+    {
+        const FrequencyRanges hf = FrequencyRanges::iaruRegion1Hf();
+        QVERIFY(hf.contains(14'000'000) && hf.contains(14'350'000) && hf.contains(1'810'000));
+        QVERIFY(!hf.contains(14'350'001) && !hf.contains(13'999'999) && !hf.contains(7'300'000));
+        QString why;
+        const auto own = FrequencyRanges::parse(QStringLiteral("7.000-7.200, 14.1-14.1"), &why);
+        QVERIFY(own && own->contains(14'100'000) && !own->contains(14'100'001) && !own->contains(3'600'000));
+        QVERIFY(!FrequencyRanges::parse(QStringLiteral("7-"), &why));
+        QVERIFY(!FrequencyRanges::parse(QStringLiteral(" , "), &why));
+    }
+};
+
+QTEST_GUILESS_MAIN(NodeConfigTest)
+#include "test_node_config.moc"

@@ -1,0 +1,145 @@
+// The rig through Hamlib: its dummy rig in-process, a real rigctld for the network path, and
+// the rig thread's watchdog against a rigctld that hangs (stopped) or vanishes (killed).
+
+#include "Rigctld.h"
+
+#include "node/HamlibRig.h"
+#include "node/RigController.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace tavrin::node;
+using namespace tavrin::test;
+
+namespace {
+
+constexpr int kWaitMs = 20000;
+
+// Runs one job through the controller and waits for its outcome.
+RigOutcome runAndWait(RigController &controller, RigController::Job job, bool mustRun = false)
+{
+    std::optional<RigOutcome> got;
+    controller.run(std::move(job), [&](const RigOutcome &o) { got = o; }, mustRun);
+    if (!QTest::qWaitFor([&] { return got.has_value(); }, kWaitMs)) {
+        RigOutcome none;
+        none.error = QStringLiteral("no outcome in the test's wait");
+        return none;
+    }
+    return *got;
+}
+
+RigOutcome readPtt(Rig &rig)
+{
+    RigOutcome o;
+    o.reading.hz = rig.ptt() ? 1 : 0;
+    return o;
+}
+
+HamlibOptions network(const Rigctld &daemon, int timeoutMs = 2000)
+{
+    HamlibOptions o;
+    o.model = 2;
+    o.port = daemon.address();
+    o.timeoutMs = timeoutMs;
+    return o;
+}
+
+} // namespace
+
+class NodeRigTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // Frequency set and read back, PTT on and off, through the in-process dummy rig and
+    // through rigctld; an unknown model and a closed port fail with a message, not a crash.
+    void dummyRigInProcessAndOverTheNetwork()
+    {
+        std::vector<std::unique_ptr<HamlibRig>> rigs;
+        rigs.push_back(std::make_unique<HamlibRig>(HamlibOptions{}));
+        Rigctld daemon;
+        if (Rigctld::available()) {
+            QVERIFY(daemon.start());
+            rigs.push_back(std::make_unique<HamlibRig>(network(daemon)));
+        }
+        for (auto &rig : rigs) {
+            rig->setFrequency(7'074'000);
+            QCOMPARE(rig->read().hz, qint64(7'074'000));
+            rig->setPtt(true);
+            QVERIFY(rig->ptt());
+            rig->setPtt(false);
+            QVERIFY(!rig->ptt());
+        }
+
+        HamlibOptions unknown;
+        unknown.model = 999999;
+        HamlibRig noSuchModel(unknown);
+        QVERIFY_THROWS_EXCEPTION(RigError, noSuchModel.open());
+        HamlibOptions closed;
+        closed.model = 2;
+        closed.port = QStringLiteral("127.0.0.1:1");
+        closed.timeoutMs = 500;
+        HamlibRig nobodyThere(closed);
+        QVERIFY_THROWS_EXCEPTION(RigError, nobodyThere.read());
+    }
+
+    // A rig that stops answering mid-command: its caller hears at once, later callers are
+    // refused without waiting, the unkey waits its turn, and all is well again when the rig
+    // answers. One fault report and one recovery, however many calls failed.
+    void hungRigIsReportedAndRecovers()
+    {
+        if (!Rigctld::available())
+            QSKIP("rigctld not installed (libhamlib-utils)");
+        Rigctld daemon;
+        QVERIFY(daemon.start());
+        RigController controller(std::make_unique<HamlibRig>(network(daemon, 10000)), 300);
+        QSignalSpy faults(&controller, &RigController::fault);
+        QSignalSpy recoveries(&controller, &RigController::recovered);
+        QVERIFY(runAndWait(controller, RigController::setPtt(true)).ok);
+
+        daemon.pause();
+        const RigOutcome hung = runAndWait(controller, &RigController::read);
+        QVERIFY(!hung.ok);
+        QVERIFY2(hung.error.contains(QLatin1String("did not answer")), qPrintable(hung.error));
+        QVERIFY(!controller.answering());
+        QVERIFY(!runAndWait(controller, &RigController::read).ok);
+        std::optional<RigOutcome> unkey;
+        controller.run(RigController::setPtt(false), [&](const RigOutcome &o) { unkey = o; }, true);
+        QCOMPARE(faults.count(), 1);
+
+        daemon.resume();
+        QTRY_VERIFY_WITH_TIMEOUT(unkey.has_value(), kWaitMs);
+        QVERIFY(unkey->ok);
+        QTRY_COMPARE_WITH_TIMEOUT(recoveries.count(), 1, kWaitMs);
+        QCOMPARE(runAndWait(controller, readPtt).reading.hz, qint64(0));
+    }
+
+    // rigctld killed mid-session, then back on its port: the next calls fail with a reason
+    // and, once it is back, succeed again without a new controller.
+    void vanishedRigRecoversWithoutRestart()
+    {
+        if (!Rigctld::available())
+            QSKIP("rigctld not installed (libhamlib-utils)");
+        Rigctld daemon;
+        QVERIFY(daemon.start());
+        RigController controller(std::make_unique<HamlibRig>(network(daemon, 1000)), 10000);
+        QSignalSpy faults(&controller, &RigController::fault);
+        QSignalSpy recoveries(&controller, &RigController::recovered);
+        QVERIFY(runAndWait(controller, RigController::setFrequency(14'200'000)).ok);
+
+        const quint16 port = daemon.port();
+        daemon.stop();
+        const RigOutcome gone = runAndWait(controller, &RigController::read);
+        QVERIFY(!gone.ok);
+        QVERIFY(!gone.error.isEmpty());
+        QVERIFY(faults.count() >= 1);
+
+        Rigctld again;
+        QVERIFY(again.start(port));
+        QTRY_VERIFY_WITH_TIMEOUT(runAndWait(controller, RigController::setFrequency(7'100'000)).ok, kWaitMs);
+        QCOMPARE(recoveries.count(), 1);
+        QCOMPARE(runAndWait(controller, &RigController::read).reading.hz, qint64(7'100'000));
+    }
+};
+
+QTEST_GUILESS_MAIN(NodeRigTest)
+#include "test_node_rig.moc"

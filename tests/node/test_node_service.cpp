@@ -1,0 +1,275 @@
+// The node's answers and its transmit safety, on the test double of the link and Hamlib's
+// dummy rig in-process. Every answer the node sends is read back with the panel's own
+// parser, so the two sides cannot drift apart.
+
+#include "echolink/SimulatedNode.h"
+#include "node/HamlibRig.h"
+#include "node/NodeService.h"
+#include "node/ReceiverAudio.h"
+#include "protocol/RemoteProtocol.h"
+#include "support/FakeEchoLink.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <cmath>
+
+using namespace tavrin;
+using namespace tavrin::node;
+using namespace tavrin::test;
+
+namespace {
+
+constexpr int kWaitMs = 20000;
+const QString kNode = QStringLiteral("XX9ABC-L");
+const QString kOperator = QStringLiteral("XX1TAV-L");
+const QString kStranger = QStringLiteral("XX5BAD-L");
+
+struct Station {
+    FakeEchoLinkBackend backend;
+    std::unique_ptr<EchoLinkClientFactory> factory = backend.factory();
+    std::unique_ptr<EchoLinkClient> handle = factory->create();
+    RigController rig{std::make_unique<HamlibRig>(HamlibOptions{}), 10000};
+    QStringList log;
+    std::unique_ptr<NodeService> service;
+
+    Station()
+    {
+        NodeServiceOptions o;
+        o.callsign = kNode;
+        o.allow = {QStringLiteral("XX1TAV")};
+        service = std::make_unique<NodeService>(o, *handle, rig, [this](const QString &l) { log << l; });
+        service->start();
+        link(kOperator);
+    }
+    void link(const QString &call)
+    {
+        backend.connected << call;
+        backend.stationCount = int(backend.connected.size());
+        backend.raiseConnected(call);
+    }
+    void unlinkAll()
+    {
+        backend.connected.clear();
+        backend.stationCount = 0;
+        service->checkLinks();
+    }
+    // The rig's own view, through the rig thread.
+    RigOutcome ask(RigController::Job job)
+    {
+        std::optional<RigOutcome> got;
+        rig.run(std::move(job), [&](const RigOutcome &o) { got = o; });
+        if (!QTest::qWaitFor([&] { return got.has_value(); }, kWaitMs))
+            qWarning("the rig thread did not answer the test");
+        return got.value_or(RigOutcome{});
+    }
+    qint64 frequency() { return ask(&RigController::read).reading.hz; }
+    bool ptt()
+    {
+        return ask([](Rig &r) {
+                   RigOutcome o;
+                   o.reading.hz = r.ptt();
+                   return o;
+               })
+                   .reading.hz
+               != 0;
+    }
+    void settle()
+    {
+        if (!QTest::qWaitFor([&] { return rig.idle(); }, kWaitMs))
+            qWarning("the rig thread stayed busy");
+    }
+    // The chat lines sent since `from`, as the panel would see them (tagged with the node).
+    QStringList sentSince(int from) const
+    {
+        QStringList out;
+        const QStringList all = backend.sent();
+        for (int i = from; i < all.size(); ++i)
+            out << kNode + QLatin1Char('>') + all.at(i);
+        return out;
+    }
+};
+
+} // namespace
+
+class NodeServiceTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // Commands from an allowed operator, good and bad: each gets its answer, and only a good
+    // "FN" in range moves the rig.
+    void commands_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("answer"); // the start of the one line expected back
+        QTest::addColumn<qint64>("hz");      // the rig's frequency afterwards
+        QTest::newRow("preset") << "FN14.2350" << "XX9ABC-L>FN14.2350 " << qint64(14'235'000);
+        QTest::newRow("entry line") << "FN7.0745 MHz  -  09:05:07" << "XX9ABC-L>FN7.0745 " << qint64(7'074'500);
+        QTest::newRow("band edge") << "FN29.7" << "XX9ABC-L>FN29.7000 " << qint64(29'700'000);
+        QTest::newRow("query") << "FR?" << "XX9ABC-L>FN14.2000 " << qint64(14'200'000);
+        QTest::newRow("outside the bands") << "FN14.4000" << "XX9ABC-L>FN14.4000 refused" << qint64(14'200'000);
+        QTest::newRow("broadcast band") << "FN6.0" << "XX9ABC-L>FN6.0000 refused" << qint64(14'200'000);
+        QTest::newRow("no number") << "FNxyz" << "XX9ABC-L>FN refused" << qint64(14'200'000);
+        QTest::newRow("absurd number") << "FN999999999999999999999" << "XX9ABC-L>FN refused" << qint64(14'200'000);
+        QTest::newRow("negative") << "FN-7.1" << "XX9ABC-L>FN refused" << qint64(14'200'000);
+        QTest::newRow("time") << "Time?" << "XX9ABC-L>Time " << qint64(14'200'000);
+        QTest::newRow("version") << "x /ver/" << "XX9ABC-L>tavrin-node  v" << qint64(14'200'000);
+        QTest::newRow("not here") << "12:00:00 CPA?" << "XX9ABC-L>CPA? is not available" << qint64(14'200'000);
+    }
+    void commands()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, answer);
+        QFETCH(qint64, hz);
+        Station s;
+        s.ask(RigController::setFrequency(14'200'000));
+        const int from = int(s.backend.sent().size());
+        s.backend.raiseChat(kOperator + QLatin1Char('>') + text);
+        QTRY_COMPARE_WITH_TIMEOUT(s.sentSince(from).size(), 1, kWaitMs);
+        const QString line = s.sentSince(from).first();
+        QVERIFY2(line.startsWith(answer), qPrintable(line));
+        QCOMPARE(s.frequency(), hz);
+        // A report is one the panel reads as the rig's frequency, and the simulated node
+        // answers the same command with the same frequency.
+        if (remote::isFrequencyReport(line) && !line.contains(QLatin1String("refused"))) {
+            QCOMPARE(remote::frequencyReport(line).value_or(QString()),
+                     remote::frequencyReport(QStringLiteral("X>FN") + QString::number(double(hz) / 1e6, 'f', 4)).value());
+            if (text.startsWith(QLatin1String("FN"))) {
+                SimulatedNode simulated(kNode);
+                const QStringList answer = simulated.hear(text, QDateTime::currentDateTime()).lines;
+                QCOMPARE(remote::frequencyReport(answer.value(0)), remote::frequencyReport(line));
+            }
+        }
+    }
+
+    // Strangers, free chat, our own echo, a 64 KiB line and binary junk: nothing moves; a
+    // stranger's command gets one short refusal.
+    void nothingMovesTheRigButAnAllowedCommand()
+    {
+        Station s;
+        s.link(kStranger);
+        s.ask(RigController::setFrequency(14'200'000));
+        const int from = int(s.backend.sent().size());
+        s.backend.raiseChat(kStranger + QStringLiteral(">FN7.1000"));
+        s.backend.raiseChat(kOperator + QStringLiteral(">hello, how is the band?"));
+        s.backend.raiseChat(kNode + QStringLiteral(">FN7.1000"));
+        s.backend.raiseChat(kOperator + QStringLiteral(">FN7.1") + QString(64 * 1024, QLatin1Char('9')));
+        s.backend.raiseChat(QStringLiteral("FN7.1000 without a sender"));
+        s.backend.raiseChat(kOperator + QLatin1Char('>') + QString::fromLatin1(QByteArray(4096, '\xff')));
+        s.settle();
+        QCOMPARE(s.sentSince(from), QStringList{kNode + QStringLiteral(">XX5BAD-L may not control this node")});
+        QCOMPARE(s.frequency(), qint64(14'200'000));
+    }
+
+    // Keyed only while an allowed operator's voice arrives on an allowed frequency; unkeyed
+    // by the end of the voice, the time-out, a listener joining, the link dropping, a
+    // frequency moved out of range at the rig, and the stop.
+    void transmitterSafety()
+    {
+        Station s;
+        s.ask(RigController::setFrequency(14'200'000));
+        s.service->pollRig();
+        s.settle();
+        s.backend.raiseRx(true);
+        QTRY_VERIFY_WITH_TIMEOUT(s.ptt(), kWaitMs);
+        s.backend.raiseRx(false);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.ptt(), kWaitMs);
+
+        s.backend.raiseRx(true);
+        QTRY_VERIFY_WITH_TIMEOUT(s.ptt(), kWaitMs);
+        const int from = int(s.backend.sent().size());
+        s.service->transmitTimedOut();
+        QTRY_VERIFY_WITH_TIMEOUT(!s.ptt(), kWaitMs);
+        QVERIFY(s.sentSince(from).value(0).contains(QLatin1String("Transmit time-out after 180 s")));
+        s.backend.raiseRx(true); // still the same over: stays unkeyed
+        s.settle();
+        QVERIFY(!s.ptt());
+        s.backend.raiseRx(false);
+        s.backend.raiseRx(true);
+        QTRY_VERIFY_WITH_TIMEOUT(s.ptt(), kWaitMs);
+
+        s.link(kStranger);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.ptt(), kWaitMs);
+        s.backend.connected.remove(kStranger);
+        s.service->checkLinks();
+        QTRY_VERIFY_WITH_TIMEOUT(s.ptt(), kWaitMs);
+
+        s.ask(RigController::setFrequency(14'400'000)); // moved at the rig
+        s.service->pollRig();
+        QTRY_VERIFY_WITH_TIMEOUT(!s.ptt(), kWaitMs);
+        s.ask(RigController::setFrequency(14'300'000));
+        s.service->pollRig();
+        QTRY_VERIFY_WITH_TIMEOUT(s.ptt(), kWaitMs);
+
+        s.unlinkAll();
+        QTRY_VERIFY_WITH_TIMEOUT(!s.ptt(), kWaitMs);
+        s.link(kOperator);
+        QTRY_VERIFY_WITH_TIMEOUT(s.ptt(), kWaitMs);
+
+        bool stopped = false;
+        s.service->stop([&] { stopped = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(stopped, kWaitMs);
+        QVERIFY(!s.ptt());
+        s.backend.raiseRx(true);
+        s.settle();
+        QVERIFY(!s.ptt());
+    }
+
+    // The rig's received audio goes over the link while the squelch is open, and not while
+    // an operator asked for the channel (" CPT?", until the signal ends), talks, or after
+    // the link is gone.
+    void receiverAudioFollowsTheSquelch()
+    {
+        Station s;
+        const auto sendingNow = [&] {
+            const QList<FakeCall> calls = s.backend.callsOf(QStringLiteral("SetTransmit"));
+            return !calls.isEmpty() && calls.last().argument == QLatin1String("true");
+        };
+        s.service->receiverSquelch(true);
+        QVERIFY(sendingNow());
+        s.backend.raiseChat(kOperator + QStringLiteral(">12:00:00 CPT?"));
+        QVERIFY(!sendingNow());
+        s.service->receiverSquelch(true);
+        QVERIFY(!sendingNow());
+        s.service->receiverSquelch(false);
+        s.service->receiverSquelch(true);
+        QVERIFY(sendingNow());
+        s.backend.raiseRx(true);
+        QVERIFY(!sendingNow());
+        s.backend.raiseRx(false);
+        QVERIFY(sendingNow());
+        s.unlinkAll();
+        QVERIFY(!sendingNow());
+    }
+
+    // The squelch opens on a real signal through the capture path and closes after its hang
+    // time once the signal is gone.
+    void squelchOpensAndHangs()
+    {
+        bool loud = true;
+        qint64 n = 0;
+        ReceiverAudio audio(QString(), -30, 200, [](const QString &) {}, [&](int samples) {
+            QByteArray pcm(samples * 2, '\0');
+            auto *p = reinterpret_cast<qint16 *>(pcm.data());
+            for (int i = 0; i < samples && loud; ++i, ++n)
+                p[i] = qint16(8000.0 * std::sin(double(n) * 0.3));
+            return pcm;
+        });
+        QSignalSpy changes(&audio, &ReceiverAudio::squelchChanged);
+        audio.start();
+        QTRY_VERIFY_WITH_TIMEOUT(audio.isOpen(), kWaitMs);
+        loud = false;
+        QTRY_VERIFY_WITH_TIMEOUT(!audio.isOpen(), kWaitMs);
+        QCOMPARE(changes.count(), 2);
+
+        Squelch sq(-40, 500);
+        QVERIFY(!sq.feed(-50, 0));
+        QVERIFY(sq.feed(-40, 10));
+        QVERIFY(sq.feed(-90, 509));
+        QVERIFY(sq.feed(-20, 600));
+        QVERIFY(sq.feed(-90, 1099));
+        QVERIFY(!sq.feed(-90, 1100));
+    }
+};
+
+QTEST_GUILESS_MAIN(NodeServiceTest)
+#include "test_node_service.moc"
