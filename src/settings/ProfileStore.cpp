@@ -1,5 +1,7 @@
 #include "settings/ProfileStore.h"
 
+#include "settings/FileEncoding.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -174,8 +176,9 @@ QString leftCodePoints(const QString &text, int n)
 
 // --- ProfileSnapshot ------------------------------------------------------------------
 
-ProfileSnapshot::ProfileSnapshot(const QByteArray &content, int capacity) : capacity_(capacity)
+ProfileSnapshot::ProfileSnapshot(const QByteArray &fileContent, int capacity) : capacity_(capacity)
 {
+    const QByteArray content = toUtf8(fileContent, detectEncoding(fileContent));
     const QString section = QString::fromLatin1(kSettingsSection);
     bool inSection = false;
     for (const Line &line : splitLines(content)) {
@@ -362,7 +365,11 @@ SaveResult ProfileStore::writeBatch(const QString &fileName, const KeyValues &va
         existing.close();
     }
 
-    const QByteArray updated = applyWrites(content, QString::fromLatin1(kSettingsSection), values);
+    // The file keeps its encoding; when a new value has no place in it (a code-page file),
+    // the whole file becomes UTF-8 rather than lose a character or mix two encodings.
+    const FileEncoding encoding = detectEncoding(content);
+    const QByteArray updatedUtf8 = applyWrites(toUtf8(content, encoding), QString::fromLatin1(kSettingsSection), values);
+    const QByteArray updated = fromUtf8(updatedUtf8, encoding).value_or(updatedUtf8);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return failure(file.errorString());
