@@ -1,6 +1,7 @@
 #include "settings/ProfileStore.h"
 
 #include "settings/FileEncoding.h"
+#include "settings/FileErrors.h"
 
 #include <QDir>
 #include <QFile>
@@ -372,14 +373,16 @@ SaveResult ProfileStore::writeBatch(const QString &fileName, const KeyValues &va
     const QByteArray updated = fromUtf8(updatedUtf8, encoding).value_or(updatedUtf8);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return failure(file.errorString());
-    if (file.write(updated) != updated.size()) {
-        const QString reason = file.errorString();
+        return failure(writeErrorText(file, directory_));
+    // flush() first: commit() reports success even when its own last flush failed (a full
+    // disk), and would put a cut file in place of the old one.
+    if (file.write(updated) != updated.size() || !file.flush()) {
+        const QString reason = writeErrorText(file, directory_);
         file.cancelWriting();
         return failure(reason);
     }
     if (!file.commit())
-        return failure(file.errorString());
+        return failure(writeErrorText(file, directory_));
     return {};
 }
 

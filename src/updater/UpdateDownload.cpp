@@ -1,5 +1,6 @@
 #include "updater/UpdateDownload.h"
 
+#include "settings/FileErrors.h"
 #include "updater/InternetErrors.h"
 #include "updater/ReleaseKey.h"
 #include "updater/UpdaterTexts.h"
@@ -99,7 +100,7 @@ void UpdateDownload::start(const QString &url, const QString &target)
     file_ = std::make_unique<QTemporaryFile>(info.absolutePath() + QLatin1String("/.") + info.fileName()
                                              + QLatin1String(kTempPattern));
     if (!file_->open()) {
-        const QString why = file_->errorString();
+        const QString why = writeErrorText(*file_, info.absolutePath());
         file_.reset();
         return finishLater(false, QString::fromLatin1(kTempFile).arg(info.absolutePath(), why));
     }
@@ -153,7 +154,7 @@ void UpdateDownload::readProgram()
         if (n <= 0)
             break;
         if (file_->write(copyBuffer_.constData(), n) != n)
-            return fail(QString::fromLatin1(kTempFile).arg(QFileInfo(target_).absolutePath(), file_->errorString()));
+            return failWriting();
         hash_.add(copyBuffer_.constData(), n);
         const qint64 before = received_;
         received_ += n;
@@ -188,7 +189,7 @@ void UpdateDownload::programFinished()
         return;
 
     if (!file_->flush())
-        return fail(QString::fromLatin1(kTempFile).arg(QFileInfo(target_).absolutePath(), file_->errorString()));
+        return failWriting();
     // The new program is on disk before it takes the old one's name.
 #ifdef Q_OS_WIN
     ::_commit(file_->handle());
@@ -280,6 +281,12 @@ void UpdateDownload::dropReply()
     if (reply->error() == QNetworkReply::NoError && !reply->isFinished())
         reply->abort();
     reply->deleteLater();
+}
+
+void UpdateDownload::failWriting()
+{
+    const QString folder = QFileInfo(target_).absolutePath();
+    fail(QString::fromLatin1(kTempFile).arg(folder, writeErrorText(*file_, folder)));
 }
 
 void UpdateDownload::fail(const QString &reason)

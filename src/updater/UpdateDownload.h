@@ -76,6 +76,7 @@ private:
     void signatureFinished();
     void stalled();
     void fail(const QString &reason);
+    void failWriting(); // the temporary file could not take the download
     void finishLater(bool ok, const QString &reason);
     void dropReply();
     QString transferError(QNetworkReply *reply) const;

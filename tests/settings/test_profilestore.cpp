@@ -1,6 +1,10 @@
 #include "settings/ProfileStore.h"
 
+#include "settings/FileErrors.h"
+
 #include <QDir>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -61,6 +65,7 @@ private slots:
     void valuesCannotBreakTheFile();
     void storeRoundTripAndFileCreation();
     void failedSaveKeepsOldFileAndReports();
+    void fullDiskIsSaidAndKeepsTheFile();
     void defaultDirectoryFollowsEnvironment();
 };
 
@@ -370,6 +375,44 @@ void TestProfileStore::failedSaveKeepsOldFileAndReports()
     QVERIFY(failed.error.contains(kFile));
     QCOMPARE(readFile(ro.pathOf(kFile)), before);
     QCOMPARE(QDir(roPath).entryList(QDir::Files | QDir::Hidden), QStringList{kFile}); // no temp left
+}
+
+void TestProfileStore::fullDiskIsSaidAndKeepsTheFile()
+{
+    // The wording: /dev/full fails every write for want of space; Qt's "Unknown error" (it
+    // lost the reason) becomes plain words.
+    QFile device("/dev/full");
+    if (device.open(QIODevice::WriteOnly)) {
+        device.write("x");
+        QVERIFY(!device.flush());
+        QCOMPARE(writeErrorText(device, "/dev"), QString(kDiskFullText));
+    }
+    QTemporaryDir dir;
+    QCOMPARE(writeErrorText(QFile(), dir.path()), QString(kNotWrittenText));
+
+    // A real full file system, where this run may mount a small one.
+    const QString small = dir.filePath("small");
+    QVERIFY(QDir().mkpath(small));
+    QProcess mount;
+    mount.start("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", small});
+    if (!mount.waitForFinished(10000) || mount.exitStatus() != QProcess::NormalExit || mount.exitCode() != 0)
+        QSKIP("no small file system to fill here (mounting one needs root)");
+    const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {"-l", small}); });
+    ProfileStore store(small);
+    QVERIFY(store.WriteSetting(kFile, "A", "old"));
+    QFile filler(small + "/filler");
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    const QByteArray block(4096, 'f');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+    filler.close();
+
+    const SaveResult r = store.writeBatch(kFile, {{"A", QString(3000, u'n')}, {"B", "2"}});
+    QVERIFY(!r.ok);
+    QVERIFY2(r.error.endsWith(QString(kDiskFullText)), qPrintable(r.error));
+    QCOMPARE(readFile(store.pathOf(kFile)), QByteArray("[SETTINGS]\nA=old\n"));
+    QCOMPARE(QDir(small).entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase),
+             (QStringList{"filler", kFile})); // no temporary file left
 }
 
 void TestProfileStore::defaultDirectoryFollowsEnvironment()
