@@ -1,5 +1,7 @@
 #include "maintenance/ConfigBackup.h"
 
+#include "settings/FileErrors.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -55,7 +57,7 @@ BackupResult backupSettings(const QString &settingsDir, const QDateTime &now)
     for (const QString &file : files) {
         QFile source(dir.filePath(file));
         if (!source.copy(target.filePath(file))) {
-            const QString reason = source.errorString();
+            const QString reason = writeErrorText(source, target.absolutePath());
             target.removeRecursively();
             return failure(QString::fromLatin1(kCopyFailed).arg(file, reason));
         }

@@ -69,7 +69,12 @@ NodeFavorites::NodeFavorites(ProfileStore &store, QString productName, QString v
         auto *edit = new QLineEdit(frame);
         edit->setObjectName(QStringLiteral("Text%1").arg(k));
         edit->setMinimumWidth(150);
-        connect(edit, &QLineEdit::textEdited, this, [edit](const QString &text) { upperCaseTyped(edit, text); });
+        connect(edit, &QLineEdit::textEdited, this, [this, edit](const QString &text) {
+            upperCaseTyped(edit, text);
+            // An earlier "Saved." is no longer true.
+            if (statusLine_->text() == QLatin1String(kSavedText))
+                statusLine_->clear();
+        });
         grid->addWidget(edit, k - 1, 0);
         callsignEdits_.append(edit);
 

@@ -117,21 +117,22 @@ void PresetEditor::ensureBuilt()
     statusLine_->setWordWrap(true);
     outer->addWidget(statusLine_);
 
-    // Every keystroke goes straight into the set: the main window uses it at once.
+    // Every keystroke goes straight into the set: the main window uses it at once. It also
+    // makes an earlier "Saved." untrue.
     connect(nodeCallEdit_, &QLineEdit::textEdited, this, [this](const QString &text) {
         set_.NodeCall = text;
-        emit presetsChanged();
+        edited();
     });
     for (int i = 1; i <= textEdits_.size(); ++i) {
         connect(textEdits_.at(i - 1), &QLineEdit::textEdited, this, [this, i](const QString &text) {
             set_.Text(i) = text;
-            emit presetsChanged();
+            edited();
         });
     }
     for (int i = 1; i <= textaEdits_.size(); ++i) {
         connect(textaEdits_.at(i - 1), &QLineEdit::textEdited, this, [this, i](const QString &text) {
             set_.Texta(i) = text;
-            emit presetsChanged();
+            edited();
         });
     }
 
@@ -148,6 +149,13 @@ SaveResult PresetEditor::SaveData()
     statusLine_->setStyleSheet(result ? QString() : QStringLiteral("color: #b00000;"));
     statusLine_->setText(result ? QString::fromLatin1(kSavedText) : result.error);
     return result;
+}
+
+void PresetEditor::edited()
+{
+    if (statusLine_->text() == QLatin1String(kSavedText))
+        statusLine_->clear();
+    emit presetsChanged();
 }
 
 void PresetEditor::reload()

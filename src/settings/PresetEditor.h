@@ -50,6 +50,8 @@ protected:
 
 private:
     void refreshFields();
+    // A field was typed in: the set changed, and "Saved." no longer holds.
+    void edited();
 
     PresetSet &set_;
     ProfileStore &store_;

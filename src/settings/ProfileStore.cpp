@@ -1,5 +1,8 @@
 #include "settings/ProfileStore.h"
 
+#include "settings/FileEncoding.h"
+#include "settings/FileErrors.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -174,8 +177,9 @@ QString leftCodePoints(const QString &text, int n)
 
 // --- ProfileSnapshot ------------------------------------------------------------------
 
-ProfileSnapshot::ProfileSnapshot(const QByteArray &content, int capacity) : capacity_(capacity)
+ProfileSnapshot::ProfileSnapshot(const QByteArray &fileContent, int capacity) : capacity_(capacity)
 {
+    const QByteArray content = toUtf8(fileContent, detectEncoding(fileContent));
     const QString section = QString::fromLatin1(kSettingsSection);
     bool inSection = false;
     for (const Line &line : splitLines(content)) {
@@ -362,17 +366,23 @@ SaveResult ProfileStore::writeBatch(const QString &fileName, const KeyValues &va
         existing.close();
     }
 
-    const QByteArray updated = applyWrites(content, QString::fromLatin1(kSettingsSection), values);
+    // The file keeps its encoding; when a new value has no place in it (a code-page file),
+    // the whole file becomes UTF-8 rather than lose a character or mix two encodings.
+    const FileEncoding encoding = detectEncoding(content);
+    const QByteArray updatedUtf8 = applyWrites(toUtf8(content, encoding), QString::fromLatin1(kSettingsSection), values);
+    const QByteArray updated = fromUtf8(updatedUtf8, encoding).value_or(updatedUtf8);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return failure(file.errorString());
-    if (file.write(updated) != updated.size()) {
-        const QString reason = file.errorString();
+        return failure(writeErrorText(file, directory_));
+    // flush() first: commit() reports success even when its own last flush failed (a full
+    // disk), and would put a cut file in place of the old one.
+    if (file.write(updated) != updated.size() || !file.flush()) {
+        const QString reason = writeErrorText(file, directory_);
         file.cancelWriting();
         return failure(reason);
     }
     if (!file.commit())
-        return failure(file.errorString());
+        return failure(writeErrorText(file, directory_));
     return {};
 }
 

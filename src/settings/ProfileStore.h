@@ -11,7 +11,8 @@
 //     place, and appends a new key at the end of its section.
 // Beyond that: writes are atomic (the previous file survives a failed write), lines the
 // store does not understand (other sections, comments, unknown keys, junk) are kept byte for
-// byte, and a failed write is reported to the caller.
+// byte, and a failed write is reported to the caller. Files are UTF-8; a file in the Windows
+// code page or in UTF-16 is read as such and keeps its encoding (FileEncoding.h).
 //
 // Thread: user-interface thread. Owns nothing but the directory name.
 
@@ -39,7 +40,8 @@ using KeyValues = QList<QPair<QString, QString>>;
 class ProfileSnapshot {
 public:
     ProfileSnapshot() = default;
-    ProfileSnapshot(const QByteArray &content, int capacity);
+    // The file's bytes, in any encoding FileEncoding.h knows.
+    ProfileSnapshot(const QByteArray &fileContent, int capacity);
     // ReadSetting against this snapshot (rules 1 to 3).
     QString ReadSetting(const QString &key, const QString &defaultValue) const;
     bool contains(const QString &key) const;
@@ -80,7 +82,8 @@ private:
 QString writtenKey(const QString &readKey);
 QStringList writtenKeys(const QStringList &readKeys);
 
-// Pure text transformation behind writeBatch: applies the writes to a file's content.
+// Pure text transformation behind writeBatch: applies the writes to a file's content
+// (UTF-8; writeBatch converts other encodings around it).
 QByteArray applyWrites(const QByteArray &content, const QString &section, const KeyValues &values);
 
 } // namespace tavrin

@@ -69,9 +69,16 @@ UserButtonEditor::UserButtonEditor(ProfileStore &store, QWidget *parent) : QWidg
         grid->addWidget(command, k, 2);
         commandEdits_.append(command);
 
-        // Every keystroke goes straight into the data: the main window uses it at once.
-        connect(caption, &QLineEdit::textEdited, this, [this, k](const QString &text) { buttons_.caption(k) = text; });
-        connect(command, &QLineEdit::textEdited, this, [this, k](const QString &text) { buttons_.command(k) = text; });
+        // Every keystroke goes straight into the data: the main window uses it at once. It
+        // also makes an earlier "Saved." untrue.
+        connect(caption, &QLineEdit::textEdited, this, [this, k](const QString &text) {
+            buttons_.caption(k) = text;
+            clearSaved();
+        });
+        connect(command, &QLineEdit::textEdited, this, [this, k](const QString &text) {
+            buttons_.command(k) = text;
+            clearSaved();
+        });
     }
     grid->setColumnStretch(2, 1);
     outer->addLayout(grid);
@@ -109,6 +116,12 @@ SaveResult UserButtonEditor::SaveData()
     statusLine_->setStyleSheet(result ? QString() : QStringLiteral("color: #b00000;"));
     statusLine_->setText(result ? QString::fromLatin1(kSavedText) : result.error);
     return result;
+}
+
+void UserButtonEditor::clearSaved()
+{
+    if (statusLine_->text() == QLatin1String(kSavedText))
+        statusLine_->clear();
 }
 
 void UserButtonEditor::reload()

@@ -48,6 +48,7 @@ protected:
 
 private:
     void refreshFields();
+    void clearSaved(); // after an edit, "Saved." no longer holds
 
     ProfileStore &store_;
     UserButtons buttons_;

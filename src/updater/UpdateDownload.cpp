@@ -1,5 +1,6 @@
 #include "updater/UpdateDownload.h"
 
+#include "settings/FileErrors.h"
 #include "updater/InternetErrors.h"
 #include "updater/ReleaseKey.h"
 #include "updater/ReleaseManifest.h"
@@ -138,7 +139,7 @@ void UpdateDownload::manifestFinished()
     file_ = std::make_unique<QTemporaryFile>(info.absolutePath() + QLatin1String("/.") + info.fileName()
                                              + QLatin1String(kTempPattern));
     if (!file_->open()) {
-        const QString error = file_->errorString();
+        const QString error = writeErrorText(*file_, info.absolutePath());
         file_.reset();
         return fail(QString::fromLatin1(kTempFile).arg(info.absolutePath(), error));
     }
@@ -198,7 +199,7 @@ void UpdateDownload::readProgram()
         if (n > room)
             return fail(QString::fromLatin1(kTooLarge).arg(manifest_.size));
         if (file_->write(copyBuffer_.constData(), n) != n)
-            return fail(QString::fromLatin1(kTempFile).arg(QFileInfo(target_).absolutePath(), file_->errorString()));
+            return failWriting();
         hash_.add(copyBuffer_.constData(), n);
         const qint64 before = received_;
         received_ += n;
@@ -233,7 +234,7 @@ void UpdateDownload::programFinished()
         return;
 
     if (!file_->flush())
-        return fail(QString::fromLatin1(kTempFile).arg(QFileInfo(target_).absolutePath(), file_->errorString()));
+        return failWriting();
     // The new program is on disk before it takes the old one's name.
 #ifdef Q_OS_WIN
     ::_commit(file_->handle());
@@ -309,6 +310,12 @@ void UpdateDownload::dropReply()
     if (reply->error() == QNetworkReply::NoError && !reply->isFinished())
         reply->abort();
     reply->deleteLater();
+}
+
+void UpdateDownload::failWriting()
+{
+    const QString folder = QFileInfo(target_).absolutePath();
+    fail(QString::fromLatin1(kTempFile).arg(folder, writeErrorText(*file_, folder)));
 }
 
 void UpdateDownload::fail(const QString &reason)

@@ -81,6 +81,7 @@ private:
     static QByteArray fileDigest(const QString &path);
     void stalled();
     void fail(const QString &reason);
+    void failWriting(); // the temporary file could not take the download
     void finishLater(bool ok, const QString &reason);
     void dropReply();
     QString transferError(QNetworkReply *reply) const;

@@ -10,12 +10,15 @@
 #include "core/rig/RigWindow.h"
 
 #include <QCheckBox>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTcpSocket>
 #include <QTimer>
+
+#include <sys/socket.h>
 
 using namespace tavrin;
 using namespace tavrin::test;
@@ -55,6 +58,29 @@ public:
     QTcpSocket socket;
     bool connected = false;
 };
+
+// Runs the event loop until `done` holds (or 60 s pass). Unlike QTest::qWaitFor it does not
+// sleep between passes, so the server's queued turns follow each other at full speed.
+template <class Done>
+bool runUntil(Done done)
+{
+    QEventLoop loop;
+    QTimer check;
+    check.setInterval(1);
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    if (done())
+        return true;
+    check.start();
+    limit.start(60000);
+    loop.exec();
+    return done();
+}
 
 } // namespace
 
@@ -271,6 +297,82 @@ private slots:
         QCOMPARE(c.ask("q"), QByteArray("RPRT 0\n"));
         QVERIFY(c.closedByServer());
         QTRY_COMPARE(service().server().clientCount(), 0);
+    }
+
+    void halfCloseGetsEveryAnswer()
+    {
+        startWith(false);
+        rig_->backend.raiseChat(QStringLiteral("XX9XYZ-L>FN14.2300 USB"));
+        // As `printf 'f\n' | nc`: the commands, then at once the end of input. Every complete
+        // line is answered before the server closes; the unfinished last one is not.
+        const QList<QPair<QByteArray, QByteArray>> cases = {
+            {"f\n", "14230000\n"},
+            {"f\nv\n\\dump_state\nt", "14230000\nVFOA\n" + rig::dumpStateText()},
+        };
+        for (const auto &[input, expected] : cases) {
+            QTcpSocket c;
+            c.connectToHost(QHostAddress::LocalHost, port());
+            QVERIFY(c.waitForConnected(3000));
+            c.write(input);
+            QVERIFY(c.waitForBytesWritten(3000));
+            QCOMPARE(::shutdown(int(c.socketDescriptor()), SHUT_WR), 0);
+            QByteArray got;
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    got += c.readAll();
+                    return c.state() == QAbstractSocket::UnconnectedState;
+                },
+                5000));
+            got += c.readAll();
+            QCOMPARE(got, expected);
+        }
+    }
+
+    void clientThatDoesNotReadIsHeldBack()
+    {
+        startWith(false);
+        rig_->backend.raiseChat(QStringLiteral("XX9XYZ-L>FN14.2300 USB"));
+        // Pipelines far more \dump_state than the network can hold, and reads nothing.
+        constexpr int kCommands = 8000;
+        QTcpSocket hog;
+        hog.setReadBufferSize(1);
+        hog.connectToHost(QHostAddress::LocalHost, port());
+        QVERIFY(hog.waitForConnected(3000));
+        QVERIFY(runUntil([&] { return service().server().clientCount() == 1; }));
+        // The network's share stays small whatever this machine's buffer sizes are.
+        for (QTcpSocket *s : service().server().findChildren<QTcpSocket *>())
+            s->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 32 * 1024);
+        hog.write(QByteArray("\\dump_state\n").repeated(kCommands));
+
+        // The server stops answering once the replies back up; what it keeps stays small.
+        const qint64 reply = rig::dumpStateText().size();
+        qint64 mostUnsent = 0;
+        const auto unsent = [&] {
+            qint64 now = 0;
+            for (QTcpSocket *s : service().server().findChildren<QTcpSocket *>())
+                now = std::max(now, s->bytesToWrite());
+            mostUnsent = std::max(mostUnsent, now);
+            return now;
+        };
+        QVERIFY(runUntil([&] { return unsent() > 0; }));
+        int passes = 0;
+        runUntil([&] { return unsent() < 0 || ++passes > 50; });
+        QVERIFY2(mostUnsent <= rig::RigServer::kMaxUnsentBytes + reply, qPrintable(QString::number(mostUnsent)));
+
+        // Meanwhile another client is served.
+        RigClient other(port());
+        QCOMPARE(other.ask("f"), QByteArray("14230000\n"));
+
+        // Once it reads, it gets every answer.
+        hog.setReadBufferSize(0);
+        qint64 received = 0;
+        runUntil([&] {
+            received += hog.readAll().size();
+            unsent();
+            return received >= kCommands * reply;
+        });
+        QCOMPARE(received, kCommands * reply);
+        QVERIFY(mostUnsent <= rig::RigServer::kMaxUnsentBytes + reply);
     }
 
     void formRigWindow()

@@ -219,6 +219,7 @@ void TestFavorites::saveRoundTripAndHideDropsUnsavedEdit()
         // Edit, hide: the edit is in use until the end, but never saved.
         f.window->show();
         QTest::keyClicks(f.edit(2), "n0ne");
+        QCOMPARE(f.status(), QString()); // no "Saved." for it
         f.click("EndAndSave");
         QVERIFY(!f.window->isVisible());
         QCOMPARE(f.edit(2)->text(), QString("N0NE"));

@@ -285,6 +285,9 @@ void TestPresets::editorSaveReportsResult()
         QCOMPARE(store.ReadSetting("TVRset4.ini", "Text60a", "d"), QString("FN28"));
         QCOMPARE(store.ReadSetting("TVRset4.ini", "Text1", "d"), QString(""));
         QCOMPARE(editor.findChild<QLabel *>("StatusLine")->text(), QString("Saved."));
+        // A later edit is not saved: the word goes.
+        QTest::keyClicks(edit(editor, "NodeCall"), "X");
+        QCOMPARE(editor.findChild<QLabel *>("StatusLine")->text(), QString());
     }
     {
         QFile blocker(dir.filePath("file"));

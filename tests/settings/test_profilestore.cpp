@@ -1,7 +1,12 @@
 #include "settings/ProfileStore.h"
 
+#include "settings/FileErrors.h"
+
 #include <QDir>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -55,10 +60,12 @@ private slots:
     void batchEqualsKeyByKey();
     void lineEndsAndByteOrderMark();
     void malformedContent();
+    void windowsEncodingsAreReadAndKept();
     void hugeLineIsHandled();
     void valuesCannotBreakTheFile();
     void storeRoundTripAndFileCreation();
     void failedSaveKeepsOldFileAndReports();
+    void fullDiskIsSaidAndKeepsTheFile();
     void defaultDirectoryFollowsEnvironment();
 };
 
@@ -232,7 +239,7 @@ void TestProfileStore::malformedContent()
     content += "B=2\n";
     QCOMPARE(read(content, "A"), QString("1"));
     QCOMPARE(read(content, "B"), QString("2"));
-    QCOMPARE(read(content, "Bin").size(), 2); // invalid byte shown as a replacement character
+    QCOMPARE(read(content, "Bin"), QString::fromUtf8("\xC3\x83(")); // not UTF-8: the Windows code page
     const QByteArray out = applyWrites(content, kSection, {{"B", "3"}});
     QByteArray expected = content;
     expected.replace("B=2\n", "B=3\n");
@@ -241,6 +248,43 @@ void TestProfileStore::malformedContent()
     // Only lines before any header: the section comes after them.
     QCOMPARE(applyWrites("A=1\n", kSection, {{"A", "2"}}), QByteArray("A=1\n\n[SETTINGS]\nA=2\n"));
     QCOMPARE(read("A=1\n", "A"), QString("<def>"));
+}
+
+void TestProfileStore::windowsEncodingsAreReadAndKept()
+{
+    QTemporaryDir dir;
+    ProfileStore store(dir.path());
+    const QString path = store.pathOf(kFile);
+    const QString preampli = QString::fromUtf8("Pr\xC3\xA9" "ampli");
+    const QString lodz = QString::fromUtf8("\xC5\x81\xC3\xB3" "d\xC5\xBA"); // not in the code page
+
+    // The Windows code page: read as such, and a save keeps every other byte as it was,
+    // the five undefined ones (0x81 ...) included.
+    const QByteArray ansi = "[SETTINGS]\r\nText1=Pr\xE9" "ampli\r\nText2=\x80 \x93q\x94 \x81\x8D\r\n";
+    writeFile(path, ansi);
+    QCOMPARE(store.ReadSetting(kFile, "Text1", {}), preampli);
+    QCOMPARE(store.ReadSetting(kFile, "Text2", {}), QString::fromUtf8("\xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D \xC2\x81\xC2\x8D"));
+    QVERIFY(store.writeBatch(kFile, {{"TEXT1", preampli}, {"TEXT3", QString::fromUtf8("B\xC3\xBCro")}}));
+    QCOMPARE(readFile(path), QByteArray("[SETTINGS]\r\nTEXT1=Pr\xE9" "ampli\r\nText2=\x80 \x93q\x94 \x81\x8D\r\nTEXT3=B\xFCro\r\n"));
+    // A character the code page lacks turns the whole file into UTF-8, losing nothing.
+    QVERIFY(store.WriteSetting(kFile, "TEXT4", lodz));
+    QCOMPARE(readFile(path), QByteArray("[SETTINGS]\r\nTEXT1=") + preampli.toUtf8()
+                                 + "\r\nText2=\xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D \xC2\x81\xC2\x8D\r\nTEXT3=B\xC3\xBCro\r\nTEXT4="
+                                 + lodz.toUtf8() + "\r\n");
+
+    // UTF-16 with its byte-order mark, either byte order: read, and saved in UTF-16 again.
+    for (const auto encoding : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
+        const QByteArray bom = encoding == QStringConverter::Utf16LE ? "\xFF\xFE" : "\xFE\xFF";
+        const auto utf16 = [&](const QString &text) {
+            QStringEncoder encoder(encoding);
+            return bom + QByteArray(encoder.encode(text));
+        };
+        writeFile(path, utf16("[SETTINGS]\r\nText1=" + preampli + "\r\n"));
+        QCOMPARE(store.ReadSetting(kFile, "Text1", {}), preampli);
+        QVERIFY(store.writeBatch(kFile, {{"TEXT1", lodz}, {"TEXT2", "2"}}));
+        QCOMPARE(readFile(path), utf16("[SETTINGS]\r\nTEXT1=" + lodz + "\r\nTEXT2=2\r\n"));
+        QCOMPARE(store.ReadSetting(kFile, "text1", {}), lodz);
+    }
 }
 
 void TestProfileStore::hugeLineIsHandled()
@@ -331,6 +375,44 @@ void TestProfileStore::failedSaveKeepsOldFileAndReports()
     QVERIFY(failed.error.contains(kFile));
     QCOMPARE(readFile(ro.pathOf(kFile)), before);
     QCOMPARE(QDir(roPath).entryList(QDir::Files | QDir::Hidden), QStringList{kFile}); // no temp left
+}
+
+void TestProfileStore::fullDiskIsSaidAndKeepsTheFile()
+{
+    // The wording: /dev/full fails every write for want of space; Qt's "Unknown error" (it
+    // lost the reason) becomes plain words.
+    QFile device("/dev/full");
+    if (device.open(QIODevice::WriteOnly)) {
+        device.write("x");
+        QVERIFY(!device.flush());
+        QCOMPARE(writeErrorText(device, "/dev"), QString(kDiskFullText));
+    }
+    QTemporaryDir dir;
+    QCOMPARE(writeErrorText(QFile(), dir.path()), QString(kNotWrittenText));
+
+    // A real full file system, where this run may mount a small one.
+    const QString small = dir.filePath("small");
+    QVERIFY(QDir().mkpath(small));
+    QProcess mount;
+    mount.start("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", small});
+    if (!mount.waitForFinished(10000) || mount.exitStatus() != QProcess::NormalExit || mount.exitCode() != 0)
+        QSKIP("no small file system to fill here (mounting one needs root)");
+    const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {"-l", small}); });
+    ProfileStore store(small);
+    QVERIFY(store.WriteSetting(kFile, "A", "old"));
+    QFile filler(small + "/filler");
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    const QByteArray block(4096, 'f');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+    filler.close();
+
+    const SaveResult r = store.writeBatch(kFile, {{"A", QString(3000, u'n')}, {"B", "2"}});
+    QVERIFY(!r.ok);
+    QVERIFY2(r.error.endsWith(QString(kDiskFullText)), qPrintable(r.error));
+    QCOMPARE(readFile(store.pathOf(kFile)), QByteArray("[SETTINGS]\nA=old\n"));
+    QCOMPARE(QDir(small).entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase),
+             (QStringList{"filler", kFile})); // no temporary file left
 }
 
 void TestProfileStore::defaultDirectoryFollowsEnvironment()

@@ -217,6 +217,8 @@ void TestUserButtons::editorSaveReportsResult()
         QCOMPARE(store.ReadSetting("TVRbuttons.ini", "Text8", "d"), QString("Tune"));
         QCOMPARE(store.ReadSetting("TVRbuttons.ini", "Text8a", "d"), QString("TU?"));
         QCOMPARE(store.ReadSetting("TVRbuttons.ini", "Text9a", "d"), QString(""));
+        QTest::keyClicks(edit(editor, "Text9a"), "X"); // a later, unsaved edit
+        QCOMPARE(status(editor), QString());
 
         // A fresh editor on the same directory reads what was saved.
         UserButtonEditor next(store);
