@@ -316,6 +316,10 @@ private Q_SLOTS:
         int from = rig.peer.mark();
         rig.peer.send(QStringLiteral("connect 127.0.0.1 ") + kLocalCall);
         QVERIFY(rig.peer.waitFor(QStringLiteral("disconnected ") + kLocalCall, kWaitMs, from));
+        // The caller is told why, before the goodbye.
+        const int reason = rig.peer.waitForLine([](const QString &l) { return l.endsWith(QLatin1String("Busy: not taking connections now")); }, 0, from);
+        QVERIFY2(reason >= 0 && reason < rig.peer.lines().indexOf(QStringLiteral("disconnected ") + kLocalCall, from),
+                 qPrintable(rig.peer.lines().mid(from).join(QLatin1Char('\n'))));
         QCOMPARE(rig.client->StationCount(), 0);
         QVERIFY(rig.log.events.filter(QStringLiteral(" connected ")).isEmpty());
 

@@ -20,6 +20,7 @@ namespace tavrin {
 namespace {
 
 constexpr int kRefusedMemoryMs = 5000; // repeats of a refused request are ignored this long
+constexpr int kRefusalHangUpMs = 200;  // a refused caller gets this long to read why
 
 constexpr char kNotStarted[] = "The EchoLink station is not running";
 constexpr char kNoCallsign[] = "No EchoLink callsign is configured";
@@ -435,12 +436,20 @@ void NativeLinkStation::refuse(const Async::IpAddress &ip, const QString &callsi
     Link *link = addLink(ip, callsign);
     if (!link)
         return;
-    // The protocol has no "no": answer, say why, and hang up at once.
+    // The protocol has no "no": answer, say why, and hang up. The caller's library takes
+    // station information only once it counts itself linked, and reads its control and voice
+    // ports in turn, so a goodbye sent with the reason overtakes it and the reason is dropped.
+    // The reason therefore goes as the information that comes with the answer, and the
+    // goodbye follows a moment later.
     link->refused = true;
+    link->qso->setLocalInfo(kRefusalInfo);
     link->qso->accept();
-    link->qso->sendInfoData(kRefusalInfo);
-    link->qso->disconnect();
     setStatus(QString::fromLatin1(kRefused).arg(callsign));
+    QTimer::singleShot(kRefusalHangUpMs, this, [this, ip] {
+        Link *refused = running_ ? findByAddress(ip) : nullptr;
+        if (refused && refused->refused && !refused->dead)
+            refused->qso->disconnect();
+    });
 }
 
 void NativeLinkStation::linkStateChanged(Link *link, int state)
