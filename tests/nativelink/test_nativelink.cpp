@@ -235,6 +235,12 @@ private Q_SLOTS:
         rig.peer.send(QStringLiteral("info Peer station in a box"));
         QTRY_VERIFY_WITH_TIMEOUT(rig.log.has(QStringLiteral("A info Peer station in a box")), kWaitMs);
 
+        // A Windows station's code page, and UTF-8 as it is.
+        rig.peer.sendBytes("chat \x93\x80 5\x94 \x96 ok");
+        rig.peer.sendBytes("chat Pr\xc3\xa9" "ampli \xe2\x82\xac");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.log.has(QStringLiteral("A chat PEER-L>Pr\u00e9ampli \u20ac")), kWaitMs);
+        QVERIFY(rig.log.has(QStringLiteral("A chat PEER-L>\u201c\u20ac 5\u201d \u2013 ok")));
+
         // Connect to a station already linked does nothing more.
         rig.client->Connect(kPeer, true);
         QTest::qWait(200);

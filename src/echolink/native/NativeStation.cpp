@@ -1,7 +1,7 @@
 #include "echolink/native/NativeStation.h"
 
+#include "common/TextDecoding.h"
 #include "echolink/native/DirectoryClient.h"
-#include "echolink/native/DirectoryProtocol.h"
 #include "echolink/native/NativeHandle.h"
 #include "echolink/native/NativeVoice.h"
 #include "echolink/native/QtAsyncApplication.h"
@@ -47,10 +47,9 @@ constexpr char kNotLinked[] = "Not linked: nothing sent";
 
 NativeLinkStation *s_activeStation = nullptr; // the library's dispatcher is one per process
 
-// The peer's text as sent: UTF-8 when it is, otherwise one byte a character.
 QString decodeText(const std::string &bytes)
 {
-    return directory::decodeWireText(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return decodeUtf8OrWindows1252(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 QString withoutTrailingBreaks(QString text)
