@@ -298,6 +298,12 @@ void MainWindow::EchoLink_Closing()
     saveAndEnd();
 }
 
+void MainWindow::exitProgram()
+{
+    if (!program_.isEnding())
+        saveAndEnd();
+}
+
 void MainWindow::saveAndEnd()
 {
     const auto warnIfFailed = [this](const SaveResult &saved) {

@@ -42,6 +42,8 @@ public:
     // Linked-node detection and the preset captions.
     void finishStartUp();
 
+    // "Exit Program": saves, then ends the program; nothing once the program is ending.
+    void exitProgram();
     // Writes the 16 settings as one batch; a failure shows in the status line.
     SaveResult SaveData();
     // Preset captions of the active set and band; unchanged when either is not selected.

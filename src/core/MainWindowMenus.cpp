@@ -55,10 +55,7 @@ void MainWindow::buildMenus()
     QMenuBar *bar = menuBar();
 
     QMenu *file = addMenu(bar, "FileMenu", "File");
-    connect(addEntry(file, "fin", "Exit Program"), &QAction::triggered, this, [this] {
-        if (!program_.isEnding())
-            saveAndEnd();
-    });
+    connect(addEntry(file, "fin", "Exit Program"), &QAction::triggered, this, &MainWindow::exitProgram);
 
     QMenu *freq = addMenu(bar, "FrequencyMenu", "Frequency");
     connect(addEntry(freq, "Freq2", "Frequency User Entry"), &QAction::triggered, this, &MainWindow::toggleKeypad);

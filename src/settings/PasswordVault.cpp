@@ -18,14 +18,16 @@ bool meansNoService(QKeychain::Error error)
 }
 
 // Without a session bus or a secret service on it, the Linux back ends report OtherError
-// (with a D-Bus text, or just "Unknown error") instead of NoBackendAvailable.
+// (with a D-Bus text, libsecret's "Could not connect: ...", or just "Unknown error") instead
+// of NoBackendAvailable.
 bool textMeansNoService(const QString &text)
 {
     static const char *const kMarks[] = {
         "org.freedesktop.DBus.Error.ServiceUnknown", "org.freedesktop.DBus.Error.NotSupported",
         "org.freedesktop.DBus.Error.NoServer",       "org.freedesktop.secrets",
         "Cannot autolaunch D-Bus",                   "Could not connect to D-Bus",
-        "No D-Bus session",                          "Unknown error",
+        "No D-Bus session",                          "Could not connect:",
+        "Unknown error",
     };
     for (const char *mark : kMarks)
         if (text.contains(QLatin1String(mark), Qt::CaseInsensitive))

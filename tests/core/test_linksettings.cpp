@@ -464,7 +464,7 @@ void TestLinkSettings::desktopKeychainWithoutServiceSaysSo()
     QCOMPARE(answers.size(), 2); // one answer per request
     for (const PasswordVault::Result &r : answers) {
         QVERIFY(!r.ok);
-        QVERIFY(r.noService);
+        QVERIFY2(r.noService, qPrintable(r.error));
         QVERIFY(!r.error.isEmpty());
         QCOMPARE(r.password, QString());
     }

@@ -84,10 +84,12 @@ private:
     }
 
 public:
-    void send(const QString &command)
+    void send(const QString &command) { sendBytes(command.toUtf8()); }
+    // A command as bytes, for text in another encoding than UTF-8.
+    void sendBytes(const QByteArray &command)
     {
         if (process_)
-            process_->write((command + QLatin1Char('\n')).toUtf8());
+            process_->write(command + '\n');
     }
 
     // Ends the peer: "quit", then a kill if it does not go. Returns its exit code (-1: crashed

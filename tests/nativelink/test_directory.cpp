@@ -202,12 +202,13 @@ void TestDirectory::stationFields()
     QCOMPARE(two[1].time, QStringLiteral("01:02"));
     QCOMPARE(two[1].id, 7u);
 
-    // Long descriptions stay whole up to the display cut; control characters go; Latin-1 is read as such.
+    // Long descriptions stay whole up to the display cut; control characters go; text that is not
+    // UTF-8 is read in the Windows code page.
     const QByteArray longLocation = QByteArray(600, 'L');
     Reader odd;
     odd.feed("@@@\n4\n"
              "x1\ttab\n" + longLocation + " [ON 23:59]\n1\n1.2.3.4\n"
-             "X2\nTroms\xf8 \x1b[31mred\x7f [ON]\n2\n0.0.0.0\n"
+             "X2\nTroms\xf8 \x93\x80\x94 \x1b[31mred\x7f [ON]\n2\n0.0.0.0\n"
              "X3\nNo suffix at all\n3\n255.255.255.255\n"
              "X4\nBrackets [not a status] here\n4294967295\n1.2.3.4\n+++\n");
     QCOMPARE(odd.finish(), Reader::State::Done);
@@ -215,7 +216,7 @@ void TestDirectory::stationFields()
     QCOMPARE(s[0].callsign, QStringLiteral("X1TAB"));
     QCOMPARE(s[0].description, QString(kDisplayChars, QLatin1Char('L')));
     QCOMPARE(s[0].time, QStringLiteral("23:59"));
-    QCOMPARE(s[1].description, QStringLiteral("Troms\u00f8 [31mred"));
+    QCOMPARE(s[1].description, QStringLiteral("Troms\u00f8 \u201c\u20ac\u201d [31mred"));
     QCOMPARE(s[1].status, QStringLiteral("ON"));
     QVERIFY(s[1].time.isEmpty());
     QCOMPARE(s[2].description, QStringLiteral("No suffix at all"));

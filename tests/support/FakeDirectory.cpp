@@ -161,7 +161,10 @@ void FakeDirectory::readFrom(QTcpSocket *socket)
         login.description = QString::fromLatin1(fields.value(2));
         logins_.append(login);
         Q_EMIT loginReceived(login);
-        answer(socket, refusal_.isEmpty() ? QByteArray("OK\r\n") : refusal_.toUtf8() + "\r\n", false);
+        QString refusal = refusal_;
+        if (refusal.isEmpty() && !password_.isEmpty() && login.password != password_)
+            refusal = QString::fromLatin1(kWrongPassword);
+        answer(socket, refusal.isEmpty() ? QByteArray("OK\r\n") : refusal.toUtf8() + "\r\n", false);
     } else if (r.size() > kMaxRequest || (!r.isEmpty() && !r.startsWith('l'))) {
         c->answered = true;
         socket->disconnectFromHost();

@@ -71,6 +71,9 @@ public:
     void setListReply(const QByteArray &reply);
     // Empty: logins are accepted with "OK".
     void refuseLogins(const QString &reason);
+    // Non-empty: logins with another password are refused with kWrongPassword.
+    void requirePassword(const QString &password) { password_ = password; }
+    static constexpr char kWrongPassword[] = "Incorrect password for this callsign";
     // Slow mode: `bytes` every `intervalMs` (default 1 byte every 20 ms).
     void setTrickle(int bytes, int intervalMs);
 
@@ -96,6 +99,7 @@ private:
 
     QTcpServer *server_ = nullptr; // child
     Mode mode_ = Mode::Normal;
+    QString password_;
     QList<FakeStation> stations_;
     QByteArray listReply_;
     bool customList_ = false;

@@ -5,6 +5,7 @@
 #include "core/Program.h"
 #include "core/MainWindow.h"
 #include "core/app/CommandLine.h"
+#include "core/app/TerminationSignals.h"
 #include "core/link/LinkChoice.h"
 #include "core/link/NativeLinkRunner.h"
 #include "core/scenario/ScenarioRunner.h"
@@ -61,6 +62,8 @@ QString localCallOf(const CommandLine &line)
 int runInteractive(QApplication &app, const CommandLine &line, const QString &settingsDir,
                    const QElapsedTimer &sinceExec)
 {
+    // First, so that no signal during start-up ends the program without its exit path.
+    TerminationSignals terminationSignals;
     const std::unique_ptr<PasswordVault> vault = makeDesktopPasswordVault();
     // The link is chosen once, here: a change in "Link Settings" takes effect at the next start.
     const LinkSettings linkSettings = LinkSettings::load(ProfileStore(settingsDir));
@@ -116,6 +119,12 @@ int runInteractive(QApplication &app, const CommandLine &line, const QString &se
     QObject::connect(&program, &Program::ended, &app, [&app](int code) { app.exit(code); });
     if (!program.start())
         return kExitAlreadyRunning;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &program, [&program] {
+        if (MainWindow *main = program.mainWindow())
+            main->exitProgram();
+        else
+            program.endProgram(0);
+    });
 
 #ifdef TAVRIN_HAVE_NATIVE_LINK
     if (native) {
@@ -190,8 +199,10 @@ int runScenario(QApplication &app, const CommandLine &line, QString settingsDir)
     options.chatLogFile = line.chatLogFile;
     options.servers = ServerAddresses::fromBuildAndEnvironment();
     options.packageManaged = platform::runningProgramIsPackageManaged();
+    TerminationSignals terminationSignals;
     scenario::ScenarioRunner runner(std::move(*script), options);
     QObject::connect(&runner, &scenario::ScenarioRunner::finished, &app, [&app](int code) { app.exit(code); });
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &runner, &scenario::ScenarioRunner::interrupt);
     runner.begin();
     return app.exec();
 }

@@ -1,5 +1,7 @@
 #include "core/scenario/ScenarioRunner.h"
 
+#include "core/MainWindow.h"
+
 #include <QEventLoop>
 #include <QHash>
 #include <QTimer>
@@ -151,6 +153,18 @@ void ScenarioRunner::fail(const Step &step, const Outcome &outcome)
     const QString where = step.line > 0 ? QStringLiteral("line %1").arg(step.line) : QStringLiteral("start");
     const QString text = QStringLiteral("%1: expected %2, got %3\n").arg(where, outcome.expected, outcome.got);
     std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+    finish(kScenarioFailed);
+}
+
+void ScenarioRunner::interrupt(int signalNumber)
+{
+    if (finished_)
+        return;
+    if (program_ && program_->mainWindow())
+        program_->mainWindow()->exitProgram();
+    const QString where = currentLine_ > 0 ? QStringLiteral("line %1").arg(currentLine_) : QStringLiteral("start");
+    std::fputs(QStringLiteral("%1: interrupted by signal %2\n").arg(where).arg(signalNumber).toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
     finish(kScenarioFailed);
 }

@@ -57,6 +57,9 @@ public:
 
     // Starts executing from the event loop; finished() reports the exit code.
     void begin();
+    // A termination signal: the program leaves through "Exit Program" (it saves), and the run
+    // ends as failed, since its remaining steps did not run.
+    void interrupt(int signalNumber);
 
     Program *program() const { return program_.get(); }
     SimulatedLink &link() { return *link_; }

@@ -1,7 +1,8 @@
 #include "echolink/native/DirectoryProtocol.h"
 
+#include "common/TextDecoding.h"
+
 #include <QRegularExpression>
-#include <QStringDecoder>
 #include <QStringList>
 
 #include <algorithm>
@@ -108,18 +109,9 @@ LoginReply readLoginReply(QByteArrayView received, bool complete)
     return reply;
 }
 
-QString decodeWireText(QByteArrayView bytes)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(bytes);
-    if (utf8.hasError())
-        text = QString::fromLatin1(bytes);
-    return text;
-}
-
 QString cleanText(QByteArrayView bytes)
 {
-    QString text = decodeWireText(bytes);
+    QString text = decodeUtf8OrWindows1252(bytes);
     text.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
     return text;
 }

@@ -59,9 +59,7 @@ LoginReply readLoginReply(QByteArrayView received, bool complete);
 // Login answers are short: more than this is decided from what has arrived.
 inline constexpr qsizetype kMaxLoginReply = 512;
 
-// Text from the wire, as it is: UTF-8 when valid, Latin-1 otherwise.
-QString decodeWireText(QByteArrayView bytes);
-// The same with control characters dropped.
+// Text from the wire (decodeUtf8OrWindows1252) with control characters dropped.
 QString cleanText(QByteArrayView bytes);
 // At most `chars` characters, never splitting a surrogate pair.
 QString cutText(const QString &text, int chars);

@@ -1,7 +1,7 @@
 #include "echolink/native/NativeStation.h"
 
+#include "common/TextDecoding.h"
 #include "echolink/native/DirectoryClient.h"
-#include "echolink/native/DirectoryProtocol.h"
 #include "echolink/native/NativeHandle.h"
 #include "echolink/native/NativeVoice.h"
 #include "echolink/native/QtAsyncApplication.h"
@@ -20,6 +20,7 @@ namespace tavrin {
 namespace {
 
 constexpr int kRefusedMemoryMs = 5000; // repeats of a refused request are ignored this long
+constexpr int kRefusalHangUpMs = 200;  // a refused caller gets this long to read why
 
 constexpr char kNotStarted[] = "The EchoLink station is not running";
 constexpr char kNoCallsign[] = "No EchoLink callsign is configured";
@@ -46,10 +47,9 @@ constexpr char kNotLinked[] = "Not linked: nothing sent";
 
 NativeLinkStation *s_activeStation = nullptr; // the library's dispatcher is one per process
 
-// The peer's text as sent: UTF-8 when it is, otherwise one byte a character.
 QString decodeText(const std::string &bytes)
 {
-    return directory::decodeWireText(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return decodeUtf8OrWindows1252(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 QString withoutTrailingBreaks(QString text)
@@ -440,12 +440,20 @@ void NativeLinkStation::refuse(const Async::IpAddress &ip, const QString &callsi
     Link *link = addLink(ip, callsign);
     if (!link)
         return;
-    // The protocol has no "no": answer, say why, and hang up at once.
+    // The protocol has no "no": answer, say why, and hang up. The caller's library takes
+    // station information only once it counts itself linked, and reads its control and voice
+    // ports in turn, so a goodbye sent with the reason overtakes it and the reason is dropped.
+    // The reason therefore goes as the information that comes with the answer, and the
+    // goodbye follows a moment later.
     link->refused = true;
+    link->qso->setLocalInfo(kRefusalInfo);
     link->qso->accept();
-    link->qso->sendInfoData(kRefusalInfo);
-    link->qso->disconnect();
     setStatus(QString::fromLatin1(kRefused).arg(callsign));
+    QTimer::singleShot(kRefusalHangUpMs, this, [this, ip] {
+        Link *refused = running_ ? findByAddress(ip) : nullptr;
+        if (refused && refused->refused && !refused->dead)
+            refused->qso->disconnect();
+    });
 }
 
 void NativeLinkStation::linkStateChanged(Link *link, int state)

@@ -1,0 +1,36 @@
+#pragma once
+// SIGTERM and SIGINT (a desktop logout, `kill`, Ctrl+C in a terminal) must end the program the
+// way "Exit Program" does, from the event loop, so that settings are saved, linked stations
+// get a goodbye and the station logs off the directory. The handler only writes the signal's
+// number into a socket pair; a notifier on the other end raises received() in the loop. The
+// handlers are one-shot: a second signal while the program is ending kills it at once, so a
+// hung exit can still be stopped.
+//
+// Thread: user-interface thread. At most one instance at a time. On systems without POSIX
+// signals it does nothing.
+
+#include <QObject>
+
+#include <memory>
+
+class QSocketNotifier;
+
+namespace tavrin {
+
+class TerminationSignals : public QObject {
+    Q_OBJECT
+public:
+    explicit TerminationSignals(QObject *parent = nullptr);
+    // Puts the default handlers back.
+    ~TerminationSignals() override;
+
+Q_SIGNALS:
+    void received(int signalNumber);
+
+private:
+    void readPipe();
+
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+} // namespace tavrin
