@@ -60,6 +60,9 @@ struct Whole {
     void clearLogs()
     {
         in<QPushButton>("ClearRX")->click();
+        in<QPushButton>("Command4")->click();
+        if (QWidget *sysop = program->registry().window(QStringLiteral("Form126")))
+            sysop->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
         if (auto *log = program->mainWindow()->findChild<QTextEdit *>(QStringLiteral("RTB2")))
             log->clear();
     }
@@ -156,6 +159,12 @@ QString hostileLine(int kind)
         return QStringLiteral(">");
     case 4:
         return QStringLiteral("~");
+    case 6:
+        return QStringLiteral("XX2AB-L>") + QString(400 * 1000, QLatin1Char('a'));
+    case 7:
+        return QStringLiteral("XX2AB-L>:XX1TVR-L~") + QString(64 * 1024, QLatin1Char('p'));
+    case 8:
+        return QStringLiteral("XX2AB-L>**XX1TVR** ") + QString(64 * 1024, QLatin1Char('s'));
     default: {
         QString line = QStringLiteral("XX2AB-L>");
         for (int k = 0; k < 10000; ++k)
@@ -165,7 +174,9 @@ QString hostileLine(int kind)
     }
 }
 
-// One hostile line through the whole incoming path; the logs are emptied between lines.
+// One hostile line through the whole incoming path; the logs are emptied between lines. Shown:
+// the main window, the chat window and the sysop box are on screen, and the time includes
+// the layout and paint that follow the line.
 void BM_HostileLine(benchmark::State &state)
 {
     Whole whole;
@@ -173,19 +184,31 @@ void BM_HostileLine(benchmark::State &state)
         state.SkipWithError("program did not start");
         return;
     }
+    const bool shown = state.range(1) == 1;
+    if (shown) {
+        whole.program->mainWindow()->show();
+        whole.chat->show();
+        if (QWidget *sysop = whole.program->registry().window(QStringLiteral("Form126")))
+            sysop->show();
+        QCoreApplication::processEvents();
+    }
     const QString line = hostileLine(int(state.range(0)));
     for (auto _ : state) {
         whole.link.raise(line);
+        if (shown)
+            QCoreApplication::processEvents();
         state.PauseTiming();
         whole.clearLogs();
         state.ResumeTiming();
     }
 }
 BENCHMARK(BM_HostileLine)
-    ->ArgName("kind") // 0: 64 KiB, 1: NUL and controls, 2: invalid UTF-8, 3: ">", 4: "~", 5: 10,000 codes
-    ->DenseRange(0, 5)
+    // kind 0: 64 KiB, 1: NUL and controls, 2: invalid UTF-8, 3: ">", 4: "~", 5: 10,000 codes,
+    // 6: a 400 KB word, 7: a private message of one 64 KiB word, 8: the same to the sysop
+    ->ArgNames({"kind", "shown"})
+    ->ArgsProduct({benchmark::CreateDenseRange(0, 8, 1), {0, 1}})
     ->Iterations(10)
-    ->Repetitions(5)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true)
     ->Unit(benchmark::kMillisecond);
 

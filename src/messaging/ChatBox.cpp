@@ -24,6 +24,12 @@ void ChatBox::ensurePicture(int element)
 
 void ChatBox::appendLine(const QString &tag, const QColor &tagColour, const QString &text)
 {
+    // A hostile line shows cut, the tag counting as its first part.
+    const QString shownTag = leftWhole(tag, kShownLineLimit);
+    const QString shownText = leftWhole(text, kShownLineLimit - shownTag.size());
+    const qsizetype leftOut = tag.size() + text.size() - shownTag.size() - shownText.size();
+    qsizetype run = 0;
+
     QTextCursor cursor(box_->document());
     cursor.movePosition(QTextCursor::End);
     cursor.beginEditBlock();
@@ -31,14 +37,14 @@ void ChatBox::appendLine(const QString &tag, const QColor &tagColour, const QStr
     QTextCharFormat tagFormat;
     tagFormat.setFontWeight(QFont::Bold);
     tagFormat.setForeground(tagColour);
-    cursor.insertText(displayText(tag) + QLatin1String(chattexts::kTagSeparator), tagFormat);
+    cursor.insertText(inLogPieces(displayText(shownTag) + QLatin1String(chattexts::kTagSeparator), run), tagFormat);
 
     // No weight of its own: the box's font decides (the large size is bold throughout).
     QTextCharFormat textFormat;
     textFormat.setForeground(QColor(Qt::black));
-    for (const LineSegment &seg : emoticonSegments(text)) {
+    for (const LineSegment &seg : emoticonSegments(shownText)) {
         if (seg.picture < 0) {
-            cursor.insertText(displayText(seg.text), textFormat);
+            cursor.insertText(inLogPieces(displayText(seg.text), run), textFormat);
             continue;
         }
         ensurePicture(seg.picture);
@@ -48,7 +54,10 @@ void ChatBox::appendLine(const QString &tag, const QColor &tagColour, const QStr
         image.setHeight(kEmoticonSize);
         image.setVerticalAlignment(QTextCharFormat::AlignMiddle);
         cursor.insertImage(image);
+        ++run;
     }
+    if (leftOut > 0)
+        cursor.insertText(cutMark(leftOut), textFormat);
     cursor.insertText(QStringLiteral("\n"), textFormat);
     cursor.endEditBlock();
 }
@@ -71,7 +80,7 @@ void appendToLog(QWidget *log, const QString &text)
         return;
     QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(displayText(text), QTextCharFormat());
+    cursor.insertText(displayText(forLog(text)), QTextCharFormat());
 }
 
 namespace {

@@ -15,7 +15,8 @@
 namespace tavrin::messaging {
 
 // The chat window's chat box: bold coloured sender tags, black text, emoticon pictures as
-// document image resources (each element's picture added to the document once).
+// document image resources (each element's picture added to the document once). A line
+// shows cut and in pieces as forLog() says.
 class ChatBox {
 public:
     explicit ChatBox(QTextEdit *box);
@@ -31,8 +32,9 @@ private:
     std::bitset<64> pictures_;
 };
 
-// Appends `text` (already holding its line end) as plain text to a log that is a QTextEdit
-// or a QPlainTextEdit; anything else is left alone.
+// Appends `text` (one entry, already holding its line end) as plain text to a log that is a
+// QTextEdit or a QPlainTextEdit, cut and in pieces as forLog() shows it; anything else is
+// left alone.
 void appendToLog(QWidget *log, const QString &text);
 // Puts a log's caret at its end (scrolls it there when visible).
 void caretToEnd(QWidget *log);

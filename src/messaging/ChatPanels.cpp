@@ -74,6 +74,8 @@ QWidget *buildPrivatePanel(ChatControls &c, QWidget *window)
     c.privateLog->setReadOnly(true);
     c.privateLog->setAcceptRichText(false);
     c.privateLog->document()->setUndoRedoEnabled(false);
+    // As the chat box: a word longer than the box breaks anywhere.
+    c.privateLog->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     c.privateLog->setMinimumHeight(30);
     auto *frameLayout = new QVBoxLayout(frame);
     frameLayout->setContentsMargins(4, 2, 4, 4);
