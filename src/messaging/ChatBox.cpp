@@ -3,15 +3,87 @@
 #include "messaging/ChatFormat.h"
 #include "messaging/Emoticons.h"
 
-#include <QPlainTextEdit>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPlainTextDocumentLayout>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextEdit>
+#include <QTextObjectInterface>
 #include <QUrl>
 
 namespace tavrin::messaging {
 
-ChatBox::ChatBox(QTextEdit *box) : box_(box) { box_->document()->setUndoRedoEnabled(false); }
+// Draws a document's image resources in the text, at the size their format gives.
+class ChatPictures final : public QObject, public QTextObjectInterface {
+    Q_OBJECT
+    Q_INTERFACES(QTextObjectInterface)
+public:
+    QSizeF intrinsicSize(QTextDocument *, int, const QTextFormat &format) override
+    {
+        const QTextImageFormat image = format.toImageFormat();
+        return {image.width(), image.height()};
+    }
+    void drawObject(QPainter *painter, const QRectF &rect, QTextDocument *doc, int, const QTextFormat &format) override
+    {
+        const QVariant picture = doc->resource(QTextDocument::ImageResource, QUrl(format.toImageFormat().name()));
+        if (picture.canConvert<QImage>())
+            painter->drawImage(rect, picture.value<QImage>());
+    }
+};
+
+namespace {
+
+// The plain-text layout knows no pictures: this draws a document's image resources in the
+// text, at the size the format gives, centred on the text's middle like the rich-text box.
+class PictureLayout final : public QPlainTextDocumentLayout {
+public:
+    explicit PictureLayout(QTextDocument *doc) : QPlainTextDocumentLayout(doc)
+    {
+        registerHandler(QTextFormat::ImageObject, &pictures_);
+    }
+
+protected:
+    void resizeInlineObject(QTextInlineObject item, int position, const QTextFormat &format) override
+    {
+        QPlainTextDocumentLayout::resizeInlineObject(item, position, format);
+        const QTextCharFormat f = format.toCharFormat();
+        if (f.verticalAlignment() == QTextCharFormat::AlignMiddle) {
+            const qreal halfX = QFontMetricsF(f.font()).xHeight() / 2;
+            item.setAscent(item.height() / 2 + halfX);
+            item.setDescent(item.height() / 2 - halfX);
+        }
+    }
+
+private:
+    ChatPictures pictures_;
+};
+
+// Appends through `write(cursor at the end)`. Moving or writing with a cursor lays out the
+// line under it once the edit is over (for its x position): the edit is closed by a second
+// cursor that stays on the first line, so no line the write touched gets a layout.
+template <class Write>
+void appendAtEnd(QTextDocument *doc, Write &&write)
+{
+    QTextCursor guard(doc);
+    guard.beginEditBlock();
+    {
+        QTextCursor cursor(doc);
+        cursor.movePosition(QTextCursor::End);
+        write(cursor);
+    }
+    guard.endEditBlock();
+}
+
+} // namespace
+
+ChatBox::ChatBox(QPlainTextEdit *box) : box_(box)
+{
+    QTextDocument *doc = box_->document();
+    doc->setUndoRedoEnabled(false);
+    doc->setDocumentLayout(new PictureLayout(doc));
+}
 
 void ChatBox::ensurePicture(int element)
 {
@@ -30,36 +102,33 @@ void ChatBox::appendLine(const QString &tag, const QColor &tagColour, const QStr
     const qsizetype leftOut = tag.size() + text.size() - shownTag.size() - shownText.size();
     qsizetype run = 0;
 
-    QTextCursor cursor(box_->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.beginEditBlock();
+    appendAtEnd(box_->document(), [&](QTextCursor &cursor) {
+        QTextCharFormat tagFormat;
+        tagFormat.setFontWeight(QFont::Bold);
+        tagFormat.setForeground(tagColour);
+        cursor.insertText(inLogPieces(displayText(shownTag) + QLatin1String(chattexts::kTagSeparator), run), tagFormat);
 
-    QTextCharFormat tagFormat;
-    tagFormat.setFontWeight(QFont::Bold);
-    tagFormat.setForeground(tagColour);
-    cursor.insertText(inLogPieces(displayText(shownTag) + QLatin1String(chattexts::kTagSeparator), run), tagFormat);
-
-    // No weight of its own: the box's font decides (the large size is bold throughout).
-    QTextCharFormat textFormat;
-    textFormat.setForeground(QColor(Qt::black));
-    for (const LineSegment &seg : emoticonSegments(shownText)) {
-        if (seg.picture < 0) {
-            cursor.insertText(inLogPieces(displayText(seg.text), run), textFormat);
-            continue;
+        // No weight of its own: the box's font decides (the large size is bold throughout).
+        QTextCharFormat textFormat;
+        textFormat.setForeground(QColor(Qt::black));
+        for (const LineSegment &seg : emoticonSegments(shownText)) {
+            if (seg.picture < 0) {
+                cursor.insertText(inLogPieces(displayText(seg.text), run), textFormat);
+                continue;
+            }
+            ensurePicture(seg.picture);
+            QTextImageFormat image;
+            image.setName(emoticonResourceName(seg.picture));
+            image.setWidth(kEmoticonSize);
+            image.setHeight(kEmoticonSize);
+            image.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+            cursor.insertImage(image);
+            ++run;
         }
-        ensurePicture(seg.picture);
-        QTextImageFormat image;
-        image.setName(emoticonResourceName(seg.picture));
-        image.setWidth(kEmoticonSize);
-        image.setHeight(kEmoticonSize);
-        image.setVerticalAlignment(QTextCharFormat::AlignMiddle);
-        cursor.insertImage(image);
-        ++run;
-    }
-    if (leftOut > 0)
-        cursor.insertText(cutMark(leftOut), textFormat);
-    cursor.insertText(QStringLiteral("\n"), textFormat);
-    cursor.endEditBlock();
+        if (leftOut > 0)
+            cursor.insertText(cutMark(leftOut), textFormat);
+        cursor.insertText(QStringLiteral("\n"), textFormat);
+    });
 }
 
 void ChatBox::clear()
@@ -78,9 +147,7 @@ void appendToLog(QWidget *log, const QString &text)
         doc = plain->document();
     if (!doc)
         return;
-    QTextCursor cursor(doc);
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(displayText(forLog(text)), QTextCharFormat());
+    appendAtEnd(doc, [&](QTextCursor &cursor) { cursor.insertText(displayText(forLog(text)), QTextCharFormat()); });
 }
 
 namespace {
@@ -113,3 +180,5 @@ void caretToEnd(QWidget *log)
 }
 
 } // namespace tavrin::messaging
+
+#include "ChatBox.moc"

@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextEdit>
@@ -162,7 +163,8 @@ ChatControls buildChatControls(QWidget *window)
     QFont controls = window->font();
     controls.setPointSize(kControlPoints);
     window->setFont(controls);
-    c.chatBox = named(new QTextEdit(window), "RTB");
+    // A plain-text edit lays out only the lines it shows; ChatBox teaches it the pictures.
+    c.chatBox = named(new QPlainTextEdit(window), "RTB");
     c.chatBox->setReadOnly(true);
     c.chatBox->setUndoRedoEnabled(false);
     // A word longer than the box breaks anywhere: finding word breaks in a 64 KiB word costs

@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QPlainTextEdit;
 class QTextEdit;
 class QToolButton;
 class QWidget;
@@ -49,7 +50,7 @@ inline constexpr int kLargePoints = 14;
 int twipsToPx(int twips, int dpi);
 
 struct ChatControls {
-    QTextEdit *chatBox = nullptr;      // RTB
+    QPlainTextEdit *chatBox = nullptr; // RTB
     QLineEdit *sendBox = nullptr;      // TextTX
     QPushButton *send = nullptr;       // Send
     QCheckBox *stampOutgoing = nullptr; // Check1

@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
@@ -34,7 +35,7 @@ struct ChatRig {
     template <class T>
     T *inMain(const QString &name) { return rig.window()->findChild<T *>(name); }
 
-    QTextEdit *chatBox() { return in<QTextEdit>(QStringLiteral("RTB")); }
+    QPlainTextEdit *chatBox() { return in<QPlainTextEdit>(QStringLiteral("RTB")); }
     QString chatText() { return chatBox()->toPlainText(); }
     QString mainLog() { return inMain<QTextEdit>(QStringLiteral("RTB2"))->toPlainText(); }
     QTextEdit *lastLine() { return inMain<QTextEdit>(QStringLiteral("RTB")); }
