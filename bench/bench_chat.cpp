@@ -74,7 +74,7 @@ struct Whole {
         in<QPushButton>("Command4")->click();
         if (QWidget *sysop = program->registry().window(QStringLiteral("Form126")))
             sysop->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
-        if (auto *log = program->mainWindow()->findChild<QTextEdit *>(QStringLiteral("RTB2")))
+        if (auto *log = program->mainWindow()->findChild<QPlainTextEdit *>(QStringLiteral("RTB2")))
             log->clear();
     }
 

@@ -147,6 +147,9 @@ void appendToLog(QWidget *log, const QString &text)
         doc = plain->document();
     if (!doc)
         return;
+    // A log is never edited back: an undo history would keep a copy of every line.
+    if (doc->isUndoRedoEnabled())
+        doc->setUndoRedoEnabled(false);
     appendAtEnd(doc, [&](QTextCursor &cursor) { cursor.insertText(displayText(forLog(text)), QTextCharFormat()); });
 }
 

@@ -48,7 +48,7 @@ private slots:
         QVERIFY(sysopLog->toPlainText().contains(QStringLiteral("more characters not shown)")));
 
         const QList<QWidget *> logs{r.chatBox(), r.in<QTextEdit>(QStringLiteral("Text3")),
-                                    r.inMain<QTextEdit>(QStringLiteral("RTB2")), sysopLog};
+                                    r.inMain<QPlainTextEdit>(QStringLiteral("RTB2")), sysopLog};
         for (QWidget *w : logs) {
             const auto *rich = qobject_cast<QTextEdit *>(w);
             const auto *plain = qobject_cast<QPlainTextEdit *>(w);

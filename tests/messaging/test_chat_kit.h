@@ -37,7 +37,7 @@ struct ChatRig {
 
     QPlainTextEdit *chatBox() { return in<QPlainTextEdit>(QStringLiteral("RTB")); }
     QString chatText() { return chatBox()->toPlainText(); }
-    QString mainLog() { return inMain<QTextEdit>(QStringLiteral("RTB2"))->toPlainText(); }
+    QString mainLog() { return inMain<QPlainTextEdit>(QStringLiteral("RTB2"))->toPlainText(); }
     QTextEdit *lastLine() { return inMain<QTextEdit>(QStringLiteral("RTB")); }
     QTimer *mainTimer1() { return inMain<QTimer>(QStringLiteral("Timer1")); }
     QString privateLog() { return in<QTextEdit>(QStringLiteral("Text3"))->toPlainText(); }
