@@ -3,14 +3,17 @@
 #include "messaging/ChatFormat.h"
 #include "messaging/Emoticons.h"
 
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPlainTextDocumentLayout>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextObjectInterface>
+#include <QTimer>
 #include <QUrl>
 
 namespace tavrin::messaging {
@@ -76,6 +79,19 @@ void appendAtEnd(QTextDocument *doc, Write &&write)
     guard.endEditBlock();
 }
 
+// In a log on screen, short lines share a paragraph, one under the other, until it holds
+// kSharedParagraph characters: a paragraph on screen keeps its layout and bookkeeping, once
+// however many lines it holds, and laying out one of this size again as it grows stays cheap.
+// A hidden log lays out nothing, and a paragraph there is laid out anew at each line: there
+// every line is a paragraph of its own.
+constexpr int kSharedParagraph = 256;
+
+// The end of a line that leaves its paragraph `length` characters long.
+QChar lineEnd(const QWidget *log, int length)
+{
+    return log->isVisible() && length < kSharedParagraph ? QChar(QChar::LineSeparator) : QChar(u'\n');
+}
+
 } // namespace
 
 ChatBox::ChatBox(QPlainTextEdit *box) : box_(box)
@@ -127,7 +143,7 @@ void ChatBox::appendLine(const QString &tag, const QColor &tagColour, const QStr
         }
         if (leftOut > 0)
             cursor.insertText(cutMark(leftOut), textFormat);
-        cursor.insertText(QStringLiteral("\n"), textFormat);
+        cursor.insertText(QString(lineEnd(box_, cursor.block().length())), textFormat);
     });
 }
 
@@ -150,10 +166,40 @@ void appendToLog(QWidget *log, const QString &text)
     // A log is never edited back: an undo history would keep a copy of every line.
     if (doc->isUndoRedoEnabled())
         doc->setUndoRedoEnabled(false);
-    appendAtEnd(doc, [&](QTextCursor &cursor) { cursor.insertText(displayText(forLog(text)), QTextCharFormat()); });
+    QString shown = displayText(forLog(text));
+    if (shown.endsWith(QLatin1Char('\n')))
+        shown.back() = lineEnd(log, doc->lastBlock().length() + int(shown.size()));
+    appendAtEnd(doc, [&](QTextCursor &cursor) { cursor.insertText(shown, QTextCharFormat()); });
 }
 
 namespace {
+
+constexpr char kEndOnShow[] = "EndOnShow";
+constexpr char kEndScroller[] = "EndScroller";
+
+// Scrolls its log to the bottom once the lines of the moment are written: scrolling at every
+// line would move the picture on screen at every line.
+class EndScroller final : public QObject {
+public:
+    explicit EndScroller(QAbstractScrollArea *log) : QObject(log)
+    {
+        setObjectName(QLatin1String(kEndScroller));
+        timer_.setSingleShot(true);
+        timer_.setInterval(0);
+        connect(&timer_, &QTimer::timeout, this, [log] {
+            QScrollBar *bar = log->verticalScrollBar();
+            bar->setValue(bar->maximum());
+        });
+    }
+    void request()
+    {
+        if (!timer_.isActive())
+            timer_.start();
+    }
+
+private:
+    QTimer timer_;
+};
 
 // Moves the caret to the end and shows it. On a log whose caret already sits at the end (the
 // usual case: text appended there carries the caret along) only the view is scrolled to the
@@ -168,14 +214,35 @@ void caretToEndOf(Edit *edit)
         edit->setTextCursor(c);
         return;
     }
-    QScrollBar *bar = edit->verticalScrollBar();
-    bar->setValue(bar->maximum());
+    QObject *found = static_cast<QObject *>(edit)->findChild<QObject *>(QLatin1String(kEndScroller), Qt::FindDirectChildrenOnly);
+    auto *scroller = found ? static_cast<EndScroller *>(found) : new EndScroller(edit);
+    scroller->request();
 }
+
+// Scrolls its log to the end when the log shows. A hidden log is not scrolled line by line:
+// placing its view lays out the line under it, and the layout stays with the line.
+class EndOnShow final : public QObject {
+public:
+    explicit EndOnShow(QWidget *log) : QObject(log) { setObjectName(QLatin1String(kEndOnShow)); }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched == parent())
+            caretToEnd(static_cast<QWidget *>(watched));
+        return false;
+    }
+};
 
 } // namespace
 
 void caretToEnd(QWidget *log)
 {
+    if (!log)
+        return;
+    if (!log->isVisible()) {
+        if (!log->findChild<QObject *>(QLatin1String(kEndOnShow), Qt::FindDirectChildrenOnly))
+            log->installEventFilter(new EndOnShow(log));
+        return;
+    }
     if (auto *rich = qobject_cast<QTextEdit *>(log))
         caretToEndOf(rich);
     else if (auto *plain = qobject_cast<QPlainTextEdit *>(log))

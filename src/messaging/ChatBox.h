@@ -39,7 +39,8 @@ private:
 // QTextEdit or a QPlainTextEdit, cut and in pieces as forLog() shows it; anything else is
 // left alone.
 void appendToLog(QWidget *log, const QString &text);
-// Puts a log's caret at its end (scrolls it there when visible).
+// Puts a log's caret at its end and scrolls it there; a hidden log is scrolled when it
+// next shows.
 void caretToEnd(QWidget *log);
 
 } // namespace tavrin::messaging
