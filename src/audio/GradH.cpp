@@ -5,6 +5,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -23,10 +24,23 @@ int twipsToPixels(int twips, int dpi)
 }
 } // namespace
 
-GradH::GradH(QWidget *parent) : QWidget(parent), rec_(new WaveInRecorder(this)), copy_(kInitialCopy, 0)
+GradH::GradH(QWidget *parent)
+    : QWidget(parent), rec_(new WaveInRecorder(this)), reconnect_(new QTimer(this)), copy_(kInitialCopy, 0)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     connect(rec_, &WaveInRecorder::GotData, this, &GradH::oRec_GotData);
+    reconnect_->setObjectName(QString::fromLatin1(kReconnectTimerName));
+    reconnect_->setInterval(kReconnectMs);
+    connect(reconnect_, &QTimer::timeout, this, &GradH::reconnectTick);
+    connect(rec_, &WaveInRecorder::serverAnswered, this, [this](bool up) {
+        if (up)
+            reconnectTick();
+    });
+    connect(rec_, &WaveInRecorder::recordingLost, this, [this] {
+        DrawLevel(0);
+        if (running_)
+            reconnect_->start();
+    });
     applySize();
     Repaint();
 }
@@ -95,14 +109,25 @@ void GradH::setBackColor(const QColor &New_BackColor)
 
 void GradH::StartVU()
 {
-    if (!rec_->IsRecording())
-        rec_->StartRecord(kSampleRate, kChannels);
+    running_ = true;
+    if (!rec_->IsRecording() && !rec_->StartRecord(kSampleRate, kChannels))
+        reconnect_->start();
 }
 
 void GradH::StopVU()
 {
+    running_ = false;
+    reconnect_->stop();
     DrawLevel(0);
     rec_->StopRecord();
+}
+
+void GradH::reconnectTick()
+{
+    if (!running_ || rec_->IsRecording() || rec_->StartRecord(kSampleRate, kChannels))
+        reconnect_->stop();
+    else if (!reconnect_->isActive())
+        reconnect_->start();
 }
 
 void GradH::Preview()

@@ -7,6 +7,10 @@
 // and turned into pixels with the screen's logical DPI. Drawing only marks the widget for
 // repaint; the bar is painted on the next paint event, so a buffer never blocks the UI thread.
 //
+// Between StartVU and StopVU the meter keeps recording: when the recorder cannot start (the
+// sound server has not answered yet, or is away) or loses its recording, the meter shows the
+// empty bar and tries again every kReconnectMs and whenever the server answers, quietly.
+//
 // Thread: user-interface thread. Owns its recorder and its copy of the last buffer.
 
 #include <QColor>
@@ -16,6 +20,7 @@
 #include <vector>
 
 class QPainter;
+class QTimer;
 
 namespace tavrin {
 
@@ -37,6 +42,8 @@ public:
     static constexpr char kGradientColor2Key[] = "GradientColor2";
     static constexpr quint32 kDefaultGradientColor1 = 65280; // green
     static constexpr quint32 kDefaultGradientColor2 = 255;   // red
+    static constexpr int kReconnectMs = 2000;
+    static constexpr char kReconnectTimerName[] = "ReconnectTimer";
 
     explicit GradH(QWidget *parent = nullptr);
     ~GradH() override;
@@ -75,6 +82,8 @@ public:
 public slots:
     // A buffer arrived from the recorder.
     void oRec_GotData(const std::vector<qint16> &intBuffer, qint32 lngLen);
+    // Starts recording again when the meter runs but its recorder does not.
+    void reconnectTick();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -86,6 +95,8 @@ private:
     void applySize();
 
     WaveInRecorder *rec_;
+    QTimer *reconnect_;
+    bool running_ = false; // between StartVU and StopVU
     std::vector<qint16> copy_;
     int channel_ = 0;
     int vuSize_ = 0;

@@ -124,6 +124,11 @@ PulseMixer::PulseMixer(QByteArray sourceName, int timeoutMs) : source_(std::move
 {
 }
 
+bool PulseMixer::serverAnswers(int timeoutMs)
+{
+    return Connection(timeoutMs).ready();
+}
+
 std::optional<PulseSourceState> PulseMixer::query() const
 {
     Connection c(timeoutMs_);
@@ -166,6 +171,11 @@ bool PulseMixer::setVolume(quint32 volume, int channels) const
 PulseMixer::PulseMixer(QByteArray sourceName, int timeoutMs)
     : source_(std::move(sourceName)), timeoutMs_(timeoutMs)
 {
+}
+
+bool PulseMixer::serverAnswers(int)
+{
+    return true;
 }
 
 std::optional<PulseSourceState> PulseMixer::query() const

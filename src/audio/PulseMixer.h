@@ -35,6 +35,10 @@ public:
 
     explicit PulseMixer(QByteArray sourceName, int timeoutMs = 1500);
 
+    // True when a sound server takes a connection within `timeoutMs` (always true where there
+    // is no PulseAudio). Blocks its caller that long at most: ask from a worker thread.
+    static bool serverAnswers(int timeoutMs);
+
     const QByteArray &sourceName() const { return source_; }
 
     // The source's ports and volume; nullopt when the server or the source cannot be reached.

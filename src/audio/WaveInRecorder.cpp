@@ -10,17 +10,54 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
+#include <thread>
 
 namespace tavrin {
 
+struct WaveInRecorder::QuestionLink {
+    std::mutex mutex;
+    WaveInRecorder *owner = nullptr;
+};
+
 WaveInRecorder::WaveInRecorder(QObject *parent)
-    : QObject(parent), hook_(QString::fromLatin1(kClassName))
+    : QObject(parent), hook_(QString::fromLatin1(kClassName)), question_(std::make_shared<QuestionLink>())
 {
+    question_->owner = this;
+#ifndef TAVRIN_HAVE_PULSE
+    // No sound server to wait for.
+    server_ = Server::Up;
+#endif
 }
 
 WaveInRecorder::~WaveInRecorder()
 {
+    {
+        const std::lock_guard lock(question_->mutex);
+        question_->owner = nullptr;
+    }
     StopRecord();
+}
+
+void WaveInRecorder::askServer()
+{
+    if (server_ == Server::Asking)
+        return;
+    server_ = Server::Asking;
+    std::thread([link = question_] {
+        const bool up = PulseMixer::serverAnswers(kServerQuestionMs);
+        // Under the lock the recorder cannot go away; a posted answer that arrives after it
+        // went is dropped with it.
+        const std::lock_guard lock(link->mutex);
+        if (WaveInRecorder *owner = link->owner)
+            QMetaObject::invokeMethod(owner, [owner, up] { owner->takeServerAnswer(up); }, Qt::QueuedConnection);
+    }).detach();
+}
+
+void WaveInRecorder::takeServerAnswer(bool up)
+{
+    server_ = up ? Server::Up : Server::Down;
+    emit serverAnswered(up);
 }
 
 bool WaveInRecorder::IsRecording() const
@@ -88,10 +125,16 @@ bool WaveInRecorder::StartRecord(qint32 samplerate, qint16 Channels)
 {
     if (IsRecording() || samplerate <= 0 || Channels <= 0)
         return false;
+    if (server_ != Server::Up) {
+        askServer();
+        return false;
+    }
     const QAudioDevice device = selectedAudioDevice();
     if (!startRing())
         return false;
     if (device.isNull()) {
+        // Ask again next time: the server may have gone since it answered.
+        server_ = Server::Unknown;
         StopRecord();
         return false;
     }
@@ -105,6 +148,7 @@ bool WaveInRecorder::StartRecord(qint32 samplerate, qint16 Channels)
     connect(source_.get(), &QAudioSource::stateChanged, this, &WaveInRecorder::onSourceStateChanged);
     source_->start(ring_.get());
     if (source_->error() != QAudio::NoError || source_->state() == QAudio::StoppedState) {
+        server_ = Server::Unknown;
         StopRecord();
         return false;
     }
@@ -148,6 +192,7 @@ void WaveInRecorder::onSourceStateChanged()
         this,
         [this] {
             if (source_ && source_->state() == QAudio::StoppedState) {
+                server_ = Server::Unknown;
                 StopRecord();
                 emit recordingLost();
             }

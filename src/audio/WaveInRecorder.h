@@ -12,8 +12,14 @@
 // selected device the recording sources are the PulseAudio source's ports and the volume is the
 // source volume (0..65535 for 0..100 %).
 //
-// Thread: user-interface thread. Owns the audio source, the ring and the notification object
-// between StartRecord and StopRecord; none of them outlive StopRecord.
+// Qt's PulseAudio back end waits for a hung sound server without a deadline, on the calling
+// thread. So the recorder only opens a device once the server has answered a question with a
+// deadline, asked on a worker thread (askServer). Until then StartRecord fails at once and
+// starts the question; serverAnswered reports the outcome. A lost recording asks again.
+//
+// Thread: user-interface thread (the question runs on a worker thread of its own, which
+// touches nothing of the recorder). Owns the audio source, the ring and the notification
+// object between StartRecord and StopRecord; none of them outlive StopRecord.
 
 #include "audio/MessageHook.h"
 
@@ -38,12 +44,21 @@ public:
     static constexpr char kNotifyName[] = "WAVE_IN_WINDOW";
     static constexpr char kClassName[] = "WaveInRecorder";
 
+    // What the recorder knows of the sound server.
+    enum class Server { Unknown, Asking, Up, Down };
+    // How long the question may take before the server counts as not answering.
+    static constexpr int kServerQuestionMs = 2000;
+
     explicit WaveInRecorder(QObject *parent = nullptr);
     ~WaveInRecorder() override;
 
     bool IsRecording() const;
     bool StopRecord();
     bool StartRecord(qint32 samplerate, qint16 Channels);
+
+    Server serverState() const { return server_; }
+    // Asks, in the background, whether the sound server answers (unless a question is out).
+    void askServer();
 
     qint32 BufferCount() const { return bufferCount_; }
     void setBufferCount(qint32 count);
@@ -84,6 +99,8 @@ signals:
     void GotData(const std::vector<qint16> &intBuffer, qint32 lngLen);
     // Recording ended by itself (the audio server went away).
     void recordingLost();
+    // The sound server answered the question (up) or gave no answer in time.
+    void serverAnswered(bool up);
 
 private:
     bool startRing(); // steps 1, 2 and 4 of a start
@@ -93,6 +110,11 @@ private:
     void onSourceStateChanged();
     QAudioDevice deviceAt(qint32 index) const;
     QAudioDevice selectedAudioDevice() const;
+    void takeServerAnswer(bool up);
+
+    // Shared with the worker thread of a question: it hands its answer over only while the
+    // recorder lives.
+    struct QuestionLink;
 
     qint32 bufferCount_ = 5;
     qint32 bufferSize_ = 10240;
@@ -106,6 +128,8 @@ private:
     bool dispatching_ = false;
     bool fakeDevice_ = false;
     quint32 generation_ = 0;
+    Server server_ = Server::Unknown;
+    std::shared_ptr<QuestionLink> question_;
 };
 
 } // namespace tavrin

@@ -9,6 +9,7 @@
 #include "core/WidgetColors.h"
 #include "protocol/TimeTexts.h"
 #include "core/rig/RigProtocol.h"
+#include "messaging/ChatFormat.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -157,7 +158,7 @@ void ProtocolController::readSysopMessage(const QString &line)
         remote::sysopLogEntry(remote::defaultDateText(now.date()), remote::defaultTimeText(now.time()), line);
     if (QWidget *log =
             program_.registry().control<QWidget>(QString::fromLatin1(texts::kSysopBox), QString::fromLatin1(kSysopLog))) {
-        appendToLog(log, entry);
+        appendToLog(log, messaging::forLog(entry));
         QWidget *box = log->window();
         box->show();
         box->raise();

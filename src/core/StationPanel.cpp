@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QPlainTextEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -126,7 +127,11 @@ void StationPanel::buildChat(QWidget *parent)
     lastLine->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lastLine->setLineWrapMode(QTextEdit::NoWrap);
     keepPlaceWhenHidden(lastLine);
-    chatLog = makeRichBox(QStringLiteral("RTB2"), chatBox);
+    // A plain-text log lays out only the lines it shows: a long chat costs its text, not a
+    // layout of every line.
+    chatLog = new QPlainTextEdit(chatBox);
+    chatLog->setObjectName(QStringLiteral("RTB2"));
+    chatLog->setReadOnly(true);
     // A line without spaces (a pasted address, a flood) still wraps, and cheaply: searching a
     // 64 KiB word for a word boundary costs far more than breaking it anywhere.
     chatLog->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);

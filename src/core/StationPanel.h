@@ -5,6 +5,7 @@
 //
 // Builds the widgets only; the main window wires their behaviour.
 
+#include <QPlainTextEdit>
 #include <QString>
 
 #include <array>
@@ -50,7 +51,7 @@ public:
     // Chat and station list.
     QGroupBox *chatBox = nullptr;
     QTextEdit *lastLine = nullptr;    // RTB
-    QTextEdit *chatLog = nullptr;     // RTB2
+    QPlainTextEdit *chatLog = nullptr; // RTB2
     QPushButton *clearChat = nullptr; // Command17
     QTextEdit *stationList = nullptr; // Text35
 

@@ -3,15 +3,103 @@
 #include "messaging/ChatFormat.h"
 #include "messaging/Emoticons.h"
 
-#include <QPlainTextEdit>
+#include <QEvent>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPlainTextDocumentLayout>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextEdit>
+#include <QTextObjectInterface>
+#include <QTimer>
 #include <QUrl>
 
 namespace tavrin::messaging {
 
-ChatBox::ChatBox(QTextEdit *box) : box_(box) { box_->document()->setUndoRedoEnabled(false); }
+// Draws a document's image resources in the text, at the size their format gives.
+class ChatPictures final : public QObject, public QTextObjectInterface {
+    Q_OBJECT
+    Q_INTERFACES(QTextObjectInterface)
+public:
+    QSizeF intrinsicSize(QTextDocument *, int, const QTextFormat &format) override
+    {
+        const QTextImageFormat image = format.toImageFormat();
+        return {image.width(), image.height()};
+    }
+    void drawObject(QPainter *painter, const QRectF &rect, QTextDocument *doc, int, const QTextFormat &format) override
+    {
+        const QVariant picture = doc->resource(QTextDocument::ImageResource, QUrl(format.toImageFormat().name()));
+        if (picture.canConvert<QImage>())
+            painter->drawImage(rect, picture.value<QImage>());
+    }
+};
+
+namespace {
+
+// The plain-text layout knows no pictures: this draws a document's image resources in the
+// text, at the size the format gives, centred on the text's middle like the rich-text box.
+class PictureLayout final : public QPlainTextDocumentLayout {
+public:
+    explicit PictureLayout(QTextDocument *doc) : QPlainTextDocumentLayout(doc)
+    {
+        registerHandler(QTextFormat::ImageObject, &pictures_);
+    }
+
+protected:
+    void resizeInlineObject(QTextInlineObject item, int position, const QTextFormat &format) override
+    {
+        QPlainTextDocumentLayout::resizeInlineObject(item, position, format);
+        const QTextCharFormat f = format.toCharFormat();
+        if (f.verticalAlignment() == QTextCharFormat::AlignMiddle) {
+            const qreal halfX = QFontMetricsF(f.font()).xHeight() / 2;
+            item.setAscent(item.height() / 2 + halfX);
+            item.setDescent(item.height() / 2 - halfX);
+        }
+    }
+
+private:
+    ChatPictures pictures_;
+};
+
+// Appends through `write(cursor at the end)`. Moving or writing with a cursor lays out the
+// line under it once the edit is over (for its x position): the edit is closed by a second
+// cursor that stays on the first line, so no line the write touched gets a layout.
+template <class Write>
+void appendAtEnd(QTextDocument *doc, Write &&write)
+{
+    QTextCursor guard(doc);
+    guard.beginEditBlock();
+    {
+        QTextCursor cursor(doc);
+        cursor.movePosition(QTextCursor::End);
+        write(cursor);
+    }
+    guard.endEditBlock();
+}
+
+// In a log on screen, short lines share a paragraph, one under the other, until it holds
+// kSharedParagraph characters: a paragraph on screen keeps its layout and bookkeeping, once
+// however many lines it holds, and laying out one of this size again as it grows stays cheap.
+// A hidden log lays out nothing, and a paragraph there is laid out anew at each line: there
+// every line is a paragraph of its own.
+constexpr int kSharedParagraph = 256;
+
+// The end of a line that leaves its paragraph `length` characters long.
+QChar lineEnd(const QWidget *log, int length)
+{
+    return log->isVisible() && length < kSharedParagraph ? QChar(QChar::LineSeparator) : QChar(u'\n');
+}
+
+} // namespace
+
+ChatBox::ChatBox(QPlainTextEdit *box) : box_(box)
+{
+    QTextDocument *doc = box_->document();
+    doc->setUndoRedoEnabled(false);
+    doc->setDocumentLayout(new PictureLayout(doc));
+}
 
 void ChatBox::ensurePicture(int element)
 {
@@ -24,33 +112,39 @@ void ChatBox::ensurePicture(int element)
 
 void ChatBox::appendLine(const QString &tag, const QColor &tagColour, const QString &text)
 {
-    QTextCursor cursor(box_->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.beginEditBlock();
+    // A hostile line shows cut, the tag counting as its first part.
+    const QString shownTag = leftWhole(tag, kShownLineLimit);
+    const QString shownText = leftWhole(text, kShownLineLimit - shownTag.size());
+    const qsizetype leftOut = tag.size() + text.size() - shownTag.size() - shownText.size();
+    qsizetype run = 0;
 
-    QTextCharFormat tagFormat;
-    tagFormat.setFontWeight(QFont::Bold);
-    tagFormat.setForeground(tagColour);
-    cursor.insertText(displayText(tag) + QLatin1String(chattexts::kTagSeparator), tagFormat);
+    appendAtEnd(box_->document(), [&](QTextCursor &cursor) {
+        QTextCharFormat tagFormat;
+        tagFormat.setFontWeight(QFont::Bold);
+        tagFormat.setForeground(tagColour);
+        cursor.insertText(inLogPieces(displayText(shownTag) + QLatin1String(chattexts::kTagSeparator), run), tagFormat);
 
-    // No weight of its own: the box's font decides (the large size is bold throughout).
-    QTextCharFormat textFormat;
-    textFormat.setForeground(QColor(Qt::black));
-    for (const LineSegment &seg : emoticonSegments(text)) {
-        if (seg.picture < 0) {
-            cursor.insertText(displayText(seg.text), textFormat);
-            continue;
+        // No weight of its own: the box's font decides (the large size is bold throughout).
+        QTextCharFormat textFormat;
+        textFormat.setForeground(QColor(Qt::black));
+        for (const LineSegment &seg : emoticonSegments(shownText)) {
+            if (seg.picture < 0) {
+                cursor.insertText(inLogPieces(displayText(seg.text), run), textFormat);
+                continue;
+            }
+            ensurePicture(seg.picture);
+            QTextImageFormat image;
+            image.setName(emoticonResourceName(seg.picture));
+            image.setWidth(kEmoticonSize);
+            image.setHeight(kEmoticonSize);
+            image.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+            cursor.insertImage(image);
+            ++run;
         }
-        ensurePicture(seg.picture);
-        QTextImageFormat image;
-        image.setName(emoticonResourceName(seg.picture));
-        image.setWidth(kEmoticonSize);
-        image.setHeight(kEmoticonSize);
-        image.setVerticalAlignment(QTextCharFormat::AlignMiddle);
-        cursor.insertImage(image);
-    }
-    cursor.insertText(QStringLiteral("\n"), textFormat);
-    cursor.endEditBlock();
+        if (leftOut > 0)
+            cursor.insertText(cutMark(leftOut), textFormat);
+        cursor.insertText(QString(lineEnd(box_, cursor.block().length())), textFormat);
+    });
 }
 
 void ChatBox::clear()
@@ -69,12 +163,43 @@ void appendToLog(QWidget *log, const QString &text)
         doc = plain->document();
     if (!doc)
         return;
-    QTextCursor cursor(doc);
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(displayText(text), QTextCharFormat());
+    // A log is never edited back: an undo history would keep a copy of every line.
+    if (doc->isUndoRedoEnabled())
+        doc->setUndoRedoEnabled(false);
+    QString shown = displayText(forLog(text));
+    if (shown.endsWith(QLatin1Char('\n')))
+        shown.back() = lineEnd(log, doc->lastBlock().length() + int(shown.size()));
+    appendAtEnd(doc, [&](QTextCursor &cursor) { cursor.insertText(shown, QTextCharFormat()); });
 }
 
 namespace {
+
+constexpr char kEndOnShow[] = "EndOnShow";
+constexpr char kEndScroller[] = "EndScroller";
+
+// Scrolls its log to the bottom once the lines of the moment are written: scrolling at every
+// line would move the picture on screen at every line.
+class EndScroller final : public QObject {
+public:
+    explicit EndScroller(QAbstractScrollArea *log) : QObject(log)
+    {
+        setObjectName(QLatin1String(kEndScroller));
+        timer_.setSingleShot(true);
+        timer_.setInterval(0);
+        connect(&timer_, &QTimer::timeout, this, [log] {
+            QScrollBar *bar = log->verticalScrollBar();
+            bar->setValue(bar->maximum());
+        });
+    }
+    void request()
+    {
+        if (!timer_.isActive())
+            timer_.start();
+    }
+
+private:
+    QTimer timer_;
+};
 
 // Moves the caret to the end and shows it. On a log whose caret already sits at the end (the
 // usual case: text appended there carries the caret along) only the view is scrolled to the
@@ -89,14 +214,35 @@ void caretToEndOf(Edit *edit)
         edit->setTextCursor(c);
         return;
     }
-    QScrollBar *bar = edit->verticalScrollBar();
-    bar->setValue(bar->maximum());
+    QObject *found = static_cast<QObject *>(edit)->findChild<QObject *>(QLatin1String(kEndScroller), Qt::FindDirectChildrenOnly);
+    auto *scroller = found ? static_cast<EndScroller *>(found) : new EndScroller(edit);
+    scroller->request();
 }
+
+// Scrolls its log to the end when the log shows. A hidden log is not scrolled line by line:
+// placing its view lays out the line under it, and the layout stays with the line.
+class EndOnShow final : public QObject {
+public:
+    explicit EndOnShow(QWidget *log) : QObject(log) { setObjectName(QLatin1String(kEndOnShow)); }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched == parent())
+            caretToEnd(static_cast<QWidget *>(watched));
+        return false;
+    }
+};
 
 } // namespace
 
 void caretToEnd(QWidget *log)
 {
+    if (!log)
+        return;
+    if (!log->isVisible()) {
+        if (!log->findChild<QObject *>(QLatin1String(kEndOnShow), Qt::FindDirectChildrenOnly))
+            log->installEventFilter(new EndOnShow(log));
+        return;
+    }
     if (auto *rich = qobject_cast<QTextEdit *>(log))
         caretToEndOf(rich);
     else if (auto *plain = qobject_cast<QPlainTextEdit *>(log))
@@ -104,3 +250,5 @@ void caretToEnd(QWidget *log)
 }
 
 } // namespace tavrin::messaging
+
+#include "ChatBox.moc"

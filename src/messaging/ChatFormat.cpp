@@ -194,4 +194,65 @@ QList<LineSegment> emoticonSegments(const QString &text)
     return segments;
 }
 
+QString inLogPieces(const QString &text)
+{
+    qsizetype run = 0;
+    return inLogPieces(text, run);
+}
+
+QString inLogPieces(const QString &text, qsizetype &run)
+{
+    if (run + text.size() <= kLogPieceLength && !text.contains(QLatin1Char('\n'))
+        && !text.contains(QLatin1Char('\r'))) {
+        run += text.size();
+        return text;
+    }
+    QString out;
+    out.reserve(text.size() + text.size() / kLogPieceLength + 1);
+    for (const QChar ch : text) {
+        const bool lineEnd = ch == QLatin1Char('\n') || ch == QLatin1Char('\r');
+        if (lineEnd) {
+            run = 0;
+        } else if (run >= kLogPieceLength) {
+            out += QLatin1Char('\n');
+            run = 0;
+        }
+        if (!lineEnd)
+            ++run;
+        out += ch;
+    }
+    return out;
+}
+
+QString leftWhole(const QString &text, qsizetype limit)
+{
+    if (text.size() <= limit)
+        return text;
+    if (limit > 0 && text.at(limit - 1).isHighSurrogate())
+        --limit;
+    return text.left(std::max<qsizetype>(limit, 0));
+}
+
+QString cutMark(qsizetype leftOut)
+{
+    return QString::fromUtf8(chattexts::kCutMark).arg(leftOut);
+}
+
+QString forLog(const QString &entry)
+{
+    if (entry.size() <= kLogPieceLength)
+        return entry;
+    if (entry.size() <= kShownLineLimit)
+        return inLogPieces(entry);
+    qsizetype end = entry.size();
+    while (end > 0 && (entry.at(end - 1) == QLatin1Char('\n') || entry.at(end - 1) == QLatin1Char('\r')))
+        --end;
+    QString shown = entry.left(end);
+    if (shown.size() > kShownLineLimit) {
+        shown = leftWhole(shown, kShownLineLimit);
+        shown += cutMark(end - shown.size());
+    }
+    return inLogPieces(shown + entry.mid(end));
+}
+
 } // namespace tavrin::messaging

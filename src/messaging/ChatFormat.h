@@ -22,7 +22,16 @@ inline constexpr char kCrLf[] = "\r\n";
 inline constexpr char kOutgoingStampEnd[] = ") >";
 inline constexpr char kIncomingStampEnd[] = ") ";
 inline constexpr char kTagSeparator[] = ": ";
+// Shown after a log line cut at kShownLineLimit characters: the mark and how many were left out.
+inline constexpr char kCutMark[] = " \u2026 (%1 more characters not shown)";
 } // namespace chattexts
+
+// A log lays out every paragraph it shows, at a cost that grows faster than the length: one
+// incoming line shows at most kShownLineLimit characters, in paragraphs of at most
+// kLogPieceLength characters one under the other, so no line, however long, holds up the
+// window. Lines normally stay far below both.
+inline constexpr qsizetype kLogPieceLength = 2048;
+inline constexpr qsizetype kShownLineLimit = 8192;
 
 // "Chat-QX v1.2.2" from the build's version numbers.
 QString versionAnswer();
@@ -71,6 +80,19 @@ QString oneLine(const QString &text);
 // DEL, lone surrogates and the characters the document uses for its own structure become
 // U+FFFD; a CR LF pair becomes one line break. Returns the input unchanged when clean.
 QString displayText(const QString &text);
+
+// `text` with a line break after every kLogPieceLength characters without one.
+QString inLogPieces(const QString &text);
+// The same for a paragraph written in parts: `run` is the length of the paragraph so far and
+// is carried on.
+QString inLogPieces(const QString &text, qsizetype &run);
+// The first `limit` characters of `text` (never half a surrogate pair).
+QString leftWhole(const QString &text, qsizetype limit);
+// The mark that ends a line cut for a log, `leftOut` characters not shown.
+QString cutMark(qsizetype leftOut);
+// One log entry as a log shows it: cut to kShownLineLimit characters with the cut mark (a
+// trailing line ends are kept), then in pieces.
+QString forLog(const QString &entry);
 
 // One piece of a new line after emoticon replacement: a text run, or a picture.
 struct LineSegment {

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextEdit>
@@ -76,6 +77,8 @@ QWidget *buildPrivatePanel(ChatControls &c, QWidget *window)
     c.privateLog->setReadOnly(true);
     c.privateLog->setAcceptRichText(false);
     c.privateLog->document()->setUndoRedoEnabled(false);
+    // As the chat box: a word longer than the box breaks anywhere.
+    c.privateLog->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     c.privateLog->setMinimumHeight(30);
     auto *frameLayout = new QVBoxLayout(frame);
     frameLayout->setContentsMargins(4, 2, 4, 4);
@@ -217,7 +220,8 @@ ChatControls buildChatControls(QWidget *window)
     QFont controls = window->font();
     controls.setPointSize(kControlPoints);
     window->setFont(controls);
-    c.chatBox = named(new QTextEdit(window), "RTB");
+    // A plain-text edit lays out only the lines it shows; ChatBox teaches it the pictures.
+    c.chatBox = named(new QPlainTextEdit(window), "RTB");
     c.chatBox->setReadOnly(true);
     c.chatBox->setUndoRedoEnabled(false);
     // A word longer than the box breaks anywhere: finding word breaks in a 64 KiB word costs

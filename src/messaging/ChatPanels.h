@@ -13,6 +13,7 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QPlainTextEdit;
 class QTextEdit;
 class QToolButton;
 class QWidget;
@@ -66,7 +67,7 @@ private:
 int twipsToPx(int twips, int dpi);
 
 struct ChatControls {
-    QTextEdit *chatBox = nullptr;      // RTB
+    QPlainTextEdit *chatBox = nullptr; // RTB
     QLineEdit *sendBox = nullptr;      // TextTX
     QPushButton *send = nullptr;       // Send
     QCheckBox *stampOutgoing = nullptr; // Check1

@@ -311,47 +311,16 @@ void ChatWindow::EchoLink_ChatTextReceived(const QString &line)
     });
 }
 
-namespace {
-
-// The text layout of one paragraph costs time that grows with the square of its length, and
-// the visible logs lay out every line as it comes. A paragraph longer than this is shown in
-// pieces of this size, one under the other: every character stays, and a flood of one endless
-// word costs milliseconds instead of a frozen window.
-constexpr qsizetype kLogPieceLength = 2048;
-
-QString inLogPieces(const QString &text)
-{
-    if (text.size() <= kLogPieceLength)
-        return text;
-    QString out;
-    out.reserve(text.size() + text.size() / kLogPieceLength + 1);
-    qsizetype run = 0;
-    for (const QChar ch : text) {
-        if (ch == QLatin1Char('\n') || ch == QLatin1Char('\r')) {
-            run = 0;
-        } else if (run == kLogPieceLength) {
-            out += QLatin1Char('\n');
-            run = 0;
-        }
-        if (ch != QLatin1Char('\n') && ch != QLatin1Char('\r'))
-            ++run;
-        out += ch;
-    }
-    return out;
-}
-
-} // namespace
-
 void ChatWindow::copyToOtherWindows(const QString &tag, const QString &shown, const QString &message)
 {
     const QString lineEnd = QLatin1String(chattexts::kCrLf);
     step([&] {
         if (QWidget *log = remote(mainLog_, kMainWindow, kMainLog))
-            appendToLog(log, inLogPieces(tag + shown) + lineEnd);
+            appendToLog(log, tag + shown + lineEnd);
     });
     step([&] {
         if (QWidget *log = remote(padLog_, kRemotePad, kPadLog))
-            appendToLog(log, inLogPieces(tag + message) + lineEnd);
+            appendToLog(log, tag + message + lineEnd);
     });
     step([&] {
         if (auto *last = qobject_cast<QTextEdit *>(remote(lastLine_, kMainWindow, kMainLastLine))) {

@@ -1,5 +1,6 @@
 #include "messaging/SysopBox.h"
 
+#include "messaging/ChatFormat.h"
 #include "messaging/SendFailureTexts.h"
 #include "messaging/SysopBoxTexts.h"
 
@@ -97,6 +98,8 @@ SysopBox::SysopBox(ProfileStore &store, WindowRegistry &registry, const Clock &c
     log_->setObjectName(QStringLiteral("Text1"));
     log_->setReadOnly(true);
     log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A word longer than the box breaks anywhere: looking for word breaks in it is slow.
+    log_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
 
     auto *frame = new QGroupBox(QString::fromLatin1(sysop::kFrameCaption), this);
     frame->setObjectName(QStringLiteral("Frame1"));
@@ -207,8 +210,8 @@ void SysopBox::Send()
     // in the message box so nothing typed is lost.
     const char *head = failure.isEmpty() ? sysop::kSentHead : sendtexts::kNotSentLog;
     log_->moveCursor(QTextCursor::End);
-    log_->insertPlainText(QString::fromLatin1(head) + call + QLatin1Char(' ') + time + QStringLiteral(" > ") + message
-                          + QStringLiteral("\r\n"));
+    log_->insertPlainText(forLog(QString::fromLatin1(head) + call + QLatin1Char(' ') + time + QStringLiteral(" > ")
+                                 + message + QStringLiteral("\r\n")));
     log_->moveCursor(QTextCursor::End);
     message_->setFocus();
 

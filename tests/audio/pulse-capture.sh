@@ -4,7 +4,9 @@
 # starts a daemon in a temporary runtime directory with a null sink "txsink" and a remap
 # source "rxmic" on its monitor, runs the test with PULSE_SERVER pointing at it (the test plays
 # its tone with pacat and may stop and start the daemon through this script), then runs the
-# no-server case with PULSE_SERVER=unix:/nonexistent and autospawn off, and tears down.
+# no-server case with PULSE_SERVER=unix:/nonexistent and autospawn off, then the hung-server
+# case against a fresh daemon stopped with SIGSTOP (under a time limit: a start that waits for
+# the server fails), and tears down.
 #   pulse-capture.sh start|stop      (used by the test, with TAVRIN_PULSE_DIR set)
 # Exits 77 (skipped) when PulseAudio is not installed.
 set -uo pipefail
@@ -70,4 +72,8 @@ status=0
 PULSE_SERVER="unix:$dir/run/native" TAVRIN_PULSE_CONTROL="$self" "$test_binary" || status=1
 stop_daemon "$dir"
 PULSE_SERVER=unix:/nonexistent "$test_binary" noServerFailsAtOnce || status=1
+start_daemon "$dir" || exit 1
+kill -STOP "$(cat "$dir/pid")"
+PULSE_SERVER="unix:$dir/run/native" TAVRIN_PULSE_HUNG=1 timeout 25 "$test_binary" hungServerHoldsNothingUp || status=1
+kill -CONT "$(cat "$dir/pid")"
 exit $status

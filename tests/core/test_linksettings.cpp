@@ -342,7 +342,8 @@ void TestLinkSettings::missingSoundDeviceIsKept()
 {
     Fixture f;
     f.store.writeBatch(kFile, {{"AudioInput", "usb-mic-unplugged"}});
-    f.window();
+    // The devices are listed when the window shows.
+    f.window().show();
     QComboBox *input = f.find<QComboBox>("AudioInput");
     QCOMPARE(input->currentText(), QString("usb-mic-unplugged (not present)"));
     QVERIFY(f.window().SaveData());

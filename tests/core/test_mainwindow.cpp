@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -220,7 +221,7 @@ private slots:
         rig.program().registry().add(&chat);
         rig.trigger("HelpAbout");
         QVERIFY(about.isVisible());
-        click(rig.find<QTextEdit>("RTB2")->viewport());
+        click(rig.find<QPlainTextEdit>("RTB2")->viewport());
         QVERIFY(chat.isVisible());
         // Absent windows are skipped quietly.
         rig.trigger("NodeFavorites");
@@ -234,8 +235,8 @@ private slots:
         QTemporaryDir dir;
         Rig rig(dir.path());
         QVERIFY(rig.start());
-        auto *log = rig.find<QTextEdit>("RTB2");
-        log->setHtml(QStringLiteral("<b>XX9XYZ-L</b>&gt;hello"));
+        auto *log = rig.find<QPlainTextEdit>("RTB2");
+        log->setPlainText(QStringLiteral("XX9XYZ-L>hello"));
         click(rig.find<QPushButton>("Command17"));
         QVERIFY(log->toPlainText().isEmpty());
     }

@@ -2,27 +2,58 @@
 // or a hang, and shows what a reader can make sense of.
 #include "test_chat_kit.h"
 
+#include <QPlainTextEdit>
+
 using namespace tavrin;
 using namespace tavrin::test;
 
 class ChatHostileTest : public QObject {
     Q_OBJECT
 private slots:
-    void longLine()
+    // An endless word costs the text layout far more than its length: every log shows at most
+    // 8192 characters of a line, marked as cut, in paragraphs of at most 2048, and breaks a
+    // word anywhere.
+    void longLinesShowCutInEveryLog()
     {
         ChatRig r;
         const QString body(64 * 1024, QLatin1Char('a'));
+        const QString cut = QStringLiteral(" \u2026 (%1 more characters not shown)");
+        const auto paragraphsFit = [](const QString &text) {
+            for (const QString &p : text.split(QLatin1Char('\n')))
+                if (p.size() > 2048)
+                    return false;
+            return true;
+        };
         r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>") + body);
-        QCOMPARE(r.chatText().size(), qsizetype(8 + 2 + body.size() + 1));
-        // The main window's log shows every character, in pieces of 2048 one under the other
-        // (the sender tag counts towards the first).
+        const QString chat = r.chatText();
+        QVERIFY(paragraphsFit(chat));
+        QCOMPARE(QString(chat).remove(QLatin1Char('\n')),
+                 QStringLiteral("XX2AB-L>: ") + body.left(8192 - 8) + cut.arg(body.size() - (8192 - 8)));
         const QString log = r.mainLog();
-        QVERIFY(log.endsWith(QLatin1Char('\n')));
-        QCOMPARE(QString(log).remove(QLatin1Char('\n')), QStringLiteral("XX2AB-L>") + body);
-        QCOMPARE(log.count(QLatin1Char('\n')), qsizetype((8 + body.size()) / 2048 + 1));
+        QVERIFY(paragraphsFit(log));
+        QCOMPARE(QString(log).remove(QLatin1Char('\n')),
+                 QStringLiteral("XX2AB-L>") + body.left(8192 - 8) + cut.arg(body.size() - (8192 - 8)));
         // The one-line box shows the start of it, marked as cut.
         QCOMPARE(r.lastLine()->toPlainText().size(), qsizetype(1024 + 1));
         QVERIFY(r.lastLine()->toPlainText().endsWith(QChar(0x2026)));
+
+        r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>:XX1TST-L~") + body);
+        QVERIFY(paragraphsFit(r.privateLog()));
+        QVERIFY(r.privateLog().endsWith(cut.arg(QStringLiteral("Message From <- XX2AB-L> ").size() + body.size() - 8192) + QLatin1Char('\n')));
+        r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>**XX1TST** ") + body);
+        auto *sysopLog = r.rig.program().registry().control<QPlainTextEdit>(QStringLiteral("Form126"),
+                                                                             QStringLiteral("Text1"));
+        QVERIFY(sysopLog);
+        QVERIFY(paragraphsFit(sysopLog->toPlainText()));
+        QVERIFY(sysopLog->toPlainText().contains(QStringLiteral("more characters not shown)")));
+
+        const QList<QWidget *> logs{r.chatBox(), r.in<QTextEdit>(QStringLiteral("Text3")),
+                                    r.inMain<QPlainTextEdit>(QStringLiteral("RTB2")), sysopLog};
+        for (QWidget *w : logs) {
+            const auto *rich = qobject_cast<QTextEdit *>(w);
+            const auto *plain = qobject_cast<QPlainTextEdit *>(w);
+            QCOMPARE(rich ? rich->wordWrapMode() : plain->wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+        }
     }
 
     void controlCharactersAndNul()
@@ -81,8 +112,9 @@ private slots:
         for (int k = 0; k < 10000; ++k)
             body += QStringLiteral(":) ");
         r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>") + body);
+        // Pictures up to the cut: 8192 characters of tag and codes.
         const QStringList pictures = picturesIn(r.chatBox()->document());
-        QCOMPARE(pictures.size(), 10000);
+        QCOMPARE(pictures.size(), (8192 - 8) / 3);
         QCOMPARE(pictures.first(), QStringLiteral("emoticon:0"));
         // The main window's copies stay plain text.
         QVERIFY(r.mainLog().contains(QLatin1String(":) :) ")));

@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
@@ -34,9 +35,9 @@ struct ChatRig {
     template <class T>
     T *inMain(const QString &name) { return rig.window()->findChild<T *>(name); }
 
-    QTextEdit *chatBox() { return in<QTextEdit>(QStringLiteral("RTB")); }
+    QPlainTextEdit *chatBox() { return in<QPlainTextEdit>(QStringLiteral("RTB")); }
     QString chatText() { return chatBox()->toPlainText(); }
-    QString mainLog() { return inMain<QTextEdit>(QStringLiteral("RTB2"))->toPlainText(); }
+    QString mainLog() { return inMain<QPlainTextEdit>(QStringLiteral("RTB2"))->toPlainText(); }
     QTextEdit *lastLine() { return inMain<QTextEdit>(QStringLiteral("RTB")); }
     QTimer *mainTimer1() { return inMain<QTimer>(QStringLiteral("Timer1")); }
     QString privateLog() { return in<QTextEdit>(QStringLiteral("Text3"))->toPlainText(); }

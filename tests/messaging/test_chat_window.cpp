@@ -82,8 +82,8 @@ private slots:
         QCOMPARE(r.lastLine()->toPlainText(), QStringLiteral("XX2AB-L>hello :) there"));
         QVERIFY(r.lastLine()->isVisibleTo(r.rig.window()));
         QVERIFY(r.mainTimer1()->isActive());
-        QCOMPARE(r.inMain<QTextEdit>(QStringLiteral("RTB2"))->textCursor().position(),
-                 r.inMain<QTextEdit>(QStringLiteral("RTB2"))->document()->characterCount() - 1);
+        QCOMPARE(r.inMain<QPlainTextEdit>(QStringLiteral("RTB2"))->textCursor().position(),
+                 r.inMain<QPlainTextEdit>(QStringLiteral("RTB2"))->document()->characterCount() - 1);
         // Hidden window stays hidden without Check5; with it, a line shows the window.
         QVERIFY(!r.chat()->isVisible());
         r.in<QCheckBox>(QStringLiteral("Check5"))->setChecked(true);

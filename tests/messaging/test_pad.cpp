@@ -61,7 +61,7 @@ struct PadRig : Rig {
     }
     QString status() { return inPad<QLabel>(QStringLiteral("StatusLine"))->text(); }
     QString padLog() { return inPad<QPlainTextEdit>(QStringLiteral("RTB"))->toPlainText(); }
-    QString chatBox() { return chat()->findChild<QTextEdit *>(QStringLiteral("RTB"))->toPlainText(); }
+    QString chatBox() { return chat()->findChild<QPlainTextEdit *>(QStringLiteral("RTB"))->toPlainText(); }
     QColor back(QWidget *w, QPalette::ColorRole role) { return w->palette().color(role); }
 };
 

@@ -104,7 +104,7 @@ private slots:
         QVERIFY(link.sentLines(kCallB).contains(
             QStringLiteral(" Message has been received and left for the XX2BBB-L's Sysop")));
         // The acknowledgement is ordinary chat at A: no sysop box opens there.
-        auto *aChat = a.control<QTextEdit>("Messages", "RTB");
+        auto *aChat = a.control<QPlainTextEdit>("Messages", "RTB");
         QTRY_VERIFY_WITH_TIMEOUT(aChat->toPlainText().contains(QStringLiteral("left for the XX2BBB-L's Sysop")), 5000);
         QCOMPARE(int(link.sentLines(kCallA).size()), sentByA + 1);
         QVERIFY(!a.window("Form126")->isVisible());

@@ -153,14 +153,27 @@ void FormLink::reload()
     location_->setText(s.location);
     servers_->setText(s.directoryServers.join(QStringLiteral(", ")));
     portBase_->setText(QString::number(s.portBase));
-    fillDevices(audioInput_, true, s.audioInput);
-    fillDevices(audioOutput_, false, s.audioOutput);
+    fillDevices(audioInput_, true, s.audioInput, isVisible());
+    fillDevices(audioOutput_, false, s.audioOutput, isVisible());
 }
 
-void FormLink::fillDevices(QComboBox *combo, bool inputs, const QString &selectedId)
+void FormLink::showEvent(QShowEvent *event)
+{
+    fillDevices(audioInput_, true, audioInput_->currentData().toString(), true);
+    fillDevices(audioOutput_, false, audioOutput_->currentData().toString(), true);
+    QWidget::showEvent(event);
+}
+
+void FormLink::fillDevices(QComboBox *combo, bool inputs, const QString &selectedId, bool list)
 {
     combo->clear();
     combo->addItem(QString::fromLatin1(kDefaultDevice), QString());
+    if (!list) {
+        if (!selectedId.isEmpty())
+            combo->addItem(selectedId, selectedId);
+        combo->setCurrentIndex(combo->count() - 1);
+        return;
+    }
     const QList<QAudioDevice> devices = inputs ? QMediaDevices::audioInputs() : QMediaDevices::audioOutputs();
     for (const QAudioDevice &device : devices)
         combo->addItem(device.description(), QString::fromUtf8(device.id()));

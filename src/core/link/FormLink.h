@@ -33,8 +33,9 @@ public:
     FormLink(ProfileStore &store, PasswordVault &vault, QWidget *parent = nullptr);
     ~FormLink() override;
 
-    // Shows the file's settings; the password field starts empty. Also refreshes the lists
-    // of sound devices.
+    // Shows the file's settings; the password field starts empty. The lists of sound devices
+    // are refreshed when the window shows: listing them waits for the sound server, which
+    // must never hold up the start.
     void reload();
     // False when validation or the file write failed (the status line says why). The
     // keychain answers later; its outcome shows in the status line too.
@@ -42,9 +43,11 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
-    void fillDevices(QComboBox *combo, bool inputs, const QString &selectedId);
+    // Without `list`, only "Default" and the chosen device (by its id) are offered.
+    void fillDevices(QComboBox *combo, bool inputs, const QString &selectedId, bool list);
     void showStatus(const QString &text, bool failure);
     void storePassword(const QString &callsign, const QString &password);
 
