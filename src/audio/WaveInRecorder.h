@@ -17,14 +17,20 @@
 
 #include "audio/MessageHook.h"
 
+#ifndef _WIN32
 #include <QAudioDevice>
+#endif
 #include <QObject>
 #include <QPointer>
 
 #include <memory>
 #include <vector>
 
+#ifdef _WIN32
+namespace tavrin { class WaveInSource; } // the wave-in device (audio/win)
+#else
 class QAudioSource;
+#endif
 
 namespace tavrin {
 
@@ -91,8 +97,12 @@ private:
     void CreateNotifyWindow();
     void DestroyNotifyWindow();
     void onSourceStateChanged();
+#ifdef _WIN32
+    qint32 selectedIndexByName() const;
+#else
     QAudioDevice deviceAt(qint32 index) const;
     QAudioDevice selectedAudioDevice() const;
+#endif
 
     qint32 bufferCount_ = 5;
     qint32 bufferSize_ = 10240;
@@ -101,7 +111,11 @@ private:
     std::unique_ptr<PulseMixer> mixer_;
     MessageHook hook_;
     QPointer<QObject> notify_;
+#ifdef _WIN32
+    std::unique_ptr<WaveInSource> source_;
+#else
     std::unique_ptr<QAudioSource> source_;
+#endif
     std::unique_ptr<RingWriter> ring_;
     bool dispatching_ = false;
     bool fakeDevice_ = false;
