@@ -13,6 +13,9 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <algorithm>
+#include <functional>
+
 namespace tavrin {
 
 namespace {
@@ -252,8 +255,6 @@ bool WaveInRecorder::StopRecord()
     ++generation_;
     return true;
 }
-
-void WaveInRecorder::onSourceStateChanged() {}
 
 void WaveInRecorder::HandleBufferDone(bool, int message, qintptr wParam, qintptr lParam, qintptr)
 {

@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <wincred.h>
 
+#include <string>
+
 namespace tavrin {
 
 namespace {

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <bcrypt.h>
 
+#include <algorithm>
+
 namespace tavrin::updater {
 
 struct Sha512::Context {
