@@ -23,14 +23,20 @@
 
 #include "audio/MessageHook.h"
 
+#ifndef _WIN32
 #include <QAudioDevice>
+#endif
 #include <QObject>
 #include <QPointer>
 
 #include <memory>
 #include <vector>
 
+#ifdef _WIN32
+namespace tavrin { class WaveInSource; } // the wave-in device (audio/win)
+#else
 class QAudioSource;
+#endif
 
 namespace tavrin {
 
@@ -108,9 +114,13 @@ private:
     void CreateNotifyWindow();
     void DestroyNotifyWindow();
     void onSourceStateChanged();
+#ifdef _WIN32
+    qint32 selectedIndexByName() const;
+#else
     QAudioDevice deviceAt(qint32 index) const;
     QAudioDevice selectedAudioDevice() const;
     void takeServerAnswer(bool up);
+#endif
 
     // Shared with the worker thread of a question: it hands its answer over only while the
     // recorder lives.
@@ -123,7 +133,11 @@ private:
     std::unique_ptr<PulseMixer> mixer_;
     MessageHook hook_;
     QPointer<QObject> notify_;
+#ifdef _WIN32
+    std::unique_ptr<WaveInSource> source_;
+#else
     std::unique_ptr<QAudioSource> source_;
+#endif
     std::unique_ptr<RingWriter> ring_;
     bool dispatching_ = false;
     bool fakeDevice_ = false;

@@ -1,6 +1,8 @@
 #include "core/link/FormLink.h"
 
+#ifndef Q_OS_WIN // no Qt Multimedia there; the native link and its devices are Linux-only
 #include <QAudioDevice>
+#endif
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -9,7 +11,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#ifndef Q_OS_WIN
 #include <QMediaDevices>
+#endif
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -174,9 +178,13 @@ void FormLink::fillDevices(QComboBox *combo, bool inputs, const QString &selecte
         combo->setCurrentIndex(combo->count() - 1);
         return;
     }
+#ifndef Q_OS_WIN
     const QList<QAudioDevice> devices = inputs ? QMediaDevices::audioInputs() : QMediaDevices::audioOutputs();
     for (const QAudioDevice &device : devices)
         combo->addItem(device.description(), QString::fromUtf8(device.id()));
+#else
+    Q_UNUSED(inputs);
+#endif
     if (selectedId.isEmpty())
         return combo->setCurrentIndex(0);
     int index = combo->findData(selectedId);
