@@ -60,67 +60,6 @@ void WaveInRecorder::takeServerAnswer(bool up)
     emit serverAnswered(up);
 }
 
-bool WaveInRecorder::IsRecording() const
-{
-    return source_ != nullptr || fakeDevice_;
-}
-
-void WaveInRecorder::setBufferCount(qint32 count)
-{
-    if (!IsRecording())
-        bufferCount_ = count;
-}
-
-void WaveInRecorder::setBufferSize(qint32 bytes)
-{
-    if (!IsRecording())
-        bufferSize_ = bytes;
-}
-
-void WaveInRecorder::CreateNotifyWindow()
-{
-    auto *notify = new QObject(this);
-    notify->setObjectName(QString::fromLatin1(kNotifyName));
-    notify_ = notify;
-    // Hooking failures are reported by the hook; the start goes on without notifications.
-    if (hook_.sc_Subclass(notify, [this](bool before, int message, qintptr w, qintptr l, qintptr user) {
-            HandleBufferDone(before, message, w, l, user);
-        }))
-        hook_.zAddMsg(notify, kBufferDoneMessage, MessageHook::When::After);
-}
-
-void WaveInRecorder::DestroyNotifyWindow()
-{
-    if (!notify_)
-        return;
-    QObject *notify = notify_.data();
-    notify_.clear();
-    if (hook_.isHooked(notify))
-        hook_.sc_UnSubclass(notify);
-    // Deleting it drops the buffer messages still queued for it; inside its own event handling
-    // it has to wait for the event loop.
-    if (dispatching_)
-        notify->deleteLater();
-    else
-        delete notify;
-}
-
-bool WaveInRecorder::startRing()
-{
-    if (bufferCount_ < 1 || bufferSize_ < 2)
-        return false;
-    ++generation_;
-    const quint32 generation = generation_;
-    ring_ = std::make_unique<RingWriter>(bufferCount_, bufferSize_, [this, generation](int index) {
-        if (notify_)
-            QCoreApplication::postEvent(notify_.data(),
-                                        new HookMessageEvent(kBufferDoneMessage, generation, index));
-    });
-    CreateNotifyWindow();
-    ring_->open(QIODevice::WriteOnly);
-    return true;
-}
-
 bool WaveInRecorder::StartRecord(qint32 samplerate, qint16 Channels)
 {
     if (IsRecording() || samplerate <= 0 || Channels <= 0)
@@ -155,20 +94,6 @@ bool WaveInRecorder::StartRecord(qint32 samplerate, qint16 Channels)
     return true;
 }
 
-bool WaveInRecorder::startWithoutDeviceForTest()
-{
-    if (IsRecording() || !startRing())
-        return false;
-    fakeDevice_ = true;
-    return true;
-}
-
-void WaveInRecorder::feedForTest(const char *data, qint64 len)
-{
-    if (ring_)
-        ring_->write(data, len);
-}
-
 bool WaveInRecorder::StopRecord()
 {
     if (source_) {
@@ -198,32 +123,6 @@ void WaveInRecorder::onSourceStateChanged()
             }
         },
         Qt::QueuedConnection);
-}
-
-void WaveInRecorder::HandleBufferDone(bool, int message, qintptr wParam, qintptr lParam, qintptr)
-{
-    if (message != kBufferDoneMessage)
-        return;
-    // A message from an earlier run, or one that names no record, is not ours to read.
-    if (!ring_ || static_cast<quint32>(wParam) != generation_ || lParam < 0 || lParam >= ring_->count())
-        return;
-    const int index = static_cast<int>(lParam);
-    const quint32 generation = generation_;
-    dispatching_ = true;
-    emit GotData(ring_->record(index).samples, ring_->record(index).bytesRecorded);
-    dispatching_ = false;
-    if (ring_ && generation == generation_)
-        ring_->requeue(index);
-}
-
-std::vector<int> WaveInRecorder::queuedBuffers() const
-{
-    return ring_ ? ring_->queued() : std::vector<int>{};
-}
-
-qint64 WaveInRecorder::droppedBytes() const
-{
-    return ring_ ? ring_->dropped() : 0;
 }
 
 // Devices and mixer
