@@ -5,6 +5,7 @@
 
 #include "node/HamlibRig.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -62,7 +63,21 @@ public:
         process_.kill();
         process_.waitForFinished(10000);
     }
-    void pause() { ::kill(pid_t(process_.processId()), SIGSTOP); }
+    // Returns once the daemon really is stopped: the signal is only queued by kill(), and a
+    // loaded machine may let the daemon answer one more request before it takes effect.
+    void pause()
+    {
+        ::kill(pid_t(process_.processId()), SIGSTOP);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(process_.processId()));
+        (void)QTest::qWaitFor([&] {
+            if (!stat.open(QIODevice::ReadOnly))
+                return true;
+            const QByteArray line = stat.readAll();
+            stat.close();
+            const qsizetype paren = line.lastIndexOf(')');
+            return paren < 0 || line.mid(paren + 2, 1) == "T";
+        }, 5000);
+    }
     void resume() { ::kill(pid_t(process_.processId()), SIGCONT); }
 
     quint16 port() const { return port_; }
