@@ -255,7 +255,16 @@ private Q_SLOTS:
         QVERIFY(!client_->IsTransmitting());
         QVERIFY(peer_.waitFor(QStringLiteral("rx off"), kWaitMs, from));
         QTRY_VERIFY_WITH_TIMEOUT(peer_.lastAudioCount() > startCount, kWaitMs);
-        const qint64 heard = peer_.lastAudioCount();
+        // The peer's "rx off" is no end mark (a pause of ours under load reads as one), so wait
+        // until what was captured while keyed has all arrived: the count stands still.
+        qint64 heard = peer_.lastAudioCount();
+        for (;;) {
+            QTest::qWait(1500);
+            if (peer_.lastAudioCount() == heard)
+                break;
+            heard = peer_.lastAudioCount();
+            QVERIFY2(keyed.elapsed() < keyedMs + kWaitMs, "the peer's count never stood still");
+        }
         const double rate = double(heard - startCount) * 1000.0 / double(keyedMs);
         qInfo("%lld samples in %lld ms keyed", heard - startCount, keyedMs);
         QVERIFY2(std::abs(rate - 8000.0) < 8000.0 * 0.1,
