@@ -96,12 +96,15 @@ Outcome ScenarioRunner::doExpect(const Step &step)
         return found;
     const QString property = step.args.at(1).toLower();
     const QString &want = step.args.at(2);
+    const bool part = property == QLatin1String("contains");
     QString got;
-    if (Outcome read = probe_.read(ref, property, &got); !read.ok)
+    if (Outcome read = probe_.read(ref, part ? QStringLiteral("text") : property, &got); !read.ok)
         return read;
 
     bool same = false;
-    if (auto flag = parseFlag(want); flag && (property == QLatin1String("visible") || property == QLatin1String("enabled")
+    if (part)
+        same = got.contains(want);
+    else if (auto flag = parseFlag(want); flag && (property == QLatin1String("visible") || property == QLatin1String("enabled")
                                               || property == QLatin1String("checked")))
         same = parseFlag(got) == flag;
     else if (property == QLatin1String("color") || property == QLatin1String("backcolor"))

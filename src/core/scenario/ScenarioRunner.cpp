@@ -9,6 +9,10 @@
 #include <cstdio>
 #include <exception>
 
+#ifdef Q_OS_WIN
+#include "echolink/automation/WindowsClient.h"
+#endif
+
 namespace tavrin::scenario {
 
 namespace {
@@ -16,6 +20,27 @@ namespace {
 // Passes of the event loop between two steps, so that events a step raised (and the events
 // their handlers post in turn) are delivered before the next step looks.
 constexpr int kSettleHops = 10;
+
+// The automation client is another process (under wine, a slow one): the link waits for its
+// answers as long as it takes instead of answering from what it knew, so that a question
+// asked right after a command sees that command's effect. Only a fault reaches these.
+constexpr int kAutomationAnswerWaitMs = 30000;
+constexpr int kAutomationOpenWaitMs = 60000;
+
+// `await`: how often the expectation is looked at again, and when to give up on it.
+constexpr int kAwaitPollMs = 50;
+constexpr int kAwaitLimitMs = 60000;
+
+// Steps that act on the simulated link, which the automation client replaces.
+bool needsSimulatedLink(const QString &name)
+{
+    static const QStringList names = {
+        QStringLiteral("local"),    QStringLiteral("link"),     QStringLiteral("unlink"),
+        QStringLiteral("transmitting"), QStringLiteral("node"), QStringLiteral("activity"),
+        QStringLiteral("event"),    QStringLiteral("expect-sent"), QStringLiteral("expect-nothing-sent"),
+    };
+    return names.contains(name);
+}
 
 QMessageBox::StandardButton answerButton(const QString &word)
 {
@@ -48,6 +73,7 @@ ScenarioRunner::~ScenarioRunner()
     // Windows and their client handles go before the factories and the link they use.
     program_.reset();
     recording_.reset();
+    automationFactory_.reset();
     stationFactory_.reset();
 }
 
@@ -62,6 +88,7 @@ ScenarioRunner::Handler ScenarioRunner::handlerFor(const QString &name)
         {QStringLiteral("start"), &ScenarioRunner::doStart},
         {QStringLiteral("local"), &ScenarioRunner::doLocal},
         {QStringLiteral("no-client"), &ScenarioRunner::doNoClient},
+        {QStringLiteral("automation"), &ScenarioRunner::doAutomation},
         {QStringLiteral("setting"), &ScenarioRunner::doSetting},
         {QStringLiteral("link"), &ScenarioRunner::doLink},
         {QStringLiteral("unlink"), &ScenarioRunner::doUnlink},
@@ -78,6 +105,8 @@ ScenarioRunner::Handler ScenarioRunner::handlerFor(const QString &name)
         {QStringLiteral("tick"), &ScenarioRunner::doTick},
         {QStringLiteral("screenshot"), &ScenarioRunner::doScreenshot},
         {QStringLiteral("expect"), &ScenarioRunner::doExpect},
+        {QStringLiteral("await"), &ScenarioRunner::doAwait},
+        {QStringLiteral("await-end"), &ScenarioRunner::doAwaitEnd},
         {QStringLiteral("expect-sent"), &ScenarioRunner::doExpectSent},
         {QStringLiteral("expect-nothing-sent"), &ScenarioRunner::doExpectNothingSent},
         {QStringLiteral("expect-call"), &ScenarioRunner::doExpectCall},
@@ -117,6 +146,9 @@ void ScenarioRunner::runNext()
     if (ended_ && drivesProgram(step.name)) {
         outcome = Outcome::failure(QStringLiteral("the program running for %1").arg(step.name),
                                    QStringLiteral("it ended on line %1").arg(endedLine_));
+    } else if (automation_ && needsSimulatedLink(step.name)) {
+        outcome = Outcome::failure(QStringLiteral("a step for the automation client"),
+                                   QStringLiteral("%1, a step of the simulated link").arg(step.name));
     } else if (ended_ && step.name == QLatin1String("wait")) {
         outcome = Outcome::success(); // nothing left to wait for
     } else {
@@ -203,7 +235,7 @@ QWidget *ScenarioRunner::window(const QString &name) const
 
 Outcome ScenarioRunner::doStart(const Step &)
 {
-    EchoLinkClientFactory *inner = stationFactory();
+    EchoLinkClientFactory *inner = automationFactory_ ? automationFactory_.get() : stationFactory();
     recording_ = std::make_unique<RecordingClientFactory>(noClient_ ? nullptr : inner);
 
     ProgramOptions options;
@@ -235,6 +267,21 @@ Outcome ScenarioRunner::doNoClient(const Step &)
 {
     noClient_ = true;
     return Outcome::success();
+}
+
+Outcome ScenarioRunner::doAutomation(const Step &)
+{
+#ifdef Q_OS_WIN
+    automation::AutomationLink::Options options;
+    options.answerWaitMs = kAutomationAnswerWaitMs;
+    options.openWaitMs = kAutomationOpenWaitMs;
+    automationFactory_ = automation::makeWindowsClientFactory(options);
+    automation_ = true;
+    return Outcome::success();
+#else
+    return Outcome::failure(QStringLiteral("the EchoLink client's automation object"),
+                            QStringLiteral("a platform without it (Windows only)"));
+#endif
 }
 
 Outcome ScenarioRunner::doSetting(const Step &step)
@@ -299,6 +346,40 @@ Outcome ScenarioRunner::doEvent(const Step &step)
         link_->raiseConnected(local, step.args.at(1));
     else
         link_->raiseClosing(local);
+    return Outcome::success();
+}
+
+Outcome ScenarioRunner::doAwait(const Step &step)
+{
+    // Looked at again as events come in, until it holds; the limit is only for a fault.
+    Outcome outcome = doExpect(step);
+    if (outcome.ok || ended_)
+        return outcome;
+    QEventLoop loop;
+    waitLoop_ = &loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        outcome = doExpect(step);
+        if (outcome.ok)
+            loop.quit();
+    });
+    poll.start(kAwaitPollMs);
+    QTimer::singleShot(kAwaitLimitMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return outcome.ok ? outcome : doExpect(step);
+}
+
+Outcome ScenarioRunner::doAwaitEnd(const Step &)
+{
+    if (!ended_) {
+        QEventLoop loop;
+        waitLoop_ = &loop; // the program's end quits it
+        QTimer::singleShot(kAwaitLimitMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    if (!ended_)
+        return Outcome::failure(QStringLiteral("the program to end"),
+                                QStringLiteral("it still running after %1 s").arg(kAwaitLimitMs / 1000));
     return Outcome::success();
 }
 

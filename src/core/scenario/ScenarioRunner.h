@@ -4,7 +4,8 @@
 // executes the steps one after another from the event loop and judges the expectations.
 //
 // Scenario mode: the simulated link starts without background activity, every client call
-// is recorded, every message box is recorded and answered. Steps run one per pass of the
+// is recorded, every message box is recorded and answered. With `automation` (Windows) the
+// program drives the EchoLink client's automation object instead of the simulated link. Steps run one per pass of the
 // event loop, after the events the previous step raised have been delivered; only `wait`
 // runs a nested event loop, for the time it names.
 //
@@ -85,6 +86,7 @@ private:
     Outcome doStart(const Step &);
     Outcome doLocal(const Step &);
     Outcome doNoClient(const Step &);
+    Outcome doAutomation(const Step &);
     Outcome doSetting(const Step &);
     Outcome doLink(const Step &);
     Outcome doUnlink(const Step &);
@@ -103,6 +105,8 @@ private:
     Outcome doTick(const Step &);
     Outcome doScreenshot(const Step &);
     Outcome doExpect(const Step &);
+    Outcome doAwait(const Step &);
+    Outcome doAwaitEnd(const Step &);
     Outcome doExpectSent(const Step &);
     Outcome doExpectNothingSent(const Step &);
     Outcome doExpectCall(const Step &);
@@ -119,6 +123,7 @@ private:
     // Declared in dependency order: the program goes first, the link last.
     std::unique_ptr<SimulatedLink> link_;
     std::unique_ptr<EchoLinkClientFactory> stationFactory_;
+    std::unique_ptr<EchoLinkClientFactory> automationFactory_;
     std::unique_ptr<RecordingClientFactory> recording_;
     ScenarioDialogs dialogs_;
     std::unique_ptr<Program> program_;
@@ -126,6 +131,7 @@ private:
     int next_ = 0;
     int currentLine_ = 0;
     bool noClient_ = false;
+    bool automation_ = false;
     bool finished_ = false;
     bool ended_ = false;
     int endedLine_ = 0;

@@ -76,7 +76,7 @@ QString checkExpect(const QStringList &args)
     static const QStringList properties = {QStringLiteral("text"),    QStringLiteral("visible"),
                                            QStringLiteral("enabled"), QStringLiteral("checked"),
                                            QStringLiteral("caption"), QStringLiteral("color"),
-                                           QStringLiteral("backcolor")};
+                                           QStringLiteral("backcolor"), QStringLiteral("contains")};
     const QString property = args.at(1).toLower();
     if (QString e = oneOf(property, properties, QStringLiteral("the property")); !e.isEmpty())
         return e;
@@ -100,6 +100,7 @@ const QList<StepRule> &rules()
         {kStartStep, 0, 0, Phase::Prepare, nullptr},
         {"local", 1, 1, Phase::Prepare, nullptr},
         {"no-client", 0, 0, Phase::Prepare, nullptr},
+        {"automation", 0, 0, Phase::Prepare, nullptr},
         {"setting", 3, 3, Phase::Any, nullptr},
         {"link", 1, 1, Phase::Any, nullptr},
         {"unlink", 1, 1, Phase::Any, nullptr},
@@ -129,6 +130,8 @@ const QList<StepRule> &rules()
         {"wait", 1, 1, Phase::Run,
          [](const QStringList &a) { return wholeNumber(a.at(0), 0, 600000, QStringLiteral("the wait")); }},
         {"expect", 3, 3, Phase::Run, checkExpect},
+        {"await", 3, 3, Phase::Run, checkExpect},
+        {"await-end", 0, 0, Phase::Run, nullptr},
         {"expect-sent", 1, 1, Phase::Run, nullptr},
         {"expect-nothing-sent", 0, 0, Phase::Run, nullptr},
         {"expect-call", 1, 2, Phase::Run, nullptr},

@@ -176,9 +176,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<EchoLinkClientFactory> makeWindowsClientFactory()
+std::unique_ptr<EchoLinkClientFactory> makeWindowsClientFactory(AutomationLink::Options options)
 {
-    return makeAutomationClientFactory([] { return std::make_unique<ComAutomationPort>(); });
+    return makeAutomationClientFactory([] { return std::make_unique<ComAutomationPort>(); }, options);
 }
 
 } // namespace tavrin::automation

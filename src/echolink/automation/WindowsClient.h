@@ -3,11 +3,12 @@
 // COM automation object. Declared everywhere, defined on Windows only.
 
 #include "echolink/EchoLinkClient.h"
+#include "echolink/automation/AutomationLink.h"
 
 #include <memory>
 
 namespace tavrin::automation {
 
-std::unique_ptr<EchoLinkClientFactory> makeWindowsClientFactory();
+std::unique_ptr<EchoLinkClientFactory> makeWindowsClientFactory(AutomationLink::Options options = {});
 
 } // namespace tavrin::automation
