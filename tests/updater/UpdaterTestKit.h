@@ -18,13 +18,56 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifndef Q_OS_WIN
 #include <openssl/evp.h>
 #include <openssl/x509.h>
+#endif
 
 #include <memory>
 
 namespace tavrin::updater::test {
 
+#ifdef Q_OS_WIN
+// The Windows build has no OpenSSL to make keys and sign with: two fixed key pairs (the
+// first made, then the second, then the first again), and signatures made beforehand with
+// OpenSSL for the texts the tests sign. Any other text gets a signature that never holds.
+class TestKeyPair {
+public:
+    TestKeyPair() : first_(made()++ % 2 == 0) {}
+
+    QByteArray publicBase64() const
+    {
+        return first_ ? "MCowBQYDK2VwAyEA+PFe/0owCUGoxmrsYjyoFeRcfEgwbcO8+Cf3Oq/oZyM="
+                      : "MCowBQYDK2VwAyEAS66NHv3OaDrGZTTUCr8L9oLyu46cAeKufHbyTnZGUw0=";
+    }
+    QByteArray rawPublicBase64() const { return QByteArray::fromBase64(publicBase64()).right(32).toBase64(); }
+    QByteArray sign(const QByteArray &message) const
+    {
+        // The manifest of programBytes(5000), version 1.2.3.
+        const QByteArray known = ReleaseManifest::signedText(
+            QStringLiteral("1.2.3"), 5000,
+            QByteArray::fromHex("a56c0c7c0be5d83fb078b1fc906f2614a49d16913d130d9b4d3912869a304d974e847ed90af763f"
+                                "54960df0a895c25ff08d90badefc6f9b5e4b111000f3897f1"));
+        if (first_ && message == known)
+            return QByteArray::fromBase64("esbD/PNuE1dJMVGv+V1ezqqnfzoGFIpq+gPXRxGpqmrDFhJlJhIduxLqJR/LhHKT7vDNhGsK0ov1+kZG6QX3DQ==");
+        return QByteArray(64, '\0');
+    }
+    QByteArray manifest(const QByteArray &content, const QString &version = QStringLiteral("1.2.3")) const
+    {
+        const QByteArray text = ReleaseManifest::signedText(version, content.size(),
+                                                            QCryptographicHash::hash(content, QCryptographicHash::Sha512));
+        return text + "signature " + sign(text).toBase64() + '\n';
+    }
+
+private:
+    static int &made()
+    {
+        static int count = 0;
+        return count;
+    }
+    bool first_;
+};
+#else
 class TestKeyPair {
 public:
     TestKeyPair() : pkey_(EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519")) {}
@@ -71,6 +114,7 @@ public:
 private:
     EVP_PKEY *pkey_;
 };
+#endif
 
 class RecordingDialogs final : public Dialogs {
 public:
