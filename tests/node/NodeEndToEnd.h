@@ -31,7 +31,7 @@ inline const QHostAddress kTavrinAddress(QStringLiteral("127.0.0.4"));
 inline constexpr char kNodeAddress[] = "127.0.0.5";
 inline constexpr quint16 kDirectoryPort = 25200;
 inline constexpr int kPortBase = 25198;
-inline constexpr int kWaitMs = 15000;
+inline constexpr int kWaitMs = 30000; // a ceiling only: sanitizer builds on a busy machine are slow
 inline constexpr int kBindTries = 120; // a quarter second each
 
 inline void writeFile(const QString &path, const QByteArray &content)
