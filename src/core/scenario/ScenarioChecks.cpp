@@ -3,13 +3,19 @@
 #include "core/scenario/LinePattern.h"
 #include "core/scenario/ScenarioRunner.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace tavrin::scenario {
 
 namespace {
 
 constexpr int kCallSummaryLimit = 12;
+// wait-for: the longest wait unless the step names one, and how often it looks again.
+constexpr int kWaitForDefaultMs = 20000;
+constexpr int kWaitForLookMs = 20;
 
 QString quoted(const QString &text) { return u'"' + text + u'"'; }
 
@@ -111,6 +117,28 @@ Outcome ScenarioRunner::doExpect(const Step &step)
     if (!same)
         return Outcome::failure(QStringLiteral("%1 %2 %3").arg(step.args.at(0), property, quoted(want)), quoted(got));
     return Outcome::success();
+}
+
+// What a real link or a distant program does takes its own time: look again until it holds.
+Outcome ScenarioRunner::doWaitFor(const Step &step)
+{
+    const int longest = step.args.size() > 3 ? step.args.at(3).toInt() : kWaitForDefaultMs;
+    const Step expectation{step.line, QStringLiteral("expect"), step.args.mid(0, 3)};
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        Outcome outcome = doExpect(expectation);
+        if (outcome.ok)
+            return outcome;
+        if (ended_ || finished_ || waited.elapsed() >= longest) {
+            outcome.expected += QStringLiteral(" within %1 ms").arg(longest);
+            return outcome;
+        }
+        QEventLoop loop;
+        waitLoop_ = &loop;
+        QTimer::singleShot(kWaitForLookMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
 }
 
 Outcome ScenarioRunner::doExpectSent(const Step &step)
