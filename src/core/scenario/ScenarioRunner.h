@@ -86,6 +86,7 @@ private:
 
     EchoLinkClientFactory *stationFactory(); // chosen on first use; fixes the link and the local callsign
     Outcome simulatedOnly(const Step &step); // fails on the native station
+    QStringList sentLines() const; // on the chat channel, oldest first
     QWidget *window(const QString &name) const;
 
     // Preparing and the link (ScenarioRunner.cpp).
