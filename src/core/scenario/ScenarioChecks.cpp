@@ -130,7 +130,9 @@ Outcome ScenarioRunner::doWaitFor(const Step &step)
         Outcome outcome = doExpect(expectation);
         if (outcome.ok)
             return outcome;
-        if (ended_ || finished_ || waited.elapsed() >= longest) {
+        if (finished_)
+            return Outcome::success(); // interrupted: the run has its outcome already
+        if (ended_ || waited.elapsed() >= longest) {
             outcome.expected += QStringLiteral(" within %1 ms").arg(longest);
             return outcome;
         }

@@ -370,6 +370,8 @@ Outcome ScenarioRunner::doSync(const Step &step)
     });
     if (!syncInput_.contains('\n'))
         loop.exec();
+    if (finished_)
+        return Outcome::success(); // interrupted: the run has its outcome already
     const qsizetype end = syncInput_.indexOf('\n');
     if (end < 0)
         return Outcome::failure(QStringLiteral("a line on standard input after sync %1").arg(step.args.at(0)),
