@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QUdpSocket>
 
+#include <optional>
+
 using namespace tavrin;
 using namespace tavrin::test;
 
@@ -90,12 +92,10 @@ void startForScenario(EndToEnd &e, const QByteArray &allow, QString *settingsDir
 {
     QVERIFY2(!qEnvironmentVariable("TAVRIN_PROGRAM").isEmpty(), "TAVRIN_PROGRAM is not set");
     const std::unique_ptr<PasswordVault> vault = makeDesktopPasswordVault();
-    bool stored = false;
-    vault->write(kLocalCall, QStringLiteral("secret"), [&](const PasswordVault::Result &r) {
-        QVERIFY2(r.ok, qPrintable(r.error));
-        stored = true;
-    });
-    QTRY_VERIFY_WITH_TIMEOUT(stored, kWaitMs);
+    std::optional<PasswordVault::Result> stored;
+    vault->write(kLocalCall, QStringLiteral("secret"), [&](const PasswordVault::Result &r) { stored = r; });
+    QTRY_VERIFY_WITH_TIMEOUT(stored.has_value(), kWaitMs);
+    QVERIFY2(stored->ok, qPrintable(stored->error));
     e.startNode(allow);
     if (QTest::currentTestFailed())
         return;
