@@ -108,6 +108,11 @@ void TestLinkSettings::fileRoundTrip()
     QCOMPARE(back.audioInput, s.audioInput);
     QCOMPARE(back.audioOutput, s.audioOutput);
     QVERIFY(back.usesNativeLink());
+
+    // The bind address is only ever written by hand: it is read, and a save leaves it alone.
+    QVERIFY(store.WriteSetting(kFile, "BindAddress", " 127.0.0.9 "));
+    QVERIFY(s.save(store));
+    QCOMPARE(LinkSettings::load(store).bindAddress, QString("127.0.0.9"));
 }
 
 void TestLinkSettings::badValuesTakeTheDefault()

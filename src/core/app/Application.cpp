@@ -199,12 +199,36 @@ int runScenario(QApplication &app, const CommandLine &line, QString settingsDir)
     options.chatLogFile = line.chatLogFile;
     options.servers = ServerAddresses::fromBuildAndEnvironment();
     options.packageManaged = platform::runningProgramIsPackageManaged();
+#ifdef TAVRIN_HAVE_NATIVE_LINK
+    // As at a normal start, "Link Settings" may choose the EchoLink network; read when the
+    // scenario first needs the link, so that its `setting` steps count. The password comes
+    // from the keychain, as always.
+    std::unique_ptr<PasswordVault> vault;
+    std::unique_ptr<link::NativeLinkRunner> native;
+    options.nativeStation = [&]() -> EchoLinkClientFactory * {
+        const LinkSettings linkSettings = LinkSettings::load(ProfileStore(settingsDir));
+        if (link::chooseBackend(linkSettings) != link::Backend::Native)
+            return nullptr;
+        vault = makeDesktopPasswordVault();
+        native = std::make_unique<link::NativeLinkRunner>(linkSettings, *vault);
+        if (!native->start())
+            printTo(stderr, QString::fromLatin1(kNativeStartFailed).arg(native->failureText()) + QLatin1Char('\n'));
+        return &native->factory();
+    };
+#endif
     TerminationSignals terminationSignals;
-    scenario::ScenarioRunner runner(std::move(*script), options);
-    QObject::connect(&runner, &scenario::ScenarioRunner::finished, &app, [&app](int code) { app.exit(code); });
-    QObject::connect(&terminationSignals, &TerminationSignals::received, &runner, &scenario::ScenarioRunner::interrupt);
-    runner.begin();
-    return app.exec();
+    auto runner = std::make_unique<scenario::ScenarioRunner>(std::move(*script), options);
+    QObject::connect(runner.get(), &scenario::ScenarioRunner::finished, &app, [&app](int code) { app.exit(code); });
+    QObject::connect(&terminationSignals, &TerminationSignals::received, runner.get(), &scenario::ScenarioRunner::interrupt);
+    runner->begin();
+    const int code = app.exec();
+    // The windows and their handles go first; then the station logs off the directory.
+    runner.reset();
+#ifdef TAVRIN_HAVE_NATIVE_LINK
+    if (native)
+        native->finish(kLogoffWaitMs);
+#endif
+    return code;
 }
 
 void answerHelpOrVersion(const CommandLine &line, const QString &programName)

@@ -20,6 +20,7 @@ NativeLinkOptions nativeLinkOptions(const LinkSettings &settings)
     o.portBase = settings.portBase;
     o.audioInput = settings.audioInput;
     o.audioOutput = settings.audioOutput;
+    o.bindAddress = settings.bindAddress;
     return o;
 }
 #endif

@@ -3,13 +3,19 @@
 #include "core/scenario/LinePattern.h"
 #include "core/scenario/ScenarioRunner.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace tavrin::scenario {
 
 namespace {
 
 constexpr int kCallSummaryLimit = 12;
+// wait-for: the longest wait unless the step names one, and how often it looks again.
+constexpr int kWaitForDefaultMs = 20000;
+constexpr int kWaitForLookMs = 20;
 
 QString quoted(const QString &text) { return u'"' + text + u'"'; }
 
@@ -113,9 +119,47 @@ Outcome ScenarioRunner::doExpect(const Step &step)
     return Outcome::success();
 }
 
+// What a real link or a distant program does takes its own time: look again until it holds.
+Outcome ScenarioRunner::doWaitFor(const Step &step)
+{
+    const int longest = step.args.size() > 3 ? step.args.at(3).toInt() : kWaitForDefaultMs;
+    const Step expectation{step.line, QStringLiteral("expect"), step.args.mid(0, 3)};
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        Outcome outcome = doExpect(expectation);
+        if (outcome.ok)
+            return outcome;
+        if (finished_)
+            return Outcome::success(); // interrupted: the run has its outcome already
+        if (ended_ || waited.elapsed() >= longest) {
+            outcome.expected += QStringLiteral(" within %1 ms").arg(longest);
+            return outcome;
+        }
+        QEventLoop loop;
+        waitLoop_ = &loop;
+        QTimer::singleShot(kWaitForLookMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+}
+
+QStringList ScenarioRunner::sentLines() const
+{
+    if (!native_)
+        return link_->sentLines(options_.localCall);
+    // On the real link: what the program handed to its station.
+    QStringList lines;
+    if (recording_) {
+        for (const RecordedCall &call : recording_->calls())
+            if (call.operation == QLatin1String("SendChatText"))
+                lines << call.argument;
+    }
+    return lines;
+}
+
 Outcome ScenarioRunner::doExpectSent(const Step &step)
 {
-    const QStringList sent = link_->sentLines(options_.localCall);
+    const QStringList sent = sentLines();
     const QString expected = QStringLiteral("sent %1").arg(quoted(step.args.at(0)));
     if (sentMatched_ >= sent.size())
         return Outcome::failure(expected, QStringLiteral("nothing more sent"));
@@ -128,7 +172,7 @@ Outcome ScenarioRunner::doExpectSent(const Step &step)
 
 Outcome ScenarioRunner::doExpectNothingSent(const Step &)
 {
-    const QStringList sent = link_->sentLines(options_.localCall);
+    const QStringList sent = sentLines();
     if (sentMatched_ < sent.size())
         return Outcome::failure(QStringLiteral("nothing more sent"),
                                 QStringLiteral("sent %1").arg(quoted(sent.at(sentMatched_))));

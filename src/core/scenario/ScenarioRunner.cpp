@@ -4,10 +4,16 @@
 
 #include <QEventLoop>
 #include <QHash>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cstdio>
 #include <exception>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <unistd.h>
+#endif
 
 namespace tavrin::scenario {
 
@@ -71,6 +77,8 @@ ScenarioRunner::Handler ScenarioRunner::handlerFor(const QString &name)
         {QStringLiteral("answer"), &ScenarioRunner::doAnswer},
         {QStringLiteral("event"), &ScenarioRunner::doEvent},
         {QStringLiteral("wait"), &ScenarioRunner::doWait},
+        {QStringLiteral("wait-for"), &ScenarioRunner::doWaitFor},
+        {QStringLiteral("sync"), &ScenarioRunner::doSync},
         {QStringLiteral("click"), &ScenarioRunner::doClick},
         {QStringLiteral("close"), &ScenarioRunner::doClose},
         {QStringLiteral("type"), &ScenarioRunner::doType},
@@ -191,9 +199,24 @@ void ScenarioRunner::onProgramEnded(int)
 
 EchoLinkClientFactory *ScenarioRunner::stationFactory()
 {
-    if (!stationFactory_)
-        stationFactory_ = link_->factoryFor(options_.localCall);
-    return stationFactory_.get();
+    if (!linkChosen_) {
+        linkChosen_ = true;
+        if (options_.nativeStation)
+            native_ = options_.nativeStation();
+        if (!native_)
+            stationFactory_ = link_->factoryFor(options_.localCall);
+    }
+    return native_ ? native_ : stationFactory_.get();
+}
+
+// Steps that play the other stations of the simulated link have no meaning on the real one.
+Outcome ScenarioRunner::simulatedOnly(const Step &step)
+{
+    stationFactory();
+    if (native_)
+        return Outcome::failure(QStringLiteral("the simulated link for %1").arg(step.name),
+                                QStringLiteral("the EchoLink network (TVRlink.ini)"));
+    return Outcome::success();
 }
 
 QWidget *ScenarioRunner::window(const QString &name) const
@@ -224,7 +247,7 @@ Outcome ScenarioRunner::doStart(const Step &)
 
 Outcome ScenarioRunner::doLocal(const Step &step)
 {
-    if (stationFactory_)
+    if (linkChosen_)
         return Outcome::failure(QStringLiteral("local before the first step that uses the link"),
                                 QStringLiteral("the link already in use as %1").arg(options_.localCall));
     options_.localCall = step.args.at(0);
@@ -247,33 +270,40 @@ Outcome ScenarioRunner::doSetting(const Step &step)
 
 Outcome ScenarioRunner::doLink(const Step &step)
 {
-    stationFactory();
+    if (Outcome o = simulatedOnly(step); !o.ok)
+        return o;
     link_->linkStation(options_.localCall, step.args.at(0));
     return Outcome::success();
 }
 
 Outcome ScenarioRunner::doUnlink(const Step &step)
 {
-    stationFactory();
+    if (Outcome o = simulatedOnly(step); !o.ok)
+        return o;
     link_->unlinkStation(options_.localCall, step.args.at(0));
     return Outcome::success();
 }
 
 Outcome ScenarioRunner::doTransmitting(const Step &step)
 {
-    stationFactory();
+    if (Outcome o = simulatedOnly(step); !o.ok)
+        return o;
     link_->setTransmitting(options_.localCall, isOn(step.args.at(0)));
     return Outcome::success();
 }
 
 Outcome ScenarioRunner::doNode(const Step &step)
 {
+    if (Outcome o = simulatedOnly(step); !o.ok)
+        return o;
     link_->setNodeQuiet(step.args.at(0).compare(QLatin1String("quiet"), Qt::CaseInsensitive) == 0);
     return Outcome::success();
 }
 
 Outcome ScenarioRunner::doActivity(const Step &step)
 {
+    if (Outcome o = simulatedOnly(step); !o.ok)
+        return o;
     link_->setBackgroundActivity(isOn(step.args.at(0)));
     return Outcome::success();
 }
@@ -288,7 +318,8 @@ Outcome ScenarioRunner::doEvent(const Step &step)
 {
     const QString kind = step.args.at(0).toLower();
     const QString &local = options_.localCall;
-    stationFactory();
+    if (Outcome o = simulatedOnly(step); !o.ok)
+        return o;
     if (kind == QLatin1String("chat"))
         link_->raiseChat(local, step.args.at(1));
     else if (kind == QLatin1String("station-text"))
@@ -310,6 +341,46 @@ Outcome ScenarioRunner::doWait(const Step &step)
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
     return Outcome::success();
+}
+
+Outcome ScenarioRunner::doSync(const Step &step)
+{
+#ifdef Q_OS_UNIX
+    // The harness outside reads the name, does its part and answers with a line.
+    std::fputs(QStringLiteral("sync %1\n").arg(step.args.at(0)).toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+    bool inputEnded = false;
+    QEventLoop loop;
+    waitLoop_ = &loop;
+    QSocketNotifier notifier(STDIN_FILENO, QSocketNotifier::Read);
+    connect(&notifier, &QSocketNotifier::activated, &loop, [&] {
+        char buffer[256];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            return;
+        if (n <= 0) {
+            inputEnded = true;
+            notifier.setEnabled(false);
+            loop.quit();
+            return;
+        }
+        syncInput_.append(buffer, n);
+        if (syncInput_.contains('\n'))
+            loop.quit();
+    });
+    if (!syncInput_.contains('\n'))
+        loop.exec();
+    if (finished_)
+        return Outcome::success(); // interrupted: the run has its outcome already
+    const qsizetype end = syncInput_.indexOf('\n');
+    if (end < 0)
+        return Outcome::failure(QStringLiteral("a line on standard input after sync %1").arg(step.args.at(0)),
+                                inputEnded ? QStringLiteral("the end of the input") : QStringLiteral("the end of the run"));
+    syncInput_.remove(0, end + 1);
+    return Outcome::success();
+#else
+    return Outcome::failure(QStringLiteral("sync %1").arg(step.args.at(0)), QStringLiteral("no sync on this system"));
+#endif
 }
 
 } // namespace tavrin::scenario

@@ -1,6 +1,7 @@
 #pragma once
-// Runs a parsed scenario against the whole program on a simulated link: prepares the link
-// and the settings, builds the program through the composition root in scenario mode, then
+// Runs a parsed scenario against the whole program on a simulated link (or on the native
+// EchoLink station, when the settings choose it and the caller provides one): prepares the
+// link and the settings, builds the program through the composition root in scenario mode, then
 // executes the steps one after another from the event loop and judges the expectations.
 //
 // Scenario mode: the simulated link starts without background activity, every client call
@@ -27,6 +28,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 class QEventLoop;
@@ -47,6 +49,10 @@ struct RunnerOptions {
     ServerAddresses servers;
     QString chatLogFile; // --chat-log
     bool packageManaged = false; // as the running program finds itself installed
+    // Asked once, when a step first needs the link (at the latest at `start`), so that the
+    // `setting` steps before it count: the station the settings choose, or null for the
+    // simulated link. Not owned; must outlive the runner.
+    std::function<EchoLinkClientFactory *()> nativeStation;
 };
 
 class ScenarioRunner : public QObject {
@@ -78,7 +84,9 @@ private:
     void finish(int exitCode);
     void onProgramEnded(int exitCode);
 
-    EchoLinkClientFactory *stationFactory(); // created on first use; fixes the local callsign
+    EchoLinkClientFactory *stationFactory(); // chosen on first use; fixes the link and the local callsign
+    Outcome simulatedOnly(const Step &step); // fails on the native station
+    QStringList sentLines() const; // on the chat channel, oldest first
     QWidget *window(const QString &name) const;
 
     // Preparing and the link (ScenarioRunner.cpp).
@@ -93,6 +101,7 @@ private:
     Outcome doActivity(const Step &);
     Outcome doEvent(const Step &);
     Outcome doWait(const Step &);
+    Outcome doSync(const Step &);
     Outcome doAnswer(const Step &);
 
     // Controls and expectations (ScenarioChecks.cpp).
@@ -103,6 +112,7 @@ private:
     Outcome doTick(const Step &);
     Outcome doScreenshot(const Step &);
     Outcome doExpect(const Step &);
+    Outcome doWaitFor(const Step &);
     Outcome doExpectSent(const Step &);
     Outcome doExpectNothingSent(const Step &);
     Outcome doExpectCall(const Step &);
@@ -119,6 +129,8 @@ private:
     // Declared in dependency order: the program goes first, the link last.
     std::unique_ptr<SimulatedLink> link_;
     std::unique_ptr<EchoLinkClientFactory> stationFactory_;
+    EchoLinkClientFactory *native_ = nullptr; // from options_.nativeStation
+    bool linkChosen_ = false;
     std::unique_ptr<RecordingClientFactory> recording_;
     ScenarioDialogs dialogs_;
     std::unique_ptr<Program> program_;
@@ -133,6 +145,7 @@ private:
     qsizetype callsMatched_ = 0;
     qsizetype messagesMatched_ = 0;
     QPointer<QEventLoop> waitLoop_;
+    QByteArray syncInput_; // standard input read past the last `sync` line
 };
 
 } // namespace tavrin::scenario

@@ -128,6 +128,13 @@ const QList<StepRule> &rules()
          }},
         {"wait", 1, 1, Phase::Run,
          [](const QStringList &a) { return wholeNumber(a.at(0), 0, 600000, QStringLiteral("the wait")); }},
+        {"wait-for", 3, 4, Phase::Run,
+         [](const QStringList &a) {
+             if (QString e = checkExpect(a); !e.isEmpty())
+                 return e;
+             return a.size() < 4 ? QString() : wholeNumber(a.at(3), 1, 600000, QStringLiteral("the longest wait"));
+         }},
+        {"sync", 1, 1, Phase::Any, nullptr},
         {"expect", 3, 3, Phase::Run, checkExpect},
         {"expect-sent", 1, 1, Phase::Run, nullptr},
         {"expect-nothing-sent", 0, 0, Phase::Run, nullptr},
