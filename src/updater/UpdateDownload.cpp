@@ -162,6 +162,7 @@ void UpdateDownload::removeLeftovers(const QFileInfo &target)
                             + QString::fromLatin1(kTempPattern).replace(QLatin1Char('X'), QLatin1Char('?'));
     for (const QString &name : dir.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System))
         QFile::remove(dir.filePath(name));
+    ProgramInstaller::removeAsideFiles(target.absoluteFilePath());
 }
 
 QNetworkReply *UpdateDownload::get(const QString &url)
@@ -253,8 +254,14 @@ void UpdateDownload::programFinished()
         return fail(installed.error);
     // Success is only what really sits at the target: a rename that silently went elsewhere
     // (or a file system that lost it) must not be reported as an update.
-    if (fileDigest(target_) != manifest_.sha512)
-        return fail(QString::fromLatin1(kNotReplaced).arg(QDir::toNativeSeparators(target_)));
+    if (fileDigest(target_) != manifest_.sha512) {
+        QString reason = QString::fromLatin1(kNotReplaced).arg(QDir::toNativeSeparators(target_));
+        // Whatever sits there now is not a program we trust: the previous one goes back.
+        const InstallResult back = installer_.restorePrevious(target_);
+        if (!back.ok)
+            reason += QLatin1String("; ") + back.error;
+        return fail(reason);
+    }
     file_->setAutoRemove(false); // it is the installed program now
     file_.reset();
     phase_ = Phase::Idle;
