@@ -9,6 +9,10 @@
 #include <filesystem>
 #include <system_error>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace tavrin::updater {
 
 namespace {
@@ -44,17 +48,28 @@ QString asidePrefix(const QFileInfo &target)
 
 bool renameFile(const QString &from, const QString &to, QString *error)
 {
+#ifdef Q_OS_WIN
+    // Windows' own words for why (the standard library folds most reasons into one).
+    if (MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(from).utf16()),
+                    reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(to).utf16()),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    if (error)
+        *error = qt_error_string(int(GetLastError()));
+    return false;
+#else
     std::error_code ec;
-    std::filesystem::rename(pathOf(from), pathOf(to), ec);
-    if (ec)
+    std::filesystem::rename(pathOf(from), pathOf(to), ec); // replaces `to` in one step
+    if (ec && error)
         *error = QString::fromStdString(ec.message());
     return !ec;
+#endif
 }
 
-// Renames `path` (perhaps a running program) to a free aside name beside it.
-bool moveAside(const QString &path, QString *error)
+// Renames `path` (perhaps a running program) to a free aside name beside `target`.
+bool moveAside(const QString &path, const QString &target, QString *error)
 {
-    const QFileInfo info(path);
+    const QFileInfo info(target);
     const QString prefix = info.absolutePath() + QLatin1Char('/') + asidePrefix(info);
     for (int n = 1; n < 1000; ++n) {
         const QString aside = prefix + QString::number(n);
@@ -85,11 +100,7 @@ QString ProgramInstaller::backupPathFor(const QString &target) { return target +
 
 bool ProgramInstaller::atomicReplace(const QString &from, const QString &to, QString *error)
 {
-    std::error_code ec;
-    std::filesystem::rename(pathOf(from), pathOf(to), ec); // replaces `to` in one step
-    if (ec && error)
-        *error = QString::fromStdString(ec.message());
-    return !ec;
+    return renameFile(from, to, error);
 }
 
 InstallResult ProgramInstaller::install(const QString &newFile, const QString &target) const
@@ -106,7 +117,7 @@ InstallResult ProgramInstaller::install(const QString &newFile, const QString &t
     if (hadProgram && moveAside_) {
         QString why;
         // An older backup that still runs cannot be removed, only renamed out of the way.
-        if (QFileInfo::exists(backup) && !QFile::remove(backup) && !moveAside(backup, &why)) {
+        if (QFileInfo::exists(backup) && !QFile::remove(backup) && !moveAside(backup, target, &why)) {
             result.error = QStringLiteral("cannot remove the older backup %1 (%2)").arg(backup, why);
             return result;
         }
@@ -123,16 +134,18 @@ InstallResult ProgramInstaller::install(const QString &newFile, const QString &t
     }
     result.error = QStringLiteral("cannot replace %1 (%2)").arg(target, why);
     if (hadProgram && !QFileInfo::exists(target)) {
-        std::error_code ec;
+        bool back = false;
         if (moveAside_) {
             // The old program (perhaps running) goes back under its own name.
-            std::filesystem::rename(pathOf(backup), pathOf(target), ec);
+            back = renameFile(backup, target, &why);
         } else {
+            std::error_code ec;
             std::filesystem::copy_file(pathOf(backup), pathOf(target), ec);
-            if (!ec)
+            back = !ec;
+            if (back)
                 QFile::setPermissions(target, QFile::permissions(backup));
         }
-        if (ec)
+        if (!back)
             result.error += QStringLiteral("; the previous program is kept as %1").arg(backup);
     }
     return result;
@@ -154,7 +167,7 @@ InstallResult ProgramInstaller::restorePrevious(const QString &target) const
         QFile::setPermissions(copy, QFile::permissions(backup));
         // Windows cannot rename over a file in use; the failed new one goes aside then.
         if (moveAside_ && QFileInfo::exists(target) && !QFile::remove(target))
-            moveAside(target, &why);
+            moveAside(target, target, &why);
         if (renameFile(copy, target, &why)) {
             result.ok = true;
             return result;
