@@ -118,7 +118,7 @@ InstallResult ProgramInstaller::install(const QString &newFile, const QString &t
         QString why;
         // An older backup that still runs cannot be removed, only renamed out of the way.
         if (QFileInfo::exists(backup) && !QFile::remove(backup) && !moveAside(backup, target, &why)) {
-            result.error = QStringLiteral("cannot remove the older backup %1 (%2)").arg(backup, why);
+            result.error = QStringLiteral("cannot remove the older backup %1 (%2)").arg(QDir::toNativeSeparators(backup), why);
             return result;
         }
         if (!renameFile(target, backup, &why)) {
@@ -132,7 +132,7 @@ InstallResult ProgramInstaller::install(const QString &newFile, const QString &t
         result.ok = true;
         return result;
     }
-    result.error = QStringLiteral("cannot replace %1 (%2)").arg(target, why);
+    result.error = QStringLiteral("cannot replace %1 (%2)").arg(QDir::toNativeSeparators(target), why);
     if (hadProgram && !QFileInfo::exists(target)) {
         bool back = false;
         if (moveAside_) {
@@ -146,7 +146,7 @@ InstallResult ProgramInstaller::install(const QString &newFile, const QString &t
                 QFile::setPermissions(target, QFile::permissions(backup));
         }
         if (!back)
-            result.error += QStringLiteral("; the previous program is kept as %1").arg(backup);
+            result.error += QStringLiteral("; the previous program is kept as %1").arg(QDir::toNativeSeparators(backup));
     }
     return result;
 }
