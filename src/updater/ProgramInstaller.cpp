@@ -118,7 +118,8 @@ InstallResult ProgramInstaller::install(const QString &newFile, const QString &t
         QString why;
         // An older backup that still runs cannot be removed, only renamed out of the way.
         if (QFileInfo::exists(backup) && !QFile::remove(backup) && !moveAside(backup, target, &why)) {
-            result.error = QStringLiteral("cannot remove the older backup %1 (%2)").arg(QDir::toNativeSeparators(backup), why);
+            result.error = QStringLiteral("cannot remove the older backup %1 (%2)")
+                               .arg(QDir::toNativeSeparators(backup), why);
             return result;
         }
         if (!renameFile(target, backup, &why)) {
@@ -146,7 +147,8 @@ InstallResult ProgramInstaller::install(const QString &newFile, const QString &t
                 QFile::setPermissions(target, QFile::permissions(backup));
         }
         if (!back)
-            result.error += QStringLiteral("; the previous program is kept as %1").arg(QDir::toNativeSeparators(backup));
+            result.error +=
+                QStringLiteral("; the previous program is kept as %1").arg(QDir::toNativeSeparators(backup));
     }
     return result;
 }
