@@ -1,4 +1,4 @@
-#include "core/app/CommandLine.h"
+#include "app/CommandLine.h"
 
 namespace tavrin {
 

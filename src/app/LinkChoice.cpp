@@ -1,4 +1,4 @@
-#include "core/link/LinkChoice.h"
+#include "app/LinkChoice.h"
 
 namespace tavrin::link {
 

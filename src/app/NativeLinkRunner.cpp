@@ -1,4 +1,4 @@
-#include "core/link/NativeLinkRunner.h"
+#include "app/NativeLinkRunner.h"
 
 #ifdef TAVRIN_HAVE_NATIVE_LINK
 

@@ -6,7 +6,7 @@
 // Thread: user-interface thread. Owns the station and its client factory; does not own
 // the vault. Must outlive every client handle made from factory().
 
-#include "core/link/LinkChoice.h"
+#include "app/LinkChoice.h"
 #include "settings/PasswordVault.h"
 
 #ifdef TAVRIN_HAVE_NATIVE_LINK

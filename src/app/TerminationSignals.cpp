@@ -1,4 +1,4 @@
-#include "core/app/TerminationSignals.h"
+#include "app/TerminationSignals.h"
 
 #include <QSocketNotifier>
 

@@ -7,8 +7,8 @@
 #include "core/Pictures.h"
 #include "core/Program.h"
 #include "core/StationPanel.h"
-#include "core/link/FormLink.h"
-#include "core/rig/RigWindow.h"
+#include "settings/FormLink.h"
+#include "rig/RigWindow.h"
 
 #include <QAction>
 #include <QGroupBox>

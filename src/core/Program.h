@@ -7,7 +7,7 @@
 // does not own the factory, the clock or the dialogs.
 
 #include "common/Clock.h"
-#include "common/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "core/ServerAddresses.h"
 #include "core/WindowRegistry.h"
 #include "echolink/EchoLinkClient.h"

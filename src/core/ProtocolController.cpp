@@ -8,7 +8,7 @@
 #include "core/StationPanel.h"
 #include "core/WidgetColors.h"
 #include "protocol/TimeTexts.h"
-#include "core/rig/RigProtocol.h"
+#include "rig/RigProtocol.h"
 #include "messaging/ChatFormat.h"
 
 #include <QAbstractButton>

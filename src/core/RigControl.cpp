@@ -1,4 +1,4 @@
-#include "core/rig/RigControl.h"
+#include "core/RigControl.h"
 
 #include "core/FrequencyController.h"
 #include "core/MainWindow.h"

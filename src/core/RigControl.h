@@ -10,8 +10,8 @@
 //
 // Thread: user-interface thread. Owned by RigService; owns its time-out timer.
 
-#include "core/rig/RigProtocol.h"
-#include "core/rig/RigState.h"
+#include "rig/RigProtocol.h"
+#include "rig/RigState.h"
 
 #include <QObject>
 

@@ -1,10 +1,10 @@
-#include "core/rig/RigService.h"
+#include "core/RigService.h"
 
 #include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/rig/RigControl.h"
-#include "core/rig/RigServer.h"
-#include "core/rig/RigWindow.h"
+#include "core/RigControl.h"
+#include "rig/RigServer.h"
+#include "rig/RigWindow.h"
 
 #include <QHostAddress>
 

@@ -5,7 +5,7 @@
 //
 // Thread: user-interface thread. Owns the control, the server and the window.
 
-#include "core/rig/RigSettings.h"
+#include "rig/RigSettings.h"
 
 #include <QObject>
 

@@ -8,7 +8,7 @@
 // through the registry. Never re-enters the event loop.
 
 #include "common/Clock.h"
-#include "common/WindowRegistry.h"
+#include "ui/WindowRegistry.h"
 #include "echolink/EchoLinkClient.h"
 #include "messaging/ChatPanels.h"
 #include "messaging/PrivateMessages.h"

@@ -8,7 +8,7 @@
 // through the registry.
 
 #include "common/Clock.h"
-#include "common/WindowRegistry.h"
+#include "ui/WindowRegistry.h"
 #include "echolink/EchoLinkClient.h"
 #include "settings/ProfileStore.h"
 

@@ -1,4 +1,4 @@
-#include "core/rig/RigProtocol.h"
+#include "rig/RigProtocol.h"
 
 #include "BuildConfig.h"
 

@@ -1,4 +1,4 @@
-#include "core/rig/RigServer.h"
+#include "rig/RigServer.h"
 
 #include <algorithm>
 

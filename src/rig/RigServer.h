@@ -13,7 +13,7 @@
 // Thread: user-interface thread. Owns its server socket and the client sockets (children);
 // does not own the backend.
 
-#include "core/rig/RigProtocol.h"
+#include "rig/RigProtocol.h"
 
 #include <QHash>
 #include <QHostAddress>

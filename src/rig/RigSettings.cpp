@@ -1,4 +1,4 @@
-#include "core/rig/RigSettings.h"
+#include "rig/RigSettings.h"
 
 #include <QHostAddress>
 

@@ -1,4 +1,4 @@
-#include "core/rig/RigState.h"
+#include "rig/RigState.h"
 
 namespace tavrin::rig {
 

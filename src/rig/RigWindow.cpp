@@ -1,4 +1,4 @@
-#include "core/rig/RigWindow.h"
+#include "rig/RigWindow.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

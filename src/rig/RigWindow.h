@@ -6,7 +6,7 @@
 //
 // Thread: user-interface thread. Top-level; owns only its controls.
 
-#include "core/rig/RigSettings.h"
+#include "rig/RigSettings.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "core/scenario/ControlProbe.h"
+#include "scenario/ControlProbe.h"
 
 #include "core/WindowRegistry.h"
 

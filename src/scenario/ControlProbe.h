@@ -11,8 +11,8 @@
 //
 // Thread: user-interface thread. Owns nothing.
 
-#include "core/scenario/KeyNames.h"
-#include "core/scenario/Outcome.h"
+#include "scenario/KeyNames.h"
+#include "scenario/Outcome.h"
 
 #include <QColor>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "core/scenario/KeyNames.h"
+#include "scenario/KeyNames.h"
 
 #include <QHash>
 

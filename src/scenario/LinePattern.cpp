@@ -1,4 +1,4 @@
-#include "core/scenario/LinePattern.h"
+#include "scenario/LinePattern.h"
 
 namespace tavrin::scenario {
 

@@ -1,7 +1,7 @@
 // The steps of a scenario that drive controls and judge expectations.
 
-#include "core/scenario/LinePattern.h"
-#include "core/scenario/ScenarioRunner.h"
+#include "scenario/LinePattern.h"
+#include "scenario/ScenarioRunner.h"
 
 #include <QFileInfo>
 

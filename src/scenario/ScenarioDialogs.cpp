@@ -1,4 +1,4 @@
-#include "core/scenario/ScenarioDialogs.h"
+#include "scenario/ScenarioDialogs.h"
 
 #include <QStringList>
 

@@ -5,7 +5,7 @@
 //
 // Thread: user-interface thread.
 
-#include "common/Dialogs.h"
+#include "ui/Dialogs.h"
 
 #include <QList>
 #include <QString>

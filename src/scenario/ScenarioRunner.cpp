@@ -1,4 +1,4 @@
-#include "core/scenario/ScenarioRunner.h"
+#include "scenario/ScenarioRunner.h"
 
 #include "core/MainWindow.h"
 

@@ -16,10 +16,10 @@
 // box recorder and the program.
 
 #include "core/Program.h"
-#include "core/scenario/ControlProbe.h"
-#include "core/scenario/Outcome.h"
-#include "core/scenario/ScenarioDialogs.h"
-#include "core/scenario/ScenarioScript.h"
+#include "scenario/ControlProbe.h"
+#include "scenario/Outcome.h"
+#include "scenario/ScenarioDialogs.h"
+#include "scenario/ScenarioScript.h"
 #include "echolink/RecordingClient.h"
 #include "echolink/SimulatedLink.h"
 #include "settings/ProfileStore.h"

@@ -1,6 +1,6 @@
-#include "core/scenario/ScenarioScript.h"
+#include "scenario/ScenarioScript.h"
 
-#include "core/scenario/KeyNames.h"
+#include "scenario/KeyNames.h"
 
 #include <QRegularExpression>
 

@@ -1,4 +1,4 @@
-#include "core/link/FormLink.h"
+#include "settings/FormLink.h"
 
 #ifndef Q_OS_WIN // no Qt Multimedia there; the native link and its devices are Linux-only
 #include <QAudioDevice>

@@ -1,7 +1,7 @@
 // The rig server's text protocol and state, without sockets or windows.
-#include "core/rig/RigProtocol.h"
-#include "core/rig/RigSettings.h"
-#include "core/rig/RigState.h"
+#include "rig/RigProtocol.h"
+#include "rig/RigSettings.h"
+#include "rig/RigState.h"
 
 #include <QTemporaryDir>
 #include <QTest>
