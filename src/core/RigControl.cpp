@@ -4,6 +4,7 @@
 #include "core/MainWindow.h"
 #include "core/Program.h"
 #include "core/ProtocolController.h"
+#include "protocol/FrequencyText.h"
 
 #include <QTimer>
 
@@ -34,7 +35,7 @@ int RigControl::setFrequencyHz(qint64 hz)
     const qint64 truncated = hz - hz % kStepHz;
     if (truncated == state_.frequencyHz())
         return kOk;
-    if (!window_.frequencyControl().sendFrequency(hertzToFrequencyText(truncated)))
+    if (!window_.frequencyControl().sendFrequency(remote::hertzToFrequencyText(truncated)))
         return kIoError;
     state_.commanded(truncated, program_.clock().now().toMSecsSinceEpoch());
     return kOk;
@@ -98,7 +99,7 @@ void RigControl::followTransmitter()
 
 void RigControl::frequencyReported(const QString &frequency, const QString &modeWord)
 {
-    const std::optional<qint64> hz = frequencyTextToHertz(frequency);
+    const std::optional<qint64> hz = remote::frequencyTextToHertz(frequency);
     if (!hz)
         return;
     state_.reported(*hz, modeWord.toLatin1(), program_.clock().now().toMSecsSinceEpoch());

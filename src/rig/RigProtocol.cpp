@@ -1,5 +1,7 @@
 #include "rig/RigProtocol.h"
 
+#include "protocol/RemoteProtocol.h"
+
 #include "BuildConfig.h"
 
 #include <array>
@@ -214,39 +216,7 @@ std::optional<qint64> parseHertz(const QByteArray &text)
     return value;
 }
 
-QString hertzToFrequencyText(qint64 hz)
-{
-    const qint64 units = hz / kStepHz; // tenths of a kHz
-    const qint64 mhz = units / 10000;
-    const qint64 rest = units % 10000;
-    return QStringLiteral("%1.%2").arg(mhz).arg(rest, 4, 10, QLatin1Char('0'));
-}
-
-std::optional<qint64> frequencyTextToHertz(const QString &text)
-{
-    const QByteArray t = text.trimmed().toLatin1();
-    const qsizetype point = t.indexOf('.');
-    const QByteArray whole = point < 0 ? t : t.left(point);
-    QByteArray fraction = point < 0 ? QByteArray() : t.mid(point + 1);
-    if (whole.size() > 6 || fraction.contains('.'))
-        return std::nullopt;
-    for (char c : whole + fraction)
-        if (c < '0' || c > '9')
-            return std::nullopt;
-    if (whole.isEmpty() && fraction.isEmpty())
-        return std::nullopt;
-    // MHz with up to six decimals is whole hertz; further digits are below our resolution.
-    fraction = fraction.left(6).leftJustified(6, '0');
-    return whole.toLongLong() * 1'000'000 + fraction.toLongLong();
-}
-
-bool isModeName(const QByteArray &word)
-{
-    for (const Mode &m : kModes)
-        if (word == m.name)
-            return true;
-    return false;
-}
+bool isModeName(const QByteArray &word) { return remote::isModeName(QString::fromLatin1(word)); }
 
 int passbandOf(const QByteArray &mode)
 {
@@ -254,27 +224,6 @@ int passbandOf(const QByteArray &mode)
         if (mode == m.name)
             return m.passband;
     return 2400;
-}
-
-QString reportedModeWord(const QString &reportLine)
-{
-    const QString upper = reportLine.toUpper();
-    const qsizetype at = upper.indexOf(QLatin1String(">FN"));
-    if (at < 0)
-        return {};
-    qsizetype i = at + 3;
-    // Skip the frequency (and a unit written after it), then take the next word.
-    while (i < upper.size() && (upper.at(i).isDigit() || upper.at(i) == u'.' || upper.at(i) == u' '))
-        ++i;
-    if (upper.mid(i, 3) == QLatin1String("MHZ") || upper.mid(i, 3) == QLatin1String("KHZ"))
-        i += 3;
-    while (i < upper.size() && upper.at(i) == u' ')
-        ++i;
-    qsizetype end = i;
-    while (end < upper.size() && upper.at(end).isLetter())
-        ++end;
-    const QString word = upper.mid(i, end - i);
-    return isModeName(word.toLatin1()) ? word : QString();
 }
 
 QByteArray dumpStateText()

@@ -66,15 +66,7 @@ std::optional<Request> parseRequest(const QByteArray &line);
 // the text is no unsigned decimal number or is absurdly long.
 std::optional<qint64> parseHertz(const QByteArray &text);
 
-// Whole hertz as MHz text with four decimals, the way the keypad takes it: 14074000 gives
-// "14.0740". Below 100 Hz resolution the value is truncated.
-QString hertzToFrequencyText(qint64 hz);
-// The inverse for the node's reports ("14.2300" gives 14230000); nullopt when not a number.
-std::optional<qint64> frequencyTextToHertz(const QString &text);
-
-// The mode word that follows the frequency in a report line ("XX9XYZ-L>FN14.2300 USB"),
-// upper-cased, when it is one of Hamlib's mode names; empty otherwise.
-QString reportedModeWord(const QString &reportLine);
+// One of Hamlib's mode names ("USB", "PKTUSB", ...), as set_mode takes them.
 bool isModeName(const QByteArray &word);
 // The passband we state for a mode (SSB 2400 Hz, CW 500 Hz, ...).
 int passbandOf(const QByteArray &mode);
