@@ -50,7 +50,6 @@ protected:
 private:
     // SaveData with a failure shown in StatusLine; true when saved.
     bool saveAndReport();
-    QString nowHHMM() const;
 
     ProfileStore &store_;
     WindowRegistry &registry_;

@@ -1,12 +1,14 @@
 #pragma once
 // The private-message channel layered on the chat text: the markers a station answers to,
-// the test of an incoming line, the log lines, the receipt and the three sending forms.
+// the test of an incoming line, the receipt and the three sending forms (the private
+// message and the two sysop forms). The log lines about them are the chat window's
+// (messaging/PrivateLog.h).
 //
 // Pure functions; any thread.
 
 #include <QString>
 
-namespace tavrin::messaging {
+namespace tavrin::remote {
 
 namespace privatetexts {
 inline constexpr char kMarkerStart[] = ":";
@@ -14,8 +16,6 @@ inline constexpr char kMarkerEnd[] = "~";
 inline constexpr char kReplyJoin[] = ">:";
 inline constexpr char kReceiptBody[] = " Message Received~";
 inline constexpr char kSysopMark[] = "**";
-inline constexpr char kReceivedLog[] = "Message From <- ";
-inline constexpr char kSentLog[] = "Message Sent To -> ";
 } // namespace privatetexts
 
 // ":" + local callsign + "~".
@@ -40,11 +40,6 @@ struct PrivateSplit {
 };
 PrivateSplit splitPrivate(const QString &line);
 
-// "Message From <- " + header with each PrivateMarker replaced by one space + body + CR LF.
-QString receivedLogLine(const PrivateSplit &message, const QString &localCallsign);
-// "Message Sent To -> " (or the not-sent form) + destination + " " + HH:MM + " > " + text + CR LF.
-QString sentLogLine(const QString &destination, const QString &hhmm, const QString &text, bool sent = true);
-
 // The receipt for a received message, addressed to the sender named by the line's sender
 // tag (the text before its first ">"), time stamp or not: ":" + sender + "~ Message
 // Received~". A message that came through the extra call (and not the local call) gets
@@ -57,4 +52,4 @@ enum class SendForm { Private, SysopButton, SysopEnter };
 // ":" + dest + "~" + text; "**" + dest + "**" + text; "**" + dest + "** " + text.
 QString wireText(SendForm form, const QString &destination, const QString &text);
 
-} // namespace tavrin::messaging
+} // namespace tavrin::remote

@@ -1,9 +1,6 @@
-#include "messaging/PrivateMessages.h"
+#include "protocol/PrivateMessages.h"
 
-#include "messaging/ChatFormat.h"
-#include "messaging/SendFailureTexts.h"
-
-namespace tavrin::messaging {
+namespace tavrin::remote {
 
 using namespace privatetexts;
 
@@ -36,20 +33,6 @@ PrivateSplit splitPrivate(const QString &line)
     return {line.left(at + 1), line.mid(at + 1)};
 }
 
-QString receivedLogLine(const PrivateSplit &message, const QString &localCallsign)
-{
-    QString header = message.header;
-    if (!localCallsign.isEmpty())
-        header.replace(privateMarker(localCallsign), QStringLiteral(" "));
-    return QLatin1String(kReceivedLog) + header + message.body + QLatin1String(chattexts::kCrLf);
-}
-
-QString sentLogLine(const QString &destination, const QString &hhmm, const QString &text, bool sent)
-{
-    return QLatin1String(sent ? kSentLog : sendtexts::kNotSentLog) + destination + QLatin1Char(' ') + hhmm + QStringLiteral(" > ")
-        + text + QLatin1String(chattexts::kCrLf);
-}
-
 QString receiptFor(const PrivateSplit &message, const QString &localCallsign, const QString &extraCall)
 {
     if (message.body.endsWith(QLatin1String(kMarkerEnd)))
@@ -79,4 +62,4 @@ QString wireText(SendForm form, const QString &destination, const QString &text)
     return {};
 }
 
-} // namespace tavrin::messaging
+} // namespace tavrin::remote
