@@ -89,7 +89,7 @@ signals:
     void ended(int exitCode);
 
 private:
-    // Start-up step 6 for the preset editors FormSet1 ... FormSet4.
+    // Builds the preset editors FormSet1 ... FormSet4, hidden, each reading its set's file.
     void loadPresetEditors();
 
     ProgramOptions options_;

@@ -277,17 +277,18 @@ T *ChatWindow::remote(QPointer<T> &cache, const char *window, const char *contro
 
 void ChatWindow::EchoLink_ChatTextReceived(const QString &line)
 {
-    // 1. Version query.
+    // A version query is answered whatever happens to the line afterwards.
     step([&] {
         if (remote::isChatVersionQuery(line))
             requireClient().SendChatText(remote::chatVersionAnswer());
     });
-    // 2. A busy client delays our calls instead of failing them. Pending events are not
-    //    run here: that would reorder chat lines.
+    // A busy client delays our calls instead of failing them. Pending events are not run
+    // here: that would reorder chat lines.
     step([&] { useAutomationTimeouts(client_.get()); });
-    // 3. Private messages, before "Use Chat" and the filters.
+    // Private messages are taken before "Use Chat" and the filters: neither may lose one.
     step([&] { privatePart(line); });
-    // 4.-5.
+    // With "Use Chat" off, or when a filter text or a built-in word drops the line, it is
+    // shown nowhere.
     if (!c_.useChat->isChecked())
         return;
     QStringList filters;
@@ -295,7 +296,9 @@ void ChatWindow::EchoLink_ChatTextReceived(const QString &line)
         filters.append(f->text());
     if (ChatFilter(filters, c_.caseSensitive->isChecked()).drops(line))
         return;
-    // 6.-7.
+    // The line is split at its sender tag, stamped when "Time Stamp Incoming" is on, shown in
+    // the chat box and copied to the main window and the Remote Pad; the window comes up when
+    // asked to, and every log scrolls to the new line.
     SenderSplit split = splitSender(line);
     split.message = crToCrLf(split.message);
     const QString shown =
@@ -340,13 +343,15 @@ void ChatWindow::copyToOtherWindows(const QString &tag, const QString &shown, co
 
 void ChatWindow::privatePart(const QString &line)
 {
-    // 1. Extra call default, upper-cased.
+    // The extra call defaults to the local callsign while it is too short to be a call, and
+    // is always upper-cased.
     if (c_.extraCall->text().size() < 3)
         setTextIfChanged(c_.extraCall, localCallsign_);
     setTextIfChanged(c_.extraCall, c_.extraCall->text().toUpper());
-    // 2.
+    // The reply marker follows the destination box, which may have changed since the last line.
     extraReplyMarker_ = remote::extraReplyMarker(localCallsign_, c_.destination->text());
-    // 3.
+    // A line for us empties the destination box, is logged, opens the private panel and is
+    // answered with a receipt.
     const remote::PrivateMarkers markers{c_.extraCall->text(), localCallsign_, c_.destination->text()};
     if (!markers.addressedBy(line))
         return;
