@@ -1,5 +1,7 @@
-#include "common/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "common/Installation.h"
+#include "common/PlatformNames.h"
+#include "updater/ProgramInstaller.h"
 #include "updater/UpdaterSetup.h"
 #include "updater/UpdaterWindow.h"
 
@@ -22,6 +24,10 @@ int main(int argc, char *argv[])
         tavrin::updater::optionsForRun(tavrin::updater::settingsDirectoryFrom(app.arguments()));
     options.runningVersion = tavrin::updater::installedVersionFrom(app.arguments());
     options.dialogs = &dialogs;
+    // Old programs an earlier update moved aside while they ran (Windows) can go now.
+    if (tavrin::updater::programDirectoryProblem(options.programDirectory).isEmpty())
+        tavrin::updater::ProgramInstaller::removeAsideFiles(options.programDirectory
+                                                            + QLatin1String(tavrin::platform::kMainProgramFile));
     tavrin::updater::UpdaterWindow window(std::move(options));
     QObject::connect(&window, &tavrin::updater::UpdaterWindow::ended, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

@@ -13,6 +13,7 @@
 #include "audio/GradH.h"
 #include "audio/VU.h"
 #include "messaging/SysopBox.h"
+#include "protocol/RemoteProtocol.h"
 
 #include "BuildConfig.h"
 
@@ -250,7 +251,7 @@ void MainWindow::Timer4_Timer()
 void MainWindow::Timer5_Timer()
 {
     useAutomationTimeouts(client_.get());
-    ignoreErrors([this] { requireClient().SendChatText(QString::fromLatin1(texts::kFrequencyQuery)); });
+    ignoreErrors([this] { requireClient().SendChatText(QString::fromLatin1(remote::kFrequencyQuery)); });
     timers_[4]->stop();
 }
 

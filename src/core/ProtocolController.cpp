@@ -8,7 +8,6 @@
 #include "core/StationPanel.h"
 #include "core/WidgetColors.h"
 #include "protocol/TimeTexts.h"
-#include "core/rig/RigProtocol.h"
 #include "messaging/ChatFormat.h"
 
 #include <QAbstractButton>
@@ -128,7 +127,7 @@ void ProtocolController::readFrequencyReport(const QString &line)
     FrequencyPanels &f = window_.frequencyPanels();
     f.frequency->setText(*frequency);
     f.display->setText(*frequency);
-    emit frequencyReportRead(*frequency, rig::reportedModeWord(line));
+    emit frequencyReportRead(*frequency, remote::reportedModeWord(line));
 }
 
 void ProtocolController::refreshMarkers(const QString &localCallsign, const QString &extraCall)

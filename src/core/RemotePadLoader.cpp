@@ -6,9 +6,7 @@
 #include "core/Program.h"
 #include "core/StationPanel.h"
 #include "core/WidgetColors.h"
-#include "protocol/FrequencyText.h"
 #include "protocol/RemoteProtocol.h"
-#include "protocol/TimeTexts.h"
 #include "messaging/RemotePad.h"
 
 #include <QFrame>
@@ -81,22 +79,6 @@ public:
         wait->start();
         window_.timer(7)->start();
         return problem;
-    }
-
-    QString formatFrequency(const QString &text) const override { return remote::formatFrequency(text); }
-    std::optional<QString> addStep(const QString &text, long long tenThousandths) const override
-    {
-        return remote::addStep(text, tenThousandths);
-    }
-    bool canAppendPoint(const QString &entry) const override { return remote::canAppendPoint(entry); }
-    QString frequencyRefusal(const QString &text) const override { return remote::frequencyRefusal(text); }
-    QString stepRefusal(const QString &display, long long tenThousandths) const override
-    {
-        return remote::stepRefusal(display, tenThousandths);
-    }
-    QString transmitRequestLine(const QTime &time) const override
-    {
-        return remote::transmitRequestLine(remote::defaultTimeText(time));
     }
 
 private:

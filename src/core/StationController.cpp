@@ -98,7 +98,8 @@ void showIf(QWidget *w, bool shown)
         w->setVisible(shown);
 }
 
-// How the original reads a number out of a label: nothing readable counts as 0.
+// A count shown in a label, read back: a whole number with blanks around it; any other text
+// (empty, a word, a fraction) counts as 0, so an unreadable count means no station.
 int readsAs(const QLabel *label) { return label->text().trimmed().toInt(); }
 
 } // namespace

@@ -15,7 +15,7 @@
 // only through the registry.
 
 #include "common/Clock.h"
-#include "common/WindowRegistry.h"
+#include "ui/WindowRegistry.h"
 #include "echolink/EchoLinkClient.h"
 #include "messaging/OnTop.h"
 #include "messaging/RemotePadHost.h"

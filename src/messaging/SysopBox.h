@@ -8,7 +8,7 @@
 // through the registry.
 
 #include "common/Clock.h"
-#include "common/WindowRegistry.h"
+#include "ui/WindowRegistry.h"
 #include "echolink/EchoLinkClient.h"
 #include "settings/ProfileStore.h"
 
@@ -50,7 +50,6 @@ protected:
 private:
     // SaveData with a failure shown in StatusLine; true when saved.
     bool saveAndReport();
-    QString nowHHMM() const;
 
     ProfileStore &store_;
     WindowRegistry &registry_;

@@ -15,6 +15,7 @@ constexpr char kKeyServers[] = "Servers";
 constexpr char kKeyPortBase[] = "PortBase";
 constexpr char kKeyAudioInput[] = "AudioInput";
 constexpr char kKeyAudioOutput[] = "AudioOutput";
+constexpr char kKeyBindAddress[] = "BindAddress"; // read only: save() leaves a hand-written one alone
 
 constexpr char kBackendSimulated[] = "Simulated";
 constexpr char kBackendEchoLink[] = "EchoLink";
@@ -103,6 +104,8 @@ LinkSettings LinkSettings::load(const ProfileStore &store)
 
     s.audioInput = file.ReadSetting(key(kKeyAudioInput), {});
     s.audioOutput = file.ReadSetting(key(kKeyAudioOutput), {});
+    // The station checks the address when it starts and says so when it is not one.
+    s.bindAddress = file.ReadSetting(key(kKeyBindAddress), {}).trimmed();
     return s;
 }
 

@@ -34,6 +34,9 @@ struct LinkSettings {
     int portBase = kDefaultPortBase;
     QString audioInput;           // device id; empty: the default device
     QString audioOutput;
+    // The local address the station binds; empty: every address. Only in the file (no field in
+    // the window): for a machine that must keep the EchoLink ports on one interface.
+    QString bindAddress;
 
     static QStringList defaultDirectoryServers();
 

@@ -61,6 +61,8 @@ UpdateDownload::~UpdateDownload()
     dropReply();
     if (file_)
         file_->remove();
+    if (!downloaded_.isEmpty())
+        QFile::remove(downloaded_);
 }
 
 bool UpdateDownload::acceptedScheme(const QString &url)
@@ -72,7 +74,7 @@ bool UpdateDownload::acceptedScheme(const QString &url)
     return false;
 }
 
-QString UpdateDownload::temporaryPath() const { return file_ ? file_->fileName() : QString(); }
+QString UpdateDownload::temporaryPath() const { return file_ ? file_->fileName() : downloaded_; }
 
 void UpdateDownload::start(const QString &url, const QString &target)
 {
@@ -162,6 +164,7 @@ void UpdateDownload::removeLeftovers(const QFileInfo &target)
                             + QString::fromLatin1(kTempPattern).replace(QLatin1Char('X'), QLatin1Char('?'));
     for (const QString &name : dir.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System))
         QFile::remove(dir.filePath(name));
+    ProgramInstaller::removeAsideFiles(target.absoluteFilePath());
 }
 
 QNetworkReply *UpdateDownload::get(const QString &url)
@@ -241,22 +244,31 @@ void UpdateDownload::programFinished()
 #else
     ::fsync(file_->handle());
 #endif
-    file_->close();
+    // QTemporaryFile holds its handle until it is destroyed, and Windows renames no open file:
+    // from here on the download is known by its name alone.
+    downloaded_ = file_->fileName();
+    file_->setAutoRemove(false);
+    file_.reset();
     copyBuffer_ = QByteArray();
     dropReply();
     if (hash_.result() != manifest_.sha512)
         return fail(QString::fromLatin1(kNotTheRelease));
 
     phase_ = Phase::Installing;
-    const InstallResult installed = installer_.install(file_->fileName(), target_);
+    const InstallResult installed = installer_.install(downloaded_, target_);
     if (!installed.ok)
         return fail(installed.error);
     // Success is only what really sits at the target: a rename that silently went elsewhere
     // (or a file system that lost it) must not be reported as an update.
-    if (fileDigest(target_) != manifest_.sha512)
-        return fail(QString::fromLatin1(kNotReplaced).arg(QDir::toNativeSeparators(target_)));
-    file_->setAutoRemove(false); // it is the installed program now
-    file_.reset();
+    if (fileDigest(target_) != manifest_.sha512) {
+        QString reason = QString::fromLatin1(kNotReplaced).arg(QDir::toNativeSeparators(target_));
+        // Whatever sits there now is not a program we trust: the previous one goes back.
+        const InstallResult back = installer_.restorePrevious(target_);
+        if (!back.ok)
+            reason += QLatin1String("; ") + back.error;
+        return fail(reason);
+    }
+    downloaded_.clear(); // it is the installed program now
     phase_ = Phase::Idle;
     emit finished(true, QString());
 }
@@ -325,6 +337,10 @@ void UpdateDownload::fail(const QString &reason)
     if (file_) {
         file_->remove();
         file_.reset();
+    }
+    if (!downloaded_.isEmpty()) {
+        QFile::remove(downloaded_);
+        downloaded_.clear();
     }
     copyBuffer_ = QByteArray();
     phase_ = Phase::Idle;

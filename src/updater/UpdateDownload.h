@@ -96,6 +96,7 @@ private:
     QString target_;
     QPointer<QNetworkReply> reply_;
     std::unique_ptr<QTemporaryFile> file_;
+    QString downloaded_; // the complete download, closed, until it is installed or removed
     Sha512 hash_;
     QString runningVersion_;
     QByteArray manifestText_;

@@ -63,5 +63,6 @@ inline constexpr char kNoInstalledProgram[] = "there is no installed program at 
 inline constexpr char kManifestSuffix[] = ".manifest";
 inline constexpr char kTempPattern[] = ".update-XXXXXX";
 inline constexpr char kBackupSuffix[] = ".previous";
+inline constexpr char kAsideInfix[] = ".old-"; // Windows: ".<name>.old-N", an old program still running
 
 } // namespace tavrin::updater

@@ -1,8 +1,8 @@
 #include "CoreTestKit.h"
 
-#include "core/link/FormLink.h"
-#include "core/link/LinkChoice.h"
-#include "core/link/NativeLinkRunner.h"
+#include "settings/FormLink.h"
+#include "app/LinkChoice.h"
+#include "app/NativeLinkRunner.h"
 #include "settings/LinkSettings.h"
 #include "support/FakeDirectory.h"
 #include "support/FakePasswordVault.h"
@@ -108,6 +108,11 @@ void TestLinkSettings::fileRoundTrip()
     QCOMPARE(back.audioInput, s.audioInput);
     QCOMPARE(back.audioOutput, s.audioOutput);
     QVERIFY(back.usesNativeLink());
+
+    // The bind address is only ever written by hand: it is read, and a save leaves it alone.
+    QVERIFY(store.WriteSetting(kFile, "BindAddress", " 127.0.0.9 "));
+    QVERIFY(s.save(store));
+    QCOMPARE(LinkSettings::load(store).bindAddress, QString("127.0.0.9"));
 }
 
 void TestLinkSettings::badValuesTakeTheDefault()

@@ -1,9 +1,9 @@
 // The scenario file format, the sent-line patterns and the command line.
 
-#include "core/app/CommandLine.h"
-#include "core/scenario/KeyNames.h"
-#include "core/scenario/LinePattern.h"
-#include "core/scenario/ScenarioScript.h"
+#include "app/CommandLine.h"
+#include "scenario/KeyNames.h"
+#include "scenario/LinePattern.h"
+#include "scenario/ScenarioScript.h"
 
 #include <QtTest>
 
@@ -134,6 +134,8 @@ void TestScenario::scriptErrorsNameTheirLine_data()
     QTest::newRow("event closing extra") << "event closing now\n" << 1 << "nothing after";
     QTest::newRow("answer") << "answer Maybe\n" << 1 << "the answer";
     QTest::newRow("node") << "node asleep\n" << 1 << "the node";
+    QTest::newRow("wait-for property") << "wait-for Label4 size \"1\"\n" << 1 << "the property";
+    QTest::newRow("wait-for longest") << "wait-for Label4 text \"1\" 0\n" << 1 << "whole number";
 }
 
 void TestScenario::scriptErrorsNameTheirLine()

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Runs a test in a private D-Bus session with its own GNOME Keyring (a real Secret Service),
 # unlocked with a throw-away password, in a scratch home, so no test meets the desktop's
-# keychain:  keyring-session.sh TEST_BINARY
+# keychain:  keyring-session.sh TEST_BINARY [ARGUMENTS...]
 # The test runs with TAVRIN_KEYRING_SESSION set. Exits 77 (skipped) when dbus-run-session or
 # gnome-keyring-daemon is not installed.
 set -uo pipefail
@@ -25,4 +25,4 @@ export TAVRIN_KEYRING_SESSION=1
 dbus-run-session -- bash -c '
     printf "%s" "tavrin-test-keyring" | gnome-keyring-daemon --unlock --components=secrets >/dev/null ||
         { echo "keyring-session: gnome-keyring-daemon did not start" >&2; exit 1; }
-    exec "$1"' keyring-session "$test_binary" 2> >(grep -v "Failed to set fd limit" >&2)
+    exec "$@"' keyring-session "$@" 2> >(grep -v "Failed to set fd limit" >&2)

@@ -1,6 +1,6 @@
 #!/bin/bash
 # Runs the native link's real-audio test against a private PulseAudio server:
-#   pulse-voice.sh TEST_BINARY
+#   pulse-voice.sh TEST_BINARY [ARGUMENTS...]
 # The server is the one tests/audio/pulse-capture.sh starts (a null sink "txsink" and a remap
 # source "rxmic" on its monitor: our microphone), plus a second null sink "rxsink" (our
 # loudspeaker, recorded through rxsink.monitor). The test runs with PULSE_SERVER pointing at
@@ -33,4 +33,4 @@ if ! pactl load-module module-null-sink sink_name=rxsink >/dev/null; then
     exit 1
 fi
 
-TAVRIN_PULSE_VOICE=1 "$test_binary"
+TAVRIN_PULSE_VOICE=1 "$@"

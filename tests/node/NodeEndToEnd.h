@@ -1,6 +1,6 @@
 #pragma once
-// The two programs end to end on loopback: the whole of Tavrin (composition root, native
-// link, on 127.0.0.4) drives the real tavrin-node program (on 127.0.0.5), whose rig is
+// The two programs end to end on loopback: Tavrin (the real program running a scenario, or
+// its composition root in this process; native link, on 127.0.0.4) drives the real tavrin-node program (on 127.0.0.5), whose rig is
 // Hamlib's dummy rig behind a real rigctld; the fake directory is on 127.0.0.4. Port base
 // 25198, apart from the other native-link tests.
 
@@ -31,7 +31,7 @@ inline const QHostAddress kTavrinAddress(QStringLiteral("127.0.0.4"));
 inline constexpr char kNodeAddress[] = "127.0.0.5";
 inline constexpr quint16 kDirectoryPort = 25200;
 inline constexpr int kPortBase = 25198;
-inline constexpr int kWaitMs = 15000;
+inline constexpr int kWaitMs = 30000; // a ceiling only: sanitizer builds on a busy machine are slow
 inline constexpr int kBindTries = 120; // a quarter second each
 
 inline void writeFile(const QString &path, const QByteArray &content)
@@ -112,8 +112,10 @@ struct EndToEnd {
     ProgramOptions options;
     std::unique_ptr<Program> program;
 
-    // extraConfig: more INI lines for the node, e.g. its audio devices.
-    void start(const QByteArray &allow, int transmitTimeoutS = 180, const QByteArray &extraConfig = "[audio]\noutput=none\n")
+    // The directory, rigctld and the node, which lets `allow` control the rig. extraConfig:
+    // more INI lines for the node, e.g. its audio devices.
+    void startNode(const QByteArray &allow, int transmitTimeoutS = 180,
+                   const QByteArray &extraConfig = "[audio]\noutput=none\n")
     {
         QVERIFY2(!qEnvironmentVariable("TAVRIN_NODE_PROGRAM").isEmpty(), "TAVRIN_NODE_PROGRAM is not set");
         for (int i = 0; i < kBindTries && !directory.listen(kTavrinAddress, kDirectoryPort); ++i)
@@ -143,6 +145,24 @@ struct EndToEnd {
                               + "\n[access]\nallow=" + allow + "\n" + extraConfig);
         QVERIFY(node.start(config));
         QTRY_VERIFY_WITH_TIMEOUT(node.logSays(QStringLiteral("started as ") + kNodeCall), kWaitMs);
+    }
+
+    // Tavrin's settings for the node: the link on 127.0.0.4 and set 1's node button.
+    void writeTavrinSettings(const QString &settingsDir)
+    {
+        writeFile(settingsDir + QStringLiteral("/TVRset1.ini"), "[SETTINGS]\r\nNodeCall=" + kNodeCall.toLatin1() + "\r\n");
+        writeFile(settingsDir + QStringLiteral("/TVRlink.ini"),
+                  "[SETTINGS]\r\nBackend=EchoLink\r\nCallsign=" + kLocalCall.toLatin1() + "\r\nServers="
+                      + directory.server().toLatin1() + "\r\nPortBase=" + QByteArray::number(kPortBase)
+                      + "\r\nBindAddress=" + kTavrinAddress.toString().toLatin1() + "\r\nAudioOutput=none\r\n");
+    }
+
+    // The node, then Tavrin in this process (composition root, native link), linked to it.
+    void start(const QByteArray &allow, int transmitTimeoutS = 180, const QByteArray &extraConfig = "[audio]\noutput=none\n")
+    {
+        startNode(allow, transmitTimeoutS, extraConfig);
+        if (QTest::currentTestFailed())
+            return;
 
         NativeLinkOptions o;
         o.callsign = kLocalCall;
@@ -156,7 +176,7 @@ struct EndToEnd {
         link = std::make_unique<NativeLink>(o);
         QVERIFY2(link->start(), qPrintable(link->statusText()));
         factory = link->factory();
-        writeFile(dir.filePath(QStringLiteral("TVRset1.ini")), "[SETTINGS]\r\nNodeCall=" + kNodeCall.toLatin1() + "\r\n");
+        writeTavrinSettings(dir.path());
         options.clientFactory = factory.get();
         options.settingsDir = dir.path();
         options.dialogs = &dialogs;

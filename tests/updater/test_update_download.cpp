@@ -266,12 +266,18 @@ private slots:
         UpdaterRig rig;
         rig.offer(programBytes(3000));
         UpdaterWindow &w = rig.open();
-        // A replace that reports success but leaves the old program where it was.
+        // A replace that reports success but leaves something else at the target: the
+        // previous program is put back.
         ProgramInstaller installer;
-        installer.setReplaceStep([](const QString &, const QString &, QString *) { return true; });
+        installer.setReplaceStep([](const QString &, const QString &to, QString *) {
+            QFile::remove(to); // a new file, as a rename gives: the backup's link stays intact
+            QFile f(to);
+            return f.open(QIODevice::WriteOnly) && f.write("garbage") == 7;
+        });
         w.download().setInstaller(installer);
         QVERIFY(!rig.update());
         QCOMPARE(rig.status(), kFailed + rig.target() + QStringLiteral(" is not the new program after installing; the update did not take"));
+        QCOMPARE(rig.installed(), QByteArray(UpdaterRig::kOldProgram));
         QVERIFY(!w.doneIt()->isVisible());
         QVERIFY(!rig.find<QTimer>("Timer1")->isActive());
     }

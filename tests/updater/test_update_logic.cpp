@@ -134,8 +134,17 @@ private slots:
         QVERIFY(again.exitCode() != 0);
     }
 
+    void installerReplacesKeepingABackup_data()
+    {
+        QTest::addColumn<bool>("moveAside");
+        QTest::newRow("in place") << false;
+        QTest::newRow("moving aside") << true; // the Windows way; a running program is tried under wine
+    }
     void installerReplacesKeepingABackup()
     {
+        QFETCH(bool, moveAside);
+        ProgramInstaller installer;
+        installer.setMoveAside(moveAside);
         QTemporaryDir dir;
         const QString target = dir.filePath(QStringLiteral("tavrin"));
         const QString fresh = dir.filePath(QStringLiteral(".new"));
@@ -150,7 +159,7 @@ private slots:
         };
         write(target, "old");
         write(fresh, "new");
-        const InstallResult result = ProgramInstaller().install(fresh, target);
+        const InstallResult result = installer.install(fresh, target);
         QVERIFY2(result.ok, qPrintable(result.error));
         QCOMPARE(read(target), QByteArray("new"));
         QCOMPARE(read(ProgramInstaller::backupPathFor(target)), QByteArray("old"));
@@ -159,20 +168,22 @@ private slots:
 
         // A second update replaces the older backup.
         write(fresh, "newer");
-        QVERIFY(ProgramInstaller().install(fresh, target).ok);
+        QVERIFY(installer.install(fresh, target).ok);
         QCOMPARE(read(target), QByteArray("newer"));
         QCOMPARE(read(ProgramInstaller::backupPathFor(target)), QByteArray("new"));
 
         // First install: nothing to back up.
         const QString other = dir.filePath(QStringLiteral("other"));
         write(fresh, "first");
-        QVERIFY(ProgramInstaller().install(fresh, other).ok);
+        QVERIFY(installer.install(fresh, other).ok);
         QCOMPARE(read(other), QByteArray("first"));
         QVERIFY(!QFile::exists(ProgramInstaller::backupPathFor(other)));
     }
 
+    void installerRestoresThePreviousProgramWhenTheReplaceFails_data() { installerReplacesKeepingABackup_data(); }
     void installerRestoresThePreviousProgramWhenTheReplaceFails()
     {
+        QFETCH(bool, moveAside);
         QTemporaryDir dir;
         const QString target = dir.filePath(QStringLiteral("tavrin"));
         const QString fresh = dir.filePath(QStringLiteral(".new"));
@@ -183,6 +194,7 @@ private slots:
         }
         QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         ProgramInstaller installer;
+        installer.setMoveAside(moveAside);
         // A replace that loses the target half-way, as a crashing file system might.
         installer.setReplaceStep([](const QString &, const QString &to, QString *error) {
             QFile::remove(to);

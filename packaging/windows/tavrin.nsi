@@ -1,0 +1,75 @@
+; The Tavrin installer: the program folder into Program Files (the program directory the updater
+; and the About window expect), a Start-menu entry, and an uninstaller listed among the installed
+; programs. Built by tools/package-windows, which passes:
+;   VERSION (1.2.3), SOURCE (the program folder), OUTFILE, FILELIST (a file of Delete and RMDir
+;   lines for exactly what SOURCE holds, so the uninstaller removes only what was installed).
+; A 64-bit installer for a 64-bit program (and one that wine without its 32-bit part runs).
+Target amd64-unicode
+!include "MUI2.nsh"
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tavrin"
+
+Name "Tavrin ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\Tavrin"
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey "ProductName" "Tavrin"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "FileDescription" "Tavrin installer"
+VIAddVersionKey "LegalCopyright" "GPL-3.0-or-later"
+
+!define MUI_FINISHPAGE_RUN "$INSTDIR\Tavrin.exe"
+!insertmacro MUI_PAGE_LICENSE "${SOURCE}\LICENSE.txt"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+Function .onInit
+    SetRegView 64
+FunctionEnd
+
+Section "Tavrin"
+    SetShellVarContext all
+    SetOutPath "$INSTDIR"
+    File /r "${SOURCE}\*.*"
+    WriteUninstaller "$INSTDIR\Uninstall.exe"
+    CreateDirectory "$SMPROGRAMS\Tavrin"
+    CreateShortcut "$SMPROGRAMS\Tavrin\Tavrin.lnk" "$INSTDIR\Tavrin.exe"
+    CreateShortcut "$SMPROGRAMS\Tavrin\Uninstall Tavrin.lnk" "$INSTDIR\Uninstall.exe"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Tavrin"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Tavrin.exe"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Function un.onInit
+    SetRegView 64
+FunctionEnd
+
+Section "Uninstall"
+    SetShellVarContext all
+    ; What the updater leaves beside the program: the previous version, old versions that were
+    ; still running when it replaced them, an interrupted download. The settings in the user's
+    ; folder stay.
+    Delete "$INSTDIR\Tavrin.exe.previous"
+    Delete "$INSTDIR\.Tavrin.exe.old-*"
+    Delete "$INSTDIR\.Tavrin.exe.update-*"
+    Delete "$INSTDIR\.Tavrin.exe.restore"
+    !include "${FILELIST}"
+    Delete "$INSTDIR\Uninstall.exe"
+    RMDir "$INSTDIR"
+    Delete "$SMPROGRAMS\Tavrin\Tavrin.lnk"
+    Delete "$SMPROGRAMS\Tavrin\Uninstall Tavrin.lnk"
+    RMDir "$SMPROGRAMS\Tavrin"
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd

@@ -1,0 +1,108 @@
+#include "core/RigControl.h"
+
+#include "core/FrequencyController.h"
+#include "core/MainWindow.h"
+#include "core/Program.h"
+#include "core/ProtocolController.h"
+#include "protocol/FrequencyText.h"
+
+#include <QTimer>
+
+namespace tavrin::rig {
+
+RigControl::RigControl(MainWindow &window, Program &program, QObject *parent)
+    : QObject(parent), window_(window), program_(program)
+{
+    pttTimer_ = new QTimer(this);
+    pttTimer_->setObjectName(QString::fromLatin1(kPttTimerName));
+    pttTimer_->setSingleShot(true);
+    connect(pttTimer_, &QTimer::timeout, this, &RigControl::RigPttTimer_Timer);
+    connect(&window_.protocol(), &ProtocolController::frequencyReportRead, this, &RigControl::frequencyReported);
+    // The supervision tick rewrites TxState from the client: follow it from there.
+    connect(window_.timer(3), &QTimer::timeout, this, &RigControl::followTransmitter);
+}
+
+void RigControl::setPttPolicy(bool allowPtt, int timeoutS)
+{
+    allowPtt_ = allowPtt;
+    timeoutS_ = timeoutS;
+    if (!allowPtt_ && owner_)
+        release(QString::fromLatin1(kReleasedByClient));
+}
+
+int RigControl::setFrequencyHz(qint64 hz)
+{
+    const qint64 truncated = hz - hz % kStepHz;
+    if (truncated == state_.frequencyHz())
+        return kOk;
+    if (!window_.frequencyControl().sendFrequency(remote::hertzToFrequencyText(truncated)))
+        return kIoError;
+    state_.commanded(truncated, program_.clock().now().toMSecsSinceEpoch());
+    return kOk;
+}
+
+bool RigControl::transmitting() const { return window_.TxState; }
+
+bool RigControl::requestPending() const { return window_.timer(7)->isActive(); }
+
+int RigControl::setPtt(int client, bool on)
+{
+    if (!on) {
+        if (owner_)
+            release(QString::fromLatin1(kReleasedByClient));
+        return kOk;
+    }
+    if (!allowPtt_)
+        return kUnavailable;
+    // Already keyed, or a request already waits for the link: a repeated "T 1" changes nothing.
+    if (window_.TxState || requestPending())
+        return kOk;
+    window_.protocol().Command1x_Click();
+    if (!window_.TxState && !requestPending())
+        return kRejected; // no station connected: the button does nothing either
+    owner_ = client;
+    pttTimer_->start(timeoutS_ * 1000);
+    window_.showStatus(QString::fromLatin1(kKeyedByClient));
+    return kOk;
+}
+
+void RigControl::release(const QString &why)
+{
+    pttTimer_->stop();
+    owner_ = 0;
+    if (requestPending())
+        window_.protocol().Timer6_Timer(); // the request is ours: call it off
+    if (window_.TxState)
+        window_.protocol().releaseTransmitter();
+    window_.showStatus(why);
+}
+
+void RigControl::clientClosed(int client)
+{
+    if (client == owner_)
+        release(QString::fromLatin1(kReleasedOnClose));
+}
+
+void RigControl::RigPttTimer_Timer()
+{
+    if (owner_)
+        release(QString::fromLatin1(kReleasedOnTimeout).arg(timeoutS_));
+}
+
+void RigControl::followTransmitter()
+{
+    if (owner_ && !window_.TxState && !requestPending()) {
+        owner_ = 0;
+        pttTimer_->stop();
+    }
+}
+
+void RigControl::frequencyReported(const QString &frequency, const QString &modeWord)
+{
+    const std::optional<qint64> hz = remote::frequencyTextToHertz(frequency);
+    if (!hz)
+        return;
+    state_.reported(*hz, modeWord.toLatin1(), program_.clock().now().toMSecsSinceEpoch());
+}
+
+} // namespace tavrin::rig
