@@ -5,6 +5,7 @@
 #include "core/Program.h"
 #include "protocol/FrequencyText.h"
 #include "settings/PresetSet.h"
+#include "station/StationState.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -65,7 +66,7 @@ bool FrequencyController::send(const QString &line)
 void FrequencyController::UpdateFrequencyDisplay()
 {
     FrequencyPanels &f = window_.frequencyPanels();
-    f.display->setText(remote::updateFrequencyDisplayText(f.frequency->text()));
+    f.display->setText(remote::updateFrequencyDisplayText(window_.station().frequency()));
 }
 
 void FrequencyController::selectBand(int band)
@@ -89,7 +90,7 @@ void FrequencyController::pressPreset(int preset)
     }
     const PresetSet &presets = program_.presetSet(set);
     const int i = PresetSet::presetIndex(band, preset);
-    f.frequency->setText(presets.Text(i));
+    window_.station().setFrequency(presets.Text(i));
     send(presets.Texta(i));
     // The display follows the field even when the send failed; the status line says so.
     UpdateFrequencyDisplay();
@@ -138,7 +139,7 @@ bool FrequencyController::sendFrequency(const QString &text)
     }
     FrequencyPanels &f = window_.frequencyPanels();
     f.display->setText(text);
-    f.frequency->setText(remote::formatFrequency(text));
+    window_.station().setFrequency(remote::formatFrequency(text));
     return send(remote::frequencyCommandLine(text, program_.clock().now().time()));
 }
 
@@ -153,7 +154,7 @@ void FrequencyController::step(long long tenThousandths)
     if (const std::optional<QString> stepped = remote::addStep(f.display->text(), tenThousandths))
         f.display->setText(*stepped);
     const QString shown = f.display->text();
-    f.frequency->setText(remote::formatFrequency(shown));
+    window_.station().setFrequency(remote::formatFrequency(shown));
     send(remote::frequencyCommandLine(shown, program_.clock().now().time()));
 }
 
@@ -161,7 +162,7 @@ void FrequencyController::selectUserFrequency(int j)
 {
     FrequencyPanels &f = window_.frequencyPanels();
     const QString frequency = f.userFrequencies.at(j - 1)->text();
-    f.frequency->setText(frequency);
+    window_.station().setFrequency(frequency);
     f.display->setText(frequency);
     send(QLatin1String(kFrequencyPrefix) + frequency);
 }

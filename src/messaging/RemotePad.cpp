@@ -4,6 +4,7 @@
 #include "messaging/ChatBox.h"
 #include "messaging/ChatFormat.h"
 #include "messaging/SendFailureTexts.h"
+#include "station/StationState.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -18,7 +19,6 @@ namespace {
 
 constexpr char kMainWindow[] = "Form2";
 constexpr char kChatWindow[] = "Messages";
-constexpr char kChatBox[] = "RTB";
 
 // Frequency command line: "FN" + frequency + " MHz  -  " + time.
 constexpr char kFrequencyPrefix[] = "FN";
@@ -31,6 +31,7 @@ constexpr char kKeyFailed[] = "Could not key the transmitter: %1";
 constexpr char kReleaseFailed[] = "Could not release the transmitter: %1";
 
 const QColor kRed(255, 0, 0);
+const QColor kLightGrey(192, 192, 192);
 constexpr int kExtraLogHeight = 40;
 
 void bringUp(QWidget *window)
@@ -45,13 +46,15 @@ void bringUp(QWidget *window)
 
 } // namespace
 
-RemotePad::RemotePad(WindowRegistry &registry, const Clock &clock, std::unique_ptr<RemotePadHost> host)
-    : registry_(registry), clock_(clock), host_(std::move(host))
+RemotePad::RemotePad(WindowRegistry &registry, const Clock &clock, station::StationState &state,
+                     std::unique_ptr<RemotePadHost> host)
+    : registry_(registry), clock_(clock), state_(state), host_(std::move(host))
 {
     setObjectName(QLatin1String(padtexts::kWindowName));
     setWindowTitle(QLatin1String(padtexts::kCaption));
     c_ = buildRemotePadControls(this);
     wire();
+    render();
     // Compact: the chat log starts short and grows with the window.
     adjustSize();
     resize(width(), minimumSizeHint().height() + kExtraLogHeight);
@@ -159,21 +162,12 @@ void RemotePad::step(long long tenThousandths)
 
 // --- transmit ---------------------------------------------------------------------------
 
-void RemotePad::Command1x_Click()
+void RemotePad::Command1x_Click() { state_.transmit().press(*this); }
+
+void RemotePad::sendRequestLine(const QString &line) { send(line); }
+
+void RemotePad::setTransmit(bool key)
 {
-    if (host_->linkBusy()) {
-        send(host_->transmitRequestLine(clock_.now().time()));
-        c_.requestNotice->setVisible(true);
-        const QString problem = host_->beginTransmitRequest();
-        if (!problem.isEmpty())
-            showStatus(problem);
-        return;
-    }
-    if (!host_->stationConnected())
-        return;
-    const bool key = !host_->txState();
-    // The indicators change even when the client refused; the main window's supervision
-    // puts them right within 300 ms.
     try {
         if (!client_)
             throw EchoLinkError(sendtexts::kNoClient);
@@ -181,8 +175,28 @@ void RemotePad::Command1x_Click()
     } catch (const std::exception &e) {
         showStatus(QString::fromLatin1(key ? kKeyFailed : kReleaseFailed).arg(QString::fromUtf8(e.what())));
     }
-    host_->setTxState(key);
-    showTransmitState(key);
+}
+
+void RemotePad::reportProblem(const QString &text) { showStatus(text); }
+
+// --- what the station model shows ---------------------------------------------------------
+
+void RemotePad::render()
+{
+    connect(&state_, &station::StationState::receivingChanged, this, &RemotePad::showReceiving);
+    connect(&state_, &station::StationState::transmittingChanged, this, &RemotePad::showTransmitState);
+    connect(&state_.transmit(), &station::TransmitControl::requestShownChanged, c_.requestNotice,
+            &QWidget::setVisible);
+    showReceiving(state_.receiving());
+    showTransmitState(state_.transmitting());
+    c_.requestNotice->setVisible(state_.transmit().requestShown());
+}
+
+void RemotePad::showReceiving(bool receiving)
+{
+    c_.receiveIndicator->setText(
+        QLatin1String(receiving ? padtexts::kReceivingText : padtexts::kNotReceivingText));
+    paintBackground(c_.receiveIndicator, receiving ? kRed : buttonFaceColour());
 }
 
 void RemotePad::showTransmitState(bool transmitting)
@@ -190,7 +204,33 @@ void RemotePad::showTransmitState(bool transmitting)
     c_.transmitState->setText(
         QLatin1String(transmitting ? padtexts::kTransmittingText : padtexts::kReceiveModeText));
     paintBackground(c_.transmitState, transmitting ? kRed : buttonFaceColour());
+    paintBackground(c_.transmit, transmitting ? kRed : kLightGrey);
+    c_.meterFrame->setVisible(transmitting);
 }
+
+void RemotePad::showStationList(const QString &list)
+{
+    if (list.isEmpty()) {
+        if (!c_.stationList->document()->isEmpty())
+            c_.stationList->clear();
+    } else {
+        c_.stationList->setPlainText(list);
+    }
+}
+
+void RemotePad::showFrequency(const QString &withUnit)
+{
+    if (c_.frequency->text() != withUnit)
+        c_.frequency->setText(withUnit);
+}
+
+void RemotePad::appendChatLog(const QString &line)
+{
+    appendToLog(c_.chatLog, line);
+    caretToEnd(c_.chatLog);
+}
+
+void RemotePad::stopMeter() { c_.meter->StopVU(); }
 
 // --- chat line --------------------------------------------------------------------------
 
@@ -202,13 +242,9 @@ void RemotePad::Send_Click()
         return;
     const QString line = localCallsign() + QLatin1String(kOwnLineJoin) + text + QLatin1String(chattexts::kCrLf);
     appendToLog(c_.chatLog, line);
-    QWidget *chatBox = registry_.control<QWidget>(QLatin1String(kChatWindow), QLatin1String(kChatBox));
-    if (chatBox)
-        appendToLog(chatBox, line);
+    emit ownLineSent(line);
     c_.sendLine->clear();
     caretToEnd(c_.chatLog);
-    if (chatBox)
-        caretToEnd(chatBox);
     focusSendLine();
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // What the Remote Pad needs of the main window: its entry fields, its frequency field and
-// display, its transmit state and the request timers, and the frequency text rules it uses.
-// The pad drives the main window's state through this interface only, so the messaging
-// library never sees the main window's classes; the composition root implements it.
+// display, and the frequency text rules it uses. The pad drives the main window through this
+// interface only, so the messaging library never sees the main window's classes; the
+// composition root implements it. The transmit state and request live in the station model.
 //
 // Thread: user-interface thread.
 
@@ -26,17 +26,6 @@ public:
     virtual void setDisplay(const QString &text) = 0;
     virtual void setFrequency(const QString &text) = 0;
 
-    // PTT1 reads "IP  TX  ON": the link is sending audio.
-    virtual bool linkBusy() const = 0;
-    // NumStations read as a number is above 0.
-    virtual bool stationConnected() const = 0;
-    virtual bool txState() const = 0;
-    // TxState and the main window's Label3 (text and colour).
-    virtual void setTxState(bool transmitting) = 0;
-    // The main window's part of a transmit request: its Frame11 shown, Timer6's wait taken
-    // from Text15, Timer6 and Timer7 started. Returns what went wrong, empty when nothing did.
-    virtual QString beginTransmitRequest() = 0;
-
     // The frequency text rules of the main window's keypads and steps.
     virtual QString formatFrequency(const QString &text) const = 0;
     // text + tenThousandths / 10000, formatted; nothing when text is not a number.
@@ -46,8 +35,6 @@ public:
     // display (not a frequency above 0 MHz); empty when it may.
     virtual QString frequencyRefusal(const QString &text) const = 0;
     virtual QString stepRefusal(const QString &display, long long tenThousandths) const = 0;
-    // The platform's default time text followed by " CPT?".
-    virtual QString transmitRequestLine(const QTime &time) const = 0;
 };
 
 } // namespace tavrin::messaging

@@ -245,6 +245,21 @@ bool SysopBox::saveAndReport()
     return saved.ok;
 }
 
+void SysopBox::appendMessage(const QString &entry)
+{
+    log_->moveCursor(QTextCursor::End);
+    log_->insertPlainText(entry);
+    log_->moveCursor(QTextCursor::End);
+    show();
+    raise();
+}
+
+void SysopBox::setNodeCall(const QString &call)
+{
+    if (nodeCall_->text() != call)
+        nodeCall_->setText(call);
+}
+
 void SysopBox::showChatWindow()
 {
     if (QWidget *chat = registry_.window(QString::fromLatin1(sysop::kChatWindow))) {

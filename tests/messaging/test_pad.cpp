@@ -29,7 +29,7 @@ struct PadRig : Rig {
     explicit PadRig(const QString &dir) : Rig(dir)
     {
         QVERIFY(start());
-        // Supervision would overwrite TxState and the displays; tests tick it by hand.
+        // Supervision would overwrite the transmit state and the displays; tests tick it by hand.
         window()->timer(3)->stop();
         window()->timer(4)->stop();
         backend.clearCalls();
@@ -212,18 +212,18 @@ void PadTest::transmitButton()
     QLabel *padState = rig.inPad<QLabel>(QStringLiteral("Label3"));
 
     // No station and a quiet link: nothing at all.
-    rig.setMain(QStringLiteral("NumStations"), QStringLiteral("0"));
+    rig.window()->station().setStationCount(0);
     rig.click(QStringLiteral("Command1x"));
     QVERIFY(rig.backend.calls.isEmpty());
     QCOMPARE(padState->text(), QStringLiteral("Receive Mode"));
-    QVERIFY(!rig.window()->TxState);
+    QVERIFY(!rig.window()->station().transmitting());
 
-    rig.setMain(QStringLiteral("NumStations"), QStringLiteral("2"));
+    rig.window()->station().setStationCount(2);
     rig.click(QStringLiteral("Command1x"));
     QCOMPARE(rig.backend.callsOf(QStringLiteral("SetTransmit")).size(), 1);
     QCOMPARE(rig.backend.callsOf(QStringLiteral("SetTransmit")).first().argument, QStringLiteral("true"));
     QCOMPARE(rig.backend.callsOf(QStringLiteral("SetTransmit")).first().handle, kPadHandle);
-    QVERIFY(rig.window()->TxState);
+    QVERIFY(rig.window()->station().transmitting());
     for (QLabel *state : {mainState, padState}) {
         QCOMPARE(state->text(), QStringLiteral("Transmitting"));
         QCOMPARE(rig.back(state, QPalette::Window), kRed);
@@ -231,7 +231,7 @@ void PadTest::transmitButton()
 
     rig.click(QStringLiteral("Command1x"));
     QCOMPARE(rig.backend.callsOf(QStringLiteral("SetTransmit")).last().argument, QStringLiteral("false"));
-    QVERIFY(!rig.window()->TxState);
+    QVERIFY(!rig.window()->station().transmitting());
     for (QLabel *state : {mainState, padState}) {
         QCOMPARE(state->text(), QStringLiteral("Receive Mode"));
         QVERIFY(rig.back(state, QPalette::Window) != kRed);
@@ -240,7 +240,7 @@ void PadTest::transmitButton()
     // A client that refuses: the indicators change all the same, and the pad says why.
     rig.backend.failing.insert(QStringLiteral("SetTransmit"));
     rig.click(QStringLiteral("Command1x"));
-    QVERIFY(rig.window()->TxState);
+    QVERIFY(rig.window()->station().transmitting());
     QCOMPARE(padState->text(), QStringLiteral("Transmitting"));
     QVERIFY(!rig.status().isEmpty());
 }
@@ -259,7 +259,7 @@ void PadTest::transmitRequest()
     QCOMPARE(rig.back(padIndicator, QPalette::Window), kRed);
 
     // A busy link takes a request, even with no station connected.
-    rig.setMain(QStringLiteral("NumStations"), QStringLiteral("0"));
+    rig.window()->station().setStationCount(0);
     rig.setMain(QStringLiteral("Text15"), QStringLiteral("3000"));
     rig.click(QStringLiteral("Command1x"));
     QCOMPARE(rig.backend.sent().size(), 1);
