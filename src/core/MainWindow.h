@@ -1,12 +1,14 @@
 #pragma once
 // The main window "Form2": the program's hub. It owns its EchoLink client handle, its
-// panels (frequency, command and station controls), its menus and its timers Timer1 ...
-// Timer5 (the transmit request's Timer6 and Timer7 belong to the station model, which it holds
-// as a child). It renders the station model and reads and writes "TVRradio.ini" and ends the program on its three exit paths
-// (Exit Program, closing the window, the client closing), saving first.
+// panels (frequency, command and station controls), its menus, its timers Timer1 ...
+// Timer5 and the station model (as a child: the model's request timers Timer6 and Timer7 are
+// found inside "Form2"). It renders the station model, reads and writes "TVRradio.ini" and
+// ends the program on its three exit paths (Exit Program, closing the window, the client
+// closing), saving first.
 //
 // Thread: user-interface thread. Does not own the other windows, the preset sets or the
-// store (the composition root does); reaches other windows only through the registry.
+// store (the composition root does); shows other windows through the registry, by name, and
+// tells them things through typed calls and signals that the composition root joins.
 
 #include "echolink/EchoLinkClient.h"
 #include "settings/ProfileStore.h"

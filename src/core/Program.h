@@ -75,6 +75,7 @@ public:
     const ProgramOptions &options() const { return options_; }
     PresetSet &presetSet(int number) { return *presetSets_.at(number - 1); }
     // The windows beside the main window, typed; nullptr before start() built them.
+    UserButtonEditor *userButtonEditor() const { return userButtonEditor_.get(); }
     messaging::RemotePad *remotePad() const { return remotePad_.get(); }
     messaging::SysopBox *sysopBox() const { return sysopBox_.get(); }
     messaging::ChatWindow *chatWindow() const { return chatWindow_.get(); }

@@ -1,5 +1,6 @@
 #include "messaging/ChatWindow.h"
 
+#include "common/WindowNames.h"
 #include "messaging/ChatBox.h"
 #include "messaging/ChatFormat.h"
 #include "messaging/ChatSettings.h"
@@ -25,7 +26,6 @@ using namespace chatui;
 
 namespace {
 
-constexpr char kSysopBox[] = "Form126";
 
 constexpr char kNotSaved[] = "Settings not saved: %1";
 constexpr char kNoDestination[] = "enter the callsign to send the message to";
@@ -54,7 +54,7 @@ void setTextIfChanged(QLineEdit *edit, const QString &text)
 ChatWindow::ChatWindow(ProfileStore &store, WindowRegistry &registry, const Clock &clock)
     : store_(store), registry_(registry), clock_(clock)
 {
-    setObjectName(QLatin1String(kWindowName));
+    setObjectName(QLatin1String(windows::kChatWindow));
     c_ = buildChatControls(this);
     chatBox_ = std::make_unique<ChatBox>(c_.chatBox);
     wire();
@@ -76,7 +76,7 @@ void ChatWindow::wire()
     connect(c_.save, &QPushButton::clicked, this, [this] { SaveData(); });
     connect(c_.hide, &QPushButton::clicked, this, &QWidget::hide);
     connect(c_.sysopBox, &QPushButton::clicked, this, [this] {
-        if (QWidget *box = registry_.window(QLatin1String(kSysopBox))) {
+        if (QWidget *box = registry_.window(QLatin1String(windows::kSysopBox))) {
             box->show();
             box->raise();
         }

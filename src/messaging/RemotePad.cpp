@@ -1,6 +1,7 @@
 #include "messaging/RemotePad.h"
 
 #include "audio/GradH.h"
+#include "common/WindowNames.h"
 #include "messaging/ChatBox.h"
 #include "messaging/ChatFormat.h"
 #include "messaging/SendFailureTexts.h"
@@ -17,8 +18,6 @@ namespace tavrin::messaging {
 
 namespace {
 
-constexpr char kMainWindow[] = "Form2";
-constexpr char kChatWindow[] = "Messages";
 
 // Frequency command line: "FN" + frequency + " MHz  -  " + time.
 constexpr char kFrequencyPrefix[] = "FN";
@@ -50,7 +49,7 @@ RemotePad::RemotePad(WindowRegistry &registry, const Clock &clock, station::Stat
                      std::unique_ptr<RemotePadHost> host)
     : registry_(registry), clock_(clock), state_(state), host_(std::move(host))
 {
-    setObjectName(QLatin1String(padtexts::kWindowName));
+    setObjectName(QLatin1String(windows::kRemotePad));
     setWindowTitle(QLatin1String(padtexts::kCaption));
     c_ = buildRemotePadControls(this);
     wire();
@@ -260,12 +259,12 @@ QString RemotePad::localCallsign()
 
 // --- windows ----------------------------------------------------------------------------
 
-void RemotePad::showChatWindow() { bringUp(registry_.window(QLatin1String(kChatWindow))); }
+void RemotePad::showChatWindow() { bringUp(registry_.window(QLatin1String(windows::kChatWindow))); }
 
 void RemotePad::showMainWindow()
 {
     hide();
-    bringUp(registry_.window(QLatin1String(kMainWindow)));
+    bringUp(registry_.window(QLatin1String(windows::kMainWindow)));
 }
 
 // --- helpers ----------------------------------------------------------------------------

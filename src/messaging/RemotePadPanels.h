@@ -25,7 +25,6 @@ class GradH;
 namespace tavrin::messaging {
 
 namespace padtexts {
-inline constexpr char kWindowName[] = "Form3";
 inline constexpr char kCaption[] = "Remote Pad";
 inline constexpr char kReceivingText[] = "IP  TX  ON";
 inline constexpr char kNotReceivingText[] = "IP  TX  OFF";

@@ -1,5 +1,6 @@
 #include "messaging/SysopBox.h"
 
+#include "common/WindowNames.h"
 #include "messaging/ChatFormat.h"
 #include "messaging/SendFailureTexts.h"
 #include "messaging/SysopBoxTexts.h"
@@ -83,7 +84,7 @@ std::optional<bool> readCheck(const QString &text)
 SysopBox::SysopBox(ProfileStore &store, WindowRegistry &registry, const Clock &clock)
     : store_(store), registry_(registry), clock_(clock)
 {
-    setObjectName(QString::fromLatin1(sysop::kWindowName));
+    setObjectName(QString::fromLatin1(windows::kSysopBox));
     setWindowTitle(QString::fromLatin1(sysop::kCaption));
 
     auto *title = new QLabel(QString::fromLatin1(sysop::kTitle), this);
@@ -262,7 +263,7 @@ void SysopBox::setNodeCall(const QString &call)
 
 void SysopBox::showChatWindow()
 {
-    if (QWidget *chat = registry_.window(QString::fromLatin1(sysop::kChatWindow))) {
+    if (QWidget *chat = registry_.window(QString::fromLatin1(windows::kChatWindow))) {
         chat->show();
         chat->raise();
     }
