@@ -6,8 +6,8 @@
 
 #include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/rig/RigServer.h"
-#include "core/rig/RigService.h"
+#include "rig/RigServer.h"
+#include "core/RigService.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

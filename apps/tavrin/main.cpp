@@ -1,4 +1,4 @@
-#include "core/app/Application.h"
+#include "app/Application.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

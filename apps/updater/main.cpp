@@ -1,4 +1,4 @@
-#include "common/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "common/Installation.h"
 #include "updater/UpdaterSetup.h"
 #include "updater/UpdaterWindow.h"

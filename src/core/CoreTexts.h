@@ -1,6 +1,5 @@
 #pragma once
-// Fixed texts of the main window and the composition root: window names, wire lines and
-// messages, in one place.
+// Fixed texts of the main window and the composition root: window names and messages, in one place.
 
 #include "common/WindowNames.h"
 
@@ -25,9 +24,6 @@ inline constexpr char kInstanceLockFile[] = "tavrin.lock";
 inline constexpr char kSaveFailedOnExit[] = "The settings could not be saved:\n%1";
 inline constexpr char kNoClient[] = "EchoLink client not running";
 
-// Lines to the distant node.
-inline constexpr char kFrequencyQuery[] = "FR?";
-inline constexpr char kTimeQuery[] = "Time?";
 inline constexpr char kNodeDataSelected[] = " Node Data Selected";
 
 // The mixer that stands in for the volume control.

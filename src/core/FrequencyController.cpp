@@ -15,7 +15,6 @@
 namespace tavrin {
 
 namespace {
-inline constexpr char kFrequencyPrefix[] = "FN";
 inline constexpr char kNoPresetChoice[] = "No preset set or band is selected";
 inline constexpr char kSendFailed[] = "Could not send \"%1\": %2";
 } // namespace
@@ -164,7 +163,7 @@ void FrequencyController::selectUserFrequency(int j)
     const QString frequency = f.userFrequencies.at(j - 1)->text();
     window_.station().setFrequency(frequency);
     f.display->setText(frequency);
-    send(QLatin1String(kFrequencyPrefix) + frequency);
+    send(remote::frequencyCommand(frequency));
 }
 
 } // namespace tavrin

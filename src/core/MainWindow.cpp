@@ -319,7 +319,7 @@ void MainWindow::Timer4_Timer()
 void MainWindow::Timer5_Timer()
 {
     useAutomationTimeouts(client_.get());
-    ignoreErrors([this] { requireClient().SendChatText(QString::fromLatin1(texts::kFrequencyQuery)); });
+    ignoreErrors([this] { requireClient().SendChatText(QString::fromLatin1(remote::kFrequencyQuery)); });
     timers_[4]->stop();
 }
 

@@ -7,8 +7,9 @@
 #include "core/Pictures.h"
 #include "core/Program.h"
 #include "core/StationPanel.h"
-#include "core/link/FormLink.h"
-#include "core/rig/RigWindow.h"
+#include "settings/FormLink.h"
+#include "protocol/RemoteProtocol.h"
+#include "rig/RigWindow.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -63,7 +64,7 @@ void MainWindow::buildMenus()
     connect(addEntry(freq, "Freq3", "Frequency Steps"), &QAction::triggered, this,
             [this] { togglePanel(frequency_->stepsPanel); });
     connect(addEntry(freq, "FreqReq", "What Frequency ?"), &QAction::triggered, this,
-            [this] { sendCommand(QString::fromLatin1(texts::kFrequencyQuery)); });
+            [this] { sendCommand(QString::fromLatin1(remote::kFrequencyQuery)); });
 
     connect(addBarEntry(bar, "ListBusy", "List Busy"), &QAction::triggered, this, &MainWindow::listBusy);
     connect(addBarEntry(bar, "NodeFavorites", "Node Favorites"), &QAction::triggered, this,
@@ -216,7 +217,7 @@ void MainWindow::remoteTime()
 {
     station_->lastLine->clear();
     try {
-        requireClient().SendChatText(QString::fromLatin1(texts::kTimeQuery));
+        requireClient().SendChatText(QString::fromLatin1(remote::kTimeQuery));
     } catch (const EchoLinkError &e) {
         showStatus(QStringLiteral("Could not ask the remote time: %1").arg(QString::fromUtf8(e.what())));
         return;

@@ -66,7 +66,8 @@ int firstSelected(const QButtonGroup *group)
 
 void MainWindow::loadSettings()
 {
-    // Step 3 and the first of step 5 need the callsign; without a client they are skipped.
+    // The title and the callsign field need the link's callsign; without a client they keep
+    // what they show.
     const bool known = ignoreErrors([this] { localCallsign_ = requireClient().StationCallsign(); });
     if (known) {
         setWindowTitle(QStringLiteral(TAVRIN_PRODUCT_NAME) + QStringLiteral("    ") + localCallsign_

@@ -9,9 +9,9 @@
 #include "core/StationController.h"
 #include "core/SysopBoxLoader.h"
 #include "core/UserWindows.h"
-#include "core/link/FormLink.h"
-#include "core/rig/RigService.h"
-#include "core/rig/RigWindow.h"
+#include "settings/FormLink.h"
+#include "core/RigService.h"
+#include "rig/RigWindow.h"
 #include "echolink/ChatLogClient.h"
 #include "maintenance/AboutWindow.h"
 #include "messaging/ChatFormat.h"
@@ -102,11 +102,11 @@ std::unique_ptr<EchoLinkClient> Program::createClient()
 
 bool Program::start()
 {
-    // 1. The main window's own client handle comes first.
+    // The main window's own client handle comes first.
     std::unique_ptr<EchoLinkClient> client = createClient();
 
-    // 2. One program per settings directory. The lock file is no settings file: a second
-    //    instance reads and writes none of those.
+    // One program per settings directory. The lock file is no settings file: a second
+    // instance reads and writes none of those.
     QDir().mkpath(store_.directory());
     instanceLock_ = std::make_unique<QLockFile>(store_.pathOf(QString::fromLatin1(texts::kInstanceLockFile)));
     // Never stale by age: the first instance may run for days. A lock left by a crashed
@@ -126,10 +126,11 @@ bool Program::start()
     mainWindow_ = std::make_unique<MainWindow>(*this, std::move(client));
     registry_.add(mainWindow_.get());
 
-    // 3.-5. Title, "TVRradio.ini", identity.
+    // The main window takes its title from the link's callsign, reads "TVRradio.ini" and
+    // shows who it is (callsign, program, version).
     mainWindow_->loadSettings();
 
-    // 6. The other windows, hidden, each reading its own settings, in this order:
+    // The other windows, hidden, each reading its own settings, in this order:
     //    Form1 (user-button editor)
     userButtonEditor_ = loadUserButtonEditor(*this);
     //    Form3 (Remote Pad)
@@ -149,7 +150,8 @@ bool Program::start()
     registry_.add(formLink_.get());
     wireWindows();
 
-    // 7.-10. Linked-node detection, preset captions, statistics, the level meter.
+    // With every window there, the main window finds the linked node, captions the presets,
+    // sends the statistics report and starts its level meter.
     mainWindow_->finishStartUp();
     mainWindow_->show();
     // The rig server follows the main window's state, so it comes once that is up.

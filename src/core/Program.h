@@ -7,7 +7,7 @@
 // does not own the factory, the clock or the dialogs.
 
 #include "common/Clock.h"
-#include "common/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "core/ServerAddresses.h"
 #include "core/WindowRegistry.h"
 #include "echolink/EchoLinkClient.h"
@@ -95,7 +95,7 @@ signals:
     void ended(int exitCode);
 
 private:
-    // Start-up step 6 for the preset editors FormSet1 ... FormSet4.
+    // Builds the preset editors FormSet1 ... FormSet4, hidden, each reading its set's file.
     void loadPresetEditors();
     // Joins the windows' typed signals and slots: chat lines, the extra call, sysop messages,
     // the frequency copy, the station list and the chosen node.

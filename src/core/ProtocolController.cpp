@@ -5,7 +5,6 @@
 #include "core/MainWindow.h"
 #include "core/Program.h"
 #include "protocol/TimeTexts.h"
-#include "core/rig/RigProtocol.h"
 #include "messaging/ChatFormat.h"
 #include "station/StationState.h"
 
@@ -54,7 +53,7 @@ void ProtocolController::readFrequencyReport(const QString &line)
     if (!frequency)
         return;
     window_.frequencyPanels().display->setText(*frequency);
-    window_.station().reportFrequency(*frequency, rig::reportedModeWord(line));
+    window_.station().reportFrequency(*frequency, remote::reportedModeWord(line));
 }
 
 void ProtocolController::refreshMarkers(const QString &localCallsign, const QString &extraCall)

@@ -3,7 +3,6 @@
 #include "core/FrequencyPanels.h"
 #include "core/MainWindow.h"
 #include "core/Program.h"
-#include "protocol/FrequencyText.h"
 #include "messaging/RemotePad.h"
 #include "station/StationState.h"
 
@@ -36,18 +35,6 @@ public:
     QString display() const override { return window_.frequencyPanels().display->text(); }
     void setDisplay(const QString &text) override { window_.frequencyPanels().display->setText(text); }
     void setFrequency(const QString &text) override { window_.station().setFrequency(text); }
-
-    QString formatFrequency(const QString &text) const override { return remote::formatFrequency(text); }
-    std::optional<QString> addStep(const QString &text, long long tenThousandths) const override
-    {
-        return remote::addStep(text, tenThousandths);
-    }
-    bool canAppendPoint(const QString &entry) const override { return remote::canAppendPoint(entry); }
-    QString frequencyRefusal(const QString &text) const override { return remote::frequencyRefusal(text); }
-    QString stepRefusal(const QString &display, long long tenThousandths) const override
-    {
-        return remote::stepRefusal(display, tenThousandths);
-    }
 
 private:
     MainWindow &window_;

@@ -1,3 +1,3 @@
 #pragma once
-// The registry lives with the other shared types; kept here so core includes stay short.
-#include "common/WindowRegistry.h"
+// The registry lives with the other window helpers in ui/; kept here so core includes stay short.
+#include "ui/WindowRegistry.h"

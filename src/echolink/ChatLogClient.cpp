@@ -1,42 +1,26 @@
 #include "echolink/ChatLogClient.h"
 
+#include "echolink/ForwardingClient.h"
+
 namespace tavrin {
 
 // Passes everything on; a line that the inner handle took is logged.
-class ChatLogClient final : public EchoLinkClient {
+class ChatLogClient final : public ForwardingClient {
 public:
     ChatLogClient(ChatLogClientFactory *factory, std::unique_ptr<EchoLinkClient> inner)
-        : factory_(factory), inner_(std::move(inner))
+        : ForwardingClient(std::move(inner)), factory_(factory)
     {
-        EchoLinkClient *in = inner_.get();
-        connect(in, &EchoLinkClient::ChatTextReceived, this, &EchoLinkClient::ChatTextReceived);
-        connect(in, &EchoLinkClient::StationTextReceived, this, &EchoLinkClient::StationTextReceived);
-        connect(in, &EchoLinkClient::RX, this, &EchoLinkClient::RX);
-        connect(in, &EchoLinkClient::Connected, this, &EchoLinkClient::Connected);
-        connect(in, &EchoLinkClient::Closing, this, &EchoLinkClient::Closing);
     }
 
-    void Connect(const QString &callsign, bool flag) override { inner_->Connect(callsign, flag); }
-    void Disconnect(const QString &callsign) override { inner_->Disconnect(callsign); }
-    void DisconnectAll() override { inner_->DisconnectAll(); }
-    void SetTransmit(bool on) override { inner_->SetTransmit(on); }
-    bool IsTransmitting() override { return inner_->IsTransmitting(); }
-    int StationCount() override { return inner_->StationCount(); }
-    bool IsConnected(const QString &callsign) override { return inner_->IsConnected(callsign); }
-    QString StationCallsign() override { return inner_->StationCallsign(); }
-    void SetBusy(bool busy) override { inner_->SetBusy(busy); }
     void SendChatText(const QString &text) override
     {
         // A failed send throws past the log: only lines that went out are written.
-        inner_->SendChatText(text);
+        inner().SendChatText(text);
         factory_->append(text);
     }
-    void SetCallTimeout(int milliseconds) override { inner_->SetCallTimeout(milliseconds); }
-    int callTimeout() const override { return inner_->callTimeout(); }
 
 private:
     ChatLogClientFactory *factory_;
-    std::unique_ptr<EchoLinkClient> inner_;
 };
 
 ChatLogClientFactory::ChatLogClientFactory(EchoLinkClientFactory *inner, const QString &path)

@@ -1,5 +1,7 @@
 #include "echolink/RecordingClient.h"
 
+#include "echolink/ForwardingClient.h"
+
 namespace tavrin {
 
 namespace {
@@ -13,61 +15,54 @@ QString boolText(bool b)
 
 // Forwards to the wrapped handle and writes one log entry per operation. The entry goes in
 // before the call so the log keeps call order even if the inner call reaches back here.
-class RecordingClient final : public EchoLinkClient {
+class RecordingClient final : public ForwardingClient {
 public:
     RecordingClient(RecordingClientFactory *factory, std::unique_ptr<EchoLinkClient> inner)
-        : factory_(factory), inner_(std::move(inner))
+        : ForwardingClient(std::move(inner)), factory_(factory)
     {
-        EchoLinkClient *in = inner_.get();
-        connect(in, &EchoLinkClient::ChatTextReceived, this, &EchoLinkClient::ChatTextReceived);
-        connect(in, &EchoLinkClient::StationTextReceived, this, &EchoLinkClient::StationTextReceived);
-        connect(in, &EchoLinkClient::RX, this, &EchoLinkClient::RX);
-        connect(in, &EchoLinkClient::Connected, this, &EchoLinkClient::Connected);
-        connect(in, &EchoLinkClient::Closing, this, &EchoLinkClient::Closing);
     }
 
     void Connect(const QString &callsign, bool flag) override
     {
-        record(u"Connect", callsign, [&] { inner_->Connect(callsign, flag); });
+        record(u"Connect", callsign, [&] { inner().Connect(callsign, flag); });
     }
     void Disconnect(const QString &callsign) override
     {
-        record(u"Disconnect", callsign, [&] { inner_->Disconnect(callsign); });
+        record(u"Disconnect", callsign, [&] { inner().Disconnect(callsign); });
     }
-    void DisconnectAll() override { record(u"DisconnectAll", {}, [&] { inner_->DisconnectAll(); }); }
+    void DisconnectAll() override { record(u"DisconnectAll", {}, [&] { inner().DisconnectAll(); }); }
     void SetTransmit(bool on) override
     {
-        record(u"SetTransmit", boolText(on), [&] { inner_->SetTransmit(on); });
+        record(u"SetTransmit", boolText(on), [&] { inner().SetTransmit(on); });
     }
     bool IsTransmitting() override
     {
-        return record(u"IsTransmitting", {}, [&] { return inner_->IsTransmitting(); });
+        return record(u"IsTransmitting", {}, [&] { return inner().IsTransmitting(); });
     }
     int StationCount() override
     {
-        return record(u"StationCount", {}, [&] { return inner_->StationCount(); });
+        return record(u"StationCount", {}, [&] { return inner().StationCount(); });
     }
     bool IsConnected(const QString &callsign) override
     {
-        return record(u"IsConnected", callsign, [&] { return inner_->IsConnected(callsign); });
+        return record(u"IsConnected", callsign, [&] { return inner().IsConnected(callsign); });
     }
     QString StationCallsign() override
     {
-        return record(u"StationCallsign", {}, [&] { return inner_->StationCallsign(); });
+        return record(u"StationCallsign", {}, [&] { return inner().StationCallsign(); });
     }
     void SetBusy(bool busy) override
     {
-        record(u"SetBusy", boolText(busy), [&] { inner_->SetBusy(busy); });
+        record(u"SetBusy", boolText(busy), [&] { inner().SetBusy(busy); });
     }
     void SendChatText(const QString &text) override
     {
-        record(u"SendChatText", text, [&] { inner_->SendChatText(text); });
+        record(u"SendChatText", text, [&] { inner().SendChatText(text); });
     }
     void SetCallTimeout(int milliseconds) override
     {
-        record(u"SetCallTimeout", QString::number(milliseconds), [&] { inner_->SetCallTimeout(milliseconds); });
+        record(u"SetCallTimeout", QString::number(milliseconds), [&] { inner().SetCallTimeout(milliseconds); });
     }
-    int callTimeout() const override { return inner_->callTimeout(); }
 
 private:
     template <class F>
@@ -84,7 +79,6 @@ private:
     }
 
     RecordingClientFactory *factory_;
-    std::unique_ptr<EchoLinkClient> inner_;
 };
 
 RecordingClientFactory::RecordingClientFactory(EchoLinkClientFactory *inner) : inner_(inner) {}

@@ -17,8 +17,8 @@
 // own the store, the dialogs, the clock, the registry or the launchers.
 
 #include "common/Clock.h"
-#include "common/Dialogs.h"
-#include "common/WindowRegistry.h"
+#include "ui/Dialogs.h"
+#include "ui/WindowRegistry.h"
 #include "echolink/EchoLinkClient.h"
 #include "maintenance/Launchers.h"
 #include "settings/ProfileStore.h"

@@ -1,8 +1,7 @@
 #include "messaging/ChatFormat.h"
 
 #include "messaging/Emoticons.h"
-
-#include "BuildConfig.h"
+#include "protocol/ChatTexts.h"
 
 #include <algorithm>
 
@@ -31,24 +30,9 @@ bool needsReplacement(char16_t c)
 
 } // namespace
 
-QString versionAnswer()
-{
-    return QString::fromLatin1(chattexts::kVersionAnswerPrefix)
-        + QStringLiteral("%1.%2.%3").arg(TAVRIN_VERSION_MAJOR).arg(TAVRIN_VERSION_MINOR).arg(TAVRIN_VERSION_REVISION);
-}
-
-bool isVersionQuery(const QString &line) { return line.contains(QLatin1String(chattexts::kVersionQuery)); }
-
-QString hoursMinutes(const QTime &time) { return time.toString(QStringLiteral("HH:mm")); }
-
 QString stampIncoming(const QTime &time, const QString &message)
 {
-    return QLatin1Char('(') + hoursMinutes(time) + QLatin1String(chattexts::kIncomingStampEnd) + message;
-}
-
-QString stampOutgoing(const QTime &time, const QString &text)
-{
-    return QLatin1Char('(') + hoursMinutes(time) + QLatin1String(chattexts::kOutgoingStampEnd) + text;
+    return QLatin1Char('(') + remote::hoursMinutes(time) + QLatin1String(chattexts::kIncomingStampEnd) + message;
 }
 
 const std::array<const char *, 10> &builtInWords() { return kBuiltInWords; }

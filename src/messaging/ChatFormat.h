@@ -1,7 +1,7 @@
 #pragma once
-// The chat window's texts and line handling without any widget: the version answer, the
-// filters, the sender split, time stamps, display clean-up and the emoticon segmenting of a
-// newly added line.
+// The chat window's texts and line handling without any widget: the filters, the sender
+// split, the incoming time stamp, display clean-up and the emoticon segmenting of a newly
+// added line. What goes on the wire is in protocol/ChatTexts.h and protocol/PrivateMessages.h.
 //
 // Pure functions and small value classes; any thread.
 
@@ -15,11 +15,7 @@
 namespace tavrin::messaging {
 
 namespace chattexts {
-inline constexpr char kVersionQuery[] = "/chat/";
-inline constexpr char kVersionAnswerPrefix[] = "Chat-QX v";
 inline constexpr char kCrLf[] = "\r\n";
-// Outgoing time stamps: "(" + HH:MM + ") >" before the text.
-inline constexpr char kOutgoingStampEnd[] = ") >";
 inline constexpr char kIncomingStampEnd[] = ") ";
 inline constexpr char kTagSeparator[] = ": ";
 // Shown after a log line cut at kShownLineLimit characters: the mark and how many were left out.
@@ -33,16 +29,8 @@ inline constexpr char kCutMark[] = " \u2026 (%1 more characters not shown)";
 inline constexpr qsizetype kLogPieceLength = 2048;
 inline constexpr qsizetype kShownLineLimit = 8192;
 
-// "Chat-QX v1.2.2" from the build's version numbers.
-QString versionAnswer();
-bool isVersionQuery(const QString &line);
-
-// "HH:MM", 24-hour, two digits each.
-QString hoursMinutes(const QTime &time);
 // "(" + HH:MM + ") " + message, as incoming lines are stamped.
 QString stampIncoming(const QTime &time, const QString &message);
-// "(" + HH:MM + ") >" + text, as outgoing lines are stamped.
-QString stampOutgoing(const QTime &time, const QString &text);
 
 // The ten words that always drop a line, in any letter case.
 const std::array<const char *, 10> &builtInWords();

@@ -5,7 +5,9 @@
 #include "messaging/ChatFormat.h"
 #include "messaging/ChatSettings.h"
 #include "messaging/Emoticons.h"
+#include "messaging/PrivateLog.h"
 #include "messaging/SendFailureTexts.h"
+#include "protocol/ChatTexts.h"
 
 #include "BuildConfig.h"
 
@@ -66,8 +68,8 @@ void ChatWindow::wire()
 {
     connect(c_.send, &QPushButton::clicked, this, &ChatWindow::Send_Click);
     connect(c_.sendBox, &QLineEdit::returnPressed, this, &ChatWindow::Send_Click);
-    connect(c_.privateSend, &QPushButton::clicked, this, [this] { SendPrivate(SendForm::SysopButton); });
-    connect(c_.privateText, &QLineEdit::returnPressed, this, [this] { SendPrivate(SendForm::SysopEnter); });
+    connect(c_.privateSend, &QPushButton::clicked, this, [this] { SendPrivate(remote::SendForm::SysopButton); });
+    connect(c_.privateText, &QLineEdit::returnPressed, this, [this] { SendPrivate(remote::SendForm::SysopEnter); });
     connect(c_.clearChat, &QPushButton::clicked, this, [this] { chatBox_->clear(); });
     connect(c_.privateClear, &QPushButton::clicked, c_.privateLog, &QTextEdit::clear);
     connect(c_.privateToggle, &QPushButton::clicked, this, &ChatWindow::togglePrivatePanel);
@@ -109,7 +111,7 @@ void ChatWindow::Form_Load(std::unique_ptr<EchoLinkClient> client)
                          .arg(TAVRIN_VERSION_MINOR)
                          .arg(TAVRIN_VERSION_REVISION));
     ownSenderTag_ = localCallsign_ + QStringLiteral("> ");
-    privateMarker_ = messaging::privateMarker(localCallsign_);
+    privateMarker_ = remote::privateMarker(localCallsign_);
     readSettings();
     // The red-box option is never stored: every run starts with ordinary private messages.
     c_.redBox->setChecked(false);
@@ -268,17 +270,18 @@ void ChatWindow::appendToChatBox(const QString &line)
 
 void ChatWindow::EchoLink_ChatTextReceived(const QString &line)
 {
-    // 1. Version query.
+    // A version query is answered whatever happens to the line afterwards.
     step([&] {
-        if (isVersionQuery(line))
-            requireClient().SendChatText(versionAnswer());
+        if (remote::isChatVersionQuery(line))
+            requireClient().SendChatText(remote::chatVersionAnswer());
     });
-    // 2. A busy client delays our calls instead of failing them. Pending events are not
-    //    run here: that would reorder chat lines.
+    // A busy client delays our calls instead of failing them. Pending events are not run
+    // here: that would reorder chat lines.
     step([&] { useAutomationTimeouts(client_.get()); });
-    // 3. Private messages, before "Use Chat" and the filters.
+    // Private messages are taken before "Use Chat" and the filters: neither may lose one.
     step([&] { privatePart(line); });
-    // 4.-5.
+    // With "Use Chat" off, or when a filter text or a built-in word drops the line, it is
+    // shown nowhere.
     if (!c_.useChat->isChecked())
         return;
     QStringList filters;
@@ -286,7 +289,9 @@ void ChatWindow::EchoLink_ChatTextReceived(const QString &line)
         filters.append(f->text());
     if (ChatFilter(filters, c_.caseSensitive->isChecked()).drops(line))
         return;
-    // 6.-7.
+    // The line is split at its sender tag, stamped when "Time Stamp Incoming" is on, shown in
+    // the chat box and copied to the main window and the Remote Pad; the window comes up when
+    // asked to, and every log scrolls to the new line.
     SenderSplit split = splitSender(line);
     split.message = crToCrLf(split.message);
     const QString shown =
@@ -302,25 +307,27 @@ void ChatWindow::EchoLink_ChatTextReceived(const QString &line)
 
 void ChatWindow::privatePart(const QString &line)
 {
-    // 1. Extra call default, upper-cased.
+    // The extra call defaults to the local callsign while it is too short to be a call, and
+    // is always upper-cased.
     if (c_.extraCall->text().size() < 3)
         setTextIfChanged(c_.extraCall, localCallsign_);
     setTextIfChanged(c_.extraCall, c_.extraCall->text().toUpper());
-    // 2.
-    extraReplyMarker_ = messaging::extraReplyMarker(localCallsign_, c_.destination->text());
-    // 3.
-    const PrivateMarkers markers{c_.extraCall->text(), localCallsign_, c_.destination->text()};
+    // The reply marker follows the destination box, which may have changed since the last line.
+    extraReplyMarker_ = remote::extraReplyMarker(localCallsign_, c_.destination->text());
+    // A line for us empties the destination box, is logged, opens the private panel and is
+    // answered with a receipt.
+    const remote::PrivateMarkers markers{c_.extraCall->text(), localCallsign_, c_.destination->text()};
     if (!markers.addressedBy(line))
         return;
     c_.destination->clear();
-    const PrivateSplit message = splitPrivate(line);
+    const remote::PrivateSplit message = remote::splitPrivate(line);
     step([&] { appendToLog(c_.privateLog, receivedLogLine(message, localCallsign_)); });
     step([&] {
         show();
         setPrivatePanel(true, kChatBoxWithMessage);
     });
     step([&] {
-        const QString receipt = receiptFor(message, localCallsign_, c_.extraCall->text());
+        const QString receipt = remote::receiptFor(message, localCallsign_, c_.extraCall->text());
         if (!receipt.isEmpty())
             requireClient().SendChatText(receipt);
     });
@@ -356,7 +363,7 @@ void ChatWindow::TXText()
     const QString kept = c_.sendBox->text();
     QString wireLine = kept;
     if (c_.stampOutgoing->isChecked()) {
-        stampedOutgoing_ = stampOutgoing(clock_.now().time(), kept);
+        stampedOutgoing_ = remote::stampOutgoing(clock_.now().time(), kept);
         wireLine = stampedOutgoing_;
     }
     try {
@@ -399,7 +406,7 @@ void ChatWindow::Send_Click()
         emit ownLineSent(localCallsign_ + QStringLiteral(">:") + text + QLatin1String(chattexts::kCrLf));
 }
 
-void ChatWindow::SendPrivate(SendForm sysopForm)
+void ChatWindow::SendPrivate(remote::SendForm sysopForm)
 {
     const QString destination = c_.destination->text().toUpper();
     c_.destination->setText(destination);
@@ -410,15 +417,15 @@ void ChatWindow::SendPrivate(SendForm sysopForm)
         return;
     }
     const QString message = c_.privateText->text();
-    const SendForm form = c_.redBox->isChecked() ? sysopForm : SendForm::Private;
+    const remote::SendForm form = c_.redBox->isChecked() ? sysopForm : remote::SendForm::Private;
     const QString typedChat = c_.sendBox->text();
-    c_.sendBox->setText(wireText(form, destination, message));
+    c_.sendBox->setText(remote::wireText(form, destination, message));
     TXText();
     // The wire text is no one's typing: on a failure the send box gets back what was typed
     // there, and the message stays in its own box.
     if (!lastSendOk_)
         c_.sendBox->setText(typedChat);
-    appendToLog(c_.privateLog, sentLogLine(destination, hoursMinutes(clock_.now().time()), message, lastSendOk_));
+    appendToLog(c_.privateLog, sentLogLine(destination, remote::hoursMinutes(clock_.now().time()), message, lastSendOk_));
     caretToEnd(c_.privateLog);
     if (lastSendOk_)
         c_.privateText->clear();

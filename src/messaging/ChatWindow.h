@@ -8,10 +8,10 @@
 // registry, by name. Never re-enters the event loop.
 
 #include "common/Clock.h"
-#include "common/WindowRegistry.h"
+#include "ui/WindowRegistry.h"
 #include "echolink/EchoLinkClient.h"
 #include "messaging/ChatPanels.h"
-#include "messaging/PrivateMessages.h"
+#include "protocol/PrivateMessages.h"
 #include "settings/ProfileStore.h"
 
 #include <QWidget>
@@ -42,7 +42,7 @@ public:
 
     // Send or Enter in TextTX; Command2 or Enter in Text2.
     void Send_Click();
-    void SendPrivate(SendForm sysopForm);
+    void SendPrivate(remote::SendForm sysopForm);
 
     QString localCallsign() const { return localCallsign_; }
     QString ownSenderTag() const { return ownSenderTag_; }

@@ -5,6 +5,7 @@
 #include "messaging/ChatBox.h"
 #include "messaging/ChatFormat.h"
 #include "messaging/SendFailureTexts.h"
+#include "protocol/FrequencyText.h"
 #include "station/StationState.h"
 
 #include <QEvent>
@@ -19,10 +20,6 @@ namespace tavrin::messaging {
 namespace {
 
 
-// Frequency command line: "FN" + frequency + " MHz  -  " + time.
-constexpr char kFrequencyPrefix[] = "FN";
-constexpr char kFrequencyJoin[] = " MHz  -  ";
-constexpr char kCommandTime[] = "hh:mm:ss";
 // Own chat lines in the logs: callsign + ">:" + text.
 constexpr char kOwnLineJoin[] = ">:";
 
@@ -108,7 +105,7 @@ void RemotePad::appendDigit(int digit)
 void RemotePad::appendPoint()
 {
     // The pad's own entry decides, as keypad 1's does on the main window.
-    if (host_->canAppendPoint(c_.entry->text())) {
+    if (remote::canAppendPoint(c_.entry->text())) {
         const QString point = QStringLiteral(".");
         c_.entry->setText(c_.entry->text() + point);
         host_->appendToEntries(point);
@@ -128,15 +125,13 @@ void RemotePad::Command35_Click()
     const QString typed = c_.entry->text();
     if (!typed.isEmpty()) {
         // No frequency: nothing changes, and the entry stays to be put right.
-        if (const QString refusal = host_->frequencyRefusal(typed); !refusal.isEmpty()) {
+        if (const QString refusal = remote::frequencyRefusal(typed); !refusal.isEmpty()) {
             showStatus(refusal);
             return;
         }
         host_->setDisplay(typed);
-        const QString formatted = host_->formatFrequency(typed);
-        host_->setFrequency(formatted);
-        const QString line = QLatin1String(kFrequencyPrefix) + formatted + QLatin1String(kFrequencyJoin)
-                             + clock_.now().time().toString(QLatin1String(kCommandTime));
+        host_->setFrequency(remote::formatFrequency(typed));
+        const QString line = remote::frequencyCommandLine(typed, clock_.now().time());
         // On a failed send every entry keeps what was typed, so Enter can simply be pressed again.
         if (!send(line))
             return;
@@ -146,17 +141,15 @@ void RemotePad::Command35_Click()
 
 void RemotePad::step(long long tenThousandths)
 {
-    if (const QString refusal = host_->stepRefusal(host_->display(), tenThousandths); !refusal.isEmpty()) {
+    if (const QString refusal = remote::stepRefusal(host_->display(), tenThousandths); !refusal.isEmpty()) {
         showStatus(refusal);
         return;
     }
-    if (const std::optional<QString> stepped = host_->addStep(host_->display(), tenThousandths))
+    if (const std::optional<QString> stepped = remote::addStep(host_->display(), tenThousandths))
         host_->setDisplay(*stepped);
     const QString shown = host_->display();
-    host_->setFrequency(host_->formatFrequency(shown));
-    // The display is already in the frequency format: it goes out as it stands.
-    send(QLatin1String(kFrequencyPrefix) + shown + QLatin1String(kFrequencyJoin)
-         + clock_.now().time().toString(QLatin1String(kCommandTime)));
+    host_->setFrequency(remote::formatFrequency(shown));
+    send(remote::frequencyCommandLine(shown, clock_.now().time()));
 }
 
 // --- transmit ---------------------------------------------------------------------------

@@ -16,7 +16,7 @@
 // windows through the registry, by name.
 
 #include "common/Clock.h"
-#include "common/WindowRegistry.h"
+#include "ui/WindowRegistry.h"
 #include "echolink/EchoLinkClient.h"
 #include "messaging/OnTop.h"
 #include "messaging/RemotePadHost.h"

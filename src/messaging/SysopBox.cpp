@@ -2,8 +2,11 @@
 
 #include "common/WindowNames.h"
 #include "messaging/ChatFormat.h"
+#include "messaging/PrivateLog.h"
 #include "messaging/SendFailureTexts.h"
 #include "messaging/SysopBoxTexts.h"
+#include "protocol/ChatTexts.h"
+#include "protocol/PrivateMessages.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -183,17 +186,16 @@ void SysopBox::Form_Load(std::unique_ptr<EchoLinkClient> client)
     move(at);
 }
 
-QString SysopBox::nowHHMM() const { return clock_.now().time().toString(QStringLiteral("HH:mm")); }
-
 void SysopBox::Send()
 {
     nodeCall_->setText(nodeCall_->text().toUpper());
     const QString call = nodeCall_->text();
     const QString message = message_->text();
-    const QString time = nowHHMM();
+    const QTime now = clock_.now().time();
+    const QString time = remote::hoursMinutes(now);
 
-    wireText_->setText(QStringLiteral("**") + call + QStringLiteral("** ") + message);
-    const QString wire = QStringLiteral("(") + time + QStringLiteral(") >") + wireText_->text();
+    wireText_->setText(remote::wireText(remote::SendForm::SysopEnter, call, message));
+    const QString wire = remote::stampOutgoing(now, wireText_->text());
 
     QString failure;
     if (!client_) {
@@ -209,10 +211,8 @@ void SysopBox::Send()
 
     // The log never claims a message went out that did not; a failed one keeps its text
     // in the message box so nothing typed is lost.
-    const char *head = failure.isEmpty() ? sysop::kSentHead : sendtexts::kNotSentLog;
     log_->moveCursor(QTextCursor::End);
-    log_->insertPlainText(forLog(QString::fromLatin1(head) + call + QLatin1Char(' ') + time + QStringLiteral(" > ")
-                                 + message + QStringLiteral("\r\n")));
+    log_->insertPlainText(forLog(sentLogLine(call, time, message, failure.isEmpty())));
     log_->moveCursor(QTextCursor::End);
     message_->setFocus();
 

@@ -8,7 +8,7 @@
 // registry, by name.
 
 #include "common/Clock.h"
-#include "common/WindowRegistry.h"
+#include "ui/WindowRegistry.h"
 #include "echolink/EchoLinkClient.h"
 #include "settings/ProfileStore.h"
 
@@ -54,7 +54,6 @@ protected:
 private:
     // SaveData with a failure shown in StatusLine; true when saved.
     bool saveAndReport();
-    QString nowHHMM() const;
 
     ProfileStore &store_;
     WindowRegistry &registry_;

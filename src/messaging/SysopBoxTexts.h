@@ -17,9 +17,6 @@ inline constexpr char kClearCaption[] = "Clear";
 inline constexpr char kSaveCaption[] = "Save";
 inline constexpr char kHideCaption[] = "Hide";
 
-// Log entries: head + node call + " " + HH:MM + " > " + message + CR LF.
-inline constexpr char kSentHead[] = "Message Sent To -> ";
-
 inline constexpr char kSaveFailed[] = "Settings not saved: %1";
 
 // Settings file and keys, spelled exactly as stored.

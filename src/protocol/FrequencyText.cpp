@@ -10,6 +10,11 @@ namespace tavrin::remote {
 namespace {
 
 constexpr int kDecimals = 4;
+constexpr char kCommandPrefix[] = "FN";
+constexpr char kCommandTimeJoin[] = " MHz  -  ";
+constexpr char kCommandTime[] = "hh:mm:ss";
+// Four decimals of MHz.
+constexpr qint64 kStepHz = 100;
 constexpr char kNotAFrequency[] = "Not sent: \"%1\" is not a frequency above 0 MHz";
 constexpr char kNothingToStepFrom[] = "Not sent: \"%1\" is no frequency to step from";
 
@@ -234,10 +239,38 @@ QString stepRefusal(const QString &from, long long deltaTenThousandths)
     return frequencyRefusal(addStep(from, deltaTenThousandths).value_or(QString()));
 }
 
+QString frequencyCommand(const QString &text) { return QLatin1String(kCommandPrefix) + text; }
+
 QString frequencyCommandLine(const QString &frequencyText, const QTime &time)
 {
-    return QStringLiteral("FN") + formatFrequency(frequencyText) + QStringLiteral(" MHz  -  ")
-           + time.toString(QStringLiteral("hh:mm:ss"));
+    return frequencyCommand(formatFrequency(frequencyText)) + QLatin1String(kCommandTimeJoin)
+           + time.toString(QLatin1String(kCommandTime));
+}
+
+QString hertzToFrequencyText(qint64 hz)
+{
+    const qint64 units = hz / kStepHz; // tenths of a kHz
+    const qint64 mhz = units / 10000;
+    const qint64 rest = units % 10000;
+    return QStringLiteral("%1.%2").arg(mhz).arg(rest, 4, 10, QLatin1Char('0'));
+}
+
+std::optional<qint64> frequencyTextToHertz(const QString &text)
+{
+    const QByteArray t = text.trimmed().toLatin1();
+    const qsizetype point = t.indexOf('.');
+    const QByteArray whole = point < 0 ? t : t.left(point);
+    QByteArray fraction = point < 0 ? QByteArray() : t.mid(point + 1);
+    if (whole.size() > 6 || fraction.contains('.'))
+        return std::nullopt;
+    for (char c : whole + fraction)
+        if (c < '0' || c > '9')
+            return std::nullopt;
+    if (whole.isEmpty() && fraction.isEmpty())
+        return std::nullopt;
+    // MHz with up to six decimals is whole hertz; further digits are below our resolution.
+    fraction = fraction.left(6).leftJustified(6, '0');
+    return whole.toLongLong() * 1'000'000 + fraction.toLongLong();
 }
 
 QString updateFrequencyDisplayText(const QString &frequencyField)

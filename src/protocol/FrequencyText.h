@@ -33,8 +33,16 @@ QString frequencyRefusal(const QString &text);
 // the step may go out.
 QString stepRefusal(const QString &from, long long deltaTenThousandths);
 
+// "FN" + the text as it stands: a user frequency or a preset's command.
+QString frequencyCommand(const QString &text);
 // "FN" + formatted frequency + " MHz  -  " + time as "hh:mm:ss".
 QString frequencyCommandLine(const QString &frequencyText, const QTime &time);
+
+// Whole hertz as MHz text with four decimals, the way the keypad takes it: 14074000 gives
+// "14.0740". Below 100 Hz resolution the value is truncated.
+QString hertzToFrequencyText(qint64 hz);
+// The inverse for the node's reports ("14.2300" gives 14230000); nullopt when not a number.
+std::optional<qint64> frequencyTextToHertz(const QString &text);
 
 // The large display's text from the frequency field: upper-cased, then every blank, unit,
 // mode and angle bracket removed ("14.195 usb" gives "14.195").

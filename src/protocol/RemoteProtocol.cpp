@@ -4,6 +4,8 @@
 
 #include "BuildConfig.h"
 
+#include <array>
+
 namespace tavrin::remote {
 
 namespace {
@@ -14,6 +16,8 @@ inline constexpr char kLinkSuffix[] = "-L";
 inline constexpr char kAcknowledgementHead[] = " Message has been received and left for the ";
 inline constexpr char kAcknowledgementTail[] = "'s Sysop";
 inline constexpr char kTransmitRequestTail[] = " CPT?";
+constexpr std::array<const char *, 12> kModeNames{
+    {"USB", "LSB", "CW", "CWR", "RTTY", "RTTYR", "AM", "FM", "PKTUSB", "PKTLSB", "PKTFM", "DSB"}};
 } // namespace
 
 bool isVersionQuery(const QString &line)
@@ -54,6 +58,35 @@ std::optional<QString> frequencyReport(const QString &line)
     if (!isNumberText(number) || (i < line.size() && line[i] == QLatin1Char(',')))
         return std::nullopt;
     return formatFrequency(number);
+}
+
+QString reportedModeWord(const QString &reportLine)
+{
+    const QString upper = reportLine.toUpper();
+    const qsizetype at = upper.indexOf(QLatin1String(kReportTag));
+    if (at < 0)
+        return {};
+    qsizetype i = at + qsizetype(sizeof kReportTag) - 1;
+    // Skip the frequency (and a unit written after it), then take the next word.
+    while (i < upper.size() && (upper.at(i).isDigit() || upper.at(i) == u'.' || upper.at(i) == u' '))
+        ++i;
+    if (upper.mid(i, 3) == QLatin1String("MHZ") || upper.mid(i, 3) == QLatin1String("KHZ"))
+        i += 3;
+    while (i < upper.size() && upper.at(i) == u' ')
+        ++i;
+    qsizetype end = i;
+    while (end < upper.size() && upper.at(end).isLetter())
+        ++end;
+    const QString word = upper.mid(i, end - i);
+    return isModeName(word) ? word : QString();
+}
+
+bool isModeName(QStringView word)
+{
+    for (const char *name : kModeNames)
+        if (word == QLatin1String(name))
+            return true;
+    return false;
 }
 
 QString baseCallsign(const QString &localCallsign)

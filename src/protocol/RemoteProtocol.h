@@ -31,6 +31,17 @@ bool isFrequencyReport(const QString &line);
 // the display keeps what it showed.
 std::optional<QString> frequencyReport(const QString &line);
 
+// The mode word that follows the frequency in a report line ("XX9XYZ-L>FN14.2300 USB"),
+// upper-cased, when it is a mode name; empty otherwise.
+QString reportedModeWord(const QString &reportLine);
+// One of Hamlib's mode names ("USB", "PKTUSB", ...): the modes a report may carry and the
+// rig server passes on.
+bool isModeName(QStringView word);
+
+// Queries the panels send to the distant node.
+inline constexpr char kFrequencyQuery[] = "FR?";
+inline constexpr char kTimeQuery[] = "Time?";
+
 // The local callsign without any "-R", then without any "-L".
 QString baseCallsign(const QString &localCallsign);
 

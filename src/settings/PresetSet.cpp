@@ -1,5 +1,7 @@
 #include "settings/PresetSet.h"
 
+#include "protocol/FrequencyText.h"
+
 #include <QStringList>
 
 namespace tavrin {
@@ -10,7 +12,6 @@ constexpr char kFileNamePattern[] = "TVRset%1.ini";
 constexpr char kReadPrefix[] = "Text";
 constexpr char kCommandSuffix[] = "a";
 constexpr char kNodeCallKey[] = "NodeCall";
-constexpr char kCommandPrefix[] = "FN";
 constexpr char kSet1NodeCall[] = "XX9XYZ-L";
 
 // Set 1's band labels and button texts; an empty text leaves the preset unused.
@@ -129,7 +130,7 @@ QString PresetSet::defaultTexta(int set, int i)
     if (i < 1 || i > kPresets)
         return {};
     const QString button = defaultText(set, i);
-    return button.isEmpty() ? QString() : QLatin1String(kCommandPrefix) + button;
+    return button.isEmpty() ? QString() : remote::frequencyCommand(button);
 }
 
 QString PresetSet::defaultNodeCall(int set)

@@ -1,6 +1,6 @@
 #include "updater/UpdaterWindow.h"
 
-#include "common/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "common/PlatformNames.h"
 #include "updater/DoneItWindow.h"
 #include "updater/UpdaterTexts.h"

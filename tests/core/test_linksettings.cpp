@@ -1,8 +1,8 @@
 #include "CoreTestKit.h"
 
-#include "core/link/FormLink.h"
-#include "core/link/LinkChoice.h"
-#include "core/link/NativeLinkRunner.h"
+#include "settings/FormLink.h"
+#include "app/LinkChoice.h"
+#include "app/NativeLinkRunner.h"
 #include "settings/LinkSettings.h"
 #include "support/FakeDirectory.h"
 #include "support/FakePasswordVault.h"

@@ -1,9 +1,9 @@
 // The scenario file format, the sent-line patterns and the command line.
 
-#include "core/app/CommandLine.h"
-#include "core/scenario/KeyNames.h"
-#include "core/scenario/LinePattern.h"
-#include "core/scenario/ScenarioScript.h"
+#include "app/CommandLine.h"
+#include "scenario/KeyNames.h"
+#include "scenario/LinePattern.h"
+#include "scenario/ScenarioScript.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 // How scenario steps find, drive and read controls, and how message boxes are answered.
 
-#include "core/scenario/ControlProbe.h"
-#include "core/scenario/ScenarioDialogs.h"
+#include "scenario/ControlProbe.h"
+#include "scenario/ScenarioDialogs.h"
 
 #include <QtTest>
 

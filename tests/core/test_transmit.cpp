@@ -4,8 +4,8 @@
 // link goes quiet, and the notices going when the wait is over. Both windows show every step.
 #include "CoreTestKit.h"
 
-#include "core/rig/RigControl.h"
-#include "core/rig/RigService.h"
+#include "core/RigControl.h"
+#include "core/RigService.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -3,6 +3,7 @@
 #include "messaging/ChatFormat.h"
 #include "messaging/ChatSettings.h"
 #include "messaging/Emoticons.h"
+#include "protocol/ChatTexts.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -28,11 +29,11 @@ class ChatLogicTest : public QObject {
 private slots:
     void versionAnswerAndQuery()
     {
-        QCOMPARE(versionAnswer(), QStringLiteral("Chat-QX v1.2.2"));
-        QVERIFY(isVersionQuery(QStringLiteral("XX1AB-L>/chat/")));
-        QVERIFY(isVersionQuery(QStringLiteral("/chat/ at start")));
-        QVERIFY(!isVersionQuery(QStringLiteral("XX1AB-L>/CHAT/")));
-        QVERIFY(!isVersionQuery(QStringLiteral("XX1AB-L>/chat")));
+        QCOMPARE(remote::chatVersionAnswer(), QStringLiteral("Chat-QX v1.2.2"));
+        QVERIFY(remote::isChatVersionQuery(QStringLiteral("XX1AB-L>/chat/")));
+        QVERIFY(remote::isChatVersionQuery(QStringLiteral("/chat/ at start")));
+        QVERIFY(!remote::isChatVersionQuery(QStringLiteral("XX1AB-L>/CHAT/")));
+        QVERIFY(!remote::isChatVersionQuery(QStringLiteral("XX1AB-L>/chat")));
     }
 
     void filterPositionRule()
@@ -79,7 +80,7 @@ private slots:
         QCOMPARE(crToCrLf(QStringLiteral("a\rb\r")), QStringLiteral("a\r\nb\r\n"));
         QCOMPARE(crToCrLf(QStringLiteral("a\nb")), QStringLiteral("a\nb"));
         QCOMPARE(stampIncoming(QTime(9, 5, 7), QStringLiteral("hi")), QStringLiteral("(09:05) hi"));
-        QCOMPARE(stampOutgoing(QTime(21, 0), QStringLiteral("hi")), QStringLiteral("(21:00) >hi"));
+        QCOMPARE(remote::stampOutgoing(QTime(21, 0), QStringLiteral("hi")), QStringLiteral("(21:00) >hi"));
     }
 
     void displayCleanUp()

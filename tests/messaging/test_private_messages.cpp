@@ -2,10 +2,12 @@
 // whole round through the chat window with the fake client.
 #include "test_chat_kit.h"
 
-#include "messaging/PrivateMessages.h"
+#include "messaging/PrivateLog.h"
+#include "protocol/PrivateMessages.h"
 
 using namespace tavrin;
 using namespace tavrin::messaging;
+using namespace tavrin::remote;
 using namespace tavrin::test;
 
 class PrivateMessagesTest : public QObject {

@@ -4,7 +4,7 @@
 // TAVRIN_KEYRING_SESSION; without that, every case skips (never the desktop's keychain).
 // The fake directory listens on 127.0.0.3; the station binds every address, on a free port base.
 
-#include "core/link/NativeLinkRunner.h"
+#include "app/NativeLinkRunner.h"
 #include "settings/PasswordVault.h"
 #include "settings/ProfileStore.h"
 #include "support/FakeDirectory.h"

@@ -1,7 +1,7 @@
 // --chat-log: the factory decorator and the option that turns it on.
 #include "core/CoreTestKit.h"
 
-#include "core/app/CommandLine.h"
+#include "app/CommandLine.h"
 #include "echolink/ChatLogClient.h"
 
 #include <QSignalSpy>

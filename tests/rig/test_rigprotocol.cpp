@@ -1,7 +1,9 @@
 // The rig server's text protocol and state, without sockets or windows.
-#include "core/rig/RigProtocol.h"
-#include "core/rig/RigSettings.h"
-#include "core/rig/RigState.h"
+#include "protocol/FrequencyText.h"
+#include "protocol/RemoteProtocol.h"
+#include "rig/RigProtocol.h"
+#include "rig/RigSettings.h"
+#include "rig/RigState.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -149,23 +151,23 @@ private slots:
         QVERIFY(!parseHertz("."));
         QVERIFY(!parseHertz("9999999999999999999999"));
 
-        QCOMPARE(hertzToFrequencyText(14074000), QStringLiteral("14.0740"));
-        QCOMPARE(hertzToFrequencyText(1850000), QStringLiteral("1.8500"));
-        QCOMPARE(hertzToFrequencyText(29999999), QStringLiteral("29.9999"));
-        QCOMPARE(frequencyTextToHertz(QStringLiteral("14.2300")), std::optional<qint64>(14230000));
-        QCOMPARE(frequencyTextToHertz(QStringLiteral(".5000")), std::optional<qint64>(500000));
-        QCOMPARE(frequencyTextToHertz(QStringLiteral("7")), std::optional<qint64>(7000000));
-        QVERIFY(!frequencyTextToHertz(QStringLiteral("1.2.3")));
-        QVERIFY(!frequencyTextToHertz(QStringLiteral("")));
+        QCOMPARE(remote::hertzToFrequencyText(14074000), QStringLiteral("14.0740"));
+        QCOMPARE(remote::hertzToFrequencyText(1850000), QStringLiteral("1.8500"));
+        QCOMPARE(remote::hertzToFrequencyText(29999999), QStringLiteral("29.9999"));
+        QCOMPARE(remote::frequencyTextToHertz(QStringLiteral("14.2300")), std::optional<qint64>(14230000));
+        QCOMPARE(remote::frequencyTextToHertz(QStringLiteral(".5000")), std::optional<qint64>(500000));
+        QCOMPARE(remote::frequencyTextToHertz(QStringLiteral("7")), std::optional<qint64>(7000000));
+        QVERIFY(!remote::frequencyTextToHertz(QStringLiteral("1.2.3")));
+        QVERIFY(!remote::frequencyTextToHertz(QStringLiteral("")));
     }
 
     void modeWordOfReports()
     {
-        QCOMPARE(reportedModeWord(QStringLiteral("XX9XYZ-L>FN14.2300 USB")), QStringLiteral("USB"));
-        QCOMPARE(reportedModeWord(QStringLiteral("XX9XYZ-L>fn7.0740 lsb")), QStringLiteral("LSB"));
-        QCOMPARE(reportedModeWord(QStringLiteral("XX9XYZ-L>FN7.0300 MHz CW")), QStringLiteral("CW"));
-        QCOMPARE(reportedModeWord(QStringLiteral("XX9XYZ-L>FN14.2300")), QString());
-        QCOMPARE(reportedModeWord(QStringLiteral("XX9XYZ-L>FN14.2300 please")), QString());
+        QCOMPARE(remote::reportedModeWord(QStringLiteral("XX9XYZ-L>FN14.2300 USB")), QStringLiteral("USB"));
+        QCOMPARE(remote::reportedModeWord(QStringLiteral("XX9XYZ-L>fn7.0740 lsb")), QStringLiteral("LSB"));
+        QCOMPARE(remote::reportedModeWord(QStringLiteral("XX9XYZ-L>FN7.0300 MHz CW")), QStringLiteral("CW"));
+        QCOMPARE(remote::reportedModeWord(QStringLiteral("XX9XYZ-L>FN14.2300")), QString());
+        QCOMPARE(remote::reportedModeWord(QStringLiteral("XX9XYZ-L>FN14.2300 please")), QString());
     }
 
     void stateFollowsReportsAndCommands()

@@ -4,10 +4,10 @@
 
 #include "core/CommandPanels.h"
 #include "core/ProtocolController.h"
-#include "core/rig/RigControl.h"
-#include "core/rig/RigServer.h"
-#include "core/rig/RigService.h"
-#include "core/rig/RigWindow.h"
+#include "core/RigControl.h"
+#include "rig/RigServer.h"
+#include "core/RigService.h"
+#include "rig/RigWindow.h"
 
 #include <QCheckBox>
 #include <QEventLoop>

@@ -2,7 +2,7 @@
 // Shared pieces of the updater tests: a release key pair made at test time, a message-box
 // recorder, a program starter that records, and options pointing at a local server.
 
-#include "common/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "common/PlatformNames.h"
 #include "support/LocalHttpServer.h"
 #include "updater/ReleaseManifest.h"

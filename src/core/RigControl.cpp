@@ -1,0 +1,109 @@
+#include "core/RigControl.h"
+
+#include "core/FrequencyController.h"
+#include "core/MainWindow.h"
+#include "core/Program.h"
+#include "protocol/FrequencyText.h"
+#include "station/StationState.h"
+#include "station/TransmitControl.h"
+
+#include <QTimer>
+
+namespace tavrin::rig {
+
+RigControl::RigControl(MainWindow &window, Program &program, QObject *parent)
+    : QObject(parent), window_(window), program_(program)
+{
+    pttTimer_ = new QTimer(this);
+    pttTimer_->setObjectName(QString::fromLatin1(kPttTimerName));
+    pttTimer_->setSingleShot(true);
+    connect(pttTimer_, &QTimer::timeout, this, &RigControl::RigPttTimer_Timer);
+    connect(&window_.station(), &station::StationState::frequencyReported, this, &RigControl::frequencyReported);
+    // The supervision tick rewrites the transmit state from the client: follow it from there.
+    connect(window_.timer(3), &QTimer::timeout, this, &RigControl::followTransmitter);
+}
+
+void RigControl::setPttPolicy(bool allowPtt, int timeoutS)
+{
+    allowPtt_ = allowPtt;
+    timeoutS_ = timeoutS;
+    if (!allowPtt_ && owner_)
+        release(QString::fromLatin1(kReleasedByClient));
+}
+
+int RigControl::setFrequencyHz(qint64 hz)
+{
+    const qint64 truncated = hz - hz % kStepHz;
+    if (truncated == state_.frequencyHz())
+        return kOk;
+    if (!window_.frequencyControl().sendFrequency(remote::hertzToFrequencyText(truncated)))
+        return kIoError;
+    state_.commanded(truncated, program_.clock().now().toMSecsSinceEpoch());
+    return kOk;
+}
+
+bool RigControl::transmitting() const { return window_.station().transmitting(); }
+
+bool RigControl::requestPending() const { return window_.station().transmit().requestPending(); }
+
+int RigControl::setPtt(int client, bool on)
+{
+    if (!on) {
+        if (owner_)
+            release(QString::fromLatin1(kReleasedByClient));
+        return kOk;
+    }
+    if (!allowPtt_)
+        return kUnavailable;
+    // Already keyed, or a request already waits for the link: a repeated "T 1" changes nothing.
+    if (transmitting() || requestPending())
+        return kOk;
+    window_.station().transmit().press();
+    if (!transmitting() && !requestPending())
+        return kRejected; // no station connected: the button does nothing either
+    owner_ = client;
+    pttTimer_->start(timeoutS_ * 1000);
+    window_.showStatus(QString::fromLatin1(kKeyedByClient));
+    return kOk;
+}
+
+void RigControl::release(const QString &why)
+{
+    pttTimer_->stop();
+    owner_ = 0;
+    station::TransmitControl &transmit = window_.station().transmit();
+    if (requestPending())
+        transmit.waitOver(); // the request is ours: call it off
+    transmit.release();
+    window_.showStatus(why);
+}
+
+void RigControl::clientClosed(int client)
+{
+    if (client == owner_)
+        release(QString::fromLatin1(kReleasedOnClose));
+}
+
+void RigControl::RigPttTimer_Timer()
+{
+    if (owner_)
+        release(QString::fromLatin1(kReleasedOnTimeout).arg(timeoutS_));
+}
+
+void RigControl::followTransmitter()
+{
+    if (owner_ && !transmitting() && !requestPending()) {
+        owner_ = 0;
+        pttTimer_->stop();
+    }
+}
+
+void RigControl::frequencyReported(const QString &frequency, const QString &modeWord)
+{
+    const std::optional<qint64> hz = remote::frequencyTextToHertz(frequency);
+    if (!hz)
+        return;
+    state_.reported(*hz, modeWord.toLatin1(), program_.clock().now().toMSecsSinceEpoch());
+}
+
+} // namespace tavrin::rig

@@ -1,0 +1,72 @@
+#pragma once
+// The station as the rig server's clients see it: answers from RigState (fed by the station
+// model's frequency reports), sets the frequency through the keypad's Enter path, and keys the
+// transmitter through the station model's transmit control, as the transmit buttons do (a
+// timed transmit request while the link is busy), only when PTT is allowed.
+//
+// A transmitter keyed through the server belongs to the connection that keyed it: it is
+// released by that client's "T 0", when that connection closes, or when the PTT time-out
+// passes; the main window's status line says why. If anything else releases it first
+// (the operator, the client's own transmit state), the server lets go of it.
+//
+// Thread: user-interface thread. Owned by RigService; owns its time-out timer.
+
+#include "rig/RigProtocol.h"
+#include "rig/RigState.h"
+
+#include <QObject>
+
+class QTimer;
+
+namespace tavrin {
+class MainWindow;
+class Program;
+} // namespace tavrin
+
+namespace tavrin::rig {
+
+inline constexpr char kPttTimerName[] = "RigPttTimer";
+inline constexpr char kReleasedOnClose[] = "Rig server: transmitter released, the client that keyed it disconnected";
+inline constexpr char kReleasedOnTimeout[] = "Rig server: transmitter released after the %1 s transmit time-out";
+inline constexpr char kReleasedByClient[] = "Rig server: transmitter released by the client";
+inline constexpr char kKeyedByClient[] = "Rig server: transmitter keyed by a client";
+
+class RigControl : public QObject, public RigBackend {
+    Q_OBJECT
+public:
+    RigControl(MainWindow &window, Program &program, QObject *parent = nullptr);
+
+    void setPttPolicy(bool allowPtt, int timeoutS);
+
+    qint64 frequencyHz() const override { return state_.frequencyHz(); }
+    int setFrequencyHz(qint64 hz) override;
+    QByteArray mode() const override { return state_.mode(); }
+    bool transmitting() const override;
+    int setPtt(int client, bool on) override;
+
+    const RigState &state() const { return state_; }
+    // The connection that keyed the transmitter through the server, 0 when none did.
+    int pttOwner() const { return owner_; }
+    QTimer *pttTimer() const { return pttTimer_; }
+
+public slots:
+    void frequencyReported(const QString &frequency, const QString &modeWord);
+    void clientClosed(int client);
+    void RigPttTimer_Timer();
+
+private:
+    bool requestPending() const;
+    void release(const QString &why);
+    // Lets go of a transmitter that someone else has released meanwhile.
+    void followTransmitter();
+
+    MainWindow &window_;
+    Program &program_;
+    RigState state_;
+    bool allowPtt_ = false;
+    int timeoutS_ = 180;
+    int owner_ = 0;
+    QTimer *pttTimer_ = nullptr;
+};
+
+} // namespace tavrin::rig

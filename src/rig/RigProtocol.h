@@ -1,0 +1,96 @@
+#pragma once
+// The text protocol of the rig server, as plain functions: the rigctld default protocol as
+// Hamlib's NET rigctl client (rig model 2) speaks it, one command per line, plus the long
+// "\name" forms and the extended reply forms ("+", ";", "|", ",") that scripts use.
+//
+// Frequencies are whole hertz in 64-bit integers; nothing here touches a binary double.
+// No sockets, no widgets: RigServer feeds lines in, writes the replies out.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace tavrin::rig {
+
+// Hamlib's result codes as they go on the wire ("RPRT -11").
+inline constexpr int kOk = 0;
+inline constexpr int kInvalid = -1;     // bad argument, unreadable line
+inline constexpr int kIoError = -6;     // the line to the node could not be sent
+inline constexpr int kRejected = -9;    // the station refused (no station connected)
+inline constexpr int kUnavailable = -11; // not offered by this station
+
+// The receive range we advertise and accept: 160 m to the top of HF.
+inline constexpr qint64 kLowestHz = 1'800'000;
+inline constexpr qint64 kHighestHz = 30'000'000;
+// The node's frequency reports carry four decimals of MHz.
+inline constexpr qint64 kStepHz = 100;
+// A longer line is no client of ours: the connection is closed.
+inline constexpr int kMaxLineBytes = 1024;
+
+inline constexpr char kDefaultMode[] = "USB";
+inline constexpr char kVfoName[] = "VFOA";
+
+enum class Command {
+    GetFreq,
+    SetFreq,
+    GetMode,
+    SetMode,
+    GetPtt,
+    SetPtt,
+    GetVfo,
+    SetVfo,
+    GetSplit,
+    SetSplit,
+    GetPowerStat,
+    GetLockMode,
+    ChkVfo,
+    DumpState,
+    Quit,
+    Unknown,   // a command we do not offer
+    Malformed, // not a command line at all
+};
+
+struct Request {
+    Command command = Command::Unknown;
+    QByteArray name;       // the long name ("set_freq"), for extended replies
+    QList<QByteArray> args;
+    char separator = 0;    // 0: default protocol; otherwise the extended reply separator
+};
+
+// One line without its line end. An empty line gives nullopt (nothing to answer).
+std::optional<Request> parseRequest(const QByteArray &line);
+
+// "14074000", "14074000.000000", "14074055.9": whole hertz, fraction dropped; nullopt when
+// the text is no unsigned decimal number or is absurdly long.
+std::optional<qint64> parseHertz(const QByteArray &text);
+
+// One of Hamlib's mode names ("USB", "PKTUSB", ...), as set_mode takes them.
+bool isModeName(const QByteArray &word);
+// The passband we state for a mode (SSB 2400 Hz, CW 500 Hz, ...).
+int passbandOf(const QByteArray &mode);
+
+// The \dump_state block (protocol 1, ending in "done").
+QByteArray dumpStateText();
+
+// What a command needs from the station; RigServer's control implements it.
+class RigBackend {
+public:
+    virtual ~RigBackend() = default;
+    virtual qint64 frequencyHz() const = 0;
+    virtual int setFrequencyHz(qint64 hz) = 0; // a result code
+    virtual QByteArray mode() const = 0;
+    virtual bool transmitting() const = 0;
+    virtual int setPtt(int client, bool on) = 0; // a result code
+};
+
+struct Reply {
+    QByteArray text;
+    bool close = false; // answer, then close the connection
+};
+
+// The whole answer to one line from connection `client`.
+Reply answer(const Request &request, RigBackend &backend, int client);
+
+} // namespace tavrin::rig
