@@ -244,6 +244,7 @@ void MainWindow::renderStation()
         if (frequency_->frequency->text() != frequency)
             frequency_->frequency->setText(frequency);
     };
+    const auto showDisplay = [this](const QString &text) { frequency_->display->setText(text); };
     const auto showLinkedNode = [this](const QString &call) {
         if (station_->lastStation->text() != call)
             station_->lastStation->setText(call);
@@ -252,6 +253,7 @@ void MainWindow::renderStation()
     connect(state_, &station::StationState::transmittingChanged, this, showTransmitting);
     connect(state_, &station::StationState::stationCountChanged, this, showCount);
     connect(state_, &station::StationState::frequencyChanged, this, showFrequency);
+    connect(state_, &station::StationState::displayChanged, this, showDisplay);
     connect(state_, &station::StationState::linkedNodeChanged, this, showLinkedNode);
     connect(&state_->transmit(), &station::TransmitControl::requestShownChanged, c.requestNotice,
             &QWidget::setVisible);
@@ -261,6 +263,7 @@ void MainWindow::renderStation()
     connect(c.requestWait, &QLineEdit::textChanged, &state_->transmit(), &station::TransmitControl::setRequestWait);
     state_->transmit().setRequestWait(c.requestWait->text());
     state_->setFrequency(frequency_->frequency->text());
+    showDisplay(state_->display());
     state_->setLinkedNode(station_->lastStation->text());
     showReceiving(state_->receiving());
     showTransmitting(state_->transmitting());

@@ -52,7 +52,7 @@ void ProtocolController::readFrequencyReport(const QString &line)
     const std::optional<QString> frequency = remote::frequencyReport(line);
     if (!frequency)
         return;
-    window_.frequencyPanels().display->setText(*frequency);
+    window_.station().setDisplay(*frequency);
     window_.station().reportFrequency(*frequency, remote::reportedModeWord(line));
 }
 

@@ -32,10 +32,6 @@ public:
         f.stepsEntry->clear();
     }
 
-    QString display() const override { return window_.frequencyPanels().display->text(); }
-    void setDisplay(const QString &text) override { window_.frequencyPanels().display->setText(text); }
-    void setFrequency(const QString &text) override { window_.station().setFrequency(text); }
-
 private:
     MainWindow &window_;
 };

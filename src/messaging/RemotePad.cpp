@@ -129,8 +129,8 @@ void RemotePad::Command35_Click()
             showStatus(refusal);
             return;
         }
-        host_->setDisplay(typed);
-        host_->setFrequency(remote::formatFrequency(typed));
+        state_.setDisplay(typed);
+        state_.setFrequency(remote::formatFrequency(typed));
         const QString line = remote::frequencyCommandLine(typed, clock_.now().time());
         // On a failed send every entry keeps what was typed, so Enter can simply be pressed again.
         if (!send(line))
@@ -141,14 +141,14 @@ void RemotePad::Command35_Click()
 
 void RemotePad::step(long long tenThousandths)
 {
-    if (const QString refusal = remote::stepRefusal(host_->display(), tenThousandths); !refusal.isEmpty()) {
+    if (const QString refusal = remote::stepRefusal(state_.display(), tenThousandths); !refusal.isEmpty()) {
         showStatus(refusal);
         return;
     }
-    if (const std::optional<QString> stepped = remote::addStep(host_->display(), tenThousandths))
-        host_->setDisplay(*stepped);
-    const QString shown = host_->display();
-    host_->setFrequency(remote::formatFrequency(shown));
+    if (const std::optional<QString> stepped = remote::addStep(state_.display(), tenThousandths))
+        state_.setDisplay(*stepped);
+    const QString shown = state_.display();
+    state_.setFrequency(remote::formatFrequency(shown));
     send(remote::frequencyCommandLine(shown, clock_.now().time()));
 }
 

@@ -2,10 +2,11 @@
 // The Remote Pad "Form3": a small window kept above all others with the keypad, the eight
 // steps, the transmit button, the frequency display, the indicators, the station list, a
 // chat log with its send line and a level meter. It renders the station model (receive
-// indication, transmit state, request notice), presses the shared transmit control,
-// works on the main window's frequency fields through RemotePadHost, and sends every line
-// through its own client handle; it handles no client events. The frequency copy, the station
-// list and the chat lines of other windows arrive through its typed slots, wired by the composition root.
+// indication, transmit state, request notice), sets its frequency and display, presses the
+// shared transmit control, types into the main window's entry fields through RemotePadHost,
+// and sends every line through its own client handle; it handles no client events. The
+// frequency copy, the station list and the chat lines of other windows arrive through its
+// typed slots, wired by the composition root.
 //
 // A failed send of Enter or of the chat line keeps what was typed and says so in the pad's
 // StatusLine; the steps and the transmit button carry on past a failure, reporting it there.

@@ -1,7 +1,7 @@
 #pragma once
-// What the Remote Pad needs of the main window: its entry fields, its frequency field and
-// its display. The frequency text rules and the lines it sends come from the protocol library,
-// as they do for the main window; the transmit state and request live in the station model.
+// What the Remote Pad needs of the main window: its entry fields. The frequency text rules
+// and the lines it sends come from the protocol library, as they do for the main window; the
+// frequency, the display and the transmit state and request live in the station model.
 // The pad drives the main window through this interface only, so the messaging library
 // never sees the main window's classes; the composition root implements it.
 //
@@ -18,11 +18,6 @@ public:
     // The entry fields Text3 and Text11 of the main window's two keypads.
     virtual void appendToEntries(const QString &text) = 0;
     virtual void clearEntries() = 0;
-
-    // Label4, the large display, and Text1, the frequency field.
-    virtual QString display() const = 0;
-    virtual void setDisplay(const QString &text) = 0;
-    virtual void setFrequency(const QString &text) = 0;
 };
 
 } // namespace tavrin::messaging

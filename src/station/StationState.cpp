@@ -44,6 +44,14 @@ void StationState::setFrequency(const QString &frequency)
     emit frequencyChanged(frequency_);
 }
 
+void StationState::setDisplay(const QString &text)
+{
+    if (display_ == text)
+        return;
+    display_ = text;
+    emit displayChanged(display_);
+}
+
 void StationState::reportFrequency(const QString &frequency, const QString &modeWord)
 {
     if (!modeWord.isEmpty())

@@ -1,8 +1,8 @@
 #pragma once
 // What the program knows about the station and its link, apart from any window: whether we
 // transmit, whether the link is receiving, how many stations are connected, the frequency
-// (as last set here or reported by the node, with the node's mode word) and the node we are
-// linked to. It also holds the transmit control with its request timers.
+// (as last set here or reported by the node, with the node's mode word, and as the large
+// display shows it) and the node we are linked to. It also holds the transmit control with its request timers.
 //
 // Every window renders this model and sends it commands; none keeps a copy of this state in a
 // widget and reads it back. Each setter emits its signal only when the value changes.
@@ -52,6 +52,10 @@ public:
     // empty when the report names none (the mode then stays as it was).
     void reportFrequency(const QString &frequency, const QString &modeWord);
     const QString &reportedMode() const { return mode_; }
+    // The large display Label4: the frequency as typed, stepped or reported; the steps work
+    // from it.
+    const QString &display() const { return display_; }
+    void setDisplay(const QString &text);
 
     // The node (or station) on the link, as Text2 shows it; empty before any.
     const QString &linkedNode() const { return linkedNode_; }
@@ -62,6 +66,7 @@ signals:
     void receivingChanged(bool receiving);
     void stationCountChanged(int count);
     void frequencyChanged(const QString &frequency);
+    void displayChanged(const QString &text);
     // Every report, even one that repeats the last: the rig server confirms commands by it.
     void frequencyReported(const QString &frequency, const QString &modeWord);
     void linkedNodeChanged(const QString &call);
@@ -73,6 +78,7 @@ private:
     int stationCount_ = 0;
     QString frequency_ = QString::fromLatin1(kNoFrequency);
     QString mode_;
+    QString display_ = QString::fromLatin1(kNoFrequency);
     QString linkedNode_;
 };
 

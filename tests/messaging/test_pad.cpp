@@ -171,7 +171,7 @@ void PadTest::stepsMoveTheMainDisplay()
     };
     for (const Case &c : cases) {
         rig.backend.clearCalls();
-        rig.setMain(QStringLiteral("Label4"), QLatin1String(c.from));
+        rig.window()->station().setDisplay(QLatin1String(c.from));
         rig.click(QLatin1String(c.button));
         QCOMPARE(rig.mainText(QStringLiteral("Label4")), QLatin1String(c.to));
         QCOMPARE(rig.mainText(QStringLiteral("Text1")), QLatin1String(c.to));
@@ -183,7 +183,7 @@ void PadTest::stepsMoveTheMainDisplay()
     // display, a step below 0, and Enter on "..". Nothing changes; the pad says why.
     rig.backend.clearCalls();
     for (const char *from : {"000.0000", ".0030"}) {
-        rig.setMain(QStringLiteral("Label4"), QLatin1String(from));
+        rig.window()->station().setDisplay(QLatin1String(from));
         rig.click(QStringLiteral("Command48")); // -5kHz
         QCOMPARE(rig.mainText(QStringLiteral("Label4")), QLatin1String(from));
         QVERIFY(rig.status().startsWith(QStringLiteral("Not sent")));
@@ -198,7 +198,7 @@ void PadTest::stepsMoveTheMainDisplay()
 
     // A failed send is reported; the display has moved all the same.
     rig.backend.failing.insert(QStringLiteral("SendChatText"));
-    rig.setMain(QStringLiteral("Label4"), QStringLiteral("14.2000"));
+    rig.window()->station().setDisplay(QStringLiteral("14.2000"));
     rig.click(QStringLiteral("Command55"));
     QCOMPARE(rig.mainText(QStringLiteral("Label4")), QStringLiteral("14.2100"));
     QVERIFY(!rig.status().isEmpty());
