@@ -25,8 +25,8 @@ QRegularExpression commandWord(const QString &word, bool atEnd = false)
 }
 
 struct Words {
-    QRegularExpression frequencyQuery = commandWord(QStringLiteral("FR?"));
-    QRegularExpression timeQuery = commandWord(QStringLiteral("Time?"));
+    QRegularExpression frequencyQuery = commandWord(QString::fromLatin1(kFrequencyQuery));
+    QRegularExpression timeQuery = commandWord(QString::fromLatin1(kTimeQuery));
     QRegularExpression voice = commandWord(QStringLiteral("CV?"));
     QRegularExpression signalReport = commandWord(QStringLiteral("SR?"));
     QRegularExpression squelchActive = commandWord(QStringLiteral("CVSA?"));
