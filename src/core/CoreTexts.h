@@ -1,17 +1,19 @@
 #pragma once
 // Fixed texts of the main window and the composition root: window names and messages, in one place.
 
+#include "common/WindowNames.h"
+
 namespace tavrin::texts {
 
 // Windows, by objectName.
-inline constexpr char kMainWindow[] = "Form2";
-inline constexpr char kUserButtonEditor[] = "Form1";
-inline constexpr char kRemotePad[] = "Form3";
-inline constexpr char kAboutWindow[] = "Form14";
-inline constexpr char kNodeFavorites[] = "Form25";
-inline constexpr char kSysopBox[] = "Form126";
-inline constexpr char kChatWindow[] = "Messages";
-inline constexpr char kPresetEditorPrefix[] = "FormSet";
+using windows::kAboutWindow;
+using windows::kChatWindow;
+using windows::kMainWindow;
+using windows::kNodeFavorites;
+using windows::kPresetEditorPrefix;
+using windows::kRemotePad;
+using windows::kSysopBox;
+using windows::kUserButtonEditor;
 
 // Title: product, four spaces, callsign, "   v", version, 33 spaces, this tail.
 inline constexpr char kTitleTail[] = "Tavrin (Tavricon)";

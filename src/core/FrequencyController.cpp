@@ -5,6 +5,7 @@
 #include "core/Program.h"
 #include "protocol/FrequencyText.h"
 #include "settings/PresetSet.h"
+#include "station/StationState.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -63,8 +64,7 @@ bool FrequencyController::send(const QString &line)
 
 void FrequencyController::UpdateFrequencyDisplay()
 {
-    FrequencyPanels &f = window_.frequencyPanels();
-    f.display->setText(remote::updateFrequencyDisplayText(f.frequency->text()));
+    window_.station().setDisplay(remote::updateFrequencyDisplayText(window_.station().frequency()));
 }
 
 void FrequencyController::selectBand(int band)
@@ -88,7 +88,7 @@ void FrequencyController::pressPreset(int preset)
     }
     const PresetSet &presets = program_.presetSet(set);
     const int i = PresetSet::presetIndex(band, preset);
-    f.frequency->setText(presets.Text(i));
+    window_.station().setFrequency(presets.Text(i));
     send(presets.Texta(i));
     // The display follows the field even when the send failed; the status line says so.
     UpdateFrequencyDisplay();
@@ -135,24 +135,23 @@ bool FrequencyController::sendFrequency(const QString &text)
         window_.showStatus(refusal);
         return false;
     }
-    FrequencyPanels &f = window_.frequencyPanels();
-    f.display->setText(text);
-    f.frequency->setText(remote::formatFrequency(text));
+    window_.station().setDisplay(text);
+    window_.station().setFrequency(remote::formatFrequency(text));
     return send(remote::frequencyCommandLine(text, program_.clock().now().time()));
 }
 
 void FrequencyController::step(long long tenThousandths)
 {
-    FrequencyPanels &f = window_.frequencyPanels();
+    station::StationState &state = window_.station();
     // No step from a display that holds no frequency, nor to one at or below 0 MHz.
-    if (const QString refusal = remote::stepRefusal(f.display->text(), tenThousandths); !refusal.isEmpty()) {
+    if (const QString refusal = remote::stepRefusal(state.display(), tenThousandths); !refusal.isEmpty()) {
         window_.showStatus(refusal);
         return;
     }
-    if (const std::optional<QString> stepped = remote::addStep(f.display->text(), tenThousandths))
-        f.display->setText(*stepped);
-    const QString shown = f.display->text();
-    f.frequency->setText(remote::formatFrequency(shown));
+    if (const std::optional<QString> stepped = remote::addStep(state.display(), tenThousandths))
+        state.setDisplay(*stepped);
+    const QString shown = state.display();
+    window_.station().setFrequency(remote::formatFrequency(shown));
     send(remote::frequencyCommandLine(shown, program_.clock().now().time()));
 }
 
@@ -160,8 +159,8 @@ void FrequencyController::selectUserFrequency(int j)
 {
     FrequencyPanels &f = window_.frequencyPanels();
     const QString frequency = f.userFrequencies.at(j - 1)->text();
-    f.frequency->setText(frequency);
-    f.display->setText(frequency);
+    window_.station().setFrequency(frequency);
+    window_.station().setDisplay(frequency);
     send(remote::frequencyCommand(frequency));
 }
 

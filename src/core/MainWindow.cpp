@@ -10,10 +10,16 @@
 #include "core/StationController.h"
 #include "core/StationPanel.h"
 #include "core/UserCommandButtons.h"
+#include "core/WidgetColors.h"
 #include "audio/GradH.h"
 #include "audio/VU.h"
+#include "messaging/ChatBox.h"
+#include "messaging/ChatFormat.h"
+#include "messaging/RemotePad.h"
 #include "messaging/SysopBox.h"
 #include "protocol/RemoteProtocol.h"
+#include "station/StationState.h"
+#include "station/TransmitControl.h"
 
 #include "BuildConfig.h"
 
@@ -41,11 +47,12 @@ struct TimerSpec {
     bool singleShot;
     bool runningAtStart;
 };
-// Timer1 ... Timer7. Timer6 takes its wait from Text15 when a transmit request starts it.
-constexpr TimerSpec kTimers[7] = {
-    {5000, true, false}, {10000, true, false}, {300, false, true},  {1000, false, true},
-    {5000, true, false}, {5000, true, false},  {300, false, false},
+// Timer1 ... Timer5; the transmit control owns Timer6 and Timer7.
+constexpr TimerSpec kTimers[5] = {
+    {5000, true, false}, {10000, true, false}, {300, false, true}, {1000, false, true}, {5000, true, false},
 };
+// A line longer than a screen's width only costs the last-line box layout time.
+constexpr qsizetype kLastLineLimit = 1024;
 
 } // namespace
 
@@ -54,6 +61,7 @@ MainWindow::MainWindow(Program &program, std::unique_ptr<EchoLinkClient> client)
 {
     setObjectName(QString::fromLatin1(texts::kMainWindow));
     setWindowTitle(QStringLiteral(TAVRIN_PRODUCT_NAME));
+    state_ = new station::StationState(program_.clock(), this);
     buildLayout();
     buildMenus();
     buildTimers();
@@ -62,6 +70,8 @@ MainWindow::MainWindow(Program &program, std::unique_ptr<EchoLinkClient> client)
     stations_ = new StationController(*this, program_);
     frequencyControl_ = new FrequencyController(*this, program_);
     protocol_ = new ProtocolController(*this, program_);
+    state_->transmit().setStationPort(protocol_);
+    renderStation();
     if (client_)
         connect(client_.get(), &EchoLinkClient::Closing, this, &MainWindow::EchoLink_Closing);
 }
@@ -190,7 +200,7 @@ void MainWindow::buildLayout()
 
 void MainWindow::buildTimers()
 {
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < 5; ++i) {
         auto *t = new QTimer(this);
         t->setObjectName(QStringLiteral("Timer%1").arg(i + 1));
         t->setInterval(kTimers[i].intervalMs);
@@ -202,14 +212,75 @@ void MainWindow::buildTimers()
     connect(timers_[2], &QTimer::timeout, this, &MainWindow::Timer3_Timer);
     connect(timers_[3], &QTimer::timeout, this, &MainWindow::Timer4_Timer);
     connect(timers_[4], &QTimer::timeout, this, &MainWindow::Timer5_Timer);
-    connect(timers_[5], &QTimer::timeout, this, &MainWindow::Timer6_Timer);
-    connect(timers_[6], &QTimer::timeout, this, &MainWindow::Timer7_Timer);
-    for (int i = 0; i < 7; ++i)
+    for (int i = 0; i < 5; ++i)
         if (kTimers[i].runningAtStart)
             timers_[i]->start();
 }
 
-QTimer *MainWindow::timer(int number) const { return timers_[number - 1]; }
+QTimer *MainWindow::timer(int number) const
+{
+    if (number == 6)
+        return state_->transmit().waitTimer();
+    if (number == 7)
+        return state_->transmit().pollTimer();
+    return timers_[number - 1];
+}
+
+void MainWindow::renderStation()
+{
+    CommandPanels &c = *commands_;
+    const auto showReceiving = [&c](bool receiving) {
+        c.receiveIndicator->setText(QString::fromLatin1(receiving ? remote::kReceivingText : remote::kNotReceivingText));
+        setBackColor(c.receiveIndicator, receiving ? kRed : buttonFace());
+    };
+    const auto showTransmitting = [&c](bool transmitting) {
+        c.transmitState->setText(QString::fromLatin1(transmitting ? remote::kTransmittingText : kReceiveModeText));
+        setBackColor(c.transmitState, transmitting ? kRed : buttonFace());
+        setBackColor(c.transmitButton, transmitting ? kRed : kLightGrey);
+        c.meterFrame->setVisible(transmitting);
+    };
+    const auto showCount = [this](int count) { station_->stationCount->setText(QString::number(count)); };
+    const auto showFrequency = [this](const QString &frequency) {
+        if (frequency_->frequency->text() != frequency)
+            frequency_->frequency->setText(frequency);
+    };
+    const auto showDisplay = [this](const QString &text) { frequency_->display->setText(text); };
+    const auto showLinkedNode = [this](const QString &call) {
+        if (station_->lastStation->text() != call)
+            station_->lastStation->setText(call);
+    };
+    connect(state_, &station::StationState::receivingChanged, this, showReceiving);
+    connect(state_, &station::StationState::transmittingChanged, this, showTransmitting);
+    connect(state_, &station::StationState::stationCountChanged, this, showCount);
+    connect(state_, &station::StationState::frequencyChanged, this, showFrequency);
+    connect(state_, &station::StationState::displayChanged, this, showDisplay);
+    connect(state_, &station::StationState::linkedNodeChanged, this, showLinkedNode);
+    connect(&state_->transmit(), &station::TransmitControl::requestShownChanged, c.requestNotice,
+            &QWidget::setVisible);
+    // The editable fields are the operator's way to set what they show.
+    connect(frequency_->frequency, &QLineEdit::textChanged, state_, &station::StationState::setFrequency);
+    connect(station_->lastStation, &QLineEdit::textChanged, state_, &station::StationState::setLinkedNode);
+    connect(c.requestWait, &QLineEdit::textChanged, &state_->transmit(), &station::TransmitControl::setRequestWait);
+    state_->transmit().setRequestWait(c.requestWait->text());
+    state_->setFrequency(frequency_->frequency->text());
+    showDisplay(state_->display());
+    state_->setLinkedNode(station_->lastStation->text());
+    showReceiving(state_->receiving());
+    showTransmitting(state_->transmitting());
+    showCount(state_->stationCount());
+}
+
+void MainWindow::showChatLine(const QString &tag, const QString &shown, const QString &message)
+{
+    messaging::appendToLog(station_->chatLog, tag + shown + QLatin1String(messaging::chattexts::kCrLf));
+    QString last = messaging::displayText(messaging::oneLine(tag + message));
+    if (last.size() > kLastLineLimit)
+        last = last.left(kLastLineLimit) + QChar(0x2026);
+    station_->lastLine->setPlainText(last);
+    station_->lastLine->setVisible(true);
+    timers_[0]->start();
+    messaging::caretToEnd(station_->chatLog);
+}
 
 EchoLinkClient &MainWindow::requireClient() const
 {
@@ -258,13 +329,13 @@ void MainWindow::Timer5_Timer()
 void MainWindow::Timer6_Timer()
 {
     useAutomationTimeouts(client_.get());
-    protocol_->Timer6_Timer();
+    state_->transmit().waitOver();
 }
 
 void MainWindow::Timer7_Timer()
 {
     useAutomationTimeouts(client_.get());
-    protocol_->Timer7_Timer();
+    state_->transmit().pollLink();
 }
 
 // --- events ---------------------------------------------------------------------------
@@ -314,7 +385,7 @@ void MainWindow::saveAndEnd()
     };
     warnIfFailed(SaveData());
     // The sysop box keeps its place and choice across runs, whichever way the program ends.
-    if (auto *sysopBox = program_.registry().get<messaging::SysopBox>(QString::fromLatin1(texts::kSysopBox)))
+    if (auto *sysopBox = program_.sysopBox())
         warnIfFailed(sysopBox->SaveData());
     stopMeters();
     program_.endProgram(0);
@@ -344,9 +415,8 @@ void MainWindow::stopMeters()
 {
     if (auto *meter = commands_->meterFrame->findChild<GradH *>(QString::fromLatin1(kMeterName)))
         meter->StopVU();
-    if (auto *pad = program_.registry().control<GradH>(QString::fromLatin1(texts::kRemotePad),
-                                                       QString::fromLatin1(kMeterName)))
-        pad->StopVU();
+    if (auto *pad = program_.remotePad())
+        pad->stopMeter();
 }
 
 } // namespace tavrin

@@ -1,11 +1,14 @@
 #pragma once
 // The main window "Form2": the program's hub. It owns its EchoLink client handle, its
-// panels (frequency, command and station controls), its menus and its timers Timer1 ...
-// Timer7. It reads and writes "TVRradio.ini" and ends the program on its three exit paths
-// (Exit Program, closing the window, the client closing), saving first.
+// panels (frequency, command and station controls), its menus, its timers Timer1 ...
+// Timer5 and the station model (as a child: the model's request timers Timer6 and Timer7 are
+// found inside "Form2"). It renders the station model, reads and writes "TVRradio.ini" and
+// ends the program on its three exit paths (Exit Program, closing the window, the client
+// closing), saving first.
 //
 // Thread: user-interface thread. Does not own the other windows, the preset sets or the
-// store (the composition root does); reaches other windows only through the registry.
+// store (the composition root does); shows other windows through the registry, by name, and
+// tells them things through typed calls and signals that the composition root joins.
 
 #include "echolink/EchoLinkClient.h"
 #include "settings/ProfileStore.h"
@@ -28,6 +31,9 @@ class Program;
 class ProtocolController;
 class StationController;
 class StationPanel;
+namespace station {
+class StationState;
+}
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -69,16 +75,20 @@ public:
     // The handle, or EchoLinkError when no client runs.
     EchoLinkClient &requireClient() const;
 
-    bool TxState = false;
+    // The station model: transmit state and request, receive indication, station count,
+    // frequency, linked node. Every window renders it; this window holds it.
+    station::StationState &station() const { return *state_; }
 
     FrequencyPanels &frequencyPanels() const { return *frequency_; }
     CommandPanels &commandPanels() const { return *commands_; }
     StationPanel &stationPanel() const { return *station_; }
     FrequencyController &frequencyControl() const { return *frequencyControl_; }
     ProtocolController &protocol() const { return *protocol_; }
+    StationController &stations() const { return *stations_; }
 
     void showStatus(const QString &text);
 
+    // Timer1 ... Timer7; Timer6 and Timer7 are the station model's request timers.
     QTimer *timer(int number) const;
 
 public slots:
@@ -92,6 +102,11 @@ public slots:
 
     // Node button captions and the active node's line follow the preset sets.
     void refreshNodeCaptions();
+
+    // A chat line from the link: sender tag, the text as the chat window shows it (with its
+    // time stamp, if any) for the chat log RTB2, and the bare message for the last-line box
+    // RTB, which shows it on one line until Timer1 hides it.
+    void showChatLine(const QString &tag, const QString &shown, const QString &message);
 
     // Panel rules.
     void togglePanel(QWidget *panel);
@@ -110,6 +125,8 @@ private:
     void buildMenus();
     void buildTimers();
     void wireControls();
+    // The transmit box, the fields and the counts follow the station model.
+    void renderStation();
 
     void detectLinkedNode();
     void EchoLink_Closing();
@@ -137,7 +154,8 @@ private:
     QWidget *panelArea_ = nullptr; // scroll area holding the switched panels
     QString lastSaveError_;
     QMenu *soundDeviceMenu_ = nullptr;
-    QTimer *timers_[7] = {};
+    station::StationState *state_ = nullptr; // child QObject
+    QTimer *timers_[5] = {};
 };
 
 } // namespace tavrin

@@ -10,6 +10,7 @@
 #include "core/StationPanel.h"
 #include "core/http/Http.h"
 #include "settings/PresetSet.h"
+#include "station/StationState.h"
 
 #include "BuildConfig.h"
 
@@ -125,7 +126,7 @@ void MainWindow::detectLinkedNode()
         const bool linked = askOr(false, [&] { return requireClient().IsConnected(nodeCall.toUpper()); });
         if (!linked)
             continue;
-        station_->lastStation->setText(nodeCall);
+        state_->setLinkedNode(nodeCall);
         station_->lastStation->setVisible(true);
         timers_[4]->start();
         return;

@@ -4,7 +4,9 @@
 #include "core/ChatWindowLoader.h"
 #include "core/CoreTexts.h"
 #include "core/MainWindow.h"
+#include "core/ProtocolController.h"
 #include "core/RemotePadLoader.h"
+#include "core/StationController.h"
 #include "core/SysopBoxLoader.h"
 #include "core/UserWindows.h"
 #include "settings/FormLink.h"
@@ -12,6 +14,7 @@
 #include "rig/RigWindow.h"
 #include "echolink/ChatLogClient.h"
 #include "maintenance/AboutWindow.h"
+#include "messaging/ChatFormat.h"
 #include "messaging/ChatWindow.h"
 #include "messaging/RemotePad.h"
 #include "messaging/SysopBox.h"
@@ -145,6 +148,7 @@ bool Program::start()
     formLink_ = std::make_unique<link::FormLink>(store_, *passwordVault_);
     formLink_->hide();
     registry_.add(formLink_.get());
+    wireWindows();
 
     // With every window there, the main window finds the linked node, captions the presets,
     // sends the statistics report and starts its level meter.
@@ -154,6 +158,36 @@ bool Program::start()
     rig_ = std::make_unique<rig::RigService>(*this);
     registry_.add(rig_->window());
     return true;
+}
+
+void Program::wireWindows()
+{
+    MainWindow *main = mainWindow_.get();
+    messaging::ChatWindow *chat = chatWindow_.get();
+    messaging::RemotePad *pad = remotePad_.get();
+    messaging::SysopBox *sysop = sysopBox_.get();
+    if (chat) {
+        // An incoming line: the main window's chat log and last-line box, then the pad's log.
+        connect(chat, &messaging::ChatWindow::incomingLine, main, &MainWindow::showChatLine);
+        if (pad) {
+            connect(chat, &messaging::ChatWindow::incomingLine, pad,
+                    [pad](const QString &tag, const QString &, const QString &message) {
+                        pad->appendChatLog(tag + message + QLatin1String(messaging::chattexts::kCrLf));
+                    });
+            connect(chat, &messaging::ChatWindow::ownLineSent, pad, &messaging::RemotePad::appendChatLog);
+            connect(pad, &messaging::RemotePad::ownLineSent, chat, &messaging::ChatWindow::appendToChatBox);
+        }
+        main->protocol().setExtraCall(chat->extraCall());
+        connect(chat, &messaging::ChatWindow::extraCallChanged, &main->protocol(), &ProtocolController::setExtraCall);
+    }
+    if (sysop) {
+        connect(&main->protocol(), &ProtocolController::sysopMessage, sysop, &messaging::SysopBox::appendMessage);
+        connect(&main->stations(), &StationController::nodeChosen, sysop, &messaging::SysopBox::setNodeCall);
+    }
+    if (pad) {
+        connect(&main->stations(), &StationController::frequencyCopied, pad, &messaging::RemotePad::showFrequency);
+        connect(&main->stations(), &StationController::stationListChanged, pad, &messaging::RemotePad::showStationList);
+    }
 }
 
 void Program::loadPresetEditors()

@@ -74,6 +74,12 @@ public:
     EchoLinkClientFactory &clientFactory() const { return *options_.clientFactory; }
     const ProgramOptions &options() const { return options_; }
     PresetSet &presetSet(int number) { return *presetSets_.at(number - 1); }
+    // The windows beside the main window, typed; nullptr before start() built them.
+    UserButtonEditor *userButtonEditor() const { return userButtonEditor_.get(); }
+    messaging::RemotePad *remotePad() const { return remotePad_.get(); }
+    messaging::SysopBox *sysopBox() const { return sysopBox_.get(); }
+    messaging::ChatWindow *chatWindow() const { return chatWindow_.get(); }
+    maintenance::AboutWindow *aboutWindow() const { return aboutWindow_.get(); }
     // The rig server, built once the main window is up; nullptr before.
     rig::RigService *rigService() const { return rig_.get(); }
 
@@ -91,6 +97,9 @@ signals:
 private:
     // Builds the preset editors FormSet1 ... FormSet4, hidden, each reading its set's file.
     void loadPresetEditors();
+    // Joins the windows' typed signals and slots: chat lines, the extra call, sysop messages,
+    // the frequency copy, the station list and the chosen node.
+    void wireWindows();
 
     ProgramOptions options_;
     std::unique_ptr<EchoLinkClientFactory> chatLog_; // wraps the given factory for --chat-log

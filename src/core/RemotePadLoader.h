@@ -1,7 +1,7 @@
 #pragma once
 // Start-up loader of the Remote Pad "Form3": built hidden with its own client handle, kept
-// above other windows, its meter started. The pad works on the main window's frequency and
-// transmit state through a host that this loader implements on the main window.
+// above other windows, its meter started. The pad renders the main window's station model and
+// works on the main window's frequency fields through a host that this loader implements.
 
 #include <memory>
 

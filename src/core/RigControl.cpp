@@ -3,8 +3,9 @@
 #include "core/FrequencyController.h"
 #include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/ProtocolController.h"
 #include "protocol/FrequencyText.h"
+#include "station/StationState.h"
+#include "station/TransmitControl.h"
 
 #include <QTimer>
 
@@ -17,8 +18,8 @@ RigControl::RigControl(MainWindow &window, Program &program, QObject *parent)
     pttTimer_->setObjectName(QString::fromLatin1(kPttTimerName));
     pttTimer_->setSingleShot(true);
     connect(pttTimer_, &QTimer::timeout, this, &RigControl::RigPttTimer_Timer);
-    connect(&window_.protocol(), &ProtocolController::frequencyReportRead, this, &RigControl::frequencyReported);
-    // The supervision tick rewrites TxState from the client: follow it from there.
+    connect(&window_.station(), &station::StationState::frequencyReported, this, &RigControl::frequencyReported);
+    // The supervision tick rewrites the transmit state from the client: follow it from there.
     connect(window_.timer(3), &QTimer::timeout, this, &RigControl::followTransmitter);
 }
 
@@ -41,9 +42,9 @@ int RigControl::setFrequencyHz(qint64 hz)
     return kOk;
 }
 
-bool RigControl::transmitting() const { return window_.TxState; }
+bool RigControl::transmitting() const { return window_.station().transmitting(); }
 
-bool RigControl::requestPending() const { return window_.timer(7)->isActive(); }
+bool RigControl::requestPending() const { return window_.station().transmit().requestPending(); }
 
 int RigControl::setPtt(int client, bool on)
 {
@@ -55,10 +56,10 @@ int RigControl::setPtt(int client, bool on)
     if (!allowPtt_)
         return kUnavailable;
     // Already keyed, or a request already waits for the link: a repeated "T 1" changes nothing.
-    if (window_.TxState || requestPending())
+    if (transmitting() || requestPending())
         return kOk;
-    window_.protocol().Command1x_Click();
-    if (!window_.TxState && !requestPending())
+    window_.station().transmit().press();
+    if (!transmitting() && !requestPending())
         return kRejected; // no station connected: the button does nothing either
     owner_ = client;
     pttTimer_->start(timeoutS_ * 1000);
@@ -70,10 +71,10 @@ void RigControl::release(const QString &why)
 {
     pttTimer_->stop();
     owner_ = 0;
+    station::TransmitControl &transmit = window_.station().transmit();
     if (requestPending())
-        window_.protocol().Timer6_Timer(); // the request is ours: call it off
-    if (window_.TxState)
-        window_.protocol().releaseTransmitter();
+        transmit.waitOver(); // the request is ours: call it off
+    transmit.release();
     window_.showStatus(why);
 }
 
@@ -91,7 +92,7 @@ void RigControl::RigPttTimer_Timer()
 
 void RigControl::followTransmitter()
 {
-    if (owner_ && !window_.TxState && !requestPending()) {
+    if (owner_ && !transmitting() && !requestPending()) {
         owner_ = 0;
         pttTimer_->stop();
     }

@@ -1,7 +1,8 @@
 #pragma once
-// The station as the rig server's clients see it: answers from RigState, sets the frequency
-// through the keypad's Enter path, and keys the transmitter through the transmit button's
-// logic (a timed transmit request while the link is busy), only when PTT is allowed.
+// The station as the rig server's clients see it: answers from RigState (fed by the station
+// model's frequency reports), sets the frequency through the keypad's Enter path, and keys the
+// transmitter through the station model's transmit control, as the transmit buttons do (a
+// timed transmit request while the link is busy), only when PTT is allowed.
 //
 // A transmitter keyed through the server belongs to the connection that keyed it: it is
 // released by that client's "T 0", when that connection closes, or when the PTT time-out

@@ -6,10 +6,12 @@
 #include "core/PlatformNames.h"
 #include "core/Program.h"
 #include "core/StationPanel.h"
+#include "maintenance/AboutWindow.h"
 #include "core/WidgetColors.h"
 #include "protocol/RemoteProtocol.h"
 #include "protocol/TimeTexts.h"
 #include "settings/PresetSet.h"
+#include "station/StationState.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -26,7 +28,6 @@ namespace tavrin {
 namespace {
 
 constexpr char kUnit[] = " MHz";
-constexpr char kNoFrequency[] = "000.0000";
 constexpr char kLineEnd[] = "\r\n";
 
 constexpr char kAskLinkedFailed[] = "Could not ask whether %1 is linked: %2";
@@ -34,21 +35,6 @@ constexpr char kDisconnectFailed[] = "Could not disconnect %1: %2";
 constexpr char kDisconnectAllFailed[] = "Could not disconnect all stations: %1";
 
 QString errorText(const std::exception &e) { return QString::fromUtf8(e.what()); }
-
-QString shownText(const QWidget *w)
-{
-    if (auto *edit = qobject_cast<const QLineEdit *>(w))
-        return edit->text();
-    if (auto *label = qobject_cast<const QLabel *>(w))
-        return label->text();
-    if (auto *button = qobject_cast<const QAbstractButton *>(w))
-        return button->text();
-    if (auto *rich = qobject_cast<const QTextEdit *>(w))
-        return rich->toPlainText();
-    if (auto *plain = qobject_cast<const QPlainTextEdit *>(w))
-        return plain->toPlainText();
-    return {};
-}
 
 // Writes a control's text only when it changes: the supervision runs every 300 ms and a
 // needless write costs a relayout and a repaint.
@@ -86,21 +72,11 @@ void paintFore(QWidget *w, const QColor &c)
         setForeColor(w, c);
 }
 
-void paintBack(QWidget *w, const QColor &c)
-{
-    if (w && (backColor(w) != c || !w->autoFillBackground()))
-        setBackColor(w, c);
-}
-
 void showIf(QWidget *w, bool shown)
 {
     if (w && w->isHidden() == shown)
         w->setVisible(shown);
 }
-
-// A count shown in a label, read back: a whole number with blanks around it; any other text
-// (empty, a word, a fraction) counts as 0, so an unreadable count means no station.
-int readsAs(const QLabel *label) { return label->text().trimmed().toInt(); }
 
 } // namespace
 
@@ -123,56 +99,31 @@ StationController::StationController(MainWindow &window, Program &program)
     }
 }
 
-QWidget *StationController::remoteControl(Remote &r)
-{
-    if (!r.widget)
-        r.widget = program_.registry().control<QWidget>(r.window, r.name);
-    return r.widget;
-}
-
 // --- Timer3: link supervision ---------------------------------------------------------
 
 void StationController::Timer3_Timer()
 {
     FrequencyPanels &f = window_.frequencyPanels();
     StationPanel &s = window_.stationPanel();
+    station::StationState &state = window_.station();
 
-    const QString withUnit = f.frequency->text() + QLatin1String(kUnit);
+    const QString withUnit = state.frequency() + QLatin1String(kUnit);
     setShown(f.frequencyWithUnit, withUnit);
-    setShown(remoteControl(padFrequency_), withUnit);
+    emit frequencyCopied(withUnit);
 
-    // From here on a failing question leaves its field as it was.
-    ignoreErrors([&] { setShown(s.stationCount, QString::number(window_.requireClient().StationCount())); });
+    // From here on a failing question leaves what the model knew.
+    ignoreErrors([&] { state.setStationCount(window_.requireClient().StationCount()); });
 
-    if (readsAs(s.stationCount) == 0) {
+    if (state.stationCount() == 0) {
         paintFore(s.lastStation, kLightGrey); // keeps its callsign
         setShown(s.stationList, {});
-        setShown(remoteControl(padStations_), {});
-        setShown(f.frequency, QString::fromLatin1(kNoFrequency));
+        emit stationListChanged({});
+        state.setFrequency(QString::fromLatin1(station::kNoFrequency));
     }
 
-    window_.TxState = askOr(false, [&] { return window_.requireClient().IsTransmitting(); });
-    showTransmitState(window_.TxState);
-
-    const bool meters = window_.commandPanels().transmitState->text() == QLatin1String(remote::kTransmittingText);
-    showIf(window_.commandPanels().meterFrame, meters);
-    showIf(remoteControl(padMeter_), meters);
+    state.setTransmitting(askOr(false, [&] { return window_.requireClient().IsTransmitting(); }));
 
     window_.refreshNodeCaptions();
-}
-
-void StationController::showTransmitState(bool transmitting)
-{
-    CommandPanels &c = window_.commandPanels();
-    const QString text = QString::fromLatin1(transmitting ? remote::kTransmittingText : kReceiveModeText);
-    const QColor stateColour = transmitting ? kRed : buttonFace();
-    const QColor buttonColour = transmitting ? kRed : kLightGrey;
-    for (QWidget *state : {static_cast<QWidget *>(c.transmitState), remoteControl(padState_)}) {
-        setShown(state, text);
-        paintBack(state, stateColour);
-    }
-    paintBack(c.transmitButton, buttonColour);
-    paintBack(remoteControl(padTransmit_), buttonColour);
 }
 
 // --- Timer4: clock and node recognition -----------------------------------------------
@@ -184,9 +135,9 @@ void StationController::Timer4_Timer()
     setShown(s.clockTime, remote::defaultTimeText(now.time()));
     setShown(s.clockDate, remote::defaultDateText(now.date()));
 
-    if (readsAs(s.stationCount) == 1) {
+    if (window_.station().stationCount() == 1) {
         if (const int k = firstLinkedSet()) {
-            setShown(s.lastStation, program_.presetSet(k).NodeCall);
+            window_.station().setLinkedNode(program_.presetSet(k).NodeCall);
             paintFore(s.lastStation, kBlue);
         }
     }
@@ -199,8 +150,8 @@ void StationController::Timer4_Timer()
     }
 
     // The sound-device controls only make sense for a program in its default place.
-    QWidget *dirField = remoteControl(programDirectory_);
-    const QString programDir = dirField ? shownText(dirField) : platform::defaultProgramDirectory();
+    const maintenance::AboutWindow *about = program_.aboutWindow();
+    const QString programDir = about ? about->programDirectory() : platform::defaultProgramDirectory();
     const bool soundControls = programDir == platform::defaultProgramDirectory();
     CommandPanels &c = window_.commandPanels();
     showIf(c.volumeLabel, soundControls);
@@ -239,7 +190,7 @@ void StationController::Echolink_connected(const QString &callsign)
 {
     QLineEdit *lastStation = window_.stationPanel().lastStation;
     paintFore(lastStation, kBlue);
-    setShown(lastStation, callsign);
+    window_.station().setLinkedNode(callsign);
     // A configured node on the link: ask it for its frequency a little later.
     if (firstLinkedSet())
         window_.timer(5)->start();
@@ -251,12 +202,7 @@ void StationController::Echolink_StationTextReceived(const QString &text)
     list.replace(QLatin1Char('\r'), QLatin1String(kLineEnd));
     list += QLatin1String(kLineEnd);
     window_.stationPanel().stationList->setPlainText(list);
-    if (QWidget *pad = remoteControl(padStations_)) {
-        if (auto *rich = qobject_cast<QTextEdit *>(pad))
-            rich->setPlainText(list);
-        else
-            setShown(pad, list);
-    }
+    emit stationListChanged(list);
 }
 
 // --- node buttons, link toggles, Disconnect All -------------------------------------------
@@ -280,7 +226,7 @@ void StationController::nodeButton(int k)
         }
     }
     // The set becomes active whatever happened to the link.
-    setShown(remoteControl(sysopNodeCall_), caption);
+    emit nodeChosen(caption);
     window_.setSetOption(k, true);
     window_.SaveData();
 }

@@ -4,16 +4,17 @@
 // "station connected" and "station text" events, the node buttons Command29 ... Command32,
 // their link toggles and "Disconnect All".
 //
-// What the supervision shows also goes to the Remote Pad and the sysop message box, through
-// the registry; while those windows are absent the writes are skipped.
+// What it learns goes to the station model (station count, transmit state, frequency reset,
+// linked node), which every window renders; the frequency copy, the station list and the
+// chosen node leave through signals that the composition root connects to the Remote Pad
+// and the sysop box.
 //
 // A client call that the behaviour leaves unguarded is caught here and reported in the main
 // window's status line; the window stays usable and what was already changed stays changed.
 //
-// Thread: user-interface thread. Owned by the main window; owns nothing but cached pointers.
+// Thread: user-interface thread. Owned by the main window; owns nothing but its connections.
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
 #include <exception>
@@ -45,16 +46,15 @@ public:
     void linkToggle(int k);
     void disconnectAll();
 
-private:
-    // A control of another window, looked up once it exists and then kept.
-    struct Remote {
-        QString window;
-        QString name;
-        QPointer<QWidget> widget;
-    };
-    QWidget *remoteControl(Remote &r);
+signals:
+    // Each supervision tick: the frequency with its unit, as Text12 shows it.
+    void frequencyCopied(const QString &withUnit);
+    // The station list as the main window shows it (empty once nobody is connected).
+    void stationListChanged(const QString &list);
+    // A node button chose this node (its caption): the sysop box takes it as its node call.
+    void nodeChosen(const QString &call);
 
-    void showTransmitState(bool transmitting);
+private:
     // IsConnected(call upper-cased). A failure answers false; the first failure's text is
     // kept in *failure for the caller to report once.
     bool askLinked(const QString &call, QString *failure);
@@ -64,14 +64,6 @@ private:
     MainWindow &window_;
     Program &program_;
     QMenu *soundDeviceMenu_ = nullptr;
-
-    Remote padFrequency_{QStringLiteral("Form3"), QStringLiteral("Text1"), {}};
-    Remote padStations_{QStringLiteral("Form3"), QStringLiteral("StationList"), {}};
-    Remote padState_{QStringLiteral("Form3"), QStringLiteral("Label3"), {}};
-    Remote padTransmit_{QStringLiteral("Form3"), QStringLiteral("Command1x"), {}};
-    Remote padMeter_{QStringLiteral("Form3"), QStringLiteral("Frame13"), {}};
-    Remote sysopNodeCall_{QStringLiteral("Form126"), QStringLiteral("Text2"), {}};
-    Remote programDirectory_{QStringLiteral("Form14"), QStringLiteral("ProgDir"), {}};
 };
 
 } // namespace tavrin

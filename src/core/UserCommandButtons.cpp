@@ -1,7 +1,6 @@
 #include "core/UserCommandButtons.h"
 
 #include "core/CommandPanels.h"
-#include "core/CoreTexts.h"
 #include "core/MainWindow.h"
 #include "core/Program.h"
 #include "protocol/TimeTexts.h"
@@ -28,7 +27,7 @@ UserCommandButtons::UserCommandButtons(MainWindow &window, Program &program)
 
 void UserCommandButtons::press(int k)
 {
-    const auto *editor = program_.registry().get<UserButtonEditor>(QString::fromLatin1(texts::kUserButtonEditor));
+    const UserButtonEditor *editor = program_.userButtonEditor();
     if (!editor)
         return;
     const QString line = userCommandLine(remote::defaultTimeText(program_.clock().now().time()), editor->buttons().command(k));

@@ -4,8 +4,8 @@
 // holds right now) through the main window's client; a failure shows in the main window's
 // status line. The captions are written by the editor's refresh timer (UserWindows.h).
 //
-// Thread: user-interface thread. A child of the main window; reaches the editor only
-// through the registry, so a missing editor leaves nothing to send.
+// Thread: user-interface thread. A child of the main window; asks the composition root for
+// the editor, so a missing editor leaves nothing to send.
 
 #include <QObject>
 

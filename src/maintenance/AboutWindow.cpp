@@ -1,6 +1,7 @@
 #include "maintenance/AboutWindow.h"
 
 #include "common/Installation.h"
+#include "common/WindowNames.h"
 #include "maintenance/AboutPictures.h"
 #include "maintenance/ConfigBackup.h"
 #include "maintenance/MaintenanceTexts.h"
@@ -70,7 +71,7 @@ AboutWindow::AboutWindow(AboutWindowOptions options, QWidget *parent)
     : QWidget(parent), options_(std::move(options)), fetch_(new VersionFetch(options_.productName, this))
 {
     Q_ASSERT(options_.store && options_.dialogs && options_.clock);
-    setObjectName(QString::fromLatin1(kAboutWindowName));
+    setObjectName(QString::fromLatin1(windows::kAboutWindow));
     fetch_->setTransferTimeout(options_.transferTimeoutMs);
     connect(fetch_, &VersionFetch::finished, this, &AboutWindow::fetchEnded);
 

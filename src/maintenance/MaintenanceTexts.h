@@ -7,7 +7,6 @@ namespace tavrin::maintenance {
 inline constexpr char kDirFile[] = "TVRDir.ini";
 inline constexpr char kProgDirKey[] = "ProgDir";
 
-inline constexpr char kAboutWindowName[] = "Form14";
 inline constexpr char kPromptWindowName[] = "Form150";
 
 inline constexpr char kTitleGap[] = "    ";

@@ -21,7 +21,6 @@ class QWidget;
 namespace tavrin::messaging {
 
 namespace chatui {
-inline constexpr char kWindowName[] = "Messages";
 inline constexpr char kSendBoxTip[] = "Entre your text here";
 inline constexpr char kShowPrivate[] = "Show Private Message";
 inline constexpr char kHidePrivate[] = "Hide Private Message";

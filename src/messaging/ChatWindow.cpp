@@ -1,5 +1,6 @@
 #include "messaging/ChatWindow.h"
 
+#include "common/WindowNames.h"
 #include "messaging/ChatBox.h"
 #include "messaging/ChatFormat.h"
 #include "messaging/ChatSettings.h"
@@ -27,18 +28,9 @@ using namespace chatui;
 
 namespace {
 
-constexpr char kMainWindow[] = "Form2";
-constexpr char kMainLog[] = "RTB2";
-constexpr char kMainLastLine[] = "RTB";
-constexpr char kMainLastLineTimer[] = "Timer1";
-constexpr char kRemotePad[] = "Form3";
-constexpr char kPadLog[] = "RTB";
-constexpr char kSysopBox[] = "Form126";
 
 constexpr char kNotSaved[] = "Settings not saved: %1";
 constexpr char kNoDestination[] = "enter the callsign to send the message to";
-
-constexpr qsizetype kLastLineLimit = 1024;
 
 const QColor kOwnTag(255, 0, 0);
 const QColor kOtherTag(0, 0, 255);
@@ -64,7 +56,7 @@ void setTextIfChanged(QLineEdit *edit, const QString &text)
 ChatWindow::ChatWindow(ProfileStore &store, WindowRegistry &registry, const Clock &clock)
     : store_(store), registry_(registry), clock_(clock)
 {
-    setObjectName(QLatin1String(kWindowName));
+    setObjectName(QLatin1String(windows::kChatWindow));
     c_ = buildChatControls(this);
     chatBox_ = std::make_unique<ChatBox>(c_.chatBox);
     wire();
@@ -86,11 +78,12 @@ void ChatWindow::wire()
     connect(c_.save, &QPushButton::clicked, this, [this] { SaveData(); });
     connect(c_.hide, &QPushButton::clicked, this, &QWidget::hide);
     connect(c_.sysopBox, &QPushButton::clicked, this, [this] {
-        if (QWidget *box = registry_.window(QLatin1String(kSysopBox))) {
+        if (QWidget *box = registry_.window(QLatin1String(windows::kSysopBox))) {
             box->show();
             box->raise();
         }
     });
+    connect(c_.extraCall, &QLineEdit::textChanged, this, &ChatWindow::extraCallChanged);
     for (int k = 0; k < int(c_.pictures.size()); ++k)
         connect(c_.pictures.at(size_t(k)), &QToolButton::clicked, this, [this, k] { insertPicture(k); });
 }
@@ -267,12 +260,12 @@ void ChatWindow::closeEvent(QCloseEvent *event)
 
 void ChatWindow::EchoLink_Closing() { emit endProgramRequested(); }
 
-template <class T>
-T *ChatWindow::remote(QPointer<T> &cache, const char *window, const char *control)
+QString ChatWindow::extraCall() const { return c_.extraCall->text(); }
+
+void ChatWindow::appendToChatBox(const QString &line)
 {
-    if (!cache)
-        cache = registry_.control<T>(QLatin1String(window), QLatin1String(control));
-    return cache.data();
+    appendToLog(c_.chatBox, line);
+    caretToEnd(c_.chatBox);
 }
 
 void ChatWindow::EchoLink_ChatTextReceived(const QString &line)
@@ -304,41 +297,12 @@ void ChatWindow::EchoLink_ChatTextReceived(const QString &line)
     const QString shown =
         c_.stampIncoming->isChecked() ? stampIncoming(clock_.now().time(), split.message) : split.message;
     step([&] { AddChatLine(split.tag, shown); });
-    step([&] { copyToOtherWindows(split.tag, shown, split.message); });
+    step([&] { emit incomingLine(split.tag, shown, split.message); });
     step([&] {
         if (c_.showOnLine->isChecked())
             show();
     });
-    step([&] {
-        chatCaretToEnd();
-        caretToEnd(remote(mainLog_, kMainWindow, kMainLog));
-        caretToEnd(remote(padLog_, kRemotePad, kPadLog));
-    });
-}
-
-void ChatWindow::copyToOtherWindows(const QString &tag, const QString &shown, const QString &message)
-{
-    const QString lineEnd = QLatin1String(chattexts::kCrLf);
-    step([&] {
-        if (QWidget *log = remote(mainLog_, kMainWindow, kMainLog))
-            appendToLog(log, tag + shown + lineEnd);
-    });
-    step([&] {
-        if (QWidget *log = remote(padLog_, kRemotePad, kPadLog))
-            appendToLog(log, tag + message + lineEnd);
-    });
-    step([&] {
-        if (auto *last = qobject_cast<QTextEdit *>(remote(lastLine_, kMainWindow, kMainLastLine))) {
-            // A one-line box: more than a screen's width of text only costs layout time.
-            QString shown = displayText(oneLine(tag + message));
-            if (shown.size() > kLastLineLimit)
-                shown = shown.left(kLastLineLimit) + QChar(0x2026);
-            last->setPlainText(shown);
-            last->setVisible(true);
-        }
-        if (QTimer *timer = remote(lastLineTimer_, kMainWindow, kMainLastLineTimer))
-            timer->start();
-    });
+    step([&] { chatCaretToEnd(); });
 }
 
 void ChatWindow::privatePart(const QString &line)
@@ -438,12 +402,8 @@ void ChatWindow::Send_Click()
     const QString text = c_.sendBox->text();
     TXText();
     // The pad's log shows the line only once it went out.
-    if (lastSendOk_) {
-        if (QWidget *log = remote(padLog_, kRemotePad, kPadLog)) {
-            appendToLog(log, localCallsign_ + QStringLiteral(">:") + text + QLatin1String(chattexts::kCrLf));
-            caretToEnd(log);
-        }
-    }
+    if (lastSendOk_)
+        emit ownLineSent(localCallsign_ + QStringLiteral(">:") + text + QLatin1String(chattexts::kCrLf));
 }
 
 void ChatWindow::SendPrivate(remote::SendForm sysopForm)

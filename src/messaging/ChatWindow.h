@@ -1,11 +1,11 @@
 #pragma once
 // The chat window "Messages": the link's text chat with coloured sender tags and emoticon
 // pictures, the send line, the filters, the version answer, and the private-message panel
-// with its receipts. Incoming lines are also copied into the main window's chat log and
-// last-line box and into the Remote Pad's chat log, when those windows exist.
+// with its receipts. Incoming lines and the lines it sends leave through signals, which the
+// composition root connects to the main window's chat boxes and the Remote Pad's log.
 //
-// Thread: user-interface thread. Owns its client handle; reaches other windows only
-// through the registry. Never re-enters the event loop.
+// Thread: user-interface thread. Owns its client handle; shows other windows through the
+// registry, by name. Never re-enters the event loop.
 
 #include "common/Clock.h"
 #include "ui/WindowRegistry.h"
@@ -14,12 +14,9 @@
 #include "protocol/PrivateMessages.h"
 #include "settings/ProfileStore.h"
 
-#include <QPointer>
 #include <QWidget>
 
 #include <memory>
-
-class QTimer;
 
 namespace tavrin::messaging {
 
@@ -54,9 +51,23 @@ public:
     // True when the last TXText reached the client.
     bool lastSendSucceeded() const { return lastSendOk_; }
 
+    // The extra call as it stands now (ExtraCall).
+    QString extraCall() const;
+
+public slots:
+    // A line sent from another window (the Remote Pad), shown in the chat box.
+    void appendToChatBox(const QString &line);
+
 signals:
     // The client is closing: the program ends at once, without saving here.
     void endProgramRequested();
+    // An incoming line that passed the filters: sender tag, the text as shown here (with its
+    // time stamp, if any) and the bare message.
+    void incomingLine(const QString &tag, const QString &shown, const QString &message);
+    // A chat line this window sent, as the Remote Pad's log shows it (with its line end).
+    void ownLineSent(const QString &line);
+    // The extra call changed (typed, loaded, or defaulted to the local callsign).
+    void extraCallChanged(const QString &call);
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -81,11 +92,6 @@ private:
 
     // The incoming line's steps.
     void privatePart(const QString &line);
-    void copyToOtherWindows(const QString &tag, const QString &shown, const QString &message);
-
-    // A control of another window, found once and forgotten when that window goes.
-    template <class T>
-    T *remote(QPointer<T> &cache, const char *window, const char *control);
 
     ProfileStore &store_;
     WindowRegistry &registry_;
@@ -100,11 +106,6 @@ private:
     QString extraReplyMarker_;
     QString stampedOutgoing_;
     bool lastSendOk_ = false;
-
-    QPointer<QWidget> mainLog_;  // Form2 RTB2
-    QPointer<QWidget> lastLine_; // Form2 RTB
-    QPointer<QTimer> lastLineTimer_; // Form2 Timer1
-    QPointer<QWidget> padLog_;   // Form3 RTB
 };
 
 } // namespace tavrin::messaging

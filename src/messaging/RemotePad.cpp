@@ -1,12 +1,12 @@
 #include "messaging/RemotePad.h"
 
 #include "audio/GradH.h"
+#include "common/WindowNames.h"
 #include "messaging/ChatBox.h"
 #include "messaging/ChatFormat.h"
 #include "messaging/SendFailureTexts.h"
 #include "protocol/FrequencyText.h"
-#include "protocol/RemoteProtocol.h"
-#include "protocol/TimeTexts.h"
+#include "station/StationState.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -19,9 +19,6 @@ namespace tavrin::messaging {
 
 namespace {
 
-constexpr char kMainWindow[] = "Form2";
-constexpr char kChatWindow[] = "Messages";
-constexpr char kChatBox[] = "RTB";
 
 // Own chat lines in the logs: callsign + ">:" + text.
 constexpr char kOwnLineJoin[] = ">:";
@@ -30,6 +27,7 @@ constexpr char kKeyFailed[] = "Could not key the transmitter: %1";
 constexpr char kReleaseFailed[] = "Could not release the transmitter: %1";
 
 const QColor kRed(255, 0, 0);
+const QColor kLightGrey(192, 192, 192);
 constexpr int kExtraLogHeight = 40;
 
 void bringUp(QWidget *window)
@@ -44,13 +42,15 @@ void bringUp(QWidget *window)
 
 } // namespace
 
-RemotePad::RemotePad(WindowRegistry &registry, const Clock &clock, std::unique_ptr<RemotePadHost> host)
-    : registry_(registry), clock_(clock), host_(std::move(host))
+RemotePad::RemotePad(WindowRegistry &registry, const Clock &clock, station::StationState &state,
+                     std::unique_ptr<RemotePadHost> host)
+    : registry_(registry), clock_(clock), state_(state), host_(std::move(host))
 {
-    setObjectName(QLatin1String(padtexts::kWindowName));
+    setObjectName(QLatin1String(windows::kRemotePad));
     setWindowTitle(QLatin1String(padtexts::kCaption));
     c_ = buildRemotePadControls(this);
     wire();
+    render();
     // Compact: the chat log starts short and grows with the window.
     adjustSize();
     resize(width(), minimumSizeHint().height() + kExtraLogHeight);
@@ -129,8 +129,8 @@ void RemotePad::Command35_Click()
             showStatus(refusal);
             return;
         }
-        host_->setDisplay(typed);
-        host_->setFrequency(remote::formatFrequency(typed));
+        state_.setDisplay(typed);
+        state_.setFrequency(remote::formatFrequency(typed));
         const QString line = remote::frequencyCommandLine(typed, clock_.now().time());
         // On a failed send every entry keeps what was typed, so Enter can simply be pressed again.
         if (!send(line))
@@ -141,34 +141,25 @@ void RemotePad::Command35_Click()
 
 void RemotePad::step(long long tenThousandths)
 {
-    if (const QString refusal = remote::stepRefusal(host_->display(), tenThousandths); !refusal.isEmpty()) {
+    if (const QString refusal = remote::stepRefusal(state_.display(), tenThousandths); !refusal.isEmpty()) {
         showStatus(refusal);
         return;
     }
-    if (const std::optional<QString> stepped = remote::addStep(host_->display(), tenThousandths))
-        host_->setDisplay(*stepped);
-    const QString shown = host_->display();
-    host_->setFrequency(remote::formatFrequency(shown));
+    if (const std::optional<QString> stepped = remote::addStep(state_.display(), tenThousandths))
+        state_.setDisplay(*stepped);
+    const QString shown = state_.display();
+    state_.setFrequency(remote::formatFrequency(shown));
     send(remote::frequencyCommandLine(shown, clock_.now().time()));
 }
 
 // --- transmit ---------------------------------------------------------------------------
 
-void RemotePad::Command1x_Click()
+void RemotePad::Command1x_Click() { state_.transmit().press(*this); }
+
+void RemotePad::sendRequestLine(const QString &line) { send(line); }
+
+void RemotePad::setTransmit(bool key)
 {
-    if (host_->linkBusy()) {
-        send(remote::transmitRequestLine(remote::defaultTimeText(clock_.now().time())));
-        c_.requestNotice->setVisible(true);
-        const QString problem = host_->beginTransmitRequest();
-        if (!problem.isEmpty())
-            showStatus(problem);
-        return;
-    }
-    if (!host_->stationConnected())
-        return;
-    const bool key = !host_->txState();
-    // The indicators change even when the client refused; the main window's supervision
-    // puts them right within 300 ms.
     try {
         if (!client_)
             throw EchoLinkError(sendtexts::kNoClient);
@@ -176,8 +167,28 @@ void RemotePad::Command1x_Click()
     } catch (const std::exception &e) {
         showStatus(QString::fromLatin1(key ? kKeyFailed : kReleaseFailed).arg(QString::fromUtf8(e.what())));
     }
-    host_->setTxState(key);
-    showTransmitState(key);
+}
+
+void RemotePad::reportProblem(const QString &text) { showStatus(text); }
+
+// --- what the station model shows ---------------------------------------------------------
+
+void RemotePad::render()
+{
+    connect(&state_, &station::StationState::receivingChanged, this, &RemotePad::showReceiving);
+    connect(&state_, &station::StationState::transmittingChanged, this, &RemotePad::showTransmitState);
+    connect(&state_.transmit(), &station::TransmitControl::requestShownChanged, c_.requestNotice,
+            &QWidget::setVisible);
+    showReceiving(state_.receiving());
+    showTransmitState(state_.transmitting());
+    c_.requestNotice->setVisible(state_.transmit().requestShown());
+}
+
+void RemotePad::showReceiving(bool receiving)
+{
+    c_.receiveIndicator->setText(
+        QLatin1String(receiving ? padtexts::kReceivingText : padtexts::kNotReceivingText));
+    paintBackground(c_.receiveIndicator, receiving ? kRed : buttonFaceColour());
 }
 
 void RemotePad::showTransmitState(bool transmitting)
@@ -185,7 +196,33 @@ void RemotePad::showTransmitState(bool transmitting)
     c_.transmitState->setText(
         QLatin1String(transmitting ? padtexts::kTransmittingText : padtexts::kReceiveModeText));
     paintBackground(c_.transmitState, transmitting ? kRed : buttonFaceColour());
+    paintBackground(c_.transmit, transmitting ? kRed : kLightGrey);
+    c_.meterFrame->setVisible(transmitting);
 }
+
+void RemotePad::showStationList(const QString &list)
+{
+    if (list.isEmpty()) {
+        if (!c_.stationList->document()->isEmpty())
+            c_.stationList->clear();
+    } else {
+        c_.stationList->setPlainText(list);
+    }
+}
+
+void RemotePad::showFrequency(const QString &withUnit)
+{
+    if (c_.frequency->text() != withUnit)
+        c_.frequency->setText(withUnit);
+}
+
+void RemotePad::appendChatLog(const QString &line)
+{
+    appendToLog(c_.chatLog, line);
+    caretToEnd(c_.chatLog);
+}
+
+void RemotePad::stopMeter() { c_.meter->StopVU(); }
 
 // --- chat line --------------------------------------------------------------------------
 
@@ -197,13 +234,9 @@ void RemotePad::Send_Click()
         return;
     const QString line = localCallsign() + QLatin1String(kOwnLineJoin) + text + QLatin1String(chattexts::kCrLf);
     appendToLog(c_.chatLog, line);
-    QWidget *chatBox = registry_.control<QWidget>(QLatin1String(kChatWindow), QLatin1String(kChatBox));
-    if (chatBox)
-        appendToLog(chatBox, line);
+    emit ownLineSent(line);
     c_.sendLine->clear();
     caretToEnd(c_.chatLog);
-    if (chatBox)
-        caretToEnd(chatBox);
     focusSendLine();
 }
 
@@ -219,12 +252,12 @@ QString RemotePad::localCallsign()
 
 // --- windows ----------------------------------------------------------------------------
 
-void RemotePad::showChatWindow() { bringUp(registry_.window(QLatin1String(kChatWindow))); }
+void RemotePad::showChatWindow() { bringUp(registry_.window(QLatin1String(windows::kChatWindow))); }
 
 void RemotePad::showMainWindow()
 {
     hide();
-    bringUp(registry_.window(QLatin1String(kMainWindow)));
+    bringUp(registry_.window(QLatin1String(windows::kMainWindow)));
 }
 
 // --- helpers ----------------------------------------------------------------------------

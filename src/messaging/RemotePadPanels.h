@@ -25,8 +25,8 @@ class GradH;
 namespace tavrin::messaging {
 
 namespace padtexts {
-inline constexpr char kWindowName[] = "Form3";
 inline constexpr char kCaption[] = "Remote Pad";
+inline constexpr char kReceivingText[] = "IP  TX  ON";
 inline constexpr char kNotReceivingText[] = "IP  TX  OFF";
 inline constexpr char kReceiveModeText[] = "Receive Mode";
 inline constexpr char kTransmittingText[] = "Transmitting";

@@ -1,5 +1,6 @@
 #include "messaging/SysopBox.h"
 
+#include "common/WindowNames.h"
 #include "messaging/ChatFormat.h"
 #include "messaging/PrivateLog.h"
 #include "messaging/SendFailureTexts.h"
@@ -86,7 +87,7 @@ std::optional<bool> readCheck(const QString &text)
 SysopBox::SysopBox(ProfileStore &store, WindowRegistry &registry, const Clock &clock)
     : store_(store), registry_(registry), clock_(clock)
 {
-    setObjectName(QString::fromLatin1(sysop::kWindowName));
+    setObjectName(QString::fromLatin1(windows::kSysopBox));
     setWindowTitle(QString::fromLatin1(sysop::kCaption));
 
     auto *title = new QLabel(QString::fromLatin1(sysop::kTitle), this);
@@ -245,9 +246,24 @@ bool SysopBox::saveAndReport()
     return saved.ok;
 }
 
+void SysopBox::appendMessage(const QString &entry)
+{
+    log_->moveCursor(QTextCursor::End);
+    log_->insertPlainText(entry);
+    log_->moveCursor(QTextCursor::End);
+    show();
+    raise();
+}
+
+void SysopBox::setNodeCall(const QString &call)
+{
+    if (nodeCall_->text() != call)
+        nodeCall_->setText(call);
+}
+
 void SysopBox::showChatWindow()
 {
-    if (QWidget *chat = registry_.window(QString::fromLatin1(sysop::kChatWindow))) {
+    if (QWidget *chat = registry_.window(QString::fromLatin1(windows::kChatWindow))) {
         chat->show();
         chat->raise();
     }

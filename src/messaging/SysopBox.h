@@ -4,8 +4,8 @@
 // sysop. Keeps its "show the chat window" choice and its position in
 // "kelmmessageforsysop.ini".
 //
-// Thread: user-interface thread. Owns its client handle; reaches other windows only
-// through the registry.
+// Thread: user-interface thread. Owns its client handle; shows the chat window through the
+// registry, by name.
 
 #include "common/Clock.h"
 #include "ui/WindowRegistry.h"
@@ -38,6 +38,10 @@ public:
     SaveResult SaveData();
 
 public slots:
+    // A message for the local sysop (its log entry, with line ends): logged, box shown and raised.
+    void appendMessage(const QString &entry);
+    // The node a node button of the main window chose becomes the node call (Text2).
+    void setNodeCall(const QString &call);
     // Command5: shows the chat window when it exists.
     void showChatWindow();
     // Command1: saves (a failure shows in StatusLine) and hides.

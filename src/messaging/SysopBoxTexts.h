@@ -3,8 +3,6 @@
 
 namespace tavrin::messaging::sysop {
 
-inline constexpr char kWindowName[] = "Form126";
-inline constexpr char kChatWindow[] = "Messages";
 inline constexpr char kStatusLine[] = "StatusLine";
 
 inline constexpr char kCaption[] = "Messages for sysop's attention";

@@ -6,6 +6,7 @@
 //
 // Thread: user-interface thread. Top-level; owns only its controls.
 
+#include "common/WindowNames.h"
 #include "rig/RigSettings.h"
 
 #include <QWidget>
@@ -17,7 +18,7 @@ class QSpinBox;
 
 namespace tavrin::rig {
 
-inline constexpr char kWindowName[] = "FormRig";
+inline constexpr const char *kWindowName = windows::kRigWindow;
 inline constexpr char kWindowTitle[] = "Rig Server";
 inline constexpr char kRemoteNeedsChoice[] =
     "%1 is not this computer only: tick \"Accept connections from other computers\" to use it";

@@ -11,6 +11,7 @@
 //
 // Thread: user-interface thread. Owns nothing.
 
+#include "common/WindowNames.h"
 #include "scenario/KeyNames.h"
 #include "scenario/Outcome.h"
 
@@ -25,7 +26,7 @@ class QWidget;
 
 namespace tavrin::scenario {
 
-inline constexpr char kMainWindowName[] = "Form2";
+inline constexpr const char *kMainWindowName = windows::kMainWindow;
 
 using WindowLookup = std::function<QWidget *(const QString &name)>;
 

@@ -13,6 +13,7 @@
 //
 // Thread: user-interface thread. Does not own the store or the vault.
 
+#include "common/WindowNames.h"
 #include "settings/LinkSettings.h"
 #include "settings/PasswordVault.h"
 
@@ -25,7 +26,7 @@ class QRadioButton;
 
 namespace tavrin::link {
 
-inline constexpr char kWindowName[] = "FormLink";
+inline constexpr const char *kWindowName = windows::kLinkWindow;
 
 class FormLink : public QWidget {
     Q_OBJECT

@@ -1,5 +1,7 @@
 #include "settings/NodeFavorites.h"
 
+#include "common/WindowNames.h"
+
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -13,7 +15,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr char kWindowName[] = "Form25";
 constexpr char kFileName[] = "NodeFavorites.ini";
 constexpr char kReadPrefix[] = "Text";
 constexpr char kFirstDefault[] = "XX9XYZ-L";
@@ -55,7 +56,7 @@ void upperCaseTyped(QLineEdit *edit, const QString &text)
 NodeFavorites::NodeFavorites(ProfileStore &store, QString productName, QString versionText, QWidget *parent)
     : QWidget(parent), store_(store), productName_(std::move(productName)), versionText_(std::move(versionText))
 {
-    setObjectName(QString::fromLatin1(kWindowName));
+    setObjectName(QString::fromLatin1(windows::kNodeFavorites));
     setWindowTitle(productName_ + QLatin1String(kTitleGap) + QLatin1String(kVersionMark) + versionText_);
 
     auto *outer = new QVBoxLayout(this);

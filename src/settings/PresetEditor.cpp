@@ -1,5 +1,6 @@
 #include "settings/PresetEditor.h"
 
+#include "common/WindowNames.h"
 #include "settings/PresetBandBlock.h"
 
 #include <QCloseEvent>
@@ -16,7 +17,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr char kWindowName[] = "FormSet%1";
 constexpr char kTitle[] = "Frequency Setup %1";
 constexpr char kNodeLabel[] = "Configuration for Node";
 constexpr char kHideCaption[] = "Hide";
@@ -43,7 +43,7 @@ PresetEditor::PresetEditor(PresetSet &set, ProfileStore &store, Fields fields, Q
     : QWidget(parent), set_(set), store_(store)
 {
     const int n = set_.number();
-    setObjectName(QString::fromLatin1(kWindowName).arg(n));
+    setObjectName(QString::fromLatin1(windows::kPresetEditorPrefix) + QString::number(n));
     setWindowTitle(QString::fromLatin1(kTitle).arg(n));
     if (fields == Fields::Now)
         ensureBuilt();

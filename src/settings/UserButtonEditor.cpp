@@ -1,5 +1,7 @@
 #include "settings/UserButtonEditor.h"
 
+#include "common/WindowNames.h"
+
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -13,7 +15,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr char kWindowName[] = "Form1";
 constexpr char kTitle[] = "User Define Buttons";
 constexpr char kCaptionHeading[] = "Button Text";
 constexpr char kCommandHeading[] = "Text Command";
@@ -39,7 +40,7 @@ QLabel *heading(const QString &name, const char *text, QWidget *parent)
 
 UserButtonEditor::UserButtonEditor(ProfileStore &store, QWidget *parent) : QWidget(parent), store_(store)
 {
-    setObjectName(QString::fromLatin1(kWindowName));
+    setObjectName(QString::fromLatin1(windows::kUserButtonEditor));
     setWindowTitle(QString::fromLatin1(kTitle));
 
     auto *outer = new QVBoxLayout(this);

@@ -1,9 +1,10 @@
 #pragma once
-// How windows reach each other. The composition root registers every window it builds under
-// its objectName ("Form2", "FormSet1", "Messages", ...). A window that wants to write into
-// another looks it up here; a window that has not been built (yet) is simply absent, and the
-// write is skipped. Controls are always looked up inside their window, because names repeat
-// across windows.
+// Windows by name. The composition root registers every window it builds under its
+// objectName (common/WindowNames.h). Windows use it only to show, hide and raise another
+// window by name; what they tell each other goes through typed signals and slots that the
+// composition root joins. Looking a control up by name (control<T>) is for the scenario
+// runner and tests, which name controls as the scenario language does; controls are always
+// looked up inside their window, because names repeat across windows.
 //
 // Thread: user-interface thread. Owns nothing: the composition root owns the windows.
 

@@ -4,6 +4,8 @@
 
 #include "core/MainWindow.h"
 #include "core/Program.h"
+#include "station/StationState.h"
+#include "station/TransmitControl.h"
 #include "support/FakeEchoLink.h"
 #include "support/LocalHttpServer.h"
 

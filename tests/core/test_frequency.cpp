@@ -212,19 +212,19 @@ private slots:
         const QStringList expected = {"14.1950", "14.1999", "14.1990", "14.1900",
                                       "14.2050", "14.2001", "14.2010", "14.2100"};
         for (int i = 0; i < 8; ++i) {
-            rig.setText("Label4", QStringLiteral("14.2000"));
+            rig.window()->station().setDisplay(QStringLiteral("14.2000"));
             rig.press(cmd(48 + i));
             QCOMPARE(rig.text("Label4"), expected.at(i));
             QCOMPARE(rig.text("Text1"), expected.at(i));
             QCOMPARE(rig.backend.sent().last(), "FN" + expected.at(i) + kLineAt0907);
         }
 
-        rig.setText("Label4", QStringLiteral("7.0000"));
+        rig.window()->station().setDisplay(QStringLiteral("7.0000"));
         rig.press(cmd(49));
         QCOMPARE(rig.text("Label4"), QStringLiteral("6.9999"));
 
         // A typed display ("14.23") is read as a number and formatted.
-        rig.setText("Label4", QStringLiteral("14.23"));
+        rig.window()->station().setDisplay(QStringLiteral("14.23"));
         rig.press(cmd(52));
         QCOMPARE(rig.text("Label4"), QStringLiteral("14.2350"));
 
@@ -232,7 +232,7 @@ private slots:
         // included), nor to 0 MHz or below: nothing changes, the status line says why.
         const qsizetype sent = rig.backend.sent().size();
         for (const auto &[from, button] : {std::pair{"000.0000", 52}, {"000.0000", 48}, {"14.2 USB", 55}, {".0030", 48}}) {
-            rig.setText("Label4", QLatin1String(from));
+            rig.window()->station().setDisplay(QLatin1String(from));
             rig.setText("Text1", QStringLiteral("kept"));
             rig.find<QLabel>("StatusLine")->clear();
             rig.press(cmd(button));
@@ -283,7 +283,7 @@ private slots:
         QVERIFY(!rig.status().isEmpty());
 
         rig.find<QLabel>("StatusLine")->clear();
-        rig.setText("Label4", QStringLiteral("7.0000"));
+        rig.window()->station().setDisplay(QStringLiteral("7.0000"));
         rig.press(cmd(52));
         QCOMPARE(rig.text("Label4"), QStringLiteral("7.0050"));
         QVERIFY(!rig.status().isEmpty());

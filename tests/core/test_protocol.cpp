@@ -22,7 +22,8 @@ struct ProtocolRig : Rig {
     explicit ProtocolRig(const QString &dir) : Rig(dir)
     {
         QVERIFY(start());
-        // Supervision would overwrite TxState and the station count; here the test sets them.
+        // Supervision would overwrite the transmit state and the station count; here the
+        // test sets them in the station model.
         find<QTimer>(QStringLiteral("Timer3"))->stop();
         find<QTimer>(QStringLiteral("Timer4"))->stop();
         backend.clearCalls();
@@ -33,7 +34,7 @@ struct ProtocolRig : Rig {
             return e->text();
         return find<QLabel>(name)->text();
     }
-    void stations(int n) { find<QLabel>(QStringLiteral("NumStations"))->setText(QString::number(n)); }
+    void stations(int n) { window()->station().setStationCount(n); }
     void transmitButton() { find<QPushButton>(QStringLiteral("Command1x"))->click(); }
     QTimer *timer(int n) { return window()->timer(n); }
     bool noticeShown() { return find<QWidget>(QStringLiteral("Frame11"))->isVisibleTo(window()); }
@@ -41,38 +42,26 @@ struct ProtocolRig : Rig {
     int keyings() { return int(backend.callsOf(QStringLiteral("SetTransmit")).size()); }
 };
 
-// Stand-ins for windows built by other parts of the program, registered under their names.
-struct StandIns {
-    explicit StandIns(Rig &rig)
+// The controls of the other windows that the main window's protocol side reaches.
+struct Others {
+    explicit Others(Rig &rig)
+        : pad(*rig.program().registry().window(QStringLiteral("Form3"))),
+          sysopBox(*rig.program().registry().window(QStringLiteral("Form126")))
     {
-        pad.setObjectName(QStringLiteral("Form3"));
-        padIndicator = new QLabel(QStringLiteral("IP  TX  OFF"), &pad);
-        padIndicator->setObjectName(QStringLiteral("PTT1"));
-        padState = new QLabel(QStringLiteral("Receive Mode"), &pad);
-        padState->setObjectName(QStringLiteral("Label3"));
-        padNotice = new QWidget(&pad);
-        padNotice->setObjectName(QStringLiteral("Frame11"));
-        padNotice->setVisible(false);
-
-        sysopBox.setObjectName(QStringLiteral("Form126"));
-        sysopLog = new QPlainTextEdit(&sysopBox);
-        sysopLog->setObjectName(QStringLiteral("Text1"));
+        QWidget *chat = rig.program().registry().window(QStringLiteral("Messages"));
+        padIndicator = pad.findChild<QLabel *>(QStringLiteral("PTT1"));
+        padState = pad.findChild<QLabel *>(QStringLiteral("Label3"));
+        padNotice = pad.findChild<QWidget *>(QStringLiteral("Frame11"));
+        sysopLog = sysopBox.findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
         sysopLog->setPlainText(QStringLiteral("earlier\n"));
-
-        chat.setObjectName(QStringLiteral("Messages"));
-        extraCall = new QLineEdit(&chat);
-        extraCall->setObjectName(QStringLiteral("ExtraCall"));
-
-        for (QWidget *w : {&pad, &sysopBox, &chat})
-            rig.program().registry().add(w);
+        extraCall = chat->findChild<QLineEdit *>(QStringLiteral("ExtraCall"));
     }
-    QWidget pad;
+    QWidget &pad;
     QLabel *padIndicator;
     QLabel *padState;
     QWidget *padNotice;
-    QWidget sysopBox;
+    QWidget &sysopBox;
     QPlainTextEdit *sysopLog;
-    QWidget chat;
     QLineEdit *extraCall;
 };
 
@@ -148,7 +137,7 @@ private slots:
     {
         QTemporaryDir dir;
         ProtocolRig rig(dir.path());
-        StandIns others(rig);
+        Others others(rig);
 
         const QString line = QStringLiteral("XX1AB>**XX1TST** please call");
         rig.backend.raiseChat(line);
@@ -179,7 +168,7 @@ private slots:
     {
         QTemporaryDir dir;
         ProtocolRig rig(dir.path());
-        StandIns others(rig);
+        Others others(rig);
         auto *indicator = rig.find<QLineEdit>("PTT1");
         rig.backend.raiseRx(true);
         QCOMPARE(indicator->text(), QStringLiteral("IP  TX  ON"));
@@ -202,26 +191,26 @@ private slots:
         // No station and a quiet link: nothing at all.
         rig.transmitButton();
         QCOMPARE(rig.keyings(), 0);
-        QVERIFY(!rig.window()->TxState);
+        QVERIFY(!rig.window()->station().transmitting());
         QVERIFY(rig.backend.sent().isEmpty());
 
         rig.stations(1);
         rig.transmitButton();
         QCOMPARE(rig.backend.calls.last().operation, QStringLiteral("SetTransmit"));
         QCOMPARE(rig.backend.calls.last().argument, QStringLiteral("true"));
-        QVERIFY(rig.window()->TxState);
+        QVERIFY(rig.window()->station().transmitting());
         QCOMPARE(state->text(), QStringLiteral("Transmitting"));
         QCOMPARE(backColor(state), kRed);
         rig.transmitButton();
         QCOMPARE(rig.backend.calls.last().argument, QStringLiteral("false"));
-        QVERIFY(!rig.window()->TxState);
+        QVERIFY(!rig.window()->station().transmitting());
         QCOMPARE(state->text(), QStringLiteral("Receive Mode"));
         QCOMPARE(backColor(state), buttonFace());
 
         // A refusing client: the display still flips (supervision corrects it), and says so.
         rig.backend.failing.insert(QStringLiteral("SetTransmit"));
         rig.transmitButton();
-        QVERIFY(rig.window()->TxState);
+        QVERIFY(rig.window()->station().transmitting());
         QCOMPARE(state->text(), QStringLiteral("Transmitting"));
         QVERIFY(!rig.status().isEmpty());
     }
@@ -230,7 +219,7 @@ private slots:
     {
         QTemporaryDir dir;
         ProtocolRig rig(dir.path());
-        StandIns others(rig);
+        Others others(rig);
         rig.find<QLineEdit>("Text15")->setText(QStringLiteral("1234"));
         rig.backend.raiseRx(true);
 
@@ -253,7 +242,7 @@ private slots:
         rig.backend.raiseRx(false);
         rig.window()->Timer7_Timer();
         QCOMPARE(rig.keyings(), 1);
-        QVERIFY(rig.window()->TxState);
+        QVERIFY(rig.window()->station().transmitting());
         QCOMPARE(others.padState->text(), QStringLiteral("Transmitting"));
         QCOMPARE(backColor(others.padState), kRed);
         QVERIFY(!rig.timer(7)->isActive());
@@ -281,7 +270,7 @@ private slots:
         QVERIFY(!rig.timer(6)->isActive());
         QVERIFY(!rig.timer(7)->isActive());
         QCOMPARE(rig.keyings(), 0);
-        QVERIFY(!rig.window()->TxState);
+        QVERIFY(!rig.window()->station().transmitting());
 
         // The link goes quiet with nobody connected: the request ends, nothing is keyed.
         rig.stations(0);

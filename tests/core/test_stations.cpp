@@ -22,25 +22,22 @@ namespace {
 
 const QString kSet1Node = QStringLiteral("XX9XYZ-L");
 
-// Stand-ins for windows built elsewhere, carrying just the controls the main window writes.
+// The Remote Pad's controls that follow the main window.
 struct RemotePad {
-    QWidget window;
-    QLineEdit *text1 = new QLineEdit(&window);
-    QTextEdit *stationList = new QTextEdit(&window);
-    QLabel *label3 = new QLabel(&window);
-    QPushButton *command1x = new QPushButton(&window);
-    QFrame *frame13 = new QFrame(&window);
+    QWidget *window;
+    QLineEdit *text1;
+    QTextEdit *stationList;
+    QLabel *label3;
+    QPushButton *command1x;
+    QFrame *frame13;
 
-    explicit RemotePad(Program &program)
+    explicit RemotePad(Program &program) : window(program.registry().window(QStringLiteral("Form3")))
     {
-        window.setObjectName(QStringLiteral("Form3"));
-        text1->setObjectName(QStringLiteral("Text1"));
-        stationList->setObjectName(QStringLiteral("StationList"));
-        label3->setObjectName(QStringLiteral("Label3"));
-        command1x->setObjectName(QStringLiteral("Command1x"));
-        frame13->setObjectName(QStringLiteral("Frame13"));
-        frame13->hide();
-        program.registry().add(&window);
+        text1 = window->findChild<QLineEdit *>(QStringLiteral("Text1"));
+        stationList = window->findChild<QTextEdit *>(QStringLiteral("StationList"));
+        label3 = window->findChild<QLabel *>(QStringLiteral("Label3"));
+        command1x = window->findChild<QPushButton *>(QStringLiteral("Command1x"));
+        frame13 = window->findChild<QFrame *>(QStringLiteral("Frame13"));
     }
 };
 
@@ -142,7 +139,7 @@ private slots:
         rig.backend.stationCount = 1;
         rig.backend.transmitting = true;
         rig.window()->Timer3_Timer();
-        QVERIFY(rig.window()->TxState);
+        QVERIFY(rig.window()->station().transmitting());
         for (QLabel *l : {label3, pad.label3}) {
             QCOMPARE(l->text(), QStringLiteral("Transmitting"));
             QCOMPARE(backColor(l), kRed);
@@ -154,7 +151,7 @@ private slots:
 
         rig.backend.transmitting = false;
         rig.window()->Timer3_Timer();
-        QVERIFY(!rig.window()->TxState);
+        QVERIFY(!rig.window()->station().transmitting());
         for (QLabel *l : {label3, pad.label3}) {
             QCOMPARE(l->text(), QStringLiteral("Receive Mode"));
             QCOMPARE(backColor(l), buttonFace());
@@ -166,11 +163,11 @@ private slots:
 
         // A state the client does not confirm is overwritten; a failed question means "not
         // transmitting".
-        rig.window()->TxState = true;
+        rig.window()->station().setTransmitting(true);
         rig.backend.transmitting = true;
         rig.backend.failing.insert(QStringLiteral("IsTransmitting"));
         rig.window()->Timer3_Timer();
-        QVERIFY(!rig.window()->TxState);
+        QVERIFY(!rig.window()->station().transmitting());
         QCOMPARE(label3->text(), QStringLiteral("Receive Mode"));
         QVERIFY(meter->isHidden());
     }

@@ -29,7 +29,7 @@ struct PadRig : Rig {
     explicit PadRig(const QString &dir) : Rig(dir)
     {
         QVERIFY(start());
-        // Supervision would overwrite TxState and the displays; tests tick it by hand.
+        // Supervision would overwrite the transmit state and the displays; tests tick it by hand.
         window()->timer(3)->stop();
         window()->timer(4)->stop();
         backend.clearCalls();
@@ -171,7 +171,7 @@ void PadTest::stepsMoveTheMainDisplay()
     };
     for (const Case &c : cases) {
         rig.backend.clearCalls();
-        rig.setMain(QStringLiteral("Label4"), QLatin1String(c.from));
+        rig.window()->station().setDisplay(QLatin1String(c.from));
         rig.click(QLatin1String(c.button));
         QCOMPARE(rig.mainText(QStringLiteral("Label4")), QLatin1String(c.to));
         QCOMPARE(rig.mainText(QStringLiteral("Text1")), QLatin1String(c.to));
@@ -183,7 +183,7 @@ void PadTest::stepsMoveTheMainDisplay()
     // display, a step below 0, and Enter on "..". Nothing changes; the pad says why.
     rig.backend.clearCalls();
     for (const char *from : {"000.0000", ".0030"}) {
-        rig.setMain(QStringLiteral("Label4"), QLatin1String(from));
+        rig.window()->station().setDisplay(QLatin1String(from));
         rig.click(QStringLiteral("Command48")); // -5kHz
         QCOMPARE(rig.mainText(QStringLiteral("Label4")), QLatin1String(from));
         QVERIFY(rig.status().startsWith(QStringLiteral("Not sent")));
@@ -198,7 +198,7 @@ void PadTest::stepsMoveTheMainDisplay()
 
     // A failed send is reported; the display has moved all the same.
     rig.backend.failing.insert(QStringLiteral("SendChatText"));
-    rig.setMain(QStringLiteral("Label4"), QStringLiteral("14.2000"));
+    rig.window()->station().setDisplay(QStringLiteral("14.2000"));
     rig.click(QStringLiteral("Command55"));
     QCOMPARE(rig.mainText(QStringLiteral("Label4")), QStringLiteral("14.2100"));
     QVERIFY(!rig.status().isEmpty());
@@ -212,18 +212,18 @@ void PadTest::transmitButton()
     QLabel *padState = rig.inPad<QLabel>(QStringLiteral("Label3"));
 
     // No station and a quiet link: nothing at all.
-    rig.setMain(QStringLiteral("NumStations"), QStringLiteral("0"));
+    rig.window()->station().setStationCount(0);
     rig.click(QStringLiteral("Command1x"));
     QVERIFY(rig.backend.calls.isEmpty());
     QCOMPARE(padState->text(), QStringLiteral("Receive Mode"));
-    QVERIFY(!rig.window()->TxState);
+    QVERIFY(!rig.window()->station().transmitting());
 
-    rig.setMain(QStringLiteral("NumStations"), QStringLiteral("2"));
+    rig.window()->station().setStationCount(2);
     rig.click(QStringLiteral("Command1x"));
     QCOMPARE(rig.backend.callsOf(QStringLiteral("SetTransmit")).size(), 1);
     QCOMPARE(rig.backend.callsOf(QStringLiteral("SetTransmit")).first().argument, QStringLiteral("true"));
     QCOMPARE(rig.backend.callsOf(QStringLiteral("SetTransmit")).first().handle, kPadHandle);
-    QVERIFY(rig.window()->TxState);
+    QVERIFY(rig.window()->station().transmitting());
     for (QLabel *state : {mainState, padState}) {
         QCOMPARE(state->text(), QStringLiteral("Transmitting"));
         QCOMPARE(rig.back(state, QPalette::Window), kRed);
@@ -231,7 +231,7 @@ void PadTest::transmitButton()
 
     rig.click(QStringLiteral("Command1x"));
     QCOMPARE(rig.backend.callsOf(QStringLiteral("SetTransmit")).last().argument, QStringLiteral("false"));
-    QVERIFY(!rig.window()->TxState);
+    QVERIFY(!rig.window()->station().transmitting());
     for (QLabel *state : {mainState, padState}) {
         QCOMPARE(state->text(), QStringLiteral("Receive Mode"));
         QVERIFY(rig.back(state, QPalette::Window) != kRed);
@@ -240,7 +240,7 @@ void PadTest::transmitButton()
     // A client that refuses: the indicators change all the same, and the pad says why.
     rig.backend.failing.insert(QStringLiteral("SetTransmit"));
     rig.click(QStringLiteral("Command1x"));
-    QVERIFY(rig.window()->TxState);
+    QVERIFY(rig.window()->station().transmitting());
     QCOMPARE(padState->text(), QStringLiteral("Transmitting"));
     QVERIFY(!rig.status().isEmpty());
 }
@@ -259,7 +259,7 @@ void PadTest::transmitRequest()
     QCOMPARE(rig.back(padIndicator, QPalette::Window), kRed);
 
     // A busy link takes a request, even with no station connected.
-    rig.setMain(QStringLiteral("NumStations"), QStringLiteral("0"));
+    rig.window()->station().setStationCount(0);
     rig.setMain(QStringLiteral("Text15"), QStringLiteral("3000"));
     rig.click(QStringLiteral("Command1x"));
     QCOMPARE(rig.backend.sent().size(), 1);

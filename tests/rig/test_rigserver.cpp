@@ -198,7 +198,7 @@ private slots:
         QCOMPARE(c.ask("T 1"), QByteArray("RPRT -11\n"));
         QCOMPARE(c.ask("T 0"), QByteArray("RPRT 0\n"));
         QVERIFY(rig_->backend.callsOf(QStringLiteral("SetTransmit")).isEmpty());
-        QVERIFY(!rig_->window()->TxState);
+        QVERIFY(!rig_->window()->station().transmitting());
     }
 
     void pttKeysLikeTheButton()
@@ -207,7 +207,7 @@ private slots:
         RigClient c(port());
         QCOMPARE(c.ask("T 3"), QByteArray("RPRT 0\n"));
         QCOMPARE(rig_->backend.callsOf(QStringLiteral("SetTransmit")).size(), 1);
-        QVERIFY(rig_->window()->TxState);
+        QVERIFY(rig_->window()->station().transmitting());
         QCOMPARE(rig_->window()->commandPanels().transmitState->text(), QStringLiteral("Transmitting"));
         QCOMPARE(c.ask("t"), QByteArray("1\n"));
         QVERIFY(service().control().pttTimer()->isActive());
@@ -217,14 +217,14 @@ private slots:
         QCOMPARE(rig_->backend.callsOf(QStringLiteral("SetTransmit")).size(), 1);
         QCOMPARE(c.ask("T 0"), QByteArray("RPRT 0\n"));
         QCOMPARE(rig_->backend.callsOf(QStringLiteral("SetTransmit")).last().argument, QStringLiteral("false"));
-        QVERIFY(!rig_->window()->TxState);
+        QVERIFY(!rig_->window()->station().transmitting());
         QVERIFY(!service().control().pttTimer()->isActive());
 
         // No station connected: the button does nothing, and the client hears so.
         rig_->backend.stationCount = 0;
         rig_->window()->Timer3_Timer();
         QCOMPARE(c.ask("T 1"), QByteArray("RPRT -9\n"));
-        QVERIFY(!rig_->window()->TxState);
+        QVERIFY(!rig_->window()->station().transmitting());
     }
 
     void pttWhileTheLinkIsBusyAsksFirst()
@@ -235,19 +235,19 @@ private slots:
         QCOMPARE(c.ask("T 1"), QByteArray("RPRT 0\n"));
         QCOMPARE(sent(), QStringList{QStringLiteral("09:05:07 CPT?")});
         QVERIFY(rig_->window()->timer(7)->isActive());
-        QVERIFY(!rig_->window()->TxState);
+        QVERIFY(!rig_->window()->station().transmitting());
         // While the request waits, another key-up asks nothing more.
         QCOMPARE(c.ask("T 1"), QByteArray("RPRT 0\n"));
         QCOMPARE(sent().size(), 1);
 
         rig_->backend.raiseRx(false);
         rig_->window()->Timer7_Timer();
-        QVERIFY(rig_->window()->TxState);
+        QVERIFY(rig_->window()->station().transmitting());
         QCOMPARE(service().control().pttOwner() != 0, true);
 
         // The keying client goes away: released, and the status line says why.
         c.socket.disconnectFromHost();
-        QTRY_VERIFY(!rig_->window()->TxState);
+        QTRY_VERIFY(!rig_->window()->station().transmitting());
         QCOMPARE(rig_->backend.callsOf(QStringLiteral("SetTransmit")).last().argument, QStringLiteral("false"));
         QCOMPARE(status(), QString::fromLatin1(rig::kReleasedOnClose));
     }
@@ -262,24 +262,24 @@ private slots:
         QCOMPARE(other.ask("t"), QByteArray("1\n"));
         other.socket.disconnectFromHost();
         QTRY_COMPARE(service().server().clientCount(), 1);
-        QVERIFY(rig_->window()->TxState);
+        QVERIFY(rig_->window()->station().transmitting());
 
         service().control().RigPttTimer_Timer();
-        QVERIFY(!rig_->window()->TxState);
+        QVERIFY(!rig_->window()->station().transmitting());
         QCOMPARE(status(), QString::fromLatin1(rig::kReleasedOnTimeout).arg(180));
         QCOMPARE(keyer.ask("t"), QByteArray("0\n"));
 
         // Released by the operator: the server lets go, and a later disconnect touches nothing.
         QCOMPARE(keyer.ask("T 1"), QByteArray("RPRT 0\n"));
         rig_->window()->protocol().Command1x_Click();
-        QVERIFY(!rig_->window()->TxState);
+        QVERIFY(!rig_->window()->station().transmitting());
         QMetaObject::invokeMethod(rig_->window()->timer(3), "timeout"); // the supervision tick
         QCOMPARE(service().control().pttOwner(), 0);
         rig_->window()->protocol().Command1x_Click(); // the operator keys
         const qsizetype calls = rig_->backend.callsOf(QStringLiteral("SetTransmit")).size();
         keyer.socket.disconnectFromHost();
         QTRY_COMPARE(service().server().clientCount(), 0);
-        QVERIFY(rig_->window()->TxState);
+        QVERIFY(rig_->window()->station().transmitting());
         QCOMPARE(rig_->backend.callsOf(QStringLiteral("SetTransmit")).size(), calls);
     }
 

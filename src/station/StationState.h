@@ -1,0 +1,85 @@
+#pragma once
+// What the program knows about the station and its link, apart from any window: whether we
+// transmit, whether the link is receiving, how many stations are connected, the frequency
+// (as last set here or reported by the node, with the node's mode word, and as the large
+// display shows it) and the node we are linked to. It also holds the transmit control with its request timers.
+//
+// Every window renders this model and sends it commands; none keeps a copy of this state in a
+// widget and reads it back. Each setter emits its signal only when the value changes.
+//
+// Thread: user-interface thread. Owns its transmit control; owned by the main window (as a
+// QObject child, so the request timers keep their names inside "Form2").
+
+#include <QObject>
+#include <QString>
+
+namespace tavrin {
+class Clock;
+}
+
+namespace tavrin::station {
+
+class TransmitControl;
+
+// The frequency text before anything set one, and after the last station left.
+inline constexpr char kNoFrequency[] = "000.0000";
+
+class StationState : public QObject {
+    Q_OBJECT
+public:
+    StationState(const Clock &clock, QObject *parent = nullptr);
+    ~StationState() override;
+
+    TransmitControl &transmit() const { return *transmit_; }
+
+    // TxState: our transmitter is keyed (as we last set it, or as the client last said).
+    bool transmitting() const { return transmitting_; }
+    void setTransmitting(bool transmitting);
+
+    // The link is sending audio to us: the channel is busy.
+    bool receiving() const { return receiving_; }
+    void setReceiving(bool receiving);
+
+    // Stations connected, as the client last said.
+    int stationCount() const { return stationCount_; }
+    bool stationConnected() const { return stationCount_ > 0; }
+    void setStationCount(int count);
+
+    // The frequency text of the main window's field Text1 (formatted, no unit).
+    const QString &frequency() const { return frequency_; }
+    void setFrequency(const QString &frequency);
+    // A frequency report from the node: the frequency and its mode word ("USB"), which is
+    // empty when the report names none (the mode then stays as it was).
+    void reportFrequency(const QString &frequency, const QString &modeWord);
+    const QString &reportedMode() const { return mode_; }
+    // The large display Label4: the frequency as typed, stepped or reported; the steps work
+    // from it.
+    const QString &display() const { return display_; }
+    void setDisplay(const QString &text);
+
+    // The node (or station) on the link, as Text2 shows it; empty before any.
+    const QString &linkedNode() const { return linkedNode_; }
+    void setLinkedNode(const QString &call);
+
+signals:
+    void transmittingChanged(bool transmitting);
+    void receivingChanged(bool receiving);
+    void stationCountChanged(int count);
+    void frequencyChanged(const QString &frequency);
+    void displayChanged(const QString &text);
+    // Every report, even one that repeats the last: the rig server confirms commands by it.
+    void frequencyReported(const QString &frequency, const QString &modeWord);
+    void linkedNodeChanged(const QString &call);
+
+private:
+    TransmitControl *transmit_ = nullptr; // child
+    bool transmitting_ = false;
+    bool receiving_ = false;
+    int stationCount_ = 0;
+    QString frequency_ = QString::fromLatin1(kNoFrequency);
+    QString mode_;
+    QString display_ = QString::fromLatin1(kNoFrequency);
+    QString linkedNode_;
+};
+
+} // namespace tavrin::station
