@@ -50,6 +50,8 @@ public:
 
     // "Exit Program": saves, then ends the program; nothing once the program is ending.
     void exitProgram();
+    // Both level meters stop: this window's and the Remote Pad's.
+    void stopMeters();
     // Writes the 16 settings as one batch; a failure shows in the status line.
     SaveResult SaveData();
     // Preset captions of the active set and band; unchanged when either is not selected.
@@ -133,7 +135,6 @@ private:
     // Exit paths: save, tell the user when that failed, end.
     void saveAndEnd();
     void buildMeter();
-    void stopMeters();
     void showWindow(const QString &name);
     void startMixer(const QString &tabArgument);
     void sendCommand(const QString &line);

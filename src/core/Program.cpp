@@ -27,6 +27,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -73,9 +74,21 @@ Program::Program(ProgramOptions options)
 
 Program::~Program()
 {
+    // Qt's audio input runs the event loop while it closes. Stop the meters while every
+    // window is whole, so that no timer or signal reaches a window half torn down.
+    if (mainWindow_)
+        mainWindow_->stopMeters();
     // Windows first: they refer to the sets and the store.
     // The rig server before the main window: releasing a keyed transmitter needs it.
     rig_.reset();
+    // Nothing may tick from here on: the windows go one by one and talk to each other.
+    const QList<QWidget *> windows{mainWindow_.get(), remotePad_.get(), chatWindow_.get(), sysopBox_.get()};
+    for (QWidget *window : windows) {
+        if (!window)
+            continue;
+        for (QTimer *timer : window->findChildren<QTimer *>())
+            timer->stop();
+    }
     // The pad works on the main window's state: it goes first.
     remotePad_.reset();
     mainWindow_.reset();
