@@ -20,7 +20,9 @@ fail() { echo "rigctl.sh: $*" >&2; exit 1; }
 command -v rigctl >/dev/null || fail "rigctl not installed (package libhamlib-utils)"
 
 port_taken() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-port=$((40000 + RANDOM % 20000))
+# Below the ephemeral range (32768 and up), so that no outgoing connection of another test
+# can be holding the port as its local end when the program starts listening on it.
+port=$((20000 + RANDOM % 10000))
 while port_taken "$port"; do port=$((port + 1)); done
 
 # start_program ALLOWPTT: a fresh copy on the simulated link, the node linked.
