@@ -55,11 +55,21 @@ bool FrequencyController::send(const QString &line)
 {
     try {
         window_.requireClient().SendChatText(line);
-        return true;
     } catch (const std::exception &e) {
-        window_.showStatus(QString::fromLatin1(kSendFailed).arg(line, QString::fromUtf8(e.what())));
+        report(QString::fromLatin1(kSendFailed).arg(line, QString::fromUtf8(e.what())));
         return false;
     }
+    // An earlier refusal or failure of ours no longer holds once a line went out.
+    if (!reported_.isEmpty() && window_.statusText() == reported_)
+        window_.showStatus(QString());
+    reported_.clear();
+    return true;
+}
+
+void FrequencyController::report(const QString &text)
+{
+    reported_ = text;
+    window_.showStatus(text);
 }
 
 void FrequencyController::UpdateFrequencyDisplay()
@@ -83,7 +93,7 @@ void FrequencyController::pressPreset(int preset)
     const int set = window_.activeSet();
     const int band = window_.activeBand();
     if (set == 0 || band == 0) {
-        window_.showStatus(QString::fromLatin1(kNoPresetChoice));
+        report(QString::fromLatin1(kNoPresetChoice));
         return;
     }
     const PresetSet &presets = program_.presetSet(set);
@@ -132,7 +142,7 @@ bool FrequencyController::sendFrequency(const QString &text)
 {
     // A text that is no frequency changes nothing and stays in the entry to be put right.
     if (const QString refusal = remote::frequencyRefusal(text); !refusal.isEmpty()) {
-        window_.showStatus(refusal);
+        report(refusal);
         return false;
     }
     window_.station().setDisplay(text);
@@ -145,7 +155,7 @@ void FrequencyController::step(long long tenThousandths)
     station::StationState &state = window_.station();
     // No step from a display that holds no frequency, nor to one at or below 0 MHz.
     if (const QString refusal = remote::stepRefusal(state.display(), tenThousandths); !refusal.isEmpty()) {
-        window_.showStatus(refusal);
+        report(refusal);
         return;
     }
     if (const std::optional<QString> stepped = remote::addStep(state.display(), tenThousandths))

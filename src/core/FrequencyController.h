@@ -6,7 +6,9 @@
 //
 // A failed send is reported in the main window's status line; the fields changed before
 // the send keep their new values. Enter and the steps send no frequency command that is not
-// a frequency above 0 MHz: they change nothing and say why in the status line.
+// a frequency above 0 MHz: they change nothing and say why in the status line. Such a
+// refusal or failure is cleared by the next line the client takes, unless something else
+// has written the status line since.
 // Thread: user-interface thread. Owned by the main window; owns nothing but its connections.
 
 #include <QObject>
@@ -44,9 +46,11 @@ private:
     void wire();
     // Sends one line; a failure goes to the status line. True when the client took it.
     bool send(const QString &line);
+    void report(const QString &text);
 
     MainWindow &window_;
     Program &program_;
+    QString reported_; // what this controller last put on the status line
 };
 
 } // namespace tavrin

@@ -291,6 +291,8 @@ EchoLinkClient &MainWindow::requireClient() const
 
 void MainWindow::showStatus(const QString &text) { statusLine_->setText(text); }
 
+QString MainWindow::statusText() const { return statusLine_->text(); }
+
 // --- timers ---------------------------------------------------------------------------
 
 void MainWindow::Timer1_Timer()

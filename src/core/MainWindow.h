@@ -89,6 +89,7 @@ public:
     StationController &stations() const { return *stations_; }
 
     void showStatus(const QString &text);
+    QString statusText() const;
 
     // Timer1 ... Timer7; Timer6 and Timer7 are the station model's request timers.
     QTimer *timer(int number) const;

@@ -195,11 +195,25 @@ private slots:
             QVERIFY2(rig.status().contains(QLatin1String(typed)), qPrintable(rig.status()));
         }
 
+        // The next line that goes out clears the refusal, but not a status written since by
+        // something else.
+        rig.setText("Text11", QStringLiteral("7.2"));
+        rig.press(cmd(69));
+        QCOMPARE(rig.backend.sent().size(), 3);
+        QCOMPARE(rig.status(), QString());
+        rig.setText("Text11", QStringLiteral("abc"));
+        rig.press(cmd(69));
+        rig.window()->showStatus(QStringLiteral("Station linked"));
+        rig.setText("Text11", QStringLiteral("7.1"));
+        rig.press(cmd(69));
+        QCOMPARE(rig.backend.sent().size(), 4);
+        QCOMPARE(rig.status(), QStringLiteral("Station linked"));
+
         // An empty entry sends nothing and still clears the other field.
         rig.setText("Text3", QString());
         rig.setText("Text11", QStringLiteral("7"));
         rig.press(cmd(35));
-        QCOMPARE(rig.backend.sent().size(), 2);
+        QCOMPARE(rig.backend.sent().size(), 4);
         QVERIFY(rig.text("Text11").isEmpty());
         QCOMPARE(rig.text("Label4"), QStringLiteral("7.1"));
     }
