@@ -8,6 +8,7 @@
 #include "app/TerminationSignals.h"
 #include "app/LinkChoice.h"
 #include "app/NativeLinkRunner.h"
+#include "app/ProgramStyle.h"
 #include "scenario/ScenarioRunner.h"
 #include "echolink/SimulatedLink.h"
 #include "settings/LinkSettings.h"
@@ -259,6 +260,7 @@ int runApplication(QApplication &app, const QElapsedTimer &sinceExec)
     // The program ends through its own exit paths (which save first), never because the
     // last window happened to close.
     QApplication::setQuitOnLastWindowClosed(false);
+    installProgramStyle(app);
 
     const QStringList arguments = QApplication::arguments();
     const QString programName = QFileInfo(arguments.value(0, QStringLiteral("tavrin"))).fileName();

@@ -2,6 +2,7 @@
 // and the preset captions.
 #include "CoreTestKit.h"
 
+#include "app/ProgramStyle.h"
 #include "core/RadioSettings.h"
 #include "core/WidgetColors.h"
 #include "settings/PresetEditor.h"
@@ -13,6 +14,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
 
 using namespace tavrin;
@@ -329,6 +332,22 @@ private slots:
         rig.window()->ChangeBand();
         QCOMPARE(presetCaptions(rig).first(), QStringLiteral("1.8100"));
         QVERIFY(!QFile::exists(dir.filePath("TVRset1.ini")));
+    }
+
+    // Last: it changes the application's style for the rest of this program. Standard icons
+    // come later from the program's style, but they are the same pictures.
+    void programStyleDrawsTheSameStandardIcons()
+    {
+        const std::unique_ptr<QStyle> plain(QStyleFactory::create(QApplication::style()->name()));
+        QVERIFY(plain);
+        installProgramStyle(*qApp);
+        for (const QStyle::StandardPixmap which :
+             {QStyle::SP_MessageBoxWarning, QStyle::SP_ToolBarHorizontalExtensionButton, QStyle::SP_DialogOkButton}) {
+            const QIcon deferred = QApplication::style()->standardIcon(which);
+            QVERIFY(!deferred.isNull());
+            QCOMPARE(deferred.pixmap(32, 32).toImage(), plain->standardIcon(which).pixmap(32, 32).toImage());
+            QCOMPARE(QIcon(deferred).availableSizes(), plain->standardIcon(which).availableSizes());
+        }
     }
 };
 
