@@ -38,7 +38,7 @@ struct SysopRig : Rig {
     template <class T>
     T *in(const char *name)
     {
-        T *found = box()->findChild<T *>(QString::fromLatin1(name));
+        T *found = program().registry().control<T>(QStringLiteral("Form126"), QString::fromLatin1(name));
         if (!found)
             qWarning("no control %s in Form126", name);
         return found;
