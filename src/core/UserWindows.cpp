@@ -15,7 +15,8 @@ namespace tavrin {
 
 std::unique_ptr<UserButtonEditor> loadUserButtonEditor(Program &program)
 {
-    auto editor = std::make_unique<UserButtonEditor>(program.store());
+    // Its fields are built on first use; the data, the file and Timer1 are there from now.
+    auto editor = std::make_unique<UserButtonEditor>(program.store(), UserButtonEditor::Fields::OnFirstUse);
     editor->hide();
     editor->reload();
     if (MainWindow *main = program.mainWindow()) {
@@ -38,7 +39,9 @@ std::unique_ptr<NodeFavorites> loadNodeFavorites(Program &program)
                                 .arg(TAVRIN_VERSION_MAJOR)
                                 .arg(TAVRIN_VERSION_MINOR)
                                 .arg(TAVRIN_VERSION_REVISION);
-    auto favorites = std::make_unique<NodeFavorites>(program.store(), QStringLiteral(TAVRIN_PRODUCT_NAME), version);
+    // Its controls are built on first use; the handle, the title and the file are there from now.
+    auto favorites = std::make_unique<NodeFavorites>(program.store(), QStringLiteral(TAVRIN_PRODUCT_NAME), version,
+                                                     NodeFavorites::Fields::OnFirstUse);
     favorites->hide();
     favorites->Form_Load(program.createClient());
     QObject::connect(favorites.get(), &NodeFavorites::endProgramRequested, &program, [&program] { program.endProgram(); });

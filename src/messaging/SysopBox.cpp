@@ -84,11 +84,20 @@ std::optional<bool> readCheck(const QString &text)
 
 // --- window -------------------------------------------------------------------------------
 
-SysopBox::SysopBox(ProfileStore &store, WindowRegistry &registry, const Clock &clock)
+SysopBox::SysopBox(ProfileStore &store, WindowRegistry &registry, const Clock &clock, Fields fields)
     : store_(store), registry_(registry), clock_(clock)
 {
     setObjectName(QString::fromLatin1(windows::kSysopBox));
     setWindowTitle(QString::fromLatin1(sysop::kCaption));
+    resize(sysop::kWidthPx, sysop::kHeightPx);
+    if (fields == Fields::Now)
+        ensureBuilt();
+}
+
+void SysopBox::ensureBuilt()
+{
+    if (status_)
+        return;
 
     auto *title = new QLabel(QString::fromLatin1(sysop::kTitle), this);
     title->setObjectName(QStringLiteral("Label1"));
@@ -155,14 +164,26 @@ SysopBox::SysopBox(ProfileStore &store, WindowRegistry &registry, const Clock &c
     layout->addLayout(buttons);
     layout->addWidget(status_);
 
-    resize(sysop::kWidthPx, sysop::kHeightPx);
-
     connect(sendButton_, &QPushButton::clicked, this, &SysopBox::Send);
     connect(message_, &QLineEdit::returnPressed, this, &SysopBox::Send);
     connect(clearButton, &QPushButton::clicked, log_, &QPlainTextEdit::clear);
     connect(chatButton, &QPushButton::clicked, this, &SysopBox::showChatWindow);
     connect(saveButton, &QPushButton::clicked, this, [this] { saveAndReport(); });
     connect(hideButton, &QPushButton::clicked, this, &SysopBox::hideBox);
+
+    // From here on the controls hold what the members held; only the choice is kept in step,
+    // for saving.
+    showChat_->setChecked(showChatChecked_);
+    connect(showChat_, &QCheckBox::toggled, this, [this](bool on) { showChatChecked_ = on; });
+    nodeCall_->setText(nodeCallText_);
+    status_->setText(statusText_);
+}
+
+void SysopBox::setVisible(bool visible)
+{
+    if (visible)
+        ensureBuilt();
+    QWidget::setVisible(visible);
 }
 
 SysopBox::~SysopBox() = default;
@@ -175,7 +196,9 @@ void SysopBox::Form_Load(std::unique_ptr<EchoLinkClient> client)
         return file.ReadSetting(QString::fromLatin1(key), QString::fromLatin1(fallback));
     };
 
-    showChat_->setChecked(readCheck(setting(sysop::kCheck1Key, sysop::kCheck1Default)).value_or(true));
+    showChatChecked_ = readCheck(setting(sysop::kCheck1Key, sysop::kCheck1Default)).value_or(true);
+    if (showChat_)
+        showChat_->setChecked(showChatChecked_);
 
     const double defaultTwips = QByteArray(sysop::kPositionDefault).toDouble();
     const double left = readTwips(setting(sysop::kLeftKey, sysop::kPositionDefault)).value_or(defaultTwips);
@@ -188,6 +211,7 @@ void SysopBox::Form_Load(std::unique_ptr<EchoLinkClient> client)
 
 void SysopBox::Send()
 {
+    ensureBuilt();
     nodeCall_->setText(nodeCall_->text().toUpper());
     const QString call = nodeCall_->text();
     const QString message = message_->text();
@@ -229,7 +253,7 @@ void SysopBox::Send()
 SaveResult SysopBox::SaveData()
 {
     const KeyValues values = {
-        {QString::fromLatin1(sysop::kCheck1Key), showChat_->isChecked() ? QStringLiteral("1") : QStringLiteral("0")},
+        {QString::fromLatin1(sysop::kCheck1Key), showChatChecked_ ? QStringLiteral("1") : QStringLiteral("0")},
         {QString::fromLatin1(sysop::kLeftKey), QString::number(pixelsToTwips(pos().x(), logicalDpiX()))},
         {QString::fromLatin1(sysop::kTopKey), QString::number(pixelsToTwips(pos().y(), logicalDpiY()))},
     };
@@ -239,15 +263,22 @@ SaveResult SysopBox::SaveData()
 bool SysopBox::saveAndReport()
 {
     const SaveResult saved = SaveData();
-    if (saved)
-        status_->clear();
-    else
-        status_->setText(QString::fromLatin1(sysop::kSaveFailed).arg(saved.error));
+    setStatus(saved ? QString() : QString::fromLatin1(sysop::kSaveFailed).arg(saved.error));
     return saved.ok;
+}
+
+void SysopBox::setStatus(const QString &text)
+{
+    if (status_)
+        status_->setText(text);
+    else
+        statusText_ = text;
 }
 
 void SysopBox::appendMessage(const QString &entry)
 {
+    // The box shows at once, so it is built now rather than keeping the entry for later.
+    ensureBuilt();
     log_->moveCursor(QTextCursor::End);
     log_->insertPlainText(entry);
     log_->moveCursor(QTextCursor::End);
@@ -257,7 +288,9 @@ void SysopBox::appendMessage(const QString &entry)
 
 void SysopBox::setNodeCall(const QString &call)
 {
-    if (nodeCall_->text() != call)
+    if (!nodeCall_)
+        nodeCallText_ = call;
+    else if (nodeCall_->text() != call)
         nodeCall_->setText(call);
 }
 

@@ -3,6 +3,9 @@
 // the main window's chat handler) and the form that sends a message to another node's
 // sysop. Keeps its "show the chat window" choice and its position in
 // "kelmmessageforsysop.ini".
+// The program has the controls built on first use: when the box is first shown (a message
+// for the sysop shows it) or a control of it is looked up (ensureBuilt()). Until then the
+// choice, the chosen node call and the status text live in members.
 //
 // Thread: user-interface thread. Owns its client handle; shows the chat window through the
 // registry, by name.
@@ -28,8 +31,13 @@ namespace tavrin::messaging {
 class SysopBox : public QWidget {
     Q_OBJECT
 public:
-    SysopBox(ProfileStore &store, WindowRegistry &registry, const Clock &clock);
+    enum class Fields { Now, OnFirstUse };
+    SysopBox(ProfileStore &store, WindowRegistry &registry, const Clock &clock, Fields fields = Fields::Now);
     ~SysopBox() override;
+
+    // Builds the controls if they are not there yet.
+    Q_INVOKABLE void ensureBuilt();
+    void setVisible(bool visible) override;
 
     // Client handle (null when no client runs), then Check1, LEFT and TOP from the file.
     void Form_Load(std::unique_ptr<EchoLinkClient> client);
@@ -54,6 +62,7 @@ protected:
 private:
     // SaveData with a failure shown in StatusLine; true when saved.
     bool saveAndReport();
+    void setStatus(const QString &text);
 
     ProfileStore &store_;
     WindowRegistry &registry_;
@@ -66,6 +75,10 @@ private:
     QPushButton *sendButton_ = nullptr;
     QCheckBox *showChat_ = nullptr;
     QLabel *status_ = nullptr;
+    // What the controls show, or will show once built.
+    bool showChatChecked_ = false;
+    QString nodeCallText_;
+    QString statusText_;
 };
 
 // Placement: px = round(twips * logical DPI / 1440); stored positions are whole twips.

@@ -53,11 +53,22 @@ void upperCaseTyped(QLineEdit *edit, const QString &text)
 
 } // namespace
 
-NodeFavorites::NodeFavorites(ProfileStore &store, QString productName, QString versionText, QWidget *parent)
+NodeFavorites::NodeFavorites(ProfileStore &store, QString productName, QString versionText, Fields fields,
+                             QWidget *parent)
     : QWidget(parent), store_(store), productName_(std::move(productName)), versionText_(std::move(versionText))
 {
     setObjectName(QString::fromLatin1(windows::kNodeFavorites));
     setWindowTitle(productName_ + QLatin1String(kTitleGap) + QLatin1String(kVersionMark) + versionText_);
+    for (int k = 1; k <= kRows; ++k)
+        callsigns_ << defaultCallsign(k);
+    if (fields == Fields::Now)
+        ensureBuilt();
+}
+
+void NodeFavorites::ensureBuilt()
+{
+    if (statusLine_)
+        return;
 
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(10, 8, 10, 8);
@@ -70,11 +81,15 @@ NodeFavorites::NodeFavorites(ProfileStore &store, QString productName, QString v
         auto *edit = new QLineEdit(frame);
         edit->setObjectName(QStringLiteral("Text%1").arg(k));
         edit->setMinimumWidth(150);
+        // Whatever puts text in the field (typing, the capitals below, a test or scenario
+        // writing it) puts it in the row. The field's own text, not the signal's: a keystroke's
+        // textChanged comes after textEdited has put the capitals in.
+        connect(edit, &QLineEdit::textChanged, this, [this, k, edit] { callsigns_[k - 1] = edit->text(); });
         connect(edit, &QLineEdit::textEdited, this, [this, edit](const QString &text) {
             upperCaseTyped(edit, text);
             // An earlier "Saved." is no longer true.
-            if (statusLine_->text() == QLatin1String(kSavedText))
-                statusLine_->clear();
+            if (status_ == QLatin1String(kSavedText))
+                clearStatus();
         });
         grid->addWidget(edit, k - 1, 0);
         callsignEdits_.append(edit);
@@ -108,8 +123,20 @@ NodeFavorites::NodeFavorites(ProfileStore &store, QString productName, QString v
     statusLine_->setWordWrap(true);
     outer->addWidget(statusLine_);
 
+    if (statusColoured_)
+        statusLine_->setStyleSheet(statusFailed_ ? QStringLiteral("color: #b00000;") : QString());
+    statusLine_->setText(status_);
+    // setText() raises no textEdited: stored text is shown as stored, not upper-cased.
+    const QStringList calls = callsigns_;
     for (int k = 1; k <= kRows; ++k)
-        callsignEdits_.at(k - 1)->setText(defaultCallsign(k));
+        callsignEdits_.at(k - 1)->setText(calls.at(k - 1));
+}
+
+void NodeFavorites::setVisible(bool visible)
+{
+    if (visible)
+        ensureBuilt();
+    QWidget::setVisible(visible);
 }
 
 NodeFavorites::~NodeFavorites() = default;
@@ -157,7 +184,7 @@ void NodeFavorites::Form_Load(std::unique_ptr<EchoLinkClient> client)
 
 QString NodeFavorites::callsign(int k) const
 {
-    return callsignEdits_.at(k - 1)->text();
+    return callsigns_.at(k - 1);
 }
 
 SaveResult NodeFavorites::SaveData()
@@ -175,9 +202,12 @@ void NodeFavorites::reload()
 {
     const ProfileSnapshot snapshot = store_.load(fileName());
     const QStringList keys = readKeys();
-    // setText() raises no textEdited: stored text is shown as stored, not upper-cased.
     for (int k = 1; k <= kRows; ++k)
-        callsignEdits_.at(k - 1)->setText(snapshot.ReadSetting(keys.at(k - 1), defaultCallsign(k)));
+        callsigns_[k - 1] = snapshot.ReadSetting(keys.at(k - 1), defaultCallsign(k));
+    // setText() raises no textEdited: stored text is shown as stored, not upper-cased.
+    const QStringList calls = callsigns_;
+    for (int k = 1; k <= callsignEdits_.size(); ++k)
+        callsignEdits_.at(k - 1)->setText(calls.at(k - 1));
 }
 
 void NodeFavorites::EchoLink_Closing()
@@ -206,7 +236,7 @@ void NodeFavorites::linkOrUnlink(int k)
             // A failed Connect has no effect, as if the press never happened.
             ignoreErrors([&] { client.Connect(c, true); });
         }
-        statusLine_->clear();
+        clearStatus();
     } catch (const EchoLinkError &e) {
         showStatus(QString::fromLatin1(kToggleFailed).arg(c, QString::fromUtf8(e.what())));
     }
@@ -216,7 +246,7 @@ void NodeFavorites::disconnectAll()
 {
     try {
         requireClient().DisconnectAll();
-        statusLine_->clear();
+        clearStatus();
     } catch (const EchoLinkError &e) {
         showStatus(QString::fromLatin1(kDisconnectAllFailed).arg(QString::fromUtf8(e.what())));
     }
@@ -231,8 +261,20 @@ EchoLinkClient &NodeFavorites::requireClient() const
 
 void NodeFavorites::showStatus(const QString &text, bool failure)
 {
+    status_ = text;
+    statusFailed_ = failure;
+    statusColoured_ = true;
+    if (!statusLine_)
+        return;
     statusLine_->setStyleSheet(failure ? QStringLiteral("color: #b00000;") : QString());
     statusLine_->setText(text);
+}
+
+void NodeFavorites::clearStatus()
+{
+    status_.clear();
+    if (statusLine_)
+        statusLine_->clear();
 }
 
 } // namespace tavrin

@@ -4,6 +4,9 @@
 // button that drops every link. The callsigns live in "NodeFavorites.ini"; "Save your Data"
 // writes it, "Hide" only hides. Closing with the title-bar button hides the window and
 // re-reads the file, dropping unsaved edits.
+// The program has the controls built on first use: when the window is first shown or a
+// control of it is looked up (ensureBuilt()). Until then the callsigns and the status line's
+// text live in members, read, saved and used by the same calls as ever.
 //
 // Failures: a failing Connect is ignored (the press has no effect); a failing IsConnected,
 // Disconnect or DisconnectAll, and a client that could not be reached at load, show in the
@@ -30,9 +33,15 @@ class NodeFavorites : public QWidget {
 public:
     static constexpr int kRows = 10;
 
+    enum class Fields { Now, OnFirstUse };
     // The title shows the product name and the version text next to the local callsign.
-    NodeFavorites(ProfileStore &store, QString productName, QString versionText, QWidget *parent = nullptr);
+    NodeFavorites(ProfileStore &store, QString productName, QString versionText, Fields fields = Fields::Now,
+                  QWidget *parent = nullptr);
     ~NodeFavorites() override;
+
+    // Builds the controls if they are not there yet.
+    Q_INVOKABLE void ensureBuilt();
+    void setVisible(bool visible) override;
 
     static QString fileName(); // "NodeFavorites.ini"
     static QString defaultCallsign(int k);
@@ -66,13 +75,19 @@ private:
     void disconnectAll();
     EchoLinkClient &requireClient() const;
     void showStatus(const QString &text, bool failure = true);
+    void clearStatus(); // the text only; the colour stays
 
     ProfileStore &store_;
     QString productName_;
     QString versionText_;
     std::unique_ptr<EchoLinkClient> client_;
+    QStringList callsigns_;            // rows 1 ... 10; the fields mirror them once built
     QList<QLineEdit *> callsignEdits_; // Text1 ... Text10
     QLabel *statusLine_ = nullptr;
+    // What the status line says, or will say once built, and its colour (none until set).
+    QString status_;
+    bool statusFailed_ = false;
+    bool statusColoured_ = false;
 };
 
 } // namespace tavrin

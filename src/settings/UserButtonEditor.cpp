@@ -38,10 +38,27 @@ QLabel *heading(const QString &name, const char *text, QWidget *parent)
 
 } // namespace
 
-UserButtonEditor::UserButtonEditor(ProfileStore &store, QWidget *parent) : QWidget(parent), store_(store)
+UserButtonEditor::UserButtonEditor(ProfileStore &store, Fields fields, QWidget *parent)
+    : QWidget(parent), store_(store)
 {
     setObjectName(QString::fromLatin1(windows::kUserButtonEditor));
     setWindowTitle(QString::fromLatin1(kTitle));
+
+    // Runs from creation for the whole run, hidden or not, built or not.
+    timer1_ = new QTimer(this);
+    timer1_->setObjectName(QString::fromLatin1(kTimerName));
+    timer1_->setInterval(kRefreshMs);
+    connect(timer1_, &QTimer::timeout, this, &UserButtonEditor::Timer1_Timer);
+    timer1_->start();
+
+    if (fields == Fields::Now)
+        ensureBuilt();
+}
+
+void UserButtonEditor::ensureBuilt()
+{
+    if (statusLine_)
+        return;
 
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(10, 8, 10, 8);
@@ -101,35 +118,56 @@ UserButtonEditor::UserButtonEditor(ProfileStore &store, QWidget *parent) : QWidg
     statusLine_->setWordWrap(true);
     outer->addWidget(statusLine_);
 
-    // Runs from creation for the whole run, hidden or not.
-    timer1_ = new QTimer(this);
-    timer1_->setObjectName(QString::fromLatin1(kTimerName));
-    timer1_->setInterval(kRefreshMs);
-    connect(timer1_, &QTimer::timeout, this, &UserButtonEditor::Timer1_Timer);
-    timer1_->start();
-
     refreshFields();
+    if (statusColoured_)
+        statusLine_->setStyleSheet(statusFailed_ ? QStringLiteral("color: #b00000;") : QString());
+    statusLine_->setText(status_);
+}
+
+void UserButtonEditor::setVisible(bool visible)
+{
+    if (visible)
+        ensureBuilt();
+    QWidget::setVisible(visible);
 }
 
 SaveResult UserButtonEditor::SaveData()
 {
     const SaveResult result = buttons_.SaveData(store_);
-    statusLine_->setStyleSheet(result ? QString() : QStringLiteral("color: #b00000;"));
-    statusLine_->setText(result ? QString::fromLatin1(kSavedText) : result.error);
+    showStatus(result ? QString::fromLatin1(kSavedText) : result.error, !result);
     return result;
+}
+
+void UserButtonEditor::showStatus(const QString &text, bool failure)
+{
+    status_ = text;
+    statusFailed_ = failure;
+    statusColoured_ = true;
+    if (!statusLine_)
+        return;
+    statusLine_->setStyleSheet(failure ? QStringLiteral("color: #b00000;") : QString());
+    statusLine_->setText(text);
+}
+
+void UserButtonEditor::clearStatus()
+{
+    // The colour stays as it was: only the text goes.
+    status_.clear();
+    if (statusLine_)
+        statusLine_->clear();
 }
 
 void UserButtonEditor::clearSaved()
 {
-    if (statusLine_->text() == QLatin1String(kSavedText))
-        statusLine_->clear();
+    if (status_ == QLatin1String(kSavedText))
+        clearStatus();
 }
 
 void UserButtonEditor::reload()
 {
     buttons_.load(store_);
     refreshFields();
-    statusLine_->clear();
+    clearStatus();
 }
 
 void UserButtonEditor::Timer1_Timer()
@@ -152,6 +190,8 @@ void UserButtonEditor::refreshFields()
     // setText() raises no textEdited, so this never feeds back into the data. A stored
     // caption longer than the typing limit shows cut in its field but stays whole in the
     // data until the operator edits that field.
+    if (!statusLine_)
+        return;
     for (int k = 1; k <= UserButtons::kButtons; ++k) {
         captionEdits_.at(k - 1)->setText(buttons_.caption(k));
         commandEdits_.at(k - 1)->setText(buttons_.command(k));

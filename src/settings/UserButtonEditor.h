@@ -7,6 +7,9 @@
 // Closing with the title-bar button hides the window and re-reads the file, dropping
 // unsaved edits; the timer keeps running.
 // The constructor reads no file; the owner calls reload() when the program loads its windows.
+// The program has the fields built on first use: when the window is first shown or a control
+// of it is looked up (ensureBuilt()). Until then the data is read, kept, saved and handed out
+// by Timer1 as ever.
 //
 // Thread: user-interface thread. Owns the button data; does not own the store.
 
@@ -24,7 +27,12 @@ namespace tavrin {
 class UserButtonEditor : public QWidget {
     Q_OBJECT
 public:
-    explicit UserButtonEditor(ProfileStore &store, QWidget *parent = nullptr);
+    enum class Fields { Now, OnFirstUse };
+    explicit UserButtonEditor(ProfileStore &store, Fields fields = Fields::Now, QWidget *parent = nullptr);
+
+    // Builds the fields if they are not there yet.
+    Q_INVOKABLE void ensureBuilt();
+    void setVisible(bool visible) override;
 
     UserButtons &buttons() { return buttons_; }
     const UserButtons &buttons() const { return buttons_; }
@@ -49,12 +57,19 @@ protected:
 private:
     void refreshFields();
     void clearSaved(); // after an edit, "Saved." no longer holds
+    void showStatus(const QString &text, bool failure);
+    void clearStatus();
 
     ProfileStore &store_;
     UserButtons buttons_;
     QList<QLineEdit *> captionEdits_; // Text1 ... Text12
     QList<QLineEdit *> commandEdits_; // Text1a ... Text12a
     QLabel *statusLine_ = nullptr;
+    // What the status line says, or will say once built, and its colour (none until the
+    // first save).
+    QString status_;
+    bool statusFailed_ = false;
+    bool statusColoured_ = false;
     QTimer *timer1_ = nullptr;
 };
 

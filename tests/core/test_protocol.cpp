@@ -52,7 +52,7 @@ struct Others {
         padIndicator = pad.findChild<QLabel *>(QStringLiteral("PTT1"));
         padState = pad.findChild<QLabel *>(QStringLiteral("Label3"));
         padNotice = pad.findChild<QWidget *>(QStringLiteral("Frame11"));
-        sysopLog = sysopBox.findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
+        sysopLog = rig.program().registry().control<QPlainTextEdit>(QStringLiteral("Form126"), QStringLiteral("Text1"));
         sysopLog->setPlainText(QStringLiteral("earlier\n"));
         extraCall = chat->findChild<QLineEdit *>(QStringLiteral("ExtraCall"));
     }

@@ -40,6 +40,13 @@ NodeFavorites *favoritesOf(Rig &rig)
     return rig.program().registry().get<NodeFavorites>("Form25");
 }
 
+// A control looked up by name: a hidden window builds its controls for it.
+template <class T>
+T *controlOf(Rig &rig, const char *window, const char *name)
+{
+    return rig.program().registry().control<T>(QString::fromLatin1(window), QString::fromLatin1(name));
+}
+
 // The rig's clock stands at 09:05:07.
 const QString kPressTime = remote::defaultTimeText(QTime(9, 5, 7));
 
@@ -92,7 +99,7 @@ void TestUserButtonsMain::windowsLoadHiddenInOrderWithTheirOwnHandles()
                                            .arg(TAVRIN_VERSION_MINOR)
                                            .arg(TAVRIN_VERSION_REVISION));
     rig.backend.clearCalls();
-    QTest::mouseClick(favorites->findChild<QPushButton *>("Command1"), Qt::LeftButton);
+    QTest::mouseClick(controlOf<QPushButton>(rig, "Form25", "Command1"), Qt::LeftButton);
     const QList<FakeCall> calls = rig.backend.callsOf("Connect");
     QCOMPARE(calls.size(), 1);
     QVERIFY(calls.first().handle > 0);
@@ -110,7 +117,7 @@ void TestUserButtonsMain::captionsFollowTheEditorTickAndRestart()
                                                  "PreAmp On/Off", "", "", "", "", "", "", ""}));
 
         UserButtonEditor *editor = editorOf(rig);
-        QLineEdit *caption = editor->findChild<QLineEdit *>("Text12");
+        QLineEdit *caption = controlOf<QLineEdit>(rig, "Form1", "Text12");
         QTest::keyClicks(caption, "Band Scan");
         QCOMPARE(rig.find<QPushButton>("Command92")->text(), QString()); // not before the tick
         editor->Timer1_Timer();
@@ -155,7 +162,7 @@ void TestUserButtonsMain::buttonsSendTimeAndCommand()
     // The command text in use is the editor's, saved or not, with no tick needed; the time is
     // the one at the press.
     rig.backend.clearCalls();
-    QTest::keyClicks(editorOf(rig)->findChild<QLineEdit *>("Text12a"), "  SQ 5?");
+    QTest::keyClicks(controlOf<QLineEdit>(rig, "Form1", "Text12a"), "  SQ 5?");
     rig.clock.set(QDateTime(QDate(2024, 5, 4), QTime(21, 5, 7)));
     QTest::mouseClick(rig.find<QPushButton>("Command92"), Qt::LeftButton);
     sent = rig.backend.sent();
@@ -191,11 +198,11 @@ void TestUserButtonsMain::mainWindowShowsBothWindows()
     QVERIFY(favoritesOf(rig)->isVisible());
 
     // Hiding keeps the edit in use until the end of the run.
-    QTest::keyClicks(favoritesOf(rig)->findChild<QLineEdit *>("Text2"), "w1aw");
-    QTest::mouseClick(favoritesOf(rig)->findChild<QPushButton *>("EndAndSave"), Qt::LeftButton);
+    QTest::keyClicks(controlOf<QLineEdit>(rig, "Form25", "Text2"), "w1aw");
+    QTest::mouseClick(controlOf<QPushButton>(rig, "Form25", "EndAndSave"), Qt::LeftButton);
     QVERIFY(!favoritesOf(rig)->isVisible());
     rig.trigger("NodeFavorites");
-    QCOMPARE(favoritesOf(rig)->findChild<QLineEdit *>("Text2")->text(), QString("W1AW"));
+    QCOMPARE(controlOf<QLineEdit>(rig, "Form25", "Text2")->text(), QString("W1AW"));
 }
 
 void TestUserButtonsMain::favoritesWithoutClientAndClosing()
@@ -207,7 +214,7 @@ void TestUserButtonsMain::favoritesWithoutClientAndClosing()
         QVERIFY(rig.start());
         NodeFavorites *favorites = favoritesOf(rig);
         QVERIFY(favorites && !favorites->client());
-        QCOMPARE(favorites->findChild<QLabel *>("StatusLine")->text(), QString("EchoLink client not running"));
+        QCOMPARE(controlOf<QLabel>(rig, "Form25", "StatusLine")->text(), QString("EchoLink client not running"));
         QCOMPARE(favorites->windowTitle(), QString(TAVRIN_PRODUCT_NAME "  v%1.%2.%3")
                                                .arg(TAVRIN_VERSION_MAJOR)
                                                .arg(TAVRIN_VERSION_MINOR)

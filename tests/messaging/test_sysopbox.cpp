@@ -4,6 +4,7 @@
 #include "core/CoreTestKit.h"
 #include "protocol/TimeTexts.h"
 #include "messaging/SysopBox.h"
+#include "support/WindowShape.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -38,7 +39,7 @@ struct SysopRig : Rig {
     template <class T>
     T *in(const char *name)
     {
-        T *found = box()->findChild<T *>(QString::fromLatin1(name));
+        T *found = program().registry().control<T>(QStringLiteral("Form126"), QString::fromLatin1(name));
         if (!found)
             qWarning("no control %s in Form126", name);
         return found;
@@ -352,6 +353,42 @@ private slots:
         rig.window()->Timer3_Timer();
         click(rig.find<QPushButton>(QStringLiteral("Command30")));
         QCOMPARE(rig.call()->text(), QStringLiteral("xx2bbb-r"));
+    }
+
+    // The program builds the box's controls when it first shows: what reached it before then
+    // (stored choice, chosen node, a failed save) shows once it is built, ahead of the message.
+    void builtOnFirstUseShowsWhatCameBefore()
+    {
+        QTemporaryDir dir;
+        const QString path = QDir(dir.path()).filePath(kFile);
+        writeFile(QDir(dir.path()).filePath(QStringLiteral("TVRset2.ini")), "[SETTINGS]\r\nNodeCall=xx2bbb-r\r\n");
+        writeFile(path, "[SETTINGS]\r\nCheck1=0\r\n");
+        SysopRig rig(dir.path());
+        QVERIFY(rig.start());
+        SysopBox *box = rig.box();
+        QVERIFY(!box->findChild<QLineEdit *>());
+        rig.window()->Timer3_Timer();
+        click(rig.find<QPushButton>(QStringLiteral("Command30")));
+        box->move(px(600, box->logicalDpiX()), px(900, box->logicalDpiY()));
+        QVERIFY(box->SaveData());
+        QCOMPARE(readFile(path).split(QRegularExpression(QStringLiteral("\r?\n")), Qt::SkipEmptyParts),
+                 (QStringList{"[SETTINGS]", "Check1=0", "LEFT=600", "TOP=900"}));
+        QVERIFY(QFile::remove(path) && QDir(dir.path()).mkdir(kFile));
+        box->hideBox();
+        QVERIFY(!box->findChild<QLineEdit *>());
+
+        const QString line = QStringLiteral("XX1ABC>**XX1TST** please call me");
+        rig.backend.raiseChat(line);
+        QVERIFY(box->isVisible());
+        QVERIFY(rig.log()->toPlainText().endsWith(line + QStringLiteral("\n\n")));
+        QCOMPARE(rig.call()->text(), QStringLiteral("xx2bbb-r"));
+        QVERIFY(!rig.in<QCheckBox>("Check1")->isChecked());
+        QVERIFY2(rig.status().startsWith(QStringLiteral("Settings not saved: ")), qPrintable(rig.status()));
+
+        // Built late or at once, it is the same window.
+        SysopBox eager(rig.program().store(), rig.program().registry(), rig.clock);
+        eager.show();
+        QCOMPARE(test::windowShape(*box), test::windowShape(eager));
     }
 };
 

@@ -1,5 +1,7 @@
 #include "settings/NodeFavorites.h"
 #include "support/FakeEchoLink.h"
+#include "support/WindowShape.h"
+#include "ui/WindowRegistry.h"
 
 #include <QFile>
 #include <QGroupBox>
@@ -55,6 +57,7 @@ private slots:
     void typedLettersBecomeCapitals();
     void saveRoundTripAndHideDropsUnsavedEdit();
     void closingEndsTheProgram();
+    void builtOnFirstUseShowsRowsAndStatusAsTheyStand();
 };
 
 void TestFavorites::layoutTitleAndDefaults()
@@ -255,6 +258,52 @@ void TestFavorites::closingEndsTheProgram()
     QSignalSpy end(f.window.get(), &NodeFavorites::endProgramRequested);
     f.backend.raiseClosing();
     QCOMPARE(end.size(), 1);
+}
+
+void TestFavorites::builtOnFirstUseShowsRowsAndStatusAsTheyStand()
+{
+    QTemporaryDir dir;
+    FakeEchoLinkBackend backend;
+    ProfileStore store(dir.path());
+    QVERIFY(store.writeBatch("NodeFavorites.ini", {{"TEXT2", "w1aw-r"}}));
+    {
+        // Loaded without a client: the file, the title and the status are all there unbuilt.
+        NodeFavorites window(store, "Tavrin", "1.2.2", NodeFavorites::Fields::OnFirstUse);
+        window.Form_Load(nullptr);
+        QVERIFY(!window.findChild<QLineEdit *>());
+        QCOMPARE(window.windowTitle(), QString("Tavrin  v1.2.2"));
+        QCOMPARE(window.callsign(1), QString("XX9XYZ-L"));
+        QCOMPARE(window.callsign(2), QString("w1aw-r"));
+        window.show();
+        QCOMPARE(window.findChild<QLineEdit *>("Text2")->text(), QString("w1aw-r"));
+        QCOMPARE(window.findChild<QLabel *>("StatusLine")->text(), QString("EchoLink client not running"));
+        QTest::keyClicks(window.findChild<QLineEdit *>("Text3"), "k1abc");
+        QCOMPARE(window.callsign(3), QString("K1ABC"));
+
+        NodeFavorites eager(store, "Tavrin", "1.2.2");
+        eager.Form_Load(nullptr);
+        eager.show();
+        QCOMPARE(test::windowShape(window), test::windowShape(eager));
+    }
+    // Saved before the controls exist: the rows as read, a reload dropping nothing.
+    auto factory = backend.factory();
+    NodeFavorites window(store, "Tavrin", "1.2.2", NodeFavorites::Fields::OnFirstUse);
+    window.Form_Load(factory->create());
+    QVERIFY(store.writeBatch("NodeFavorites.ini", {{"TEXT10", "xx0zzz"}}));
+    window.reload();
+    QVERIFY(window.SaveData());
+    QCOMPARE(store.ReadSetting("NodeFavorites.ini", "Text2", "d"), QString("w1aw-r"));
+    QCOMPARE(store.ReadSetting("NodeFavorites.ini", "Text10", "d"), QString("xx0zzz"));
+    QVERIFY(!window.findChild<QLineEdit *>());
+    // Looked up by name, as scenarios do: built with what it holds, and the rows still act.
+    WindowRegistry registry;
+    registry.add(&window);
+    QCOMPARE(registry.control<QLineEdit>("Form25", "Text10")->text(), QString("xx0zzz"));
+    QCOMPARE(registry.control<QLabel>("Form25", "StatusLine")->text(), QString("Saved."));
+    backend.clearCalls();
+    QTest::mouseClick(registry.control<QPushButton>("Form25", "Command2"), Qt::LeftButton);
+    QCOMPARE(backend.callsOf("Connect").size(), 1);
+    QCOMPARE(backend.callsOf("Connect").first().argument, QString("w1aw-r"));
 }
 
 QTEST_MAIN(TestFavorites)

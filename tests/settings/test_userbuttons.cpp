@@ -1,5 +1,6 @@
 #include "settings/UserButtonEditor.h"
 #include "settings/UserButtons.h"
+#include "support/WindowShape.h"
 
 #include <QFile>
 #include <QLabel>
@@ -47,6 +48,7 @@ private slots:
     void editorTypingIsLiveAndTimerHandsCaptionsOn();
     void editorHideKeepsAndCloseDropsEdits();
     void editorSaveReportsResult();
+    void editorBuiltOnFirstUseShowsTheDataAsItStands();
 };
 
 void TestUserButtons::defaultsAndKeys()
@@ -237,6 +239,37 @@ void TestUserButtons::editorSaveReportsResult()
         QVERIFY2(status(editor).contains("TVRbuttons.ini"), qPrintable(status(editor)));
         QCOMPARE(editor.buttons().caption(8), QString("Kept")); // the edit stays in use
     }
+}
+
+void TestUserButtons::editorBuiltOnFirstUseShowsTheDataAsItStands()
+{
+    QTemporaryDir dir;
+    ProfileStore store(dir.path());
+    QVERIFY(store.writeBatch("TVRbuttons.ini", {{"TEXT2", "Stored"}}));
+    UserButtonEditor editor(store, UserButtonEditor::Fields::OnFirstUse);
+    QSignalSpy ticks(&editor, &UserButtonEditor::captionsRefreshed);
+    editor.reload();
+    editor.buttons().caption(12) = "Band Scan";
+    QVERIFY(editor.SaveData());
+    QCOMPARE(store.ReadSetting("TVRbuttons.ini", "Text12", "d"), QString("Band Scan"));
+    QCOMPARE(store.ReadSetting("TVRbuttons.ini", "Text2", "d"), QString("Stored"));
+    // Timer1 hands the captions on from creation, and ticking builds nothing.
+    QTRY_VERIFY_WITH_TIMEOUT(!ticks.isEmpty(), 10000);
+    QCOMPARE(ticks.last().first().toStringList().at(11), QString("Band Scan"));
+    QVERIFY(!edit(editor, "Text1"));
+
+    editor.show();
+    QCOMPARE(edit(editor, "Text2")->text(), QString("Stored"));
+    QCOMPARE(edit(editor, "Text12")->text(), QString("Band Scan"));
+    QCOMPARE(status(editor), QString("Saved."));
+    QTest::keyClicks(edit(editor, "Text12a"), "BS?");
+    QCOMPARE(editor.buttons().command(12), QString("BS?"));
+    QCOMPARE(status(editor), QString());
+
+    // Built late or at once, it is the same window.
+    UserButtonEditor eager(store);
+    eager.show();
+    QCOMPARE(test::windowShape(editor), test::windowShape(eager));
 }
 
 QTEST_MAIN(TestUserButtons)
