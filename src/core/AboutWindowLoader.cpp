@@ -33,7 +33,9 @@ std::unique_ptr<maintenance::AboutWindow> loadAboutWindow(Program &program)
     if (const MainWindow *main = program.mainWindow())
         about.fallbackCallsign = main->localCallsign();
 
-    auto window = std::make_unique<maintenance::AboutWindow>(std::move(about));
+    // Its controls are built on first use; the load, the fetch and the timers run from now.
+    auto window = std::make_unique<maintenance::AboutWindow>(std::move(about),
+                                                             maintenance::AboutWindow::Fields::OnFirstUse);
     window->hide();
     window->Form_Load(program.createClient());
     // Starting the updater ends the program at once: no window's exit path saves.

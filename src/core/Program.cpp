@@ -157,8 +157,8 @@ bool Program::start()
     sysopBox_ = loadSysopBox(*this);
     //    Messages (chat window)
     chatWindow_ = loadChatWindow(*this);
-    //    FormLink (link settings; needs no client)
-    formLink_ = std::make_unique<link::FormLink>(store_, *passwordVault_);
+    //    FormLink (link settings; needs no client; its fields are built on first use)
+    formLink_ = std::make_unique<link::FormLink>(store_, *passwordVault_, link::FormLink::Fields::OnFirstUse);
     formLink_->hide();
     registry_.add(formLink_.get());
     wireWindows();

@@ -67,7 +67,7 @@ QPushButton *captionButton(const char *name, const char *caption, QWidget *paren
 
 } // namespace
 
-AboutWindow::AboutWindow(AboutWindowOptions options, QWidget *parent)
+AboutWindow::AboutWindow(AboutWindowOptions options, Fields fields, QWidget *parent)
     : QWidget(parent), options_(std::move(options)), fetch_(new VersionFetch(options_.productName, this))
 {
     Q_ASSERT(options_.store && options_.dialogs && options_.clock);
@@ -75,7 +75,9 @@ AboutWindow::AboutWindow(AboutWindowOptions options, QWidget *parent)
     fetch_->setTransferTimeout(options_.transferTimeoutMs);
     connect(fetch_, &VersionFetch::finished, this, &AboutWindow::fetchEnded);
 
-    buildLayout();
+    unbuilt_.progDir = options_.defaultProgramDirectory;
+    if (fields == Fields::Now)
+        ensureBuilt();
 
     const auto makeTimer = [this](int number, int interval) {
         auto *t = new QTimer(this);
@@ -94,6 +96,59 @@ AboutWindow::AboutWindow(AboutWindowOptions options, QWidget *parent)
 }
 
 AboutWindow::~AboutWindow() = default;
+
+void AboutWindow::ensureBuilt()
+{
+    if (progDir_)
+        return;
+    buildLayout();
+    if (!title_.isEmpty())
+        title6_->setText(title_);
+    progDir_->setText(unbuilt_.progDir);
+    netText_->setText(unbuilt_.netText);
+    status5_->setText(unbuilt_.status);
+    if (unbuilt_.updateShown)
+        update5_->show();
+}
+
+void AboutWindow::setVisible(bool visible)
+{
+    if (visible)
+        ensureBuilt();
+    QWidget::setVisible(visible);
+}
+
+void AboutWindow::setProgramDirectory(const QString &directory)
+{
+    if (progDir_)
+        progDir_->setText(directory);
+    else
+        unbuilt_.progDir = directory;
+}
+
+void AboutWindow::setNetText(const QString &text)
+{
+    if (netText_)
+        netText_->setText(text);
+    else
+        unbuilt_.netText = text;
+}
+
+void AboutWindow::setStatusText(const QString &text)
+{
+    if (status5_)
+        status5_->setText(text);
+    else
+        unbuilt_.status = text;
+}
+
+void AboutWindow::setUpdateShown(bool shown)
+{
+    if (update5_)
+        update5_->setVisible(shown);
+    else
+        unbuilt_.updateShown = shown;
+}
 
 void AboutWindow::buildLayout()
 {
@@ -199,8 +254,6 @@ void AboutWindow::buildLayout()
     netText_ = new QLineEdit(this);
     netText_->setObjectName(QStringLiteral("NetText"));
     netText_->hide();
-
-    progDir_->setText(options_.defaultProgramDirectory);
 }
 
 QString AboutWindow::fileName()
@@ -222,7 +275,8 @@ void AboutWindow::Form_Load(std::unique_ptr<EchoLinkClient> client)
     title_ = options_.productName + QLatin1String(kTitleGap) + callsign + QLatin1String(kVersionGap)
            + QLatin1String(kVersionMark) + options_.versionText;
     setWindowTitle(title_);
-    title6_->setText(title_);
+    if (title6_)
+        title6_->setText(title_);
 
     loadCheckRunning_ = true;
     startFetch();
@@ -230,7 +284,7 @@ void AboutWindow::Form_Load(std::unique_ptr<EchoLinkClient> client)
 
 SaveResult AboutWindow::SaveData()
 {
-    const SaveResult result = options_.store->WriteSetting(fileName(), QString::fromLatin1(kProgDirKey), progDir_->text());
+    const SaveResult result = options_.store->WriteSetting(fileName(), QString::fromLatin1(kProgDirKey), programDirectory());
     if (!result)
         options_.dialogs->warning(this, options_.productName, QString::fromLatin1(kSaveFailed).arg(result.error));
     return result;
@@ -238,23 +292,23 @@ SaveResult AboutWindow::SaveData()
 
 void AboutWindow::reload()
 {
-    progDir_->setText(options_.store->ReadSetting(fileName(), QString::fromLatin1(kProgDirKey),
-                                                  options_.defaultProgramDirectory));
+    setProgramDirectory(options_.store->ReadSetting(fileName(), QString::fromLatin1(kProgDirKey),
+                                                    options_.defaultProgramDirectory));
 }
 
 QString AboutWindow::programDirectory() const
 {
-    return progDir_->text();
+    return progDir_ ? progDir_->text() : unbuilt_.progDir;
 }
 
 QString AboutWindow::netText() const
 {
-    return netText_->text();
+    return netText_ ? netText_->text() : unbuilt_.netText;
 }
 
 QString AboutWindow::updaterPath() const
 {
-    return progDir_->text() + options_.updaterFileName;
+    return programDirectory() + options_.updaterFileName;
 }
 
 QStringList AboutWindow::updaterArguments() const
@@ -296,18 +350,18 @@ QTimer *AboutWindow::timer(int number) const
 
 void AboutWindow::Command24_Click()
 {
-    netText_->clear();
+    setNetText(QString());
     startFetch();
 }
 
 void AboutWindow::startFetch()
 {
-    fetch_->start(QUrl(fileOnNet_->text()));
+    fetch_->start(QUrl(fileOnNet_ ? fileOnNet_->text() : options_.versionFileUrl));
 }
 
 void AboutWindow::fetchEnded(const QString &body)
 {
-    netText_->setText(body);
+    setNetText(body);
     timer1_->start();
     if (loadCheckRunning_) {
         loadCheckRunning_ = false;
@@ -318,14 +372,14 @@ void AboutWindow::fetchEnded(const QString &body)
 void AboutWindow::Timer1_Timer()
 {
     ignoreErrors([this] { useAutomationTimeouts(client_.get()); });
-    if (isUpdateAvailable(netText_->text(), options_.versionText) && options_.packageManaged) {
-        update5_->hide();
-        status5_->setText(QString::fromLatin1(kPackagedUpdate));
-    } else if (isUpdateAvailable(netText_->text(), options_.versionText)) {
-        update5_->show();
+    if (isUpdateAvailable(netText(), options_.versionText) && options_.packageManaged) {
+        setUpdateShown(false);
+        setStatusText(QString::fromLatin1(kPackagedUpdate));
+    } else if (isUpdateAvailable(netText(), options_.versionText)) {
+        setUpdateShown(true);
     } else {
-        update5_->hide();
-        status5_->setText(QString::fromLatin1(kNoUpdate));
+        setUpdateShown(false);
+        setStatusText(QString::fromLatin1(kNoUpdate));
         // Enabling a running Timer2 leaves its countdown as it is.
         if (!timer2_->isActive())
             timer2_->start();
@@ -335,16 +389,16 @@ void AboutWindow::Timer1_Timer()
 
 void AboutWindow::Timer2_Timer()
 {
-    update5_->hide();
-    status5_->clear();
+    setUpdateShown(false);
+    setStatusText(QString());
     timer2_->stop();
 }
 
 void AboutWindow::Timer3_Timer()
 {
-    if (isUpdateAvailable(netText_->text(), options_.versionText))
+    if (isUpdateAvailable(netText(), options_.versionText))
         showPrompt();
-    netText_->clear();
+    setNetText(QString());
     timer3_->stop();
 }
 
@@ -370,7 +424,7 @@ void AboutWindow::askAndSetDirectory(const QString &directory)
                                                   text, QMessageBox::Yes | QMessageBox::No);
     if (answer == QMessageBox::No)
         return;
-    progDir_->setText(directory);
+    setProgramDirectory(directory);
     SaveData();
 }
 

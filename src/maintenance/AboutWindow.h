@@ -13,6 +13,10 @@
 // A program installed by the package manager still says that a new version exists, but points
 // to the package manager instead of starting the updater.
 //
+// The program has the controls built on first use (shown, or a control looked up through the
+// registry: ensureBuilt()). Until then the load, the fetch and the timers run as ever, and
+// what they write is kept and shows once the controls are there.
+//
 // Thread: user-interface thread. Owns its client handle, its fetch and the prompt; does not
 // own the store, the dialogs, the clock, the registry or the launchers.
 
@@ -63,8 +67,13 @@ public:
     static constexpr int kTimer2Ms = 10000;
     static constexpr int kTimer3Ms = 3000;
 
-    explicit AboutWindow(AboutWindowOptions options, QWidget *parent = nullptr);
+    enum class Fields { Now, OnFirstUse };
+    explicit AboutWindow(AboutWindowOptions options, Fields fields = Fields::Now, QWidget *parent = nullptr);
     ~AboutWindow() override;
+
+    // Builds the controls if they are not there yet.
+    Q_INVOKABLE void ensureBuilt();
+    void setVisible(bool visible) override;
 
     static QString fileName(); // "TVRDir.ini"
 
@@ -110,6 +119,11 @@ protected:
 
 private:
     void buildLayout();
+    // Each writes the control, or keeps the value until the controls are built.
+    void setProgramDirectory(const QString &directory);
+    void setNetText(const QString &text);
+    void setStatusText(const QString &text);
+    void setUpdateShown(bool shown);
     void startFetch();
     void fetchEnded(const QString &body);
     void askAndSetDirectory(const QString &directory);
@@ -127,6 +141,13 @@ private:
     VersionFetch *fetch_ = nullptr; // child
     bool loadCheckRunning_ = false; // the fetch under way is the one made at load
     QString title_;
+    // What the controls show while they are not built.
+    struct {
+        QString progDir;
+        QString netText;
+        QString status;
+        bool updateShown = false;
+    } unbuilt_;
 
     QLineEdit *progDir_ = nullptr;
     QLineEdit *fileOnNet_ = nullptr;

@@ -312,6 +312,8 @@ Outcome ControlProbe::screenshot(const ControlRef &ref, const QString &file) con
     if (!w)
         return Outcome::failure(ref.name + QStringLiteral(" to be a window or widget"),
                                 ref.object ? QStringLiteral("a ") + kindOf(ref.object) : QStringLiteral("nothing"));
+    if (w->isWindow())
+        buildControlsOf(w); // a hidden window's picture shows its controls too
     const QFileInfo info(file);
     QDir().mkpath(info.absolutePath());
     if (!w->grab().save(info.absoluteFilePath(), "PNG"))

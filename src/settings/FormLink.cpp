@@ -81,12 +81,24 @@ void upperCaseTyped(QLineEdit *edit, const QString &text)
 
 } // namespace
 
-FormLink::FormLink(ProfileStore &store, PasswordVault &vault, QWidget *parent)
+FormLink::FormLink(ProfileStore &store, PasswordVault &vault, Fields fields, QWidget *parent)
     : QWidget(parent), store_(store), vault_(vault)
 {
     setObjectName(QString::fromLatin1(kWindowName));
     setWindowTitle(QString::fromLatin1(kCaption));
+    setMinimumWidth(420);
+    // The file is read at load either way: the window shows what it held then.
+    reload();
+    if (fields == Fields::Now)
+        ensureBuilt();
+}
 
+FormLink::~FormLink() = default;
+
+void FormLink::ensureBuilt()
+{
+    if (statusLine_)
+        return;
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(10, 8, 10, 8);
 
@@ -141,15 +153,26 @@ FormLink::FormLink(ProfileStore &store, PasswordVault &vault, QWidget *parent)
     statusLine_->setWordWrap(true);
     outer->addWidget(statusLine_);
 
-    setMinimumWidth(420);
-    reload();
+    showSettings();
 }
 
-FormLink::~FormLink() = default;
+void FormLink::setVisible(bool visible)
+{
+    if (visible)
+        ensureBuilt();
+    QWidget::setVisible(visible);
+}
 
 void FormLink::reload()
 {
-    const LinkSettings s = LinkSettings::load(store_);
+    settings_ = LinkSettings::load(store_);
+    if (statusLine_)
+        showSettings();
+}
+
+void FormLink::showSettings()
+{
+    const LinkSettings &s = settings_;
     (s.backend == LinkSettings::Backend::EchoLink ? echoLink_ : simulated_)->setChecked(true);
     callsign_->setText(s.callsign);
     password_->clear();
@@ -198,6 +221,7 @@ void FormLink::fillDevices(QComboBox *combo, bool inputs, const QString &selecte
 
 bool FormLink::SaveData()
 {
+    ensureBuilt(); // saves what the fields would show
     LinkSettings s;
     s.backend = echoLink_->isChecked() ? LinkSettings::Backend::EchoLink : LinkSettings::Backend::Simulated;
     s.callsign = callsign_->text().trimmed().toUpper();
@@ -281,7 +305,8 @@ void FormLink::closeEvent(QCloseEvent *event)
     event->ignore();
     hide();
     ++vaultRequest_;
-    statusLine_->clear();
+    if (statusLine_)
+        statusLine_->clear();
     reload();
 }
 

@@ -10,6 +10,9 @@
 // With no keychain service the other settings stay saved and the status line says the
 // password can't be stored. Closing with the title-bar button (or Cancel) hides the window
 // and re-reads the file, dropping unsaved edits.
+// The program has the fields built on first use (shown, or a control looked up through the
+// registry: ensureBuilt()); until then the settings read from the file are kept and shown
+// once the fields are there.
 //
 // Thread: user-interface thread. Does not own the store or the vault.
 
@@ -31,8 +34,13 @@ inline constexpr const char *kWindowName = windows::kLinkWindow;
 class FormLink : public QWidget {
     Q_OBJECT
 public:
-    FormLink(ProfileStore &store, PasswordVault &vault, QWidget *parent = nullptr);
+    enum class Fields { Now, OnFirstUse };
+    FormLink(ProfileStore &store, PasswordVault &vault, Fields fields = Fields::Now, QWidget *parent = nullptr);
     ~FormLink() override;
+
+    // Builds the fields if they are not there yet.
+    Q_INVOKABLE void ensureBuilt();
+    void setVisible(bool visible) override;
 
     // Shows the file's settings; the password field starts empty. The lists of sound devices
     // are refreshed when the window shows: listing them waits for the sound server, which
@@ -47,6 +55,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Fills the fields from the settings last read; the password field starts empty.
+    void showSettings();
     // Without `list`, only "Default" and the chosen device (by its id) are offered.
     void fillDevices(QComboBox *combo, bool inputs, const QString &selectedId, bool list);
     void showStatus(const QString &text, bool failure);
@@ -54,6 +64,7 @@ private:
 
     ProfileStore &store_;
     PasswordVault &vault_;
+    LinkSettings settings_; // as last read from the file
     QRadioButton *simulated_ = nullptr;
     QRadioButton *echoLink_ = nullptr;
     QLineEdit *callsign_ = nullptr;

@@ -71,6 +71,7 @@ private slots:
     void closingDropsUnsavedEdits();
     void missingSoundDeviceIsKept();
     void setupMenuOpensTheWindow();
+    void programBuildsTheFieldsOnFirstUse();
     void nativeRunnerAsksTheKeychainOrSaysWhy();
     void desktopKeychainWithoutServiceSaysSo();
 };
@@ -381,6 +382,48 @@ void TestLinkSettings::setupMenuOpensTheWindow()
     form->findChild<QLineEdit *>("Password")->setText("pw");
     QVERIFY(form->SaveData());
     QCOMPARE(vault.requests, QStringList({"write XX1ABC-L"}));
+}
+
+void TestLinkSettings::programBuildsTheFieldsOnFirstUse()
+{
+    QTemporaryDir dir;
+    test::Rig rig(dir.path());
+    FakePasswordVault vault;
+    rig.options.passwordVault = &vault;
+    ProfileStore store(dir.path());
+    QVERIFY(store.writeBatch(kFile, {{"Backend", "EchoLink"}, {"Callsign", "XX1ABC-L"},
+                                     {"AudioInput", "usb-mic-unplugged"}}));
+    QVERIFY(rig.start());
+    auto *form = rig.program().registry().get<FormLink>("FormLink");
+    QVERIFY(form);
+    QVERIFY(!form->findChild<QLineEdit *>("Callsign"));
+
+    // Read at start as ever: a later change of the file shows only after a close re-reads it.
+    QVERIFY(store.writeBatch(kFile, {{"Callsign", "XX2DEF-L"}}));
+    auto *callsign = rig.program().registry().control<QLineEdit>("FormLink", "Callsign");
+    QVERIFY(callsign);
+    QCOMPARE(callsign->text(), QString("XX1ABC-L"));
+    QVERIFY(form->findChild<QRadioButton *>("BackendEchoLink")->isChecked());
+    auto *input = form->findChild<QComboBox *>("AudioInput");
+    QCOMPARE(input->currentText(), QString("usb-mic-unplugged")); // devices are listed on show
+    rig.trigger("LinkSettings");
+    QVERIFY(form->isVisible());
+    QCOMPARE(input->currentText(), QString("usb-mic-unplugged (not present)"));
+    QTest::mouseClick(form->findChild<QPushButton *>("Cancel"), Qt::LeftButton);
+    QCOMPARE(callsign->text(), QString("XX2DEF-L"));
+
+    // Saving before the fields were ever looked at keeps what was read.
+    QTemporaryDir other;
+    test::Rig second(other.path());
+    second.options.passwordVault = &vault;
+    QVERIFY(ProfileStore(other.path()).writeBatch(kFile, {{"Callsign", "XX3GHI-L"}, {"PortBase", "15198"}}));
+    QVERIFY(second.start());
+    auto *unbuilt = second.program().registry().get<FormLink>("FormLink");
+    QVERIFY(!unbuilt->findChild<QLineEdit *>("Callsign"));
+    QVERIFY(unbuilt->SaveData());
+    const LinkSettings saved = LinkSettings::load(ProfileStore(other.path()));
+    QCOMPARE(saved.callsign, QString("XX3GHI-L"));
+    QCOMPARE(saved.portBase, 15198);
 }
 
 void TestLinkSettings::nativeRunnerAsksTheKeychainOrSaysWhy()

@@ -74,8 +74,9 @@ struct AboutRig : Rig {
         return true;
     }
     AboutWindow *about() { return program().registry().get<AboutWindow>(QStringLiteral("Form14")); }
+    // Through the registry, which builds the controls first, as the scenario runner does.
     template <class T>
-    T *in(const char *name) { return about()->findChild<T *>(QString::fromLatin1(name)); }
+    T *in(const char *name) { return program().registry().control<T>(QStringLiteral("Form14"), QString::fromLatin1(name)); }
     // The fetch made at load has ended once Timer1 runs.
     bool waitForFetch() { return QTest::qWaitFor([this] { return about()->timer(1)->isActive(); }, 5000); }
     QString storedDir() { return program().store().ReadSetting("TVRDir.ini", "ProgDir", "<none>"); }
@@ -127,6 +128,26 @@ private slots:
         // The menu entry shows it.
         rig.trigger("HelpAbout");
         QVERIFY(about->isVisible());
+    }
+
+    void writesBeforeTheControlsAreBuiltShowOnceTheyAre()
+    {
+        QTemporaryDir dir;
+        AboutRig rig(dir.path());
+        QVERIFY(ProfileStore(dir.path()).WriteSetting("TVRDir.ini", "ProgDir", "/srv/t/"));
+        QVERIFY(rig.startWith(kVersion.toLatin1() + "\n"));
+        AboutWindow *about = rig.about();
+        QVERIFY(!about->findChild<QLineEdit *>(QStringLiteral("ProgDir")));
+        QVERIFY(rig.waitForFetch());
+        about->Timer1_Timer();
+        QCOMPARE(about->programDirectory(), QStringLiteral("/srv/t/"));
+
+        rig.trigger("HelpAbout");
+        QVERIFY(about->isVisible());
+        QVERIFY(about->findChild<QPushButton *>(QStringLiteral("Command5"))->isVisible());
+        QCOMPARE(about->findChild<QLineEdit *>(QStringLiteral("ProgDir"))->text(), QStringLiteral("/srv/t/"));
+        QCOMPARE(about->findChild<QLineEdit *>(QStringLiteral("NetText"))->text(), kVersion + "\n");
+        QCOMPARE(about->findChild<QLabel *>(QStringLiteral("Label6"))->text(), about->windowTitle());
     }
 
     void sameVersionMeansNoUpdate()
