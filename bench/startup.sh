@@ -2,20 +2,25 @@
 # Start-up time of the real program against a bare Qt window (bench/bare_window: a QLabel in
 # a QApplication): from exec to the first idle pass of the event loop after the window is
 # shown, offscreen, the program on the simulated link with a fresh settings directory each
-# run. The two are run in turn (A B A B ...) so that a busy machine weighs on both alike.
-# Prints for each the median wall time of the whole process (exec to exit, as seen from
-# here) and the median of its own figure (first line of main() to idle), then the ratios.
+# run. A second yardstick, bench/floor_window, is an empty main window of the program's size
+# linked with the program's shared libraries: what the libraries and the window's size cost
+# before any code of ours runs. The three are run in turn (A B C A B C ...) so that a busy
+# machine weighs on all alike. Prints for each the median wall time of the whole process
+# (exec to exit, as seen from here) and the median of its own figure (first line of main()
+# to idle), then the ratios.
 #
-#   bench/startup.sh [TAVRIN] [RUNS] [BARE]
-#       defaults: build/apps/tavrin (Release), 21 runs, build/bench/bare_window
+#   bench/startup.sh [TAVRIN] [RUNS] [BARE] [FLOOR]
+#       defaults: build/apps/tavrin (Release), 21 runs, build/bench/bare_window,
+#       build/bench/floor_window
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 tavrin=${1:-$root/build/apps/tavrin}
 runs=${2:-21}
 bare=${3:-$root/build/bench/bare_window}
-for program in "$tavrin" "$bare"; do
+floor=${4:-$root/build/bench/floor_window}
+for program in "$tavrin" "$bare" "$floor"; do
     if [ ! -x "$program" ]; then
-        echo "bench/startup.sh: no program at $program; build it first: tools/build-release tavrin bare_window" >&2
+        echo "bench/startup.sh: no program at $program; build it first: tools/build-release tavrin bare_window floor_window" >&2
         exit 2
     fi
 done
@@ -47,16 +52,25 @@ run() {
 # One run of each not counted: it warms the disk cache and the font cache.
 "$tavrin" --exit-when-idle --settings-dir "$scratch/warm-up" >/dev/null 2>&1
 "$bare" >/dev/null 2>&1
+"$floor" >/dev/null 2>&1
 
 : >"$scratch/tavrin.wall" >"$scratch/tavrin.own" >"$scratch/bare.wall" >"$scratch/bare.own"
+: >"$scratch/floor.wall" >"$scratch/floor.own"
 for i in $(seq 1 "$runs"); do
     run tavrin "$i" "$tavrin" --exit-when-idle --settings-dir "$scratch/run$i"
     run bare "$i" "$bare"
+    run floor "$i" "$floor"
 done
 tw=$(median <"$scratch/tavrin.wall") to=$(median <"$scratch/tavrin.own")
 bw=$(median <"$scratch/bare.wall") bo=$(median <"$scratch/bare.own")
+fw=$(median <"$scratch/floor.wall") fo=$(median <"$scratch/floor.own")
 echo "start-up over $runs runs each, taken in turn:"
 echo "  tavrin:       median $tw ms exec to exit (wall), median $to ms main() to idle (in-program)"
 echo "  bare window:  median $bw ms exec to exit (wall), median $bo ms main() to idle (in-program)"
+echo "  floor window: median $fw ms exec to exit (wall), median $fo ms main() to idle (in-program)"
 awk -v tw="$tw" -v bw="$bw" -v to="$to" -v bo="$bo" \
-    'BEGIN { printf "  ratio:        %.2fx (wall), %.2fx (in-program)\n", tw / bw, to / bo }'
+    'BEGIN { printf "  ratio:        %.2fx (wall), %.2fx (in-program)  tavrin / bare window\n", tw / bw, to / bo }'
+awk -v fw="$fw" -v bw="$bw" -v fo="$fo" -v bo="$bo" \
+    'BEGIN { printf "                %.2fx (wall), %.2fx (in-program)  floor window / bare window\n", fw / bw, fo / bo }'
+awk -v tw="$tw" -v fw="$fw" -v to="$to" -v fo="$fo" \
+    'BEGIN { printf "                %.2fx (wall), %.2fx (in-program)  tavrin / floor window\n", tw / fw, to / fo }'
