@@ -13,6 +13,11 @@
 // Enter and the steps send no frequency command that is not a frequency above 0 MHz: they
 // change nothing and say why there.
 //
+// The program has the controls built on first use: when the pad first shows or a control of
+// it is looked up (ensureBuilt()). Until then what they would show waits in members (the
+// frequency copy, the station list, the log's lines in order, the status line) or comes from
+// the station model; the level meter is there from load, recording as before.
+//
 // Thread: user-interface thread. Owns its client handle and its host; shows and raises other
 // windows through the registry, by name.
 
@@ -24,6 +29,7 @@
 #include "messaging/RemotePadPanels.h"
 #include "station/TransmitControl.h"
 
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
@@ -37,9 +43,14 @@ namespace tavrin::messaging {
 class RemotePad : public QWidget, private station::TransmitPort {
     Q_OBJECT
 public:
+    enum class Fields { Now, OnFirstUse };
     RemotePad(WindowRegistry &registry, const Clock &clock, station::StationState &state,
-              std::unique_ptr<RemotePadHost> host);
+              std::unique_ptr<RemotePadHost> host, Fields fields = Fields::Now);
     ~RemotePad() override;
+
+    // Builds the controls if they are not there yet.
+    Q_INVOKABLE void ensureBuilt();
+    void setVisible(bool visible) override;
 
     // Load steps, each carrying on past a failure: the client handle (null when no client
     // runs), kept above other windows, the meter started.
@@ -69,7 +80,11 @@ public:
     void showChatWindow();
     void showMainWindow();
 
-    const RemotePadControls &controls() const { return c_; }
+    const RemotePadControls &controls()
+    {
+        ensureBuilt();
+        return c_;
+    }
 
 signals:
     // A chat line the pad sent, as its log shows it, for the chat window's box.
@@ -86,6 +101,7 @@ private:
     void render();
     void showReceiving(bool receiving);
     void showTransmitState(bool transmitting);
+    void showRequestNotice(bool shown);
 
     // The transmit control's way out through the pad's handle.
     void sendRequestLine(const QString &line) override;
@@ -100,8 +116,14 @@ private:
     std::unique_ptr<RemotePadHost> host_;
     std::unique_ptr<EchoLinkClient> client_;
     OnTop onTop_;
-    RemotePadControls c_;
+    GradH *meter_ = nullptr; // there from load, in its frame once the controls are built
+    RemotePadControls c_;    // empty until built
     QString lastCallsign_; // the last callsign the client gave: used when it cannot say
+    // What the controls show, or will show once built.
+    QString frequencyText_;
+    QString stationListText_;
+    QString statusText_;
+    QStringList unbuiltLog_; // lines for the log, in order, until it exists
 };
 
 } // namespace tavrin::messaging

@@ -112,7 +112,7 @@ QLayout *buildSteps(RemotePadControls &c, QWidget *window)
     return grid;
 }
 
-QLayout *buildTransmit(RemotePadControls &c, QWidget *window)
+QLayout *buildTransmit(RemotePadControls &c, QWidget *window, GradH *meter)
 {
     c.transmit = button(QStringLiteral("Command1x"), QStringLiteral("TX /& RX"), window, QStringLiteral("PTT"));
     c.transmit->setFont(scaled(c.transmit->font(), 2, true));
@@ -137,12 +137,11 @@ QLayout *buildTransmit(RemotePadControls &c, QWidget *window)
     c.meterFrame->setFrameShape(QFrame::StyledPanel);
     auto *meterBox = new QVBoxLayout(c.meterFrame);
     meterBox->setContentsMargins(2, 2, 2, 2);
-    c.meter = named(new GradH(c.meterFrame), kMeterName);
-    c.meter->setVUSize(kMeterSize);
-    c.meter->setBackColor(kMeterBack);
-    c.meter->setGradientColor1(VU::colorFromValue(kMeterColour1));
-    c.meter->setGradientColor2(VU::colorFromValue(kMeterColour2));
-    c.meter->setChannel(0);
+    // Out of the window and back in: the meter takes its place in the window's focus chain
+    // here, as if it were made now, so the pad is the same whenever its controls are built.
+    c.meter = meter;
+    c.meter->setParent(nullptr);
+    c.meter->setParent(c.meterFrame);
     meterBox->addWidget(c.meter, 0, Qt::AlignCenter);
     // Shown only while transmitting; the pad keeps its shape meanwhile.
     keepPlaceWhenHidden(c.meterFrame);
@@ -191,7 +190,18 @@ void paintBackground(QWidget *control, const QColor &colour)
     control->setAutoFillBackground(true);
 }
 
-RemotePadControls buildRemotePadControls(QWidget *window)
+GradH *buildPadMeter(QWidget *window)
+{
+    auto *meter = named(new GradH(window), kMeterName);
+    meter->setVUSize(kMeterSize);
+    meter->setBackColor(kMeterBack);
+    meter->setGradientColor1(VU::colorFromValue(kMeterColour1));
+    meter->setGradientColor2(VU::colorFromValue(kMeterColour2));
+    meter->setChannel(0);
+    return meter;
+}
+
+RemotePadControls buildRemotePadControls(QWidget *window, GradH *meter)
 {
     RemotePadControls c;
 
@@ -227,7 +237,7 @@ RemotePadControls buildRemotePadControls(QWidget *window)
     top->addWidget(c.hide, 0, Qt::AlignTop);
 
     auto *right = new QVBoxLayout;
-    right->addLayout(buildTransmit(c, window));
+    right->addLayout(buildTransmit(c, window, meter));
     right->addLayout(buildSteps(c, window));
 
     auto *middle = new QHBoxLayout;

@@ -3,7 +3,8 @@
 // frequency display on top, keypad and steps beside the transmit box, then the station
 // list, the chat log with its send line, and the buttons that hide the pad.
 //
-// Builds the widgets only; RemotePad wires their behaviour.
+// Builds the widgets only; RemotePad wires their behaviour. The level meter is made apart:
+// it records from the pad's load on, before the other controls exist.
 
 #include <QColor>
 #include <QString>
@@ -74,7 +75,10 @@ struct RemotePadControls {
     QLabel *status = nullptr;                  // StatusLine
 };
 
-RemotePadControls buildRemotePadControls(QWidget *window);
+// The meter GradH1, set up as the pad shows it, a hidden child of `window` until its frame is built.
+GradH *buildPadMeter(QWidget *window);
+// Every other control, with `meter` (from buildPadMeter) moved into its frame Frame13.
+RemotePadControls buildRemotePadControls(QWidget *window, GradH *meter);
 
 // Background colour through the palette role the control paints with, as the main window
 // sets it, so either side can repaint the other's controls.

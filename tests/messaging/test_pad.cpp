@@ -39,7 +39,7 @@ struct PadRig : Rig {
     template <class T>
     T *inPad(const QString &name)
     {
-        T *found = pad()->findChild<T *>(name);
+        T *found = program().registry().control<T>(QStringLiteral("Form3"), name);
         if (!found)
             qWarning("no pad control %s", qPrintable(name));
         return found;
@@ -355,7 +355,7 @@ void PadTest::failedSendsKeepWhatWasTyped()
     QVERIFY(none.start());
     QWidget *pad = none.program().registry().window(QStringLiteral("Form3"));
     QVERIFY(pad);
-    auto *noClientLine = pad->findChild<QLineEdit *>(QStringLiteral("TextTX"));
+    auto *noClientLine = none.program().registry().control<QLineEdit>(QStringLiteral("Form3"), QStringLiteral("TextTX"));
     noClientLine->setText(QStringLiteral("hello"));
     emit noClientLine->returnPressed();
     QCOMPARE(noClientLine->text(), QStringLiteral("hello"));
