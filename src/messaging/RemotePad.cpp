@@ -50,6 +50,7 @@ RemotePad::RemotePad(WindowRegistry &registry, const Clock &clock, station::Stat
     setObjectName(QLatin1String(windows::kRemotePad));
     setWindowTitle(QLatin1String(padtexts::kCaption));
     meter_ = buildPadMeter(this);
+    log_ = buildPadLog(this);
     render();
     if (fields == Fields::Now)
         ensureBuilt();
@@ -59,7 +60,7 @@ void RemotePad::ensureBuilt()
 {
     if (c_.status)
         return;
-    c_ = buildRemotePadControls(this, meter_);
+    c_ = buildRemotePadControls(this, meter_, log_);
     wire();
     // Compact: the chat log starts short and grows with the window. Sized with the controls
     // as they look at load, as a pad built then was.
@@ -75,13 +76,6 @@ void RemotePad::ensureBuilt()
     showReceiving(state_.receiving());
     showTransmitState(state_.transmitting());
     showRequestNotice(state_.transmit().requestShown());
-    // The log gets its lines as it would have line by line, hidden as it still is.
-    if (!unbuiltLog_.isEmpty()) {
-        for (const QString &line : std::as_const(unbuiltLog_))
-            appendToLog(c_.chatLog, line);
-        unbuiltLog_ = QStringList();
-        caretToEnd(c_.chatLog);
-    }
 }
 
 void RemotePad::setVisible(bool visible)
@@ -268,12 +262,8 @@ void RemotePad::showFrequency(const QString &withUnit)
 
 void RemotePad::appendChatLog(const QString &line)
 {
-    if (!c_.chatLog) {
-        unbuiltLog_.append(line);
-        return;
-    }
-    appendToLog(c_.chatLog, line);
-    caretToEnd(c_.chatLog);
+    appendToLog(log_, line);
+    caretToEnd(log_);
 }
 
 void RemotePad::stopMeter() { meter_->StopVU(); }

@@ -15,8 +15,9 @@
 //
 // The program has the controls built on first use: when the pad first shows or a control of
 // it is looked up (ensureBuilt()). Until then what they would show waits in members (the
-// frequency copy, the station list, the log's lines in order, the status line) or comes from
-// the station model; the level meter is there from load, recording as before.
+// frequency copy, the station list, the status line) or comes from the station model. The
+// level meter and the chat log are there from load, hidden: the meter records and the log
+// takes every line as before.
 //
 // Thread: user-interface thread. Owns its client handle and its host; shows and raises other
 // windows through the registry, by name.
@@ -29,7 +30,6 @@
 #include "messaging/RemotePadPanels.h"
 #include "station/TransmitControl.h"
 
-#include <QStringList>
 #include <QWidget>
 
 #include <memory>
@@ -116,14 +116,15 @@ private:
     std::unique_ptr<RemotePadHost> host_;
     std::unique_ptr<EchoLinkClient> client_;
     OnTop onTop_;
-    GradH *meter_ = nullptr; // there from load, in its frame once the controls are built
+    // There from load, among the other controls once they are built.
+    GradH *meter_ = nullptr;
+    QPlainTextEdit *log_ = nullptr;
     RemotePadControls c_;    // empty until built
     QString lastCallsign_; // the last callsign the client gave: used when it cannot say
     // What the controls show, or will show once built.
     QString frequencyText_;
     QString stationListText_;
     QString statusText_;
-    QStringList unbuiltLog_; // lines for the log, in order, until it exists
 };
 
 } // namespace tavrin::messaging

@@ -58,6 +58,15 @@ QFont scaled(QFont f, int extraPoints, bool bold)
     return f;
 }
 
+// A control made before the others joins `parent` here: out of the window and back in, it
+// takes its place in the window's focus chain as if it were made now, so the pad is the same
+// whenever its controls are built.
+void takeIn(QWidget *made, QWidget *parent)
+{
+    made->setParent(nullptr);
+    made->setParent(parent);
+}
+
 void keepPlaceWhenHidden(QWidget *w)
 {
     QSizePolicy p = w->sizePolicy();
@@ -137,11 +146,8 @@ QLayout *buildTransmit(RemotePadControls &c, QWidget *window, GradH *meter)
     c.meterFrame->setFrameShape(QFrame::StyledPanel);
     auto *meterBox = new QVBoxLayout(c.meterFrame);
     meterBox->setContentsMargins(2, 2, 2, 2);
-    // Out of the window and back in: the meter takes its place in the window's focus chain
-    // here, as if it were made now, so the pad is the same whenever its controls are built.
     c.meter = meter;
-    c.meter->setParent(nullptr);
-    c.meter->setParent(c.meterFrame);
+    takeIn(c.meter, c.meterFrame);
     meterBox->addWidget(c.meter, 0, Qt::AlignCenter);
     // Shown only while transmitting; the pad keeps its shape meanwhile.
     keepPlaceWhenHidden(c.meterFrame);
@@ -201,7 +207,18 @@ GradH *buildPadMeter(QWidget *window)
     return meter;
 }
 
-RemotePadControls buildRemotePadControls(QWidget *window, GradH *meter)
+QPlainTextEdit *buildPadLog(QWidget *window)
+{
+    auto *log = named(new QPlainTextEdit(window), "RTB");
+    log->setReadOnly(true);
+    log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    log->setMinimumHeight(90);
+    // A flood of one endless word must not stall the pad: break it anywhere.
+    log->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    return log;
+}
+
+RemotePadControls buildRemotePadControls(QWidget *window, GradH *meter, QPlainTextEdit *log)
 {
     RemotePadControls c;
 
@@ -218,12 +235,8 @@ RemotePadControls buildRemotePadControls(QWidget *window, GradH *meter)
     c.stationList->setToolTip(QStringLiteral("Station List"));
     c.stationList->setFixedHeight(64);
 
-    c.chatLog = named(new QPlainTextEdit(window), "RTB");
-    c.chatLog->setReadOnly(true);
-    c.chatLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    c.chatLog->setMinimumHeight(90);
-    // A flood of one endless word must not stall the pad: break it anywhere.
-    c.chatLog->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    c.chatLog = log;
+    takeIn(c.chatLog, window);
 
     c.sendLine = named(new QLineEdit(window), "TextTX");
     c.sendLine->setToolTip(QStringLiteral("Send Text Message"));

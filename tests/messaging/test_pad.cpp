@@ -529,8 +529,11 @@ void PadTest::builtOnFirstUseShowsWhatCameBefore()
     eager.show();
     const QStringList shape = test::windowShape(*pad);
     QCOMPARE(shape, test::windowShape(eager));
-    // The meter made at load stands where a meter made with its frame would.
+    // The meter and the log made at load stand where ones made with their neighbours would.
     QCOMPARE(shape.indexOf(QStringLiteral("GradH1:tavrin::GradH")), shape.indexOf(QStringLiteral("Frame13:QFrame")) + 1);
+    const qsizetype log = shape.indexOf(QStringLiteral("RTB:QPlainTextEdit"));
+    QVERIFY(shape.indexOf(QStringLiteral("StationList:QTextEdit")) < log);
+    QVERIFY(log < shape.indexOf(QStringLiteral("TextTX:QLineEdit")));
     const QList<QWidget *> built = pad->findChildren<QWidget *>();
     const QList<QWidget *> atOnce = eager.findChildren<QWidget *>();
     QCOMPARE(built.size(), atOnce.size());
