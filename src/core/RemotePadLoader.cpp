@@ -41,7 +41,8 @@ private:
 std::unique_ptr<messaging::RemotePad> loadRemotePad(Program &program)
 {
     MainWindow &window = *program.mainWindow();
-    // Its controls are built on first use; the meter records from here on all the same.
+    // Its controls are built on first use; its meter records and its chat log takes every
+    // line from here on all the same.
     auto pad = std::make_unique<messaging::RemotePad>(program.registry(), program.clock(), window.station(),
                                                       std::make_unique<MainWindowHost>(window),
                                                       messaging::RemotePad::Fields::OnFirstUse);
