@@ -41,8 +41,11 @@ private:
 std::unique_ptr<messaging::RemotePad> loadRemotePad(Program &program)
 {
     MainWindow &window = *program.mainWindow();
+    // Its controls are built on first use; its meter records and its chat log takes every
+    // line from here on all the same.
     auto pad = std::make_unique<messaging::RemotePad>(program.registry(), program.clock(), window.station(),
-                                                      std::make_unique<MainWindowHost>(window));
+                                                      std::make_unique<MainWindowHost>(window),
+                                                      messaging::RemotePad::Fields::OnFirstUse);
     pad->hide();
     pad->Form_Load(program.createClient());
     program.registry().add(pad.get());

@@ -43,17 +43,46 @@ void bringUp(QWidget *window)
 } // namespace
 
 RemotePad::RemotePad(WindowRegistry &registry, const Clock &clock, station::StationState &state,
-                     std::unique_ptr<RemotePadHost> host)
-    : registry_(registry), clock_(clock), state_(state), host_(std::move(host))
+                     std::unique_ptr<RemotePadHost> host, Fields fields)
+    : registry_(registry), clock_(clock), state_(state), host_(std::move(host)),
+      frequencyText_(QLatin1String(padtexts::kNoFrequency))
 {
     setObjectName(QLatin1String(windows::kRemotePad));
     setWindowTitle(QLatin1String(padtexts::kCaption));
-    c_ = buildRemotePadControls(this);
-    wire();
+    meter_ = buildPadMeter(this);
+    log_ = buildPadLog(this);
     render();
-    // Compact: the chat log starts short and grows with the window.
+    if (fields == Fields::Now)
+        ensureBuilt();
+}
+
+void RemotePad::ensureBuilt()
+{
+    if (c_.status)
+        return;
+    c_ = buildRemotePadControls(this, meter_, log_);
+    wire();
+    // Compact: the chat log starts short and grows with the window. Sized with the controls
+    // as they look at load, as a pad built then was.
     adjustSize();
     resize(width(), minimumSizeHint().height() + kExtraLogHeight);
+
+    // From here on the controls hold what the members held.
+    if (c_.frequency->text() != frequencyText_)
+        c_.frequency->setText(frequencyText_);
+    if (!stationListText_.isEmpty())
+        c_.stationList->setPlainText(stationListText_);
+    c_.status->setText(statusText_);
+    showReceiving(state_.receiving());
+    showTransmitState(state_.transmitting());
+    showRequestNotice(state_.transmit().requestShown());
+}
+
+void RemotePad::setVisible(bool visible)
+{
+    if (visible)
+        ensureBuilt();
+    QWidget::setVisible(visible);
 }
 
 RemotePad::~RemotePad() = default;
@@ -82,12 +111,12 @@ void RemotePad::Form_Load(std::unique_ptr<EchoLinkClient> client)
 {
     client_ = std::move(client);
     onTop_.MakeTopMost(this);
-    c_.meter->StartVU();
+    meter_->StartVU();
 }
 
 bool RemotePad::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonRelease && watched == c_.chatLog->viewport())
+    if (event->type() == QEvent::MouseButtonRelease && c_.chatLog && watched == c_.chatLog->viewport())
         showChatWindow();
     return QWidget::eventFilter(watched, event);
 }
@@ -96,6 +125,7 @@ bool RemotePad::eventFilter(QObject *watched, QEvent *event)
 
 void RemotePad::appendDigit(int digit)
 {
+    ensureBuilt();
     const QString d = QString::number(digit);
     c_.entry->setText(c_.entry->text() + d);
     host_->appendToEntries(d);
@@ -104,6 +134,7 @@ void RemotePad::appendDigit(int digit)
 
 void RemotePad::appendPoint()
 {
+    ensureBuilt();
     // The pad's own entry decides, as keypad 1's does on the main window.
     if (remote::canAppendPoint(c_.entry->text())) {
         const QString point = QStringLiteral(".");
@@ -115,6 +146,7 @@ void RemotePad::appendPoint()
 
 void RemotePad::clearEntry()
 {
+    ensureBuilt();
     c_.entry->clear();
     host_->clearEntries();
     focusSendLine();
@@ -122,6 +154,7 @@ void RemotePad::clearEntry()
 
 void RemotePad::Command35_Click()
 {
+    ensureBuilt();
     const QString typed = c_.entry->text();
     if (!typed.isEmpty()) {
         // No frequency: nothing changes, and the entry stays to be put right.
@@ -177,15 +210,14 @@ void RemotePad::render()
 {
     connect(&state_, &station::StationState::receivingChanged, this, &RemotePad::showReceiving);
     connect(&state_, &station::StationState::transmittingChanged, this, &RemotePad::showTransmitState);
-    connect(&state_.transmit(), &station::TransmitControl::requestShownChanged, c_.requestNotice,
-            &QWidget::setVisible);
-    showReceiving(state_.receiving());
-    showTransmitState(state_.transmitting());
-    c_.requestNotice->setVisible(state_.transmit().requestShown());
+    connect(&state_.transmit(), &station::TransmitControl::requestShownChanged, this,
+            &RemotePad::showRequestNotice);
 }
 
 void RemotePad::showReceiving(bool receiving)
 {
+    if (!c_.receiveIndicator)
+        return;
     c_.receiveIndicator->setText(
         QLatin1String(receiving ? padtexts::kReceivingText : padtexts::kNotReceivingText));
     paintBackground(c_.receiveIndicator, receiving ? kRed : buttonFaceColour());
@@ -193,6 +225,8 @@ void RemotePad::showReceiving(bool receiving)
 
 void RemotePad::showTransmitState(bool transmitting)
 {
+    if (!c_.transmitState)
+        return;
     c_.transmitState->setText(
         QLatin1String(transmitting ? padtexts::kTransmittingText : padtexts::kReceiveModeText));
     paintBackground(c_.transmitState, transmitting ? kRed : buttonFaceColour());
@@ -200,8 +234,17 @@ void RemotePad::showTransmitState(bool transmitting)
     c_.meterFrame->setVisible(transmitting);
 }
 
+void RemotePad::showRequestNotice(bool shown)
+{
+    if (c_.requestNotice)
+        c_.requestNotice->setVisible(shown);
+}
+
 void RemotePad::showStationList(const QString &list)
 {
+    stationListText_ = list;
+    if (!c_.stationList)
+        return;
     if (list.isEmpty()) {
         if (!c_.stationList->document()->isEmpty())
             c_.stationList->clear();
@@ -212,22 +255,24 @@ void RemotePad::showStationList(const QString &list)
 
 void RemotePad::showFrequency(const QString &withUnit)
 {
-    if (c_.frequency->text() != withUnit)
+    frequencyText_ = withUnit;
+    if (c_.frequency && c_.frequency->text() != withUnit)
         c_.frequency->setText(withUnit);
 }
 
 void RemotePad::appendChatLog(const QString &line)
 {
-    appendToLog(c_.chatLog, line);
-    caretToEnd(c_.chatLog);
+    appendToLog(log_, line);
+    caretToEnd(log_);
 }
 
-void RemotePad::stopMeter() { c_.meter->StopVU(); }
+void RemotePad::stopMeter() { meter_->StopVU(); }
 
 // --- chat line --------------------------------------------------------------------------
 
 void RemotePad::Send_Click()
 {
+    ensureBuilt();
     const QString text = c_.sendLine->text();
     // Nothing typed is lost on a failure, and no log claims the line went out.
     if (!send(text))
@@ -276,8 +321,17 @@ bool RemotePad::send(const QString &line)
     return true;
 }
 
-void RemotePad::showStatus(const QString &text) { c_.status->setText(text); }
+void RemotePad::showStatus(const QString &text)
+{
+    statusText_ = text;
+    if (c_.status)
+        c_.status->setText(text);
+}
 
-void RemotePad::focusSendLine() { c_.sendLine->setFocus(Qt::OtherFocusReason); }
+void RemotePad::focusSendLine()
+{
+    ensureBuilt();
+    c_.sendLine->setFocus(Qt::OtherFocusReason);
+}
 
 } // namespace tavrin::messaging

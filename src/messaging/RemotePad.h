@@ -13,6 +13,12 @@
 // Enter and the steps send no frequency command that is not a frequency above 0 MHz: they
 // change nothing and say why there.
 //
+// The program has the controls built on first use: when the pad first shows or a control of
+// it is looked up (ensureBuilt()). Until then what they would show waits in members (the
+// frequency copy, the station list, the status line) or comes from the station model. The
+// level meter and the chat log are there from load, hidden: the meter records and the log
+// takes every line as before.
+//
 // Thread: user-interface thread. Owns its client handle and its host; shows and raises other
 // windows through the registry, by name.
 
@@ -37,9 +43,14 @@ namespace tavrin::messaging {
 class RemotePad : public QWidget, private station::TransmitPort {
     Q_OBJECT
 public:
+    enum class Fields { Now, OnFirstUse };
     RemotePad(WindowRegistry &registry, const Clock &clock, station::StationState &state,
-              std::unique_ptr<RemotePadHost> host);
+              std::unique_ptr<RemotePadHost> host, Fields fields = Fields::Now);
     ~RemotePad() override;
+
+    // Builds the controls if they are not there yet.
+    Q_INVOKABLE void ensureBuilt();
+    void setVisible(bool visible) override;
 
     // Load steps, each carrying on past a failure: the client handle (null when no client
     // runs), kept above other windows, the meter started.
@@ -69,7 +80,11 @@ public:
     void showChatWindow();
     void showMainWindow();
 
-    const RemotePadControls &controls() const { return c_; }
+    const RemotePadControls &controls()
+    {
+        ensureBuilt();
+        return c_;
+    }
 
 signals:
     // A chat line the pad sent, as its log shows it, for the chat window's box.
@@ -86,6 +101,7 @@ private:
     void render();
     void showReceiving(bool receiving);
     void showTransmitState(bool transmitting);
+    void showRequestNotice(bool shown);
 
     // The transmit control's way out through the pad's handle.
     void sendRequestLine(const QString &line) override;
@@ -100,8 +116,15 @@ private:
     std::unique_ptr<RemotePadHost> host_;
     std::unique_ptr<EchoLinkClient> client_;
     OnTop onTop_;
-    RemotePadControls c_;
+    // There from load, among the other controls once they are built.
+    GradH *meter_ = nullptr;
+    QPlainTextEdit *log_ = nullptr;
+    RemotePadControls c_;    // empty until built
     QString lastCallsign_; // the last callsign the client gave: used when it cannot say
+    // What the controls show, or will show once built.
+    QString frequencyText_;
+    QString stationListText_;
+    QString statusText_;
 };
 
 } // namespace tavrin::messaging

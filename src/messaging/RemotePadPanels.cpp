@@ -58,6 +58,15 @@ QFont scaled(QFont f, int extraPoints, bool bold)
     return f;
 }
 
+// A control made before the others joins `parent` here: out of the window and back in, it
+// takes its place in the window's focus chain as if it were made now, so the pad is the same
+// whenever its controls are built.
+void takeIn(QWidget *made, QWidget *parent)
+{
+    made->setParent(nullptr);
+    made->setParent(parent);
+}
+
 void keepPlaceWhenHidden(QWidget *w)
 {
     QSizePolicy p = w->sizePolicy();
@@ -112,7 +121,7 @@ QLayout *buildSteps(RemotePadControls &c, QWidget *window)
     return grid;
 }
 
-QLayout *buildTransmit(RemotePadControls &c, QWidget *window)
+QLayout *buildTransmit(RemotePadControls &c, QWidget *window, GradH *meter)
 {
     c.transmit = button(QStringLiteral("Command1x"), QStringLiteral("TX /& RX"), window, QStringLiteral("PTT"));
     c.transmit->setFont(scaled(c.transmit->font(), 2, true));
@@ -137,12 +146,8 @@ QLayout *buildTransmit(RemotePadControls &c, QWidget *window)
     c.meterFrame->setFrameShape(QFrame::StyledPanel);
     auto *meterBox = new QVBoxLayout(c.meterFrame);
     meterBox->setContentsMargins(2, 2, 2, 2);
-    c.meter = named(new GradH(c.meterFrame), kMeterName);
-    c.meter->setVUSize(kMeterSize);
-    c.meter->setBackColor(kMeterBack);
-    c.meter->setGradientColor1(VU::colorFromValue(kMeterColour1));
-    c.meter->setGradientColor2(VU::colorFromValue(kMeterColour2));
-    c.meter->setChannel(0);
+    c.meter = meter;
+    takeIn(c.meter, c.meterFrame);
     meterBox->addWidget(c.meter, 0, Qt::AlignCenter);
     // Shown only while transmitting; the pad keeps its shape meanwhile.
     keepPlaceWhenHidden(c.meterFrame);
@@ -191,7 +196,29 @@ void paintBackground(QWidget *control, const QColor &colour)
     control->setAutoFillBackground(true);
 }
 
-RemotePadControls buildRemotePadControls(QWidget *window)
+GradH *buildPadMeter(QWidget *window)
+{
+    auto *meter = named(new GradH(window), kMeterName);
+    meter->setVUSize(kMeterSize);
+    meter->setBackColor(kMeterBack);
+    meter->setGradientColor1(VU::colorFromValue(kMeterColour1));
+    meter->setGradientColor2(VU::colorFromValue(kMeterColour2));
+    meter->setChannel(0);
+    return meter;
+}
+
+QPlainTextEdit *buildPadLog(QWidget *window)
+{
+    auto *log = named(new QPlainTextEdit(window), "RTB");
+    log->setReadOnly(true);
+    log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    log->setMinimumHeight(90);
+    // A flood of one endless word must not stall the pad: break it anywhere.
+    log->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    return log;
+}
+
+RemotePadControls buildRemotePadControls(QWidget *window, GradH *meter, QPlainTextEdit *log)
 {
     RemotePadControls c;
 
@@ -208,12 +235,8 @@ RemotePadControls buildRemotePadControls(QWidget *window)
     c.stationList->setToolTip(QStringLiteral("Station List"));
     c.stationList->setFixedHeight(64);
 
-    c.chatLog = named(new QPlainTextEdit(window), "RTB");
-    c.chatLog->setReadOnly(true);
-    c.chatLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    c.chatLog->setMinimumHeight(90);
-    // A flood of one endless word must not stall the pad: break it anywhere.
-    c.chatLog->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    c.chatLog = log;
+    takeIn(c.chatLog, window);
 
     c.sendLine = named(new QLineEdit(window), "TextTX");
     c.sendLine->setToolTip(QStringLiteral("Send Text Message"));
@@ -227,7 +250,7 @@ RemotePadControls buildRemotePadControls(QWidget *window)
     top->addWidget(c.hide, 0, Qt::AlignTop);
 
     auto *right = new QVBoxLayout;
-    right->addLayout(buildTransmit(c, window));
+    right->addLayout(buildTransmit(c, window, meter));
     right->addLayout(buildSteps(c, window));
 
     auto *middle = new QHBoxLayout;

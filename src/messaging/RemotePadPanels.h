@@ -3,7 +3,9 @@
 // frequency display on top, keypad and steps beside the transmit box, then the station
 // list, the chat log with its send line, and the buttons that hide the pad.
 //
-// Builds the widgets only; RemotePad wires their behaviour.
+// Builds the widgets only; RemotePad wires their behaviour. The level meter and the chat log
+// are made apart: they work from the pad's load on (the meter records, the log takes every
+// line), before the other controls exist.
 
 #include <QColor>
 #include <QString>
@@ -74,7 +76,12 @@ struct RemotePadControls {
     QLabel *status = nullptr;                  // StatusLine
 };
 
-RemotePadControls buildRemotePadControls(QWidget *window);
+// The meter GradH1 and the chat log RTB, set up as the pad shows them, hidden children of
+// `window` until the other controls are built.
+GradH *buildPadMeter(QWidget *window);
+QPlainTextEdit *buildPadLog(QWidget *window);
+// Every other control, with `meter` and `log` from above taking their places among them.
+RemotePadControls buildRemotePadControls(QWidget *window, GradH *meter, QPlainTextEdit *log);
 
 // Background colour through the palette role the control paints with, as the main window
 // sets it, so either side can repaint the other's controls.

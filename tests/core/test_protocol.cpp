@@ -49,9 +49,10 @@ struct Others {
           sysopBox(*rig.program().registry().window(QStringLiteral("Form126")))
     {
         QWidget *chat = rig.program().registry().window(QStringLiteral("Messages"));
-        padIndicator = pad.findChild<QLabel *>(QStringLiteral("PTT1"));
-        padState = pad.findChild<QLabel *>(QStringLiteral("Label3"));
-        padNotice = pad.findChild<QWidget *>(QStringLiteral("Frame11"));
+        const QString padName = QStringLiteral("Form3");
+        padIndicator = rig.program().registry().control<QLabel>(padName, QStringLiteral("PTT1"));
+        padState = rig.program().registry().control<QLabel>(padName, QStringLiteral("Label3"));
+        padNotice = rig.program().registry().control<QWidget>(padName, QStringLiteral("Frame11"));
         sysopLog = rig.program().registry().control<QPlainTextEdit>(QStringLiteral("Form126"), QStringLiteral("Text1"));
         sysopLog->setPlainText(QStringLiteral("earlier\n"));
         extraCall = chat->findChild<QLineEdit *>(QStringLiteral("ExtraCall"));

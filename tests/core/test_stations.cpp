@@ -33,11 +33,12 @@ struct RemotePad {
 
     explicit RemotePad(Program &program) : window(program.registry().window(QStringLiteral("Form3")))
     {
-        text1 = window->findChild<QLineEdit *>(QStringLiteral("Text1"));
-        stationList = window->findChild<QTextEdit *>(QStringLiteral("StationList"));
-        label3 = window->findChild<QLabel *>(QStringLiteral("Label3"));
-        command1x = window->findChild<QPushButton *>(QStringLiteral("Command1x"));
-        frame13 = window->findChild<QFrame *>(QStringLiteral("Frame13"));
+        const QString pad = QStringLiteral("Form3");
+        text1 = program.registry().control<QLineEdit>(pad, QStringLiteral("Text1"));
+        stationList = program.registry().control<QTextEdit>(pad, QStringLiteral("StationList"));
+        label3 = program.registry().control<QLabel>(pad, QStringLiteral("Label3"));
+        command1x = program.registry().control<QPushButton>(pad, QStringLiteral("Command1x"));
+        frame13 = program.registry().control<QFrame>(pad, QStringLiteral("Frame13"));
     }
 };
 

@@ -39,7 +39,7 @@ struct TransmitRig : Rig {
     {
         switch (source) {
         case Source::MainButton: find<QPushButton>(QStringLiteral("Command1x"))->click(); break;
-        case Source::PadButton: pad()->findChild<QPushButton *>(QStringLiteral("Command1x"))->click(); break;
+        case Source::PadButton: program().registry().control<QPushButton>(QStringLiteral("Form3"), QStringLiteral("Command1x"))->click(); break;
         case Source::RigPtt: program().rigService()->control().setPtt(kRigClient, on); break;
         }
     }
@@ -49,9 +49,9 @@ struct TransmitRig : Rig {
     {
         const QString state = transmitting ? QStringLiteral("Transmitting") : QStringLiteral("Receive Mode");
         QCOMPARE(find<QLabel>(QStringLiteral("Label3"))->text(), state);
-        QCOMPARE(pad()->findChild<QLabel *>(QStringLiteral("Label3"))->text(), state);
+        QCOMPARE(program().registry().control<QLabel>(QStringLiteral("Form3"), QStringLiteral("Label3"))->text(), state);
         QCOMPARE(find<QWidget>(QStringLiteral("Frame11"))->isVisibleTo(window()), notice);
-        QCOMPARE(pad()->findChild<QWidget *>(QStringLiteral("Frame11"))->isVisibleTo(pad()), notice);
+        QCOMPARE(program().registry().control<QWidget>(QStringLiteral("Form3"), QStringLiteral("Frame11"))->isVisibleTo(pad()), notice);
     }
 };
 

@@ -392,7 +392,7 @@ private slots:
         QWidget *pad = r.rig.program().registry().window(QStringLiteral("Form3"));
         if (!pad)
             QSKIP("Remote Pad not built");
-        auto *log = pad->findChild<QPlainTextEdit *>(QStringLiteral("RTB"));
+        auto *log = r.rig.program().registry().control<QPlainTextEdit>(QStringLiteral("Form3"), QStringLiteral("RTB"));
         QVERIFY(log);
         log->clear();
         r.in<QCheckBox>(QStringLiteral("Check2"))->setChecked(true);

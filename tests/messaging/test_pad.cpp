@@ -4,7 +4,11 @@
 #include "core/CoreTestKit.h"
 
 #include "audio/GradH.h"
+#include "core/StationController.h"
+#include "messaging/ChatFormat.h"
+#include "messaging/ChatWindow.h"
 #include "messaging/RemotePad.h"
+#include "support/WindowShape.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -39,7 +43,7 @@ struct PadRig : Rig {
     template <class T>
     T *inPad(const QString &name)
     {
-        T *found = pad()->findChild<T *>(name);
+        T *found = program().registry().control<T>(QStringLiteral("Form3"), name);
         if (!found)
             qWarning("no pad control %s", qPrintable(name));
         return found;
@@ -80,6 +84,7 @@ private slots:
     void mainWindowWritesReachThePad();
     void windowControls();
     void shutdownStopsThePadMeter();
+    void builtOnFirstUseShowsWhatCameBefore();
 };
 
 void PadTest::keypadWritesBothWindows()
@@ -355,7 +360,7 @@ void PadTest::failedSendsKeepWhatWasTyped()
     QVERIFY(none.start());
     QWidget *pad = none.program().registry().window(QStringLiteral("Form3"));
     QVERIFY(pad);
-    auto *noClientLine = pad->findChild<QLineEdit *>(QStringLiteral("TextTX"));
+    auto *noClientLine = none.program().registry().control<QLineEdit>(QStringLiteral("Form3"), QStringLiteral("TextTX"));
     noClientLine->setText(QStringLiteral("hello"));
     emit noClientLine->returnPressed();
     QCOMPARE(noClientLine->text(), QStringLiteral("hello"));
@@ -434,6 +439,108 @@ void PadTest::shutdownStopsThePadMeter()
     QVERIFY(meter->level() > 0.5f);
     rig.window()->close();
     QCOMPARE(meter->level(), 0.0f);
+}
+
+namespace {
+
+struct NoHost final : messaging::RemotePadHost {
+    void appendToEntries(const QString &) override {}
+    void clearEntries() override {}
+};
+
+// What a control shows: its text, whether it shows with its window, its background.
+QString look(QWidget *w)
+{
+    QString text;
+    if (auto *e = qobject_cast<QLineEdit *>(w))
+        text = e->text();
+    else if (auto *l = qobject_cast<QLabel *>(w))
+        text = l->text();
+    else if (auto *t = qobject_cast<QTextEdit *>(w))
+        text = t->toPlainText();
+    else if (auto *p = qobject_cast<QPlainTextEdit *>(w))
+        text = p->toPlainText() + QStringLiteral(" in %1 paragraphs").arg(p->document()->blockCount());
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(text)
+        .arg(w->isVisibleTo(w->window()))
+        .arg(w->palette().color(QPalette::Window).name(), w->palette().color(QPalette::Button).name());
+}
+
+} // namespace
+
+// The program builds the pad when it is first used. Whatever reached it before (chat lines,
+// the frequency copy, the station list, a transmit cycle and a request from the main window,
+// a refusal, the meter's level) shows then as on a pad built at load that saw the same.
+void PadTest::builtOnFirstUseShowsWhatCameBefore()
+{
+    QTemporaryDir dir;
+    PadRig rig(dir.path());
+    auto *pad = static_cast<messaging::RemotePad *>(rig.pad());
+    QVERIFY(!pad->findChild<QLineEdit *>());
+    // The meter records from load on, built or not.
+    auto *meter = pad->findChild<GradH *>(QStringLiteral("GradH1"));
+    QVERIFY(meter->findChild<QTimer *>(QLatin1String(GradH::kReconnectTimerName))->isActive());
+
+    // A pad built at once, wired as the program wires its own.
+    messaging::RemotePad eager(rig.program().registry(), rig.clock, rig.window()->station(), std::make_unique<NoHost>());
+    eager.Form_Load(nullptr);
+    messaging::ChatWindow *chat = rig.program().chatWindow();
+    connect(chat, &messaging::ChatWindow::incomingLine, &eager,
+            [&eager](const QString &tag, const QString &, const QString &message) {
+                eager.appendChatLog(tag + message + QLatin1String(messaging::chattexts::kCrLf));
+            });
+    connect(chat, &messaging::ChatWindow::ownLineSent, &eager, &messaging::RemotePad::appendChatLog);
+    StationController &stations = rig.window()->stations();
+    connect(&stations, &StationController::frequencyCopied, &eager, &messaging::RemotePad::showFrequency);
+    connect(&stations, &StationController::stationListChanged, &eager, &messaging::RemotePad::showStationList);
+
+    const QStringList lines = {QStringLiteral("XX9XYZ-L>one"), QStringLiteral("XX2ABC>two\rthree"),
+                               QStringLiteral("XX9XYZ-L>") + QString(300, QLatin1Char('w'))};
+    for (const QString &line : lines)
+        rig.backend.raiseChat(line);
+    rig.backend.stationCount = 1;
+    rig.setMain(QStringLiteral("Text1"), QStringLiteral("14.2300"));
+    rig.window()->Timer3_Timer();
+    rig.backend.raiseStationText(QStringLiteral("XX9XYZ-L\rXX2ABC"));
+    QPushButton *mainTransmit = rig.find<QPushButton>(QStringLiteral("Command1x"));
+    for (int press = 0; press < 3; ++press) // keyed, released, keyed
+        mainTransmit->click();
+    rig.backend.raiseRx(true);
+    mainTransmit->click(); // a request while the link talks
+    QVERIFY(rig.window()->station().transmit().requestShown());
+    pad->step(-50);
+    eager.step(-50);
+    meter->oRec_GotData(std::vector<qint16>(1024, 30000), 2048);
+    QVERIFY(!pad->findChild<QLineEdit *>());
+
+    // Looked up by name: built, with what it holds.
+    QCOMPARE(rig.padText(QStringLiteral("Text1")), QStringLiteral("14.2300 MHz"));
+    QCOMPARE(rig.inPad<GradH>(QStringLiteral("GradH1")), meter);
+    QCOMPARE(meter->parentWidget()->objectName(), QStringLiteral("Frame13"));
+    QVERIFY(meter->level() > 0.5f);
+    QVERIFY(rig.padLog().startsWith(QStringLiteral("XX9XYZ-L>one\nXX2ABC>two\nthree\nXX9XYZ-L>www")));
+    QCOMPARE(rig.inPad<QLabel>(QStringLiteral("Label3"))->text(), QStringLiteral("Transmitting"));
+    QVERIFY(rig.inPad<QWidget>(QStringLiteral("Frame11"))->isVisibleTo(pad));
+    QVERIFY(rig.status().startsWith(QStringLiteral("Not sent")));
+
+    // A line after the build reaches both alike.
+    rig.backend.raiseChat(QStringLiteral("XX2ABC>four"));
+    pad->show();
+    eager.show();
+    const QStringList shape = test::windowShape(*pad);
+    QCOMPARE(shape, test::windowShape(eager));
+    // The meter and the log made at load stand where ones made with their neighbours would.
+    QCOMPARE(shape.indexOf(QStringLiteral("GradH1:tavrin::GradH")), shape.indexOf(QStringLiteral("Frame13:QFrame")) + 1);
+    const qsizetype log = shape.indexOf(QStringLiteral("RTB:QPlainTextEdit"));
+    QVERIFY(shape.indexOf(QStringLiteral("StationList:QTextEdit")) < log);
+    QVERIFY(log < shape.indexOf(QStringLiteral("TextTX:QLineEdit")));
+    const QList<QWidget *> built = pad->findChildren<QWidget *>();
+    const QList<QWidget *> atOnce = eager.findChildren<QWidget *>();
+    QCOMPARE(built.size(), atOnce.size());
+    for (qsizetype k = 0; k < built.size(); ++k) {
+        const QString name = atOnce.at(k)->objectName() + QLatin1Char(' ');
+        QCOMPARE(name + look(built.at(k)), name + look(atOnce.at(k)));
+    }
 }
 
 QTEST_MAIN(PadTest)
