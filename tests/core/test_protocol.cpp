@@ -48,13 +48,12 @@ struct Others {
         : pad(*rig.program().registry().window(QStringLiteral("Form3"))),
           sysopBox(*rig.program().registry().window(QStringLiteral("Form126")))
     {
-        QWidget *chat = rig.program().registry().window(QStringLiteral("Messages"));
         padIndicator = pad.findChild<QLabel *>(QStringLiteral("PTT1"));
         padState = pad.findChild<QLabel *>(QStringLiteral("Label3"));
         padNotice = pad.findChild<QWidget *>(QStringLiteral("Frame11"));
         sysopLog = rig.program().registry().control<QPlainTextEdit>(QStringLiteral("Form126"), QStringLiteral("Text1"));
         sysopLog->setPlainText(QStringLiteral("earlier\n"));
-        extraCall = chat->findChild<QLineEdit *>(QStringLiteral("ExtraCall"));
+        extraCall = rig.program().registry().control<QLineEdit>(QStringLiteral("Messages"), QStringLiteral("ExtraCall"));
     }
     QWidget &pad;
     QLabel *padIndicator;
