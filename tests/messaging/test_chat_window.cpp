@@ -450,6 +450,11 @@ private slots:
         QVERIFY(lazy.mainLog().contains(QLatin1String("hello :) there")));
         QVERIFY(!lazy.mainLog().contains(QLatin1String("QRM")));
         play(other, eager, eagerDir.path());
+        // Shown by name (menu, chat boxes, pad, sysop box): built first, holding the lines.
+        QWidget *shownByName = other.rig.program().registry().window(QStringLiteral("Messages"));
+        shownByName->show();
+        auto *box = shownByName->findChild<QPlainTextEdit *>(QStringLiteral("RTB"));
+        QVERIFY(box && box->toPlainText().contains(QLatin1String("**XX7EXT** please call")));
 
         // A message for the extra call builds and shows the window, and is answered.
         const QString privateLine = QStringLiteral("XX2AB-L>:XX7EXT~meet on 7.145");
