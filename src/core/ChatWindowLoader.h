@@ -1,6 +1,7 @@
 #pragma once
 // Start-up loader of the chat window "Messages": built hidden with its own client handle,
-// reading "kelmmessagebox.ini"; the client closing ends the program.
+// reading "kelmmessagebox.ini", its controls built on first use; the client closing ends the
+// program.
 
 #include <memory>
 

@@ -86,26 +86,49 @@ void appendAtEnd(QTextDocument *doc, Write &&write)
 // every line is a paragraph of its own.
 constexpr int kSharedParagraph = 256;
 
-// The end of a line that leaves its paragraph `length` characters long.
-QChar lineEnd(const QWidget *log, int length)
+// The end of a line that leaves its paragraph `length` characters long in a log that is on
+// screen or not.
+QChar lineEnd(bool onScreen, int length)
 {
-    return log->isVisible() && length < kSharedParagraph ? QChar(QChar::LineSeparator) : QChar(u'\n');
+    return onScreen && length < kSharedParagraph ? QChar(QChar::LineSeparator) : QChar(u'\n');
+}
+
+void appendPlainTo(QTextDocument *doc, bool onScreen, const QString &text)
+{
+    // A log is never edited back: an undo history would keep a copy of every line.
+    if (doc->isUndoRedoEnabled())
+        doc->setUndoRedoEnabled(false);
+    QString shown = displayText(forLog(text));
+    if (shown.endsWith(QLatin1Char('\n')))
+        shown.back() = lineEnd(onScreen, doc->lastBlock().length() + int(shown.size()));
+    appendAtEnd(doc, [&](QTextCursor &cursor) { cursor.insertText(shown, QTextCharFormat()); });
 }
 
 } // namespace
 
-ChatBox::ChatBox(QPlainTextEdit *box) : box_(box)
+ChatBox::ChatBox() : unattached_(std::make_unique<QTextDocument>()), doc_(unattached_.get())
 {
-    QTextDocument *doc = box_->document();
-    doc->setUndoRedoEnabled(false);
-    doc->setDocumentLayout(new PictureLayout(doc));
+    doc_->setUndoRedoEnabled(false);
+    doc_->setDocumentLayout(new PictureLayout(doc_));
+}
+
+ChatBox::~ChatBox() = default;
+
+void ChatBox::attach(QPlainTextEdit *box)
+{
+    if (box_ || !box)
+        return;
+    box_ = box;
+    box_->setDocument(doc_);
+    // The box's child from here on, so it goes with the box (after the box's own parts that use it).
+    unattached_.release()->setParent(box_);
 }
 
 void ChatBox::ensurePicture(int element)
 {
     if (pictures_.test(size_t(element)))
         return;
-    box_->document()->addResource(QTextDocument::ImageResource, QUrl(emoticonResourceName(element)),
+    doc_->addResource(QTextDocument::ImageResource, QUrl(emoticonResourceName(element)),
                                   emoticonPicture(element));
     pictures_.set(size_t(element));
 }
@@ -118,7 +141,7 @@ void ChatBox::appendLine(const QString &tag, const QColor &tagColour, const QStr
     const qsizetype leftOut = tag.size() + text.size() - shownTag.size() - shownText.size();
     qsizetype run = 0;
 
-    appendAtEnd(box_->document(), [&](QTextCursor &cursor) {
+    appendAtEnd(doc_, [&](QTextCursor &cursor) {
         QTextCharFormat tagFormat;
         tagFormat.setFontWeight(QFont::Bold);
         tagFormat.setForeground(tagColour);
@@ -143,14 +166,19 @@ void ChatBox::appendLine(const QString &tag, const QColor &tagColour, const QStr
         }
         if (leftOut > 0)
             cursor.insertText(cutMark(leftOut), textFormat);
-        cursor.insertText(QString(lineEnd(box_, cursor.block().length())), textFormat);
+        cursor.insertText(QString(lineEnd(onScreen(), cursor.block().length())), textFormat);
     });
 }
+
+void ChatBox::appendPlain(const QString &text) { appendPlainTo(doc_, onScreen(), text); }
 
 void ChatBox::clear()
 {
     // Clearing the document drops its resources as well.
-    box_->clear();
+    if (box_)
+        box_->clear();
+    else
+        doc_->clear();
     pictures_.reset();
 }
 
@@ -161,15 +189,8 @@ void appendToLog(QWidget *log, const QString &text)
         doc = rich->document();
     else if (auto *plain = qobject_cast<QPlainTextEdit *>(log))
         doc = plain->document();
-    if (!doc)
-        return;
-    // A log is never edited back: an undo history would keep a copy of every line.
-    if (doc->isUndoRedoEnabled())
-        doc->setUndoRedoEnabled(false);
-    QString shown = displayText(forLog(text));
-    if (shown.endsWith(QLatin1Char('\n')))
-        shown.back() = lineEnd(log, doc->lastBlock().length() + int(shown.size()));
-    appendAtEnd(doc, [&](QTextCursor &cursor) { cursor.insertText(shown, QTextCharFormat()); });
+    if (doc)
+        appendPlainTo(doc, log->isVisible(), text);
 }
 
 namespace {

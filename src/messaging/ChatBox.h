@@ -5,13 +5,15 @@
 // lines on screen are ever laid out (in the plain-text logs), so a long log costs its text
 // and little more.
 //
-// Thread: user-interface thread. ChatBox does not own its box.
+// Thread: user-interface thread. ChatBox does not own its box; it owns its document until a
+// box shows it, and the box owns it from then on.
 
 #include <QColor>
 #include <QPlainTextEdit>
 #include <QString>
 
 #include <bitset>
+#include <memory>
 
 namespace tavrin::messaging {
 
@@ -20,18 +22,32 @@ namespace tavrin::messaging {
 // shows cut and in pieces as forLog() says. The box is a plain-text edit, which lays out only
 // the lines it shows (a rich-text edit lays out and keeps every line of the log); its
 // document draws the pictures itself.
+// The document is there before any box: lines written before the box is built are kept in it
+// exactly as a hidden box would keep them, and the box shows it once attached.
 class ChatBox {
 public:
-    explicit ChatBox(QPlainTextEdit *box);
+    ChatBox();
+    ~ChatBox();
+    ChatBox(const ChatBox &) = delete;
+    ChatBox &operator=(const ChatBox &) = delete;
+
+    // `box` shows the document from now on and takes it over. Once only.
+    void attach(QPlainTextEdit *box);
+    QTextDocument *document() const { return doc_; }
 
     // tag + ": " in bold `tagColour`, then text + line end with its codes as pictures.
     void appendLine(const QString &tag, const QColor &tagColour, const QString &text);
+    // As appendToLog() into the box.
+    void appendPlain(const QString &text);
     void clear();
 
 private:
     void ensurePicture(int element);
+    bool onScreen() const { return box_ && box_->isVisible(); }
 
-    QPlainTextEdit *box_;
+    std::unique_ptr<QTextDocument> unattached_;
+    QTextDocument *doc_;
+    QPlainTextEdit *box_ = nullptr;
     std::bitset<64> pictures_;
 };
 

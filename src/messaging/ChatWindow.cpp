@@ -45,24 +45,38 @@ void step(F &&f) noexcept
     }
 }
 
-void setTextIfChanged(QLineEdit *edit, const QString &text)
-{
-    if (edit->text() != text)
-        edit->setText(text);
-}
-
 } // namespace
 
-ChatWindow::ChatWindow(ProfileStore &store, WindowRegistry &registry, const Clock &clock)
-    : store_(store), registry_(registry), clock_(clock)
+ChatWindow::ChatWindow(ProfileStore &store, WindowRegistry &registry, const Clock &clock, Fields fields)
+    : store_(store), registry_(registry), clock_(clock), chatBox_(std::make_unique<ChatBox>())
 {
     setObjectName(QLatin1String(windows::kChatWindow));
-    c_ = buildChatControls(this);
-    chatBox_ = std::make_unique<ChatBox>(c_.chatBox);
-    wire();
+    if (fields == Fields::Now)
+        ensureBuilt();
 }
 
 ChatWindow::~ChatWindow() = default;
+
+void ChatWindow::ensureBuilt()
+{
+    if (built())
+        return;
+    c_ = buildChatControls(this);
+    chatBox_->attach(c_.chatBox);
+    // The controls take what was kept (before they are wired: nothing changed, nothing to tell).
+    applySettings(kept_);
+    c_.status->setReport(statusText_);
+    // Only the controls change the panels: until now they stood as loaded.
+    resetPanels();
+    wire();
+}
+
+void ChatWindow::setVisible(bool visible)
+{
+    if (visible)
+        ensureBuilt();
+    QWidget::setVisible(visible);
+}
 
 void ChatWindow::wire()
 {
@@ -113,11 +127,17 @@ void ChatWindow::Form_Load(std::unique_ptr<EchoLinkClient> client)
     ownSenderTag_ = localCallsign_ + QStringLiteral("> ");
     privateMarker_ = remote::privateMarker(localCallsign_);
     readSettings();
+    resizeTwips(kWindowWidth, kWindowHeight);
+    if (built())
+        resetPanels();
+}
+
+void ChatWindow::resetPanels()
+{
     // The red-box option is never stored: every run starts with ordinary private messages.
     c_.redBox->setChecked(false);
     c_.extraToggle->setText(QLatin1String(kShowExtra));
     c_.filterPanel->setVisible(false);
-    resizeTwips(kWindowWidth, kWindowHeight);
     setPrivatePanel(false, kChatBoxTall);
 }
 
@@ -128,6 +148,15 @@ void ChatWindow::readSettings()
 
 void ChatWindow::applySettings(const ChatSettings &s)
 {
+    if (!built()) {
+        const QString call = kept_.extraCall;
+        kept_ = s;
+        // As the option pair below: "Stop Chat" wins.
+        kept_.useChat = s.useChat && !s.stopChat;
+        kept_.extraCall = call;
+        setExtraCallText(s.extraCall);
+        return;
+    }
     c_.caseSensitive->setChecked(s.caseSensitive);
     c_.showOnLine->setChecked(s.showOnLine);
     c_.smallText->setChecked(s.smallText);
@@ -149,6 +178,8 @@ void ChatWindow::applySettings(const ChatSettings &s)
 
 ChatSettings ChatWindow::currentSettings() const
 {
+    if (!built())
+        return kept_;
     ChatSettings s;
     s.caseSensitive = c_.caseSensitive->isChecked();
     s.showOnLine = c_.showOnLine->isChecked();
@@ -169,7 +200,29 @@ SaveResult ChatWindow::SaveData()
     return result;
 }
 
-void ChatWindow::showStatus(const QString &text) { c_.status->setReport(text); }
+void ChatWindow::showStatus(const QString &text)
+{
+    if (built())
+        c_.status->setReport(text);
+    else
+        statusText_ = text;
+}
+
+bool ChatWindow::showOnLine() const { return built() ? c_.showOnLine->isChecked() : kept_.showOnLine; }
+
+void ChatWindow::setExtraCallText(const QString &call)
+{
+    if (built()) {
+        // The field tells of the change itself.
+        if (c_.extraCall->text() != call)
+            c_.extraCall->setText(call);
+        return;
+    }
+    if (kept_.extraCall == call)
+        return;
+    kept_.extraCall = call;
+    emit extraCallChanged(call);
+}
 
 // --- panels and sizes -------------------------------------------------------------------
 
@@ -243,7 +296,7 @@ void ChatWindow::insertPicture(int button)
 
 void ChatWindow::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && built())
         c_.sendBox->setFocus();
     QWidget::changeEvent(event);
 }
@@ -260,12 +313,13 @@ void ChatWindow::closeEvent(QCloseEvent *event)
 
 void ChatWindow::EchoLink_Closing() { emit endProgramRequested(); }
 
-QString ChatWindow::extraCall() const { return c_.extraCall->text(); }
+QString ChatWindow::extraCall() const { return built() ? c_.extraCall->text() : kept_.extraCall; }
 
 void ChatWindow::appendToChatBox(const QString &line)
 {
-    appendToLog(c_.chatBox, line);
-    caretToEnd(c_.chatBox);
+    chatBox_->appendPlain(line);
+    if (built())
+        caretToEnd(c_.chatBox);
 }
 
 void ChatWindow::EchoLink_ChatTextReceived(const QString &line)
@@ -282,24 +336,23 @@ void ChatWindow::EchoLink_ChatTextReceived(const QString &line)
     step([&] { privatePart(line); });
     // With "Use Chat" off, or when a filter text or a built-in word drops the line, it is
     // shown nowhere.
-    if (!c_.useChat->isChecked())
+    const ChatSettings s = currentSettings();
+    if (!s.useChat)
         return;
-    QStringList filters;
-    for (QLineEdit *f : c_.filters)
-        filters.append(f->text());
-    if (ChatFilter(filters, c_.caseSensitive->isChecked()).drops(line))
+    if (ChatFilter(QStringList(s.filters.begin(), s.filters.end()), s.caseSensitive).drops(line))
         return;
     // The line is split at its sender tag, stamped when "Time Stamp Incoming" is on, shown in
     // the chat box and copied to the main window and the Remote Pad; the window comes up when
     // asked to, and every log scrolls to the new line.
     SenderSplit split = splitSender(line);
     split.message = crToCrLf(split.message);
+    const bool stamp = built() && c_.stampIncoming->isChecked();
     const QString shown =
-        c_.stampIncoming->isChecked() ? stampIncoming(clock_.now().time(), split.message) : split.message;
+        stamp ? stampIncoming(clock_.now().time(), split.message) : split.message;
     step([&] { AddChatLine(split.tag, shown); });
     step([&] { emit incomingLine(split.tag, shown, split.message); });
     step([&] {
-        if (c_.showOnLine->isChecked())
+        if (showOnLine())
             show();
     });
     step([&] { chatCaretToEnd(); });
@@ -309,16 +362,20 @@ void ChatWindow::privatePart(const QString &line)
 {
     // The extra call defaults to the local callsign while it is too short to be a call, and
     // is always upper-cased.
-    if (c_.extraCall->text().size() < 3)
-        setTextIfChanged(c_.extraCall, localCallsign_);
-    setTextIfChanged(c_.extraCall, c_.extraCall->text().toUpper());
-    // The reply marker follows the destination box, which may have changed since the last line.
-    extraReplyMarker_ = remote::extraReplyMarker(localCallsign_, c_.destination->text());
+    if (extraCall().size() < 3)
+        setExtraCallText(localCallsign_);
+    setExtraCallText(extraCall().toUpper());
+    // The reply marker follows the destination box, which may have changed since the last line
+    // (nobody has typed into it while it is not built).
+    const QString destination = built() ? c_.destination->text() : QString();
+    extraReplyMarker_ = remote::extraReplyMarker(localCallsign_, destination);
     // A line for us empties the destination box, is logged, opens the private panel and is
     // answered with a receipt.
-    const remote::PrivateMarkers markers{c_.extraCall->text(), localCallsign_, c_.destination->text()};
+    const remote::PrivateMarkers markers{extraCall(), localCallsign_, destination};
     if (!markers.addressedBy(line))
         return;
+    // The window shows it: its controls are needed from here on.
+    ensureBuilt();
     c_.destination->clear();
     const remote::PrivateSplit message = remote::splitPrivate(line);
     step([&] { appendToLog(c_.privateLog, receivedLogLine(message, localCallsign_)); });
@@ -337,7 +394,7 @@ void ChatWindow::privatePart(const QString &line)
 void ChatWindow::AddChatLine(const QString &senderTag, const QString &text)
 {
     chatBox_->appendLine(senderTag, senderTag == ownSenderTag_ ? kOwnTag : kOtherTag, text);
-    if (c_.showOnLine->isChecked())
+    if (showOnLine())
         show();
     chatCaretToEnd();
 }
@@ -360,6 +417,7 @@ void ChatWindow::showEvent(QShowEvent *event)
 
 void ChatWindow::TXText()
 {
+    ensureBuilt();
     const QString kept = c_.sendBox->text();
     QString wireLine = kept;
     if (c_.stampOutgoing->isChecked()) {
@@ -386,6 +444,7 @@ void ChatWindow::TXText()
 
 void ChatWindow::TXText2()
 {
+    ensureBuilt();
     if (c_.stampOutgoing->isChecked())
         c_.sendBox->setText(stampedOutgoing_);
     if (!c_.sendBox->text().isEmpty()) {
@@ -399,6 +458,7 @@ void ChatWindow::TXText2()
 
 void ChatWindow::Send_Click()
 {
+    ensureBuilt();
     const QString text = c_.sendBox->text();
     TXText();
     // The pad's log shows the line only once it went out.
@@ -408,6 +468,7 @@ void ChatWindow::Send_Click()
 
 void ChatWindow::SendPrivate(remote::SendForm sysopForm)
 {
+    ensureBuilt();
     const QString destination = c_.destination->text().toUpper();
     c_.destination->setText(destination);
     // A receipt empties the destination box; ":~text" would go to nobody.

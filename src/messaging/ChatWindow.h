@@ -4,6 +4,12 @@
 // with its receipts. Incoming lines and the lines it sends leave through signals, which the
 // composition root connects to the main window's chat boxes and the Remote Pad's log.
 //
+// The program has the controls built on first use: when the window is first shown (a message
+// for us or "Show Chat Box When Message Received" shows it) or a control of it is looked up
+// (ensureBuilt()). Until then everything works as with the window hidden: the chat box's
+// document, the settings, the extra call and the status text are kept without controls, and
+// show as they stand once built.
+//
 // Thread: user-interface thread. Owns its client handle; shows other windows through the
 // registry, by name. Never re-enters the event loop.
 
@@ -11,6 +17,7 @@
 #include "ui/WindowRegistry.h"
 #include "echolink/EchoLinkClient.h"
 #include "messaging/ChatPanels.h"
+#include "messaging/ChatSettings.h"
 #include "protocol/PrivateMessages.h"
 #include "settings/ProfileStore.h"
 
@@ -21,13 +28,17 @@
 namespace tavrin::messaging {
 
 class ChatBox;
-struct ChatSettings;
 
 class ChatWindow : public QWidget {
     Q_OBJECT
 public:
-    ChatWindow(ProfileStore &store, WindowRegistry &registry, const Clock &clock);
+    enum class Fields { Now, OnFirstUse };
+    ChatWindow(ProfileStore &store, WindowRegistry &registry, const Clock &clock, Fields fields = Fields::Now);
     ~ChatWindow() override;
+
+    // Builds the controls if they are not there yet.
+    Q_INVOKABLE void ensureBuilt();
+    void setVisible(bool visible) override;
 
     // Load steps: client handle (null when no client runs), caption, markers, settings,
     // text size, sizes. The window stays hidden.
@@ -80,6 +91,10 @@ private:
     void readSettings();
     void applySettings(const ChatSettings &s);
     ChatSettings currentSettings() const;
+    bool built() const { return c_.chatBox != nullptr; }
+    bool showOnLine() const;
+    void setExtraCallText(const QString &call);
+    void resetPanels();
     void applyTextSize(bool small);
     void toggleTextSize();
     void togglePrivatePanel();
@@ -106,6 +121,9 @@ private:
     QString extraReplyMarker_;
     QString stampedOutgoing_;
     bool lastSendOk_ = false;
+    // What the controls show, or will show once built.
+    ChatSettings kept_;
+    QString statusText_;
 };
 
 } // namespace tavrin::messaging

@@ -48,14 +48,13 @@ struct Others {
         : pad(*rig.program().registry().window(QStringLiteral("Form3"))),
           sysopBox(*rig.program().registry().window(QStringLiteral("Form126")))
     {
-        QWidget *chat = rig.program().registry().window(QStringLiteral("Messages"));
         const QString padName = QStringLiteral("Form3");
         padIndicator = rig.program().registry().control<QLabel>(padName, QStringLiteral("PTT1"));
         padState = rig.program().registry().control<QLabel>(padName, QStringLiteral("Label3"));
         padNotice = rig.program().registry().control<QWidget>(padName, QStringLiteral("Frame11"));
         sysopLog = rig.program().registry().control<QPlainTextEdit>(QStringLiteral("Form126"), QStringLiteral("Text1"));
         sysopLog->setPlainText(QStringLiteral("earlier\n"));
-        extraCall = chat->findChild<QLineEdit *>(QStringLiteral("ExtraCall"));
+        extraCall = rig.program().registry().control<QLineEdit>(QStringLiteral("Messages"), QStringLiteral("ExtraCall"));
     }
     QWidget &pad;
     QLabel *padIndicator;

@@ -24,10 +24,11 @@ struct ChatRig {
     explicit ChatRig(const QString &settingsDir) : rig(settingsDir) { started = rig.start(); }
 
     messaging::ChatWindow *chat() { return rig.program().registry().get<messaging::ChatWindow>(QStringLiteral("Messages")); }
+    // Looked up as the scenario runner does: the window's controls are built first.
     template <class T>
     T *in(const QString &name)
     {
-        T *found = chat()->findChild<T *>(name);
+        T *found = rig.program().registry().control<T>(QStringLiteral("Messages"), name);
         if (!found)
             qWarning("no chat control %s", qPrintable(name));
         return found;

@@ -3,6 +3,7 @@
 #include "test_chat_kit.h"
 
 #include "messaging/ChatPanels.h"
+#include "support/WindowShape.h"
 
 #include <QPlainTextEdit>
 #include <QSignalSpy>
@@ -29,6 +30,37 @@ QTextCharFormat formatOf(const QTextDocument *doc, const QString &text)
 int px(QWidget *w, int twips, bool vertical)
 {
     return messaging::twipsToPx(twips, vertical ? w->logicalDpiY() : w->logicalDpiX());
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+// What the operator sees in every named control, and the chat box's document whole (text,
+// colours, weights, pictures, fonts).
+QStringList controlState(QWidget &window)
+{
+    QStringList state;
+    for (QWidget *w : window.findChildren<QWidget *>()) {
+        if (w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_")))
+            continue;
+        QString line = w->objectName() + (w->isVisibleTo(&window) ? QStringLiteral(" shown") : QStringLiteral(" hidden"));
+        if (auto *b = qobject_cast<QAbstractButton *>(w))
+            line += QLatin1Char(' ') + b->text() + (b->isChecked() ? QStringLiteral(" [x]") : QStringLiteral(" [ ]"));
+        else if (auto *e = qobject_cast<QLineEdit *>(w))
+            line += QLatin1Char(' ') + e->text();
+        else if (auto *l = qobject_cast<QLabel *>(w))
+            line += QLatin1Char(' ') + l->text();
+        else if (auto *t = qobject_cast<QTextEdit *>(w))
+            line += QLatin1Char(' ') + t->toPlainText();
+        else if (auto *p = qobject_cast<QPlainTextEdit *>(w))
+            line += QStringLiteral(" %1pt %2 ").arg(p->font().pointSize()).arg(p->height()) + p->document()->toHtml();
+        state << line;
+    }
+    return state;
 }
 
 } // namespace
@@ -375,6 +407,70 @@ private slots:
         fits("large-extra", true);
         r.click(QStringLiteral("Command39"));
         fits("plain", false);
+    }
+
+    // The program builds the window's controls on first use. Until then it takes every line
+    // as a hidden window does (filters, version answer, extra call, the pad's lines, saving);
+    // once built, by a message for us, it shows exactly what a window built at once shows.
+    void builtOnFirstUseMatchesBuiltAtOnce()
+    {
+        const QByteArray file = "[SETTINGS]\r\nCHECK3=0\r\nCHECK66=0\r\nEXTRACALL=ab\r\nFILTERTEXT1=qrm\r\n";
+        QTemporaryDir lazyDir;
+        QTemporaryDir eagerDir;
+        writeFile(lazyDir.filePath(QStringLiteral("kelmmessagebox.ini")), file);
+        writeFile(eagerDir.filePath(QStringLiteral("kelmmessagebox.ini")), file);
+        ChatRig lazy(lazyDir.path());
+        ChatRig other(eagerDir.path());
+        QVERIFY(lazy.started && other.started);
+        messaging::ChatWindow eager(other.rig.program().store(), other.rig.program().registry(), other.rig.clock);
+        eager.Form_Load(other.rig.program().createClient());
+        messaging::ChatWindow *chat = lazy.chat();
+        QVERIFY(!chat->findChild<QLineEdit *>());
+
+        const auto play = [](ChatRig &r, messaging::ChatWindow &w, const QString &dir) {
+            r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>hello :) there"));
+            r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>lots of QRM here"));
+            r.rig.backend.raiseChat(QStringLiteral("G4ABC>/chat/ :beer"));
+            w.appendToChatBox(QStringLiteral("XX1TST-L>:from the pad :)\r\n"));
+            // The stored extra call comes back when the window is closed.
+            writeFile(QDir(dir).filePath(QStringLiteral("kelmmessagebox.ini")),
+                      "[SETTINGS]\r\nCHECK3=0\r\nCHECK66=0\r\nEXTRACALL=xx7ext\r\nFILTERTEXT1=qrm\r\n");
+            w.close();
+            r.rig.backend.raiseChat(QStringLiteral("XX1AB>**XX7EXT** please call"));
+            QVERIFY(w.SaveData());
+            QVERIFY(QFile::remove(QDir(dir).filePath(QStringLiteral("kelmmessagebox.ini"))));
+            QVERIFY(QDir(dir).mkdir(QStringLiteral("kelmmessagebox.ini")));
+            QVERIFY(!w.SaveData());
+        };
+        play(lazy, *chat, lazyDir.path());
+        QVERIFY(!chat->findChild<QLineEdit *>());
+        QCOMPARE(chat->extraCall(), QStringLiteral("XX7EXT"));
+        QVERIFY(lazy.sent().contains(QStringLiteral("Chat-QX v1.2.2")));
+        QVERIFY(lazy.sent().contains(QStringLiteral(" Message has been received and left for the XX1TST-L's Sysop")));
+        QVERIFY(lazy.mainLog().contains(QLatin1String("hello :) there")));
+        QVERIFY(!lazy.mainLog().contains(QLatin1String("QRM")));
+        play(other, eager, eagerDir.path());
+        // Shown by name (menu, chat boxes, pad, sysop box): built first, holding the lines.
+        QWidget *shownByName = other.rig.program().registry().window(QStringLiteral("Messages"));
+        shownByName->show();
+        auto *box = shownByName->findChild<QPlainTextEdit *>(QStringLiteral("RTB"));
+        QVERIFY(box && box->toPlainText().contains(QLatin1String("**XX7EXT** please call")));
+
+        // A message for the extra call builds and shows the window, and is answered.
+        const QString privateLine = QStringLiteral("XX2AB-L>:XX7EXT~meet on 7.145");
+        lazy.rig.backend.raiseChat(privateLine);
+        other.rig.backend.raiseChat(privateLine);
+        QVERIFY(chat->isVisible() && eager.isVisible());
+        QVERIFY(lazy.sent().contains(QStringLiteral(":XX2AB-L>:XX7EXT~~ Message Received~")));
+        QVERIFY(lazy.in<QLabel>(QStringLiteral("StatusLine"))->text().startsWith(QLatin1String("Settings not saved")));
+        QCOMPARE(lazy.in<QLineEdit>(QStringLiteral("ExtraCall"))->text(), QStringLiteral("XX7EXT"));
+        QCOMPARE(lazy.chatText(), QString::fromUtf16(u"XX2AB-L>: hello \uFFFC there\nG4ABC>: /chat/ \uFFFC\n"
+                                                     u"XX1TST-L>:from the pad :)\nXX1AB>: **XX7EXT** please call\n"
+                                                     u"XX2AB-L>: :XX7EXT~meet on 7.145\n"));
+        QCoreApplication::processEvents();
+        QCOMPARE(test::windowShape(*chat), test::windowShape(eager));
+        QStringList lazyState = controlState(*chat).replaceInStrings(lazyDir.path(), QStringLiteral("DIR"));
+        QCOMPARE(lazyState, controlState(eager).replaceInStrings(eagerDir.path(), QStringLiteral("DIR")));
     }
 
     void closingEndsTheProgram()

@@ -65,7 +65,7 @@ struct PadRig : Rig {
     }
     QString status() { return inPad<QLabel>(QStringLiteral("StatusLine"))->text(); }
     QString padLog() { return inPad<QPlainTextEdit>(QStringLiteral("RTB"))->toPlainText(); }
-    QString chatBox() { return chat()->findChild<QPlainTextEdit *>(QStringLiteral("RTB"))->toPlainText(); }
+    QString chatBox() { return program().registry().control<QPlainTextEdit>(QStringLiteral("Messages"), QStringLiteral("RTB"))->toPlainText(); }
     QColor back(QWidget *w, QPalette::ColorRole role) { return w->palette().color(role); }
 };
 
@@ -298,7 +298,7 @@ void PadTest::chatLine()
     QTemporaryDir dir;
     PadRig rig(dir.path());
     // The chat window's outgoing time stamps do not apply to the pad.
-    rig.chat()->findChild<QCheckBox *>(QStringLiteral("Check1"))->setChecked(true);
+    rig.program().registry().control<QCheckBox>(QStringLiteral("Messages"), QStringLiteral("Check1"))->setChecked(true);
     auto *line = rig.inPad<QLineEdit>(QStringLiteral("TextTX"));
     line->setText(QStringLiteral("hello  there"));
     emit line->returnPressed();
@@ -318,7 +318,7 @@ void PadTest::chatLine()
     QVERIFY(rig.padLog().endsWith(QStringLiteral("XX1TST-L>:\n")));
 
     // A line from the link reaches the pad's log without a time stamp.
-    rig.chat()->findChild<QCheckBox *>(QStringLiteral("Check2"))->setChecked(true);
+    rig.program().registry().control<QCheckBox>(QStringLiteral("Messages"), QStringLiteral("Check2"))->setChecked(true);
     rig.backend.raiseChat(QStringLiteral("XX9XYZ-L>good evening"));
     QVERIFY(rig.padLog().endsWith(QStringLiteral("XX9XYZ-L>good evening\n")));
 }
