@@ -139,7 +139,12 @@ private slots:
         UpdaterWindow &w = rig.open(options);
         QVERIFY(!rig.update());
 
-        QCOMPARE(rig.status(), kFailed + reason);
+        // A connection closed mid-transfer is seen either as the closing itself or, when the
+        // close is read as the end of the answer, as a short download; both must fail.
+        if (kind == 0 && rig.status() != kFailed + reason)
+            QCOMPARE(rig.status(), kFailed + QStringLiteral("the download ended after 70000 of 200000 bytes"));
+        else
+            QCOMPARE(rig.status(), kFailed + reason);
         QCOMPARE(rig.installed(), QByteArray(UpdaterRig::kOldProgram));
         QCOMPARE(rig.strayFiles(), QStringList());
         QVERIFY(w.isVisible());
