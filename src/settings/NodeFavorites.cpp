@@ -88,7 +88,7 @@ void NodeFavorites::ensureBuilt()
         connect(edit, &QLineEdit::textEdited, this, [this, edit](const QString &text) {
             upperCaseTyped(edit, text);
             // An earlier "Saved." is no longer true.
-            if (status_ == QLatin1String(kSavedText))
+            if (status_.text() == QLatin1String(kSavedText))
                 clearStatus();
         });
         grid->addWidget(edit, k - 1, 0);
@@ -123,9 +123,7 @@ void NodeFavorites::ensureBuilt()
     statusLine_->setWordWrap(true);
     outer->addWidget(statusLine_);
 
-    if (statusColoured_)
-        statusLine_->setStyleSheet(statusFailed_ ? QStringLiteral("color: #b00000;") : QString());
-    statusLine_->setText(status_);
+    status_.attach(statusLine_);
     // setText() raises no textEdited: stored text is shown as stored, not upper-cased.
     const QStringList calls = callsigns_;
     for (int k = 1; k <= kRows; ++k)
@@ -261,20 +259,12 @@ EchoLinkClient &NodeFavorites::requireClient() const
 
 void NodeFavorites::showStatus(const QString &text, bool failure)
 {
-    status_ = text;
-    statusFailed_ = failure;
-    statusColoured_ = true;
-    if (!statusLine_)
-        return;
-    statusLine_->setStyleSheet(failure ? QStringLiteral("color: #b00000;") : QString());
-    statusLine_->setText(text);
+    status_.show(text, failure);
 }
 
 void NodeFavorites::clearStatus()
 {
-    status_.clear();
-    if (statusLine_)
-        statusLine_->clear();
+    status_.clear(); // the colour stays as it was
 }
 
 } // namespace tavrin

@@ -16,6 +16,7 @@
 
 #include "echolink/EchoLinkClient.h"
 #include "settings/ProfileStore.h"
+#include "ui/KeptStatus.h"
 
 #include <QList>
 #include <QStringList>
@@ -84,10 +85,7 @@ private:
     QStringList callsigns_;            // rows 1 ... 10; the fields mirror them once built
     QList<QLineEdit *> callsignEdits_; // Text1 ... Text10
     QLabel *statusLine_ = nullptr;
-    // What the status line says, or will say once built, and its colour (none until set).
-    QString status_;
-    bool statusFailed_ = false;
-    bool statusColoured_ = false;
+    KeptStatus status_; // what the status line says, or will say once built
 };
 
 } // namespace tavrin

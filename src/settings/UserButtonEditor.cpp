@@ -119,9 +119,7 @@ void UserButtonEditor::ensureBuilt()
     outer->addWidget(statusLine_);
 
     refreshFields();
-    if (statusColoured_)
-        statusLine_->setStyleSheet(statusFailed_ ? QStringLiteral("color: #b00000;") : QString());
-    statusLine_->setText(status_);
+    status_.attach(statusLine_);
 }
 
 void UserButtonEditor::setVisible(bool visible)
@@ -140,26 +138,17 @@ SaveResult UserButtonEditor::SaveData()
 
 void UserButtonEditor::showStatus(const QString &text, bool failure)
 {
-    status_ = text;
-    statusFailed_ = failure;
-    statusColoured_ = true;
-    if (!statusLine_)
-        return;
-    statusLine_->setStyleSheet(failure ? QStringLiteral("color: #b00000;") : QString());
-    statusLine_->setText(text);
+    status_.show(text, failure);
 }
 
 void UserButtonEditor::clearStatus()
 {
-    // The colour stays as it was: only the text goes.
-    status_.clear();
-    if (statusLine_)
-        statusLine_->clear();
+    status_.clear(); // the colour stays as it was
 }
 
 void UserButtonEditor::clearSaved()
 {
-    if (status_ == QLatin1String(kSavedText))
+    if (status_.text() == QLatin1String(kSavedText))
         clearStatus();
 }
 

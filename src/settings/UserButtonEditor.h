@@ -14,6 +14,7 @@
 // Thread: user-interface thread. Owns the button data; does not own the store.
 
 #include "settings/UserButtons.h"
+#include "ui/KeptStatus.h"
 
 #include <QList>
 #include <QWidget>
@@ -65,11 +66,7 @@ private:
     QList<QLineEdit *> captionEdits_; // Text1 ... Text12
     QList<QLineEdit *> commandEdits_; // Text1a ... Text12a
     QLabel *statusLine_ = nullptr;
-    // What the status line says, or will say once built, and its colour (none until the
-    // first save).
-    QString status_;
-    bool statusFailed_ = false;
-    bool statusColoured_ = false;
+    KeptStatus status_; // what the status line says, or will say once built
     QTimer *timer1_ = nullptr;
 };
 
