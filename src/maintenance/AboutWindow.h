@@ -26,6 +26,7 @@
 #include "echolink/EchoLinkClient.h"
 #include "maintenance/Launchers.h"
 #include "settings/ProfileStore.h"
+#include "ui/ControlsBuilt.h"
 
 #include <QWidget>
 
@@ -67,7 +68,7 @@ public:
     static constexpr int kTimer2Ms = 10000;
     static constexpr int kTimer3Ms = 3000;
 
-    enum class Fields { Now, OnFirstUse };
+    using Fields = ControlsBuilt;
     explicit AboutWindow(AboutWindowOptions options, Fields fields = Fields::Now, QWidget *parent = nullptr);
     ~AboutWindow() override;
 

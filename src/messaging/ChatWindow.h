@@ -20,6 +20,7 @@
 #include "messaging/ChatSettings.h"
 #include "protocol/PrivateMessages.h"
 #include "settings/ProfileStore.h"
+#include "ui/ControlsBuilt.h"
 
 #include <QWidget>
 
@@ -32,7 +33,7 @@ class ChatBox;
 class ChatWindow : public QWidget {
     Q_OBJECT
 public:
-    enum class Fields { Now, OnFirstUse };
+    using Fields = ControlsBuilt;
     ChatWindow(ProfileStore &store, WindowRegistry &registry, const Clock &clock, Fields fields = Fields::Now);
     ~ChatWindow() override;
 

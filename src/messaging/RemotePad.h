@@ -29,6 +29,7 @@
 #include "messaging/RemotePadHost.h"
 #include "messaging/RemotePadPanels.h"
 #include "station/TransmitControl.h"
+#include "ui/ControlsBuilt.h"
 
 #include <QWidget>
 
@@ -43,7 +44,7 @@ namespace tavrin::messaging {
 class RemotePad : public QWidget, private station::TransmitPort {
     Q_OBJECT
 public:
-    enum class Fields { Now, OnFirstUse };
+    using Fields = ControlsBuilt;
     RemotePad(WindowRegistry &registry, const Clock &clock, station::StationState &state,
               std::unique_ptr<RemotePadHost> host, Fields fields = Fields::Now);
     ~RemotePad() override;

@@ -14,6 +14,7 @@
 #include "ui/WindowRegistry.h"
 #include "echolink/EchoLinkClient.h"
 #include "settings/ProfileStore.h"
+#include "ui/ControlsBuilt.h"
 
 #include <QWidget>
 
@@ -31,7 +32,7 @@ namespace tavrin::messaging {
 class SysopBox : public QWidget {
     Q_OBJECT
 public:
-    enum class Fields { Now, OnFirstUse };
+    using Fields = ControlsBuilt;
     SysopBox(ProfileStore &store, WindowRegistry &registry, const Clock &clock, Fields fields = Fields::Now);
     ~SysopBox() override;
 

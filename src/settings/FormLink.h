@@ -19,6 +19,7 @@
 #include "common/WindowNames.h"
 #include "settings/LinkSettings.h"
 #include "settings/PasswordVault.h"
+#include "ui/ControlsBuilt.h"
 
 #include <QWidget>
 
@@ -34,7 +35,7 @@ inline constexpr const char *kWindowName = windows::kLinkWindow;
 class FormLink : public QWidget {
     Q_OBJECT
 public:
-    enum class Fields { Now, OnFirstUse };
+    using Fields = ControlsBuilt;
     FormLink(ProfileStore &store, PasswordVault &vault, Fields fields = Fields::Now, QWidget *parent = nullptr);
     ~FormLink() override;
 

@@ -16,6 +16,7 @@
 
 #include "echolink/EchoLinkClient.h"
 #include "settings/ProfileStore.h"
+#include "ui/ControlsBuilt.h"
 #include "ui/KeptStatus.h"
 
 #include <QList>
@@ -34,7 +35,7 @@ class NodeFavorites : public QWidget {
 public:
     static constexpr int kRows = 10;
 
-    enum class Fields { Now, OnFirstUse };
+    using Fields = ControlsBuilt;
     // The title shows the product name and the version text next to the local callsign.
     NodeFavorites(ProfileStore &store, QString productName, QString versionText, Fields fields = Fields::Now,
                   QWidget *parent = nullptr);

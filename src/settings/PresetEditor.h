@@ -13,6 +13,7 @@
 
 #include "settings/PresetSet.h"
 #include "settings/ProfileStore.h"
+#include "ui/ControlsBuilt.h"
 
 #include <QWidget>
 
@@ -25,7 +26,7 @@ namespace tavrin {
 class PresetEditor : public QWidget {
     Q_OBJECT
 public:
-    enum class Fields { Now, OnFirstUse };
+    using Fields = ControlsBuilt;
     PresetEditor(PresetSet &set, ProfileStore &store, Fields fields = Fields::Now, QWidget *parent = nullptr);
 
     // Builds the fields if they are not there yet.

@@ -14,6 +14,7 @@
 // Thread: user-interface thread. Owns the button data; does not own the store.
 
 #include "settings/UserButtons.h"
+#include "ui/ControlsBuilt.h"
 #include "ui/KeptStatus.h"
 
 #include <QList>
@@ -28,7 +29,7 @@ namespace tavrin {
 class UserButtonEditor : public QWidget {
     Q_OBJECT
 public:
-    enum class Fields { Now, OnFirstUse };
+    using Fields = ControlsBuilt;
     explicit UserButtonEditor(ProfileStore &store, Fields fields = Fields::Now, QWidget *parent = nullptr);
 
     // Builds the fields if they are not there yet.

@@ -19,8 +19,8 @@ namespace tavrin {
 
 class PresetSet;
 
-// A window that builds its controls on first use (it has an ensureBuilt() method) builds
-// them before one of them is looked up by name.
+// A window that builds its controls on first use (ControlsBuilt.h; it has an ensureBuilt()
+// method) builds them before one of them is looked up by name.
 inline void buildControlsOf(QWidget *window)
 {
     if (window->metaObject()->indexOfMethod("ensureBuilt()") >= 0)
