@@ -260,7 +260,7 @@ int runApplication(QApplication &app, const QElapsedTimer &sinceExec)
     // The program ends through its own exit paths (which save first), never because the
     // last window happened to close.
     QApplication::setQuitOnLastWindowClosed(false);
-    installProgramStyle(app);
+    installProgramStyle();
 
     const QStringList arguments = QApplication::arguments();
     const QString programName = QFileInfo(arguments.value(0, QStringLiteral("tavrin"))).fileName();

@@ -81,9 +81,8 @@ public:
 
 } // namespace
 
-void installProgramStyle(QApplication &app)
+void installProgramStyle()
 {
-    Q_UNUSED(app);
 #ifndef Q_OS_WIN
     // The proxy takes the style Qt chose for this platform as its base (and its parent, so
     // the application does not delete it); the application owns the proxy. Not on Windows,

@@ -7,10 +7,8 @@
 //
 // Thread: user-interface thread; install before the first window is built.
 
-class QApplication;
-
 namespace tavrin {
 
-void installProgramStyle(QApplication &app);
+void installProgramStyle();
 
 } // namespace tavrin

@@ -340,7 +340,7 @@ private slots:
     {
         const std::unique_ptr<QStyle> plain(QStyleFactory::create(QApplication::style()->name()));
         QVERIFY(plain);
-        installProgramStyle(*qApp);
+        installProgramStyle();
         for (const QStyle::StandardPixmap which :
              {QStyle::SP_MessageBoxWarning, QStyle::SP_ToolBarHorizontalExtensionButton, QStyle::SP_DialogOkButton}) {
             const QIcon deferred = QApplication::style()->standardIcon(which);
