@@ -104,7 +104,7 @@ QString usageText(const QString &programName)
                "  --local CALL        local callsign on the simulated link (default XX1TVR-L)\n"
                "  --seed N            seed of the simulated link's activity\n"
                "  --chat-log FILE     append every line sent on the chat channel to FILE\n"
-               "  --exit-when-idle    quit once the main window is up (start-up benchmark)\n"
+               "  --exit-when-idle    quit once the main window is up and painted (start-up benchmark)\n"
                "  --help              show this text\n"
                "  --version           show the version\n")
         .arg(programName);

@@ -1,0 +1,55 @@
+#pragma once
+// When a top-level window's first frame is on screen: the first paint of the window or of
+// any widget in it, and then the rest of that repaint, which also hands the frame to the
+// window system, so a zero timer posted from the first paint event runs after it. The
+// start-up benchmark stops its clock there: offscreen that is the first expose after
+// show(); on X11 the expose that follows the window being mapped. Header-only, so that the
+// benchmark's yardstick programs measure exactly the same moment.
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+
+namespace tavrin {
+
+// Nanoseconds since the epoch on the real-time clock, comparable with `date +%s%N`.
+inline std::int64_t wallClockNs()
+{
+    using namespace std::chrono;
+    return duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+class FirstFrameWatch : public QObject
+{
+public:
+    // `shown` runs once, from the event loop, with the wall-clock time the frame was done.
+    FirstFrameWatch(QWidget *window, std::function<void(std::int64_t)> shown)
+        : window_(window), shown_(std::move(shown))
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (!seen_ && event->type() == QEvent::Paint && watched->isWidgetType() && window_
+            && static_cast<QWidget *>(watched)->window() == window_) {
+            seen_ = true;
+            QCoreApplication::instance()->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] { shown_(wallClockNs()); });
+        }
+        return false;
+    }
+
+private:
+    QPointer<QWidget> window_;
+    std::function<void(std::int64_t)> shown_;
+    bool seen_ = false;
+};
+
+} // namespace tavrin
