@@ -1,7 +1,10 @@
 #include "app/ProgramStyle.h"
 
 #include <QApplication>
+#include <qdrawutil.h>
+#include <QGroupBox>
 #include <QIconEngine>
+#include <QImageReader>
 #include <QPainter>
 #include <QPointer>
 #include <QProxyStyle>
@@ -69,14 +72,56 @@ private:
     bool loaded_ = false;
 };
 
+// Fusion's group-box frame: its picture, drawn exactly as Fusion draws it. Fusion reads the
+// picture by file name with the format left open, and Qt then loads every image plug-in to
+// ask whether it reads PNG before its own reader is tried: the first group box painted paid
+// for loading the GIF, ICO and JPEG plug-ins and their libraries. Read here as PNG with the
+// plug-ins left alone. Fusion's own figures: the frame starts below the title by this much.
+constexpr int kFusionGroupBoxTopMargin = 3;
+constexpr char kFusionGroupBoxPicture[] = ":/qt-project.org/styles/commonstyle/images/fusion_groupbox.png";
+
 class ProgramStyle : public QProxyStyle {
 public:
-    using QProxyStyle::QProxyStyle;
+    explicit ProgramStyle(QStyle *base)
+        : QProxyStyle(base), fusion_(base && base->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) == 0)
+    {
+    }
 
     QIcon standardIcon(StandardPixmap which, const QStyleOption *option, const QWidget *widget) const override
     {
         return QIcon(new DeferredStandardIcon(baseStyle(), which, option, widget));
     }
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                       const QWidget *widget) const override
+    {
+        if (element == PE_FrameGroupBox && fusion_ && option && !groupBoxFrame().isNull()) {
+            int topMargin = kFusionGroupBoxTopMargin;
+            const auto *box = qobject_cast<const QGroupBox *>(widget);
+            if (!box || box->isCheckable() || !box->title().isEmpty())
+                topMargin += qMax(baseStyle()->pixelMetric(PM_ExclusiveIndicatorHeight), option->fontMetrics.height());
+            qDrawBorderPixmap(painter, option->rect.adjusted(0, topMargin, 0, 0), QMargins(6, 6, 6, 6),
+                              groupBoxFrame());
+            return;
+        }
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+
+private:
+    const QPixmap &groupBoxFrame() const
+    {
+        if (!frameRead_) {
+            frameRead_ = true;
+            QImageReader reader(QString::fromLatin1(kFusionGroupBoxPicture), "png");
+            reader.setAutoDetectImageFormat(false);
+            frame_ = QPixmap::fromImage(reader.read());
+        }
+        return frame_;
+    }
+
+    const bool fusion_;
+    mutable bool frameRead_ = false;
+    mutable QPixmap frame_;
 };
 
 } // namespace

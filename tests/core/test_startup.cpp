@@ -335,12 +335,28 @@ private slots:
     }
 
     // Last: it changes the application's style for the rest of this program. Standard icons
-    // come later from the program's style, but they are the same pictures.
-    void programStyleDrawsTheSameStandardIcons()
+    // come later from the program's style, and group-box frames are drawn from a picture it
+    // reads itself, but everything looks exactly as under the platform's own style.
+    void programStyleDrawsWhatThePlatformStyleDraws()
     {
         const std::unique_ptr<QStyle> plain(QStyleFactory::create(QApplication::style()->name()));
         QVERIFY(plain);
+        const auto groupBoxes = [](QStyle *style) {
+            QList<QImage> pictures;
+            for (const QString &title : {QStringLiteral("Frequency"), QString()}) {
+                for (const bool checkable : {false, true}) {
+                    QGroupBox box(title);
+                    box.setStyle(style);
+                    box.setCheckable(checkable);
+                    box.resize(160, 90);
+                    pictures << box.grab().toImage();
+                }
+            }
+            return pictures;
+        };
+        const QList<QImage> before = groupBoxes(plain.get());
         installProgramStyle();
+        QCOMPARE(groupBoxes(QApplication::style()), before);
         for (const QStyle::StandardPixmap which :
              {QStyle::SP_MessageBoxWarning, QStyle::SP_ToolBarHorizontalExtensionButton, QStyle::SP_DialogOkButton}) {
             const QIcon deferred = QApplication::style()->standardIcon(which);
