@@ -121,11 +121,8 @@ bool Program::start()
     // One program per settings directory. The lock file is no settings file: a second
     // instance reads and writes none of those.
     QDir().mkpath(store_.directory());
-    instanceLock_ = std::make_unique<QLockFile>(store_.pathOf(QString::fromLatin1(texts::kInstanceLockFile)));
-    // Never stale by age: the first instance may run for days. A lock left by a crashed
-    // run is still recognised by its dead process.
-    instanceLock_->setStaleLockTime(0);
-    if (!instanceLock_->tryLock(0) && instanceLock_->error() == QLockFile::LockFailedError) {
+    instanceLock_ = std::make_unique<InstanceLock>(store_.pathOf(QString::fromLatin1(texts::kInstanceLockFile)));
+    if (instanceLock_->tryLock() == InstanceLock::Result::HeldElsewhere) {
         instanceLock_.reset();
         const QString text = QString::fromLatin1(texts::kAlreadyRunning);
         if (options_.scenarioMode)

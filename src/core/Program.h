@@ -8,6 +8,7 @@
 
 #include "common/Clock.h"
 #include "ui/Dialogs.h"
+#include "core/InstanceLock.h"
 #include "core/ServerAddresses.h"
 #include "core/WindowRegistry.h"
 #include "echolink/EchoLinkClient.h"
@@ -15,7 +16,6 @@
 #include "settings/PresetSet.h"
 #include "settings/ProfileStore.h"
 
-#include <QLockFile>
 #include <QObject>
 
 #include <array>
@@ -111,7 +111,7 @@ private:
     PasswordVault *passwordVault_;
     ProfileStore store_;
     WindowRegistry registry_;
-    std::unique_ptr<QLockFile> instanceLock_;
+    std::unique_ptr<InstanceLock> instanceLock_;
     std::array<std::unique_ptr<PresetSet>, 4> presetSets_;
     std::array<std::unique_ptr<PresetEditor>, 4> presetEditors_;
     std::unique_ptr<UserButtonEditor> userButtonEditor_;

@@ -3,6 +3,7 @@
 #include "CoreTestKit.h"
 
 #include "app/ProgramStyle.h"
+#include "core/InstanceLock.h"
 #include "core/RadioSettings.h"
 #include "core/WidgetColors.h"
 #include "settings/PresetEditor.h"
@@ -12,10 +13,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QSysInfo>
 #include <QTimer>
 
 using namespace tavrin;
@@ -192,6 +195,29 @@ private slots:
         Rig again(dir.path());
         QVERIFY(again.start());
         QVERIFY(again.dialogs.shown.isEmpty());
+    }
+
+    // A file left by a crashed run never keeps the operator out; a copy holding the directory
+    // through Qt's own lock file (as older builds do) is still seen.
+    void instanceLockIgnoresLeftoversAndSeesQtLocks()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("tavrin.lock"));
+        writeFile(path, "999999\ntavrin\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        {
+            InstanceLock lock(path);
+            QCOMPARE(lock.tryLock(), InstanceLock::Result::Locked);
+            InstanceLock second(path);
+            QCOMPARE(second.tryLock(), InstanceLock::Result::HeldElsewhere);
+        }
+        QVERIFY(!QFile::exists(path));
+        QLockFile older(path);
+        QVERIFY(older.tryLock(0));
+        InstanceLock lock(path);
+        QCOMPARE(lock.tryLock(), InstanceLock::Result::HeldElsewhere);
+        older.unlock();
+        QCOMPARE(lock.tryLock(), InstanceLock::Result::Locked);
+        QVERIFY(lock.isLocked());
     }
 
     void savedSettingsComeBack()
