@@ -385,6 +385,55 @@ private Q_SLOTS:
         QVERIFY(rig.client->IsConnected(kPeer));
     }
 
+    void hostileCallersAreTurnedAway()
+    {
+        // The peer's real connect request, caught before our station runs, then said from
+        // other addresses under other names.
+        Rig rig;
+        QVERIFY(rig.directory.listen(kDirectoryAddress, kDirectoryPort));
+        rig.options.directoryServers = {rig.directory.server()};
+        QByteArray request;
+        {
+            QUdpSocket control;
+            QVERIFY(control.bind(kLocalAddress, quint16(kTestPortBase + 1)));
+            QVERIFY2(rig.peer.start({}), qPrintable(rig.peer.lines().join(QLatin1Char('\n'))));
+            rig.peer.send(QStringLiteral("connect 127.0.0.1 ") + kLocalCall);
+            QTRY_VERIFY_WITH_TIMEOUT(control.hasPendingDatagrams(), kWaitMs);
+            request = control.receiveDatagram().data();
+        }
+        QVERIFY(request.contains(kPeerCall));
+        rig.startStation();
+        if (QTest::currentTestFailed())
+            return;
+        std::vector<std::unique_ptr<QUdpSocket>> callers;
+        const auto call = [&](const QString &from, const QByteArray &asCall) {
+            auto socket = std::make_unique<QUdpSocket>();
+            QVERIFY(socket->bind(QHostAddress(from), 0));
+            const QByteArray said = QByteArray(request).replace(kPeerCall, asCall);
+            QCOMPARE(socket->writeDatagram(said, kLocalAddress, quint16(kTestPortBase + 1)), qint64(said.size()));
+            callers.push_back(std::move(socket));
+        };
+        call(QString::fromLatin1(kPeerAddress), kPeerCall);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.client->IsConnected(kPeer), kWaitMs);
+
+        // Linked already from elsewhere, or a "callsign" with the tag mark in it: either would
+        // let its chat lines pass as another station's.
+        call(QStringLiteral("127.0.0.4"), kPeerCall);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(QStringLiteral("Ignored a connection from 127.0.0.4: PEER-L is already linked from 127.0.0.2")), kWaitMs);
+        call(QStringLiteral("127.0.0.5"), "PEER>L");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(QStringLiteral("Ignored a connection from 127.0.0.5: \"PEER>L\" is not a callsign")), kWaitMs);
+
+        // Callers from many addresses: a bounded number is held, the rest go unanswered.
+        for (int i = 0; i < 30; ++i)
+            call(QStringLiteral("127.0.0.%1").arg(10 + i), QStringLiteral("FL%1").arg(i, 4, 10, QLatin1Char('0')).toLatin1());
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.statuses.filter(QStringLiteral("stations linked already")).isEmpty(), kWaitMs);
+        QTest::qWait(300);
+        QCOMPARE(rig.client->StationCount(), 16);
+        QCOMPARE(rig.log.events.filter(QStringLiteral(" connected ")).size(), qsizetype(16));
+        QVERIFY(rig.log.events.filter(QStringLiteral(" connected PEER")).size() == 1);
+        QVERIFY(rig.client->IsConnected(kPeer));
+    }
+
     void voiceBothWays()
     {
         Rig rig;
@@ -537,6 +586,19 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(rig.link->statusText(), QStringLiteral("NOSUCH-L is not in the station list"), kWaitMs);
         QCOMPARE(rig.client->StationCount(), 0);
         QVERIFY_THROWS_EXCEPTION(EchoLinkError, rig.client->Connect(QString(), true));
+
+        // Listed at an address that takes no packet from us: the attempt fails at once, and
+        // asking again tries again rather than waiting on a link that never comes.
+        FakeStation deaf;
+        deaf.callsign = QStringLiteral("DEAF-L");
+        deaf.address = QStringLiteral("127.255.255.255");
+        rig.directory.setStations({deaf});
+        const QString failed = QStringLiteral("Could not link to DEAF-L");
+        rig.client->Connect(deaf.callsign, true);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(failed), kWaitMs);
+        rig.client->Connect(deaf.callsign, true);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.statuses.count(failed), qsizetype(2), kWaitMs);
+        QVERIFY(!rig.client->IsConnected(deaf.callsign));
 
         // Destroyed without a shutdown first: the handles still hear Closing.
         rig.link.reset();
