@@ -423,13 +423,30 @@ private Q_SLOTS:
         call(QStringLiteral("127.0.0.5"), "PEER>L");
         QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(QStringLiteral("Ignored a connection from 127.0.0.5: \"PEER>L\" is not a callsign")), kWaitMs);
 
+        // A request whose items lie past its own end must not be read from whatever the
+        // datagram before it left behind (here: a name that nobody sent with it).
+        {
+            QUdpSocket leftovers;
+            QVERIFY(leftovers.bind(QHostAddress(QStringLiteral("127.0.0.6")), 0));
+            const QByteArray item = QByteArrayLiteral("STALE-L Stale");
+            const QByteArray stale = QByteArray(16, '\0') + char(2) + char(item.size()) + item + QByteArray(4, '\0');
+            leftovers.writeDatagram(stale, kLocalAddress, quint16(kTestPortBase + 1));
+            const QByteArray cut("\xc0\xc9\x00\x01\x00\x00\x00\x00\xc1\xca\x00\x04", 12);
+            leftovers.writeDatagram(cut, kLocalAddress, quint16(kTestPortBase + 1));
+        }
+        call(QStringLiteral("127.0.0.7"), "AFTER1");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.client->IsConnected(QStringLiteral("AFTER1")), kWaitMs);
+        QVERIFY2(rig.log.events.filter(QStringLiteral("STALE")).isEmpty(), qPrintable(rig.log.events.join(QLatin1Char('\n'))));
+        QVERIFY(!rig.statuses.join(QLatin1Char('\n')).contains(QStringLiteral("STALE")));
+
         // Callers from many addresses: a bounded number is held, the rest go unanswered.
-        for (int i = 0; i < 30; ++i)
+        for (int i = 0; i < 30; ++i) // with PEER-L and AFTER1: 32
             call(QStringLiteral("127.0.0.%1").arg(10 + i), QStringLiteral("FL%1").arg(i, 4, 10, QLatin1Char('0')).toLatin1());
         QTRY_VERIFY_WITH_TIMEOUT(!rig.statuses.filter(QStringLiteral("stations linked already")).isEmpty(), kWaitMs);
         QTest::qWait(300);
         QCOMPARE(rig.client->StationCount(), 16);
         QCOMPARE(rig.log.events.filter(QStringLiteral(" connected ")).size(), qsizetype(16));
+        QVERIFY(rig.client->IsConnected(QStringLiteral("AFTER1")));
         QVERIFY(rig.log.events.filter(QStringLiteral(" connected PEER")).size() == 1);
         QVERIFY(rig.client->IsConnected(kPeer));
     }

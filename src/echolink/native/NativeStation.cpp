@@ -1,6 +1,7 @@
 #include "echolink/native/NativeStation.h"
 
 #include "common/TextDecoding.h"
+#include "echolink/native/ControlGuard.h"
 #include "echolink/native/DirectoryClient.h"
 #include "echolink/native/DirectoryProtocol.h"
 #include "echolink/native/NativeHandle.h"
@@ -259,6 +260,9 @@ bool NativeLinkStation::start()
         return false;
     }
     s_activeStation = this;
+    // The library must not read a control packet that is cut short (see ControlGuard.h).
+    QtAsyncApplication::ensure().setReadGuard(
+        [port = quint16(options_.portBase + 1)](int fd) { return controlguard::admit(fd, port); });
     dispatcher->incomingConnection.connect(
         [this](const Async::IpAddress &ip, const std::string &call, const std::string &name,
                const std::string &priv) { onIncoming(ip, call, name, priv); });
@@ -774,8 +778,10 @@ void NativeLinkStation::shutdown()
     capture_.reset();
     playback_.reset();
     EchoLink::Dispatcher::deleteInstance();
-    if (s_activeStation == this)
+    if (s_activeStation == this) {
         s_activeStation = nullptr;
+        QtAsyncApplication::ensure().setReadGuard({});
+    }
 
     if (directory_) {
         // Logging off outlives the station: the client goes once the server has answered
