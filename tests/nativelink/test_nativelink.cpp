@@ -402,6 +402,7 @@ private Q_SLOTS:
             request = control.receiveDatagram().data();
         }
         QVERIFY(request.contains(kPeerCall));
+        rig.options.callsign = QStringLiteral("XX1TAV"); // as long as the peer's, for the same-size requests below
         rig.startStation();
         if (QTest::currentTestFailed())
             return;
@@ -416,10 +417,12 @@ private Q_SLOTS:
         call(QString::fromLatin1(kPeerAddress), kPeerCall);
         QTRY_VERIFY_WITH_TIMEOUT(rig.client->IsConnected(kPeer), kWaitMs);
 
-        // Linked already from elsewhere, or a "callsign" with the tag mark in it: either would
-        // let its chat lines pass as another station's.
+        // Linked already from elsewhere, ours, or a "callsign" with the tag mark in it: each
+        // would let its chat lines pass as another station's.
         call(QStringLiteral("127.0.0.4"), kPeerCall);
         QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(QStringLiteral("Ignored a connection from 127.0.0.4: PEER-L is already linked from 127.0.0.2")), kWaitMs);
+        call(QStringLiteral("127.0.0.8"), "XX1TAV");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(QStringLiteral("Ignored a connection from 127.0.0.8: XX1TAV is this station's callsign")), kWaitMs);
         call(QStringLiteral("127.0.0.5"), "PEER>L");
         QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(QStringLiteral("Ignored a connection from 127.0.0.5: \"PEER>L\" is not a callsign")), kWaitMs);
 
@@ -609,7 +612,15 @@ private Q_SLOTS:
         FakeStation deaf;
         deaf.callsign = QStringLiteral("DEAF-L");
         deaf.address = QStringLiteral("127.255.255.255");
-        rig.directory.setStations({deaf});
+        // "Any address" would reach this station itself.
+        FakeStation self;
+        self.callsign = QStringLiteral("ZERO-L");
+        self.address = QStringLiteral("0.0.0.0");
+        rig.directory.setStations({deaf, self});
+        rig.client->Connect(self.callsign, true);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(QStringLiteral("Cannot link to ZERO-L: no usable address")), kWaitMs);
+        rig.client->Connect(kLocalCall, true);
+        QCOMPARE(rig.link->statusText(), QStringLiteral("Cannot link to XX1TAV-L: that is this station"));
         const QString failed = QStringLiteral("Could not link to DEAF-L");
         rig.client->Connect(deaf.callsign, true);
         QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(failed), kWaitMs);

@@ -54,6 +54,7 @@ constexpr char kRefused[] = "Refused %1: busy";
 constexpr char kRefusalInfo[] = "Busy: not taking connections now";
 constexpr char kIgnoredCall[] = "Ignored a connection from %1: \"%2\" is not a callsign";
 constexpr char kIgnoredTwin[] = "Ignored a connection from %1: %2 is already linked from %3";
+constexpr char kIgnoredSelf[] = "Ignored a connection from %1: %2 is this station's callsign";
 constexpr char kIgnoredFull[] = "Ignored a connection from %1 (%2): %3 stations linked already";
 constexpr char kDirectoryFailed[] = "Directory: %1";
 constexpr char kNotLinked[] = "Not linked: nothing sent";
@@ -389,11 +390,15 @@ void NativeLinkStation::linkTo(const QString &call, const QHostAddress &address)
 {
     if (findByCallsign(call))
         return;
-    if (address.protocol() != QAbstractSocket::IPv4Protocol) {
+    // "Any address" reaches this very station; broadcast and multicast reach no one station.
+    if (address.protocol() != QAbstractSocket::IPv4Protocol || address == QHostAddress(QHostAddress::AnyIPv4)
+        || address.isBroadcast() || address.isMulticast()) {
         setStatus(QString::fromLatin1(kCannotLink).arg(call, QStringLiteral("no usable address")));
         return;
     }
     const Async::IpAddress ip(address.toString().toStdString());
+    if (const Link *there = findByAddress(ip); there && there->dead)
+        purgeDeadLinks(); // a link that has just ended holds its address until it is gone
     if (findByAddress(ip)) {
         setStatus(QString::fromLatin1(kCannotLink).arg(call, QStringLiteral("already linked to that address")));
         return;
@@ -495,6 +500,8 @@ void NativeLinkStation::onIncoming(const Async::IpAddress &ip, const std::string
         call = address;
     if (!isCallsign(call))
         return ignore(address, QString::fromLatin1(kIgnoredCall).arg(address, shownCall(call)));
+    if (call == options_.callsign)
+        return ignore(address, QString::fromLatin1(kIgnoredSelf).arg(address, call));
     // A second station under the callsign of one that is linked would speak in its name.
     if (const Link *twin = findByCallsign(call))
         return ignore(address, QString::fromLatin1(kIgnoredTwin).arg(address, call, twin->address));
@@ -639,6 +646,10 @@ void NativeLinkStation::connectTo(const QString &callsign)
         throw EchoLinkError("No callsign to link to");
     if (findByCallsign(call))
         return; // linked or linking already
+    if (call == options_.callsign) {
+        setStatus(QString::fromLatin1(kCannotLink).arg(call, QStringLiteral("that is this station")));
+        return;
+    }
     if (!directory_)
         throw EchoLinkError(QString::fromLatin1(kCannotLink).arg(call, QString::fromLatin1(kNoDirectory)).toStdString());
     if (const auto station = directory_->find(call)) {
