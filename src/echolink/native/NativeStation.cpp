@@ -552,9 +552,10 @@ void NativeLinkStation::linkStateChanged(Link *link, int state)
         if (link->announced || link->refused)
             return;
         link->announced = true;
-        // The station's own word for its callsign, when it is one and no other link has it.
+        // The station's own word for its callsign, when it is one, not ours, and no other
+        // link has it.
         const QString remote = decodeText(link->qso->remoteCallsign()).trimmed().toUpper();
-        if (isCallsign(remote)) {
+        if (isCallsign(remote) && remote != options_.callsign) {
             const Link *other = findByCallsign(remote);
             if (!other || other == link)
                 link->callsign = remote;
