@@ -385,6 +385,75 @@ private Q_SLOTS:
         QVERIFY(rig.client->IsConnected(kPeer));
     }
 
+    void hostileCallersAreTurnedAway()
+    {
+        // The peer's real connect request, caught before our station runs, then said from
+        // other addresses under other names.
+        Rig rig;
+        QVERIFY(rig.directory.listen(kDirectoryAddress, kDirectoryPort));
+        rig.options.directoryServers = {rig.directory.server()};
+        QByteArray request;
+        {
+            QUdpSocket control;
+            QVERIFY(control.bind(kLocalAddress, quint16(kTestPortBase + 1)));
+            QVERIFY2(rig.peer.start({}), qPrintable(rig.peer.lines().join(QLatin1Char('\n'))));
+            rig.peer.send(QStringLiteral("connect 127.0.0.1 ") + kLocalCall);
+            QTRY_VERIFY_WITH_TIMEOUT(control.hasPendingDatagrams(), kWaitMs);
+            request = control.receiveDatagram().data();
+        }
+        QVERIFY(request.contains(kPeerCall));
+        rig.options.callsign = QStringLiteral("XX1TAV"); // as long as the peer's, for the same-size requests below
+        rig.startStation();
+        if (QTest::currentTestFailed())
+            return;
+        std::vector<std::unique_ptr<QUdpSocket>> callers;
+        const auto call = [&](const QString &from, const QByteArray &asCall) {
+            auto socket = std::make_unique<QUdpSocket>();
+            QVERIFY(socket->bind(QHostAddress(from), 0));
+            const QByteArray said = QByteArray(request).replace(kPeerCall, asCall);
+            QCOMPARE(socket->writeDatagram(said, kLocalAddress, quint16(kTestPortBase + 1)), qint64(said.size()));
+            callers.push_back(std::move(socket));
+        };
+        call(QString::fromLatin1(kPeerAddress), kPeerCall);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.client->IsConnected(kPeer), kWaitMs);
+
+        // Linked already from elsewhere, ours, or a "callsign" with the tag mark in it: each
+        // would let its chat lines pass as another station's.
+        call(QStringLiteral("127.0.0.4"), kPeerCall);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(QStringLiteral("Ignored a connection from 127.0.0.4: PEER-L is already linked from 127.0.0.2")), kWaitMs);
+        call(QStringLiteral("127.0.0.8"), "XX1TAV");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(QStringLiteral("Ignored a connection from 127.0.0.8: XX1TAV is this station's callsign")), kWaitMs);
+        call(QStringLiteral("127.0.0.5"), "PEER>L");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(QStringLiteral("Ignored a connection from 127.0.0.5: \"PEER>L\" is not a callsign")), kWaitMs);
+
+        // A request whose items lie past its own end must not be read from whatever the
+        // datagram before it left behind (here: a name that nobody sent with it).
+        {
+            QUdpSocket leftovers;
+            QVERIFY(leftovers.bind(QHostAddress(QStringLiteral("127.0.0.6")), 0));
+            const QByteArray item = QByteArrayLiteral("STALE-L Stale");
+            const QByteArray stale = QByteArray(16, '\0') + char(2) + char(item.size()) + item + QByteArray(4, '\0');
+            leftovers.writeDatagram(stale, kLocalAddress, quint16(kTestPortBase + 1));
+            const QByteArray cut("\xc0\xc9\x00\x01\x00\x00\x00\x00\xc1\xca\x00\x04", 12);
+            leftovers.writeDatagram(cut, kLocalAddress, quint16(kTestPortBase + 1));
+        }
+        call(QStringLiteral("127.0.0.7"), "AFTER1");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.client->IsConnected(QStringLiteral("AFTER1")), kWaitMs);
+        QVERIFY2(rig.log.events.filter(QStringLiteral("STALE")).isEmpty(), qPrintable(rig.log.events.join(QLatin1Char('\n'))));
+        QVERIFY(!rig.statuses.join(QLatin1Char('\n')).contains(QStringLiteral("STALE")));
+
+        // Callers from many addresses: a bounded number is held, the rest go unanswered.
+        for (int i = 0; i < 30; ++i) // with PEER-L and AFTER1: 32
+            call(QStringLiteral("127.0.0.%1").arg(10 + i), QStringLiteral("FL%1").arg(i, 4, 10, QLatin1Char('0')).toLatin1());
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.statuses.filter(QStringLiteral("stations linked already")).isEmpty(), kWaitMs);
+        QTest::qWait(300);
+        QCOMPARE(rig.client->StationCount(), 16);
+        QCOMPARE(rig.log.events.filter(QStringLiteral(" connected ")).size(), qsizetype(16));
+        QVERIFY(rig.client->IsConnected(QStringLiteral("AFTER1")));
+        QVERIFY(rig.log.events.filter(QStringLiteral(" connected PEER")).size() == 1);
+        QVERIFY(rig.client->IsConnected(kPeer));
+    }
+
     void voiceBothWays()
     {
         Rig rig;
@@ -537,6 +606,27 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(rig.link->statusText(), QStringLiteral("NOSUCH-L is not in the station list"), kWaitMs);
         QCOMPARE(rig.client->StationCount(), 0);
         QVERIFY_THROWS_EXCEPTION(EchoLinkError, rig.client->Connect(QString(), true));
+
+        // Listed at an address that takes no packet from us: the attempt fails at once, and
+        // asking again tries again rather than waiting on a link that never comes.
+        FakeStation deaf;
+        deaf.callsign = QStringLiteral("DEAF-L");
+        deaf.address = QStringLiteral("127.255.255.255");
+        // "Any address" would reach this station itself.
+        FakeStation self;
+        self.callsign = QStringLiteral("ZERO-L");
+        self.address = QStringLiteral("0.0.0.0");
+        rig.directory.setStations({deaf, self});
+        rig.client->Connect(self.callsign, true);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(QStringLiteral("Cannot link to ZERO-L: no usable address")), kWaitMs);
+        rig.client->Connect(kLocalCall, true);
+        QCOMPARE(rig.link->statusText(), QStringLiteral("Cannot link to XX1TAV-L: that is this station"));
+        const QString failed = QStringLiteral("Could not link to DEAF-L");
+        rig.client->Connect(deaf.callsign, true);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(failed), kWaitMs);
+        rig.client->Connect(deaf.callsign, true);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.statuses.count(failed), qsizetype(2), kWaitMs);
+        QVERIFY(!rig.client->IsConnected(deaf.callsign));
 
         // Destroyed without a shutdown first: the handles still hear Closing.
         rig.link.reset();

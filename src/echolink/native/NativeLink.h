@@ -11,7 +11,9 @@
 //  - Connect(call) finds the callsign in the directory's station list (fetching it when
 //    it is not known yet) and links to that address; an unknown callsign fails.
 //  - An incoming connection is accepted once (the library repeats the request until it is
-//    answered) and refused while the station is busy.
+//    answered) and refused while the station is busy. At most 16 stations are held at once;
+//    a caller named with no callsign, with ours, or with one linked from another address is
+//    ignored (with a status), so no station can put another's tag on its chat lines.
 //  - Chat lines arrive as "CALL>text" without trailing line breaks; station info text,
 //    RX, Connected (callsign, name, address) and Closing (when the station shuts down) are
 //    raised as queued signals.

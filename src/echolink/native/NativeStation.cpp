@@ -1,7 +1,9 @@
 #include "echolink/native/NativeStation.h"
 
 #include "common/TextDecoding.h"
+#include "echolink/native/ControlGuard.h"
 #include "echolink/native/DirectoryClient.h"
+#include "echolink/native/DirectoryProtocol.h"
 #include "echolink/native/NativeHandle.h"
 #include "echolink/native/NativeVoice.h"
 #include "echolink/native/QtAsyncApplication.h"
@@ -15,12 +17,20 @@
 #include <QCoreApplication>
 #include <QHostAddress>
 
+#include <algorithm>
+
 namespace tavrin {
 
 namespace {
 
 constexpr int kRefusedMemoryMs = 5000; // repeats of a refused request are ignored this long
 constexpr int kRefusalHangUpMs = 200;  // a refused caller gets this long to read why
+// Connections held at once, refusals under way included: each costs codec state and timers,
+// and a flood of requests from many addresses must not grow that without end. Callers past
+// it get no answer.
+constexpr std::size_t kMaxLinks = 16;
+constexpr qsizetype kMaxRemembered = 1024; // refused addresses remembered at once
+constexpr qsizetype kMaxCallsignChars = 20;
 
 constexpr char kNotStarted[] = "The EchoLink station is not running";
 constexpr char kNoCallsign[] = "No EchoLink callsign is configured";
@@ -42,6 +52,10 @@ constexpr char kLinkFailed[] = "Could not link to %1";
 constexpr char kUnlinked[] = "%1 disconnected";
 constexpr char kRefused[] = "Refused %1: busy";
 constexpr char kRefusalInfo[] = "Busy: not taking connections now";
+constexpr char kIgnoredCall[] = "Ignored a connection from %1: \"%2\" is not a callsign";
+constexpr char kIgnoredTwin[] = "Ignored a connection from %1: %2 is already linked from %3";
+constexpr char kIgnoredSelf[] = "Ignored a connection from %1: %2 is this station's callsign";
+constexpr char kIgnoredFull[] = "Ignored a connection from %1 (%2): %3 stations linked already";
 constexpr char kDirectoryFailed[] = "Directory: %1";
 constexpr char kNotLinked[] = "Not linked: nothing sent";
 
@@ -50,6 +64,28 @@ NativeLinkStation *s_activeStation = nullptr; // the library's dispatcher is one
 QString decodeText(const std::string &bytes)
 {
     return decodeUtf8OrWindows1252(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+// What other stations may call themselves: letters, digits and the few marks real callsigns
+// and conference names use. Anything else (">" above all) would let a station's chat lines
+// carry another station's tag.
+bool isCallsign(const QString &call)
+{
+    if (call.isEmpty() || call.size() > kMaxCallsignChars)
+        return false;
+    return std::all_of(call.begin(), call.end(), [](QChar c) {
+        return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            || c == QLatin1Char('-') || c == QLatin1Char('/') || c == QLatin1Char('*') || c == QLatin1Char('_')
+            || c == QLatin1Char('.');
+    });
+}
+
+// A short printable sample of what a caller sent, for a status line.
+QString shownCall(const QString &call)
+{
+    QString shown = call;
+    shown.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
+    return shown.size() > kMaxCallsignChars ? shown.left(kMaxCallsignChars) + QStringLiteral("...") : shown;
 }
 
 QString withoutTrailingBreaks(QString text)
@@ -225,6 +261,9 @@ bool NativeLinkStation::start()
         return false;
     }
     s_activeStation = this;
+    // The library must not read a control packet that is cut short (see ControlGuard.h).
+    QtAsyncApplication::ensure().setReadGuard(
+        [port = quint16(options_.portBase + 1)](int fd) { return controlguard::admit(fd, port); });
     dispatcher->incomingConnection.connect(
         [this](const Async::IpAddress &ip, const std::string &call, const std::string &name,
                const std::string &priv) { onIncoming(ip, call, name, priv); });
@@ -351,11 +390,15 @@ void NativeLinkStation::linkTo(const QString &call, const QHostAddress &address)
 {
     if (findByCallsign(call))
         return;
-    if (address.protocol() != QAbstractSocket::IPv4Protocol) {
+    // "Any address" reaches this very station; broadcast and multicast reach no one station.
+    if (address.protocol() != QAbstractSocket::IPv4Protocol || address == QHostAddress(QHostAddress::AnyIPv4)
+        || address.isBroadcast() || address.isMulticast()) {
         setStatus(QString::fromLatin1(kCannotLink).arg(call, QStringLiteral("no usable address")));
         return;
     }
     const Async::IpAddress ip(address.toString().toStdString());
+    if (const Link *there = findByAddress(ip); there && there->dead)
+        purgeDeadLinks(); // a link that has just ended holds its address until it is gone
     if (findByAddress(ip)) {
         setStatus(QString::fromLatin1(kCannotLink).arg(call, QStringLiteral("already linked to that address")));
         return;
@@ -366,7 +409,41 @@ void NativeLinkStation::linkTo(const QString &call, const QHostAddress &address)
     setStatus(QString::fromLatin1(kLinking).arg(call, link->address));
     link->qso->setRemoteCallsign(call.toStdString());
     if (!link->qso->connect())
-        setStatus(QString::fromLatin1(kLinkFailed).arg(call));
+        dropFailed(link);
+}
+
+void NativeLinkStation::dropFailed(Link *link)
+{
+    // The library could not even send the first packet (an address that takes nothing from
+    // us): it reports no state change, so the link would sit there "linking" for ever and
+    // block the next attempt.
+    link->dead = true;
+    if (!link->refused)
+        setStatus(QString::fromLatin1(kLinkFailed).arg(link->callsign));
+    schedulePurge();
+}
+
+std::size_t NativeLinkStation::liveLinks() const
+{
+    return std::size_t(std::count_if(links_.begin(), links_.end(), [](const std::unique_ptr<Link> &l) { return !l->dead; }));
+}
+
+void NativeLinkStation::remember(const QString &address)
+{
+    if (recentlyRefused_.size() >= kMaxRemembered) {
+        for (auto it = recentlyRefused_.begin(); it != recentlyRefused_.end();)
+            it = it->hasExpired() ? recentlyRefused_.erase(it) : std::next(it);
+        if (recentlyRefused_.size() >= kMaxRemembered)
+            recentlyRefused_.clear(); // a flood from that many addresses: start over
+    }
+    recentlyRefused_.insert(address, QDeadlineTimer(kRefusedMemoryMs));
+}
+
+void NativeLinkStation::ignore(const QString &address, const QString &why)
+{
+    // Unanswered, the caller's library repeats the request: say it once.
+    remember(address);
+    setStatus(why);
 }
 
 NativeLinkStation::Link *NativeLinkStation::addLink(const Async::IpAddress &ip, const QString &callsign)
@@ -421,6 +498,15 @@ void NativeLinkStation::onIncoming(const Async::IpAddress &ip, const std::string
     QString call = decodeText(callsign).trimmed().toUpper();
     if (call.isEmpty())
         call = address;
+    if (!isCallsign(call))
+        return ignore(address, QString::fromLatin1(kIgnoredCall).arg(address, shownCall(call)));
+    if (call == options_.callsign)
+        return ignore(address, QString::fromLatin1(kIgnoredSelf).arg(address, call));
+    // A second station under the callsign of one that is linked would speak in its name.
+    if (const Link *twin = findByCallsign(call))
+        return ignore(address, QString::fromLatin1(kIgnoredTwin).arg(address, call, twin->address));
+    if (liveLinks() >= kMaxLinks)
+        return ignore(address, QString::fromLatin1(kIgnoredFull).arg(address, call).arg(kMaxLinks));
     if (busy_) {
         refuse(ip, call);
         return;
@@ -431,12 +517,13 @@ void NativeLinkStation::onIncoming(const Async::IpAddress &ip, const std::string
     link->qso->setRemoteCallsign(call.toStdString());
     link->qso->setRemoteName(name);
     link->qso->setRemoteParams(priv);
-    link->qso->accept();
+    if (!link->qso->accept())
+        dropFailed(link);
 }
 
 void NativeLinkStation::refuse(const Async::IpAddress &ip, const QString &callsign)
 {
-    recentlyRefused_.insert(ipText(ip), QDeadlineTimer(kRefusedMemoryMs));
+    remember(ipText(ip));
     Link *link = addLink(ip, callsign);
     if (!link)
         return;
@@ -447,7 +534,8 @@ void NativeLinkStation::refuse(const Async::IpAddress &ip, const QString &callsi
     // goodbye follows a moment later.
     link->refused = true;
     link->qso->setLocalInfo(kRefusalInfo);
-    link->qso->accept();
+    if (!link->qso->accept())
+        return dropFailed(link);
     setStatus(QString::fromLatin1(kRefused).arg(callsign));
     QTimer::singleShot(kRefusalHangUpMs, this, [this, ip] {
         Link *refused = running_ ? findByAddress(ip) : nullptr;
@@ -464,10 +552,16 @@ void NativeLinkStation::linkStateChanged(Link *link, int state)
         if (link->announced || link->refused)
             return;
         link->announced = true;
-        const std::string &remote = link->qso->remoteCallsign();
-        if (!remote.empty() && remote != "?")
-            link->callsign = decodeText(remote).trimmed().toUpper();
-        const QString name = decodeText(link->qso->remoteName());
+        // The station's own word for its callsign, when it is one, not ours, and no other
+        // link has it.
+        const QString remote = decodeText(link->qso->remoteCallsign()).trimmed().toUpper();
+        if (isCallsign(remote) && remote != options_.callsign) {
+            const Link *other = findByCallsign(remote);
+            if (!other || other == link)
+                link->callsign = remote;
+        }
+        const std::string &rawName = link->qso->remoteName();
+        const QString name = directory::cleanText(QByteArrayView(rawName.data(), qsizetype(rawName.size())));
         const QString call = link->callsign;
         const QString address = link->address;
         setStatus(QString::fromLatin1(kLinked).arg(call));
@@ -553,6 +647,10 @@ void NativeLinkStation::connectTo(const QString &callsign)
         throw EchoLinkError("No callsign to link to");
     if (findByCallsign(call))
         return; // linked or linking already
+    if (call == options_.callsign) {
+        setStatus(QString::fromLatin1(kCannotLink).arg(call, QStringLiteral("that is this station")));
+        return;
+    }
     if (!directory_)
         throw EchoLinkError(QString::fromLatin1(kCannotLink).arg(call, QString::fromLatin1(kNoDirectory)).toStdString());
     if (const auto station = directory_->find(call)) {
@@ -692,8 +790,10 @@ void NativeLinkStation::shutdown()
     capture_.reset();
     playback_.reset();
     EchoLink::Dispatcher::deleteInstance();
-    if (s_activeStation == this)
+    if (s_activeStation == this) {
         s_activeStation = nullptr;
+        QtAsyncApplication::ensure().setReadGuard({});
+    }
 
     if (directory_) {
         // Logging off outlives the station: the client goes once the server has answered

@@ -89,6 +89,11 @@ private:
     void linkStateChanged(Link *link, int state);
     void linkReceiving(Link *link, bool receiving);
     void refuse(const Async::IpAddress &ip, const QString &callsign);
+    // Turns a request away without answering it; repeats are ignored for a while.
+    void ignore(const QString &address, const QString &why);
+    void remember(const QString &address);
+    void dropFailed(Link *link);
+    std::size_t liveLinks() const;
     Link *findByCallsign(const QString &callsign) const;
     Link *findByAddress(const Async::IpAddress &ip) const;
     void schedulePurge();
@@ -117,7 +122,7 @@ private:
     std::vector<std::unique_ptr<Link>> links_;
     std::vector<QPointer<NativeClient>> handles_;
     QSet<QString> pendingConnects_; // upper-case callsigns waiting for the station list
-    QHash<QString, QDeadlineTimer> recentlyRefused_; // by address: the library repeats requests
+    QHash<QString, QDeadlineTimer> recentlyRefused_; // by address: the library repeats requests (bounded)
     QTimer refreshTimer_;
     std::unique_ptr<VoiceCapture> capture_;
     std::unique_ptr<VoicePlayback> playback_;

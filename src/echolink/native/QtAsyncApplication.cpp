@@ -155,6 +155,8 @@ void QtAsyncApplication::watchActive(Async::FdWatch *watch, QSocketNotifier *not
     const auto it = watches_.find(watch);
     if (it == watches_.end() || it->second != notifier)
         return;
+    if (readGuard_ && watch->type() == Async::FdWatch::FD_WATCH_RD && !readGuard_(watch->fd()))
+        return;
     QSocketNotifier *outer = activeNotifier_;
     const bool outerDropped = activeNotifierDropped_;
     activeNotifier_ = notifier;

@@ -14,6 +14,7 @@
 
 #include <AsyncApplication.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -36,6 +37,11 @@ public:
 
     void exec() override;
     void quit() override;
+
+    // Asked before the library is woken to read a descriptor: false leaves the library asleep
+    // (the guard has dealt with what was waiting). Empty: the library reads everything.
+    using ReadGuard = std::function<bool(int fd)>;
+    void setReadGuard(ReadGuard guard) { readGuard_ = std::move(guard); }
 
     // Live timers and watches: for tests that check nothing is left behind.
     int activeTimerCount() const;
@@ -60,6 +66,7 @@ private:
     std::map<Async::FdWatch *, QSocketNotifier *> watches_;
     QSocketNotifier *activeNotifier_ = nullptr; // the one whose callback is running
     bool activeNotifierDropped_ = false;
+    ReadGuard readGuard_;
 };
 
 } // namespace tavrin
