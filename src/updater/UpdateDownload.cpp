@@ -111,7 +111,8 @@ void UpdateDownload::readManifest()
 {
     if (phase_ != Phase::Manifest || !reply_)
         return;
-    stallTimer_.start();
+    // No restart of the stall timer here: a manifest is a few hundred bytes, and one sent a
+    // byte now and then would otherwise hold the update at "Downloading" for hours.
     manifestText_ += reply_->read(ReleaseManifest::kMaxBytes + 1 - manifestText_.size());
     if (manifestText_.size() > ReleaseManifest::kMaxBytes)
         fail(QString::fromLatin1(kBadManifest));
@@ -300,7 +301,8 @@ void UpdateDownload::stalled()
     if (phase_ != Phase::Program && phase_ != Phase::Manifest)
         return;
     const QString seconds = QString::number(stallTimer_.interval() / 1000.0);
-    fail(InternetErrorText(12002) + QLatin1String(": ") + QString::fromLatin1(kStalled).arg(seconds));
+    const char *why = phase_ == Phase::Manifest && !manifestText_.isEmpty() ? kManifestTooSlow : kStalled;
+    fail(InternetErrorText(12002) + QLatin1String(": ") + QString::fromLatin1(why).arg(seconds));
 }
 
 void UpdateDownload::cancel()

@@ -39,6 +39,7 @@ inline constexpr char kBadReleaseKey[] = "this build's release key is not a vali
 inline constexpr char kBadScheme[] = "the address does not begin with http://, https:// or ftp://";
 inline constexpr char kCancelled[] = "cancelled";
 inline constexpr char kStalled[] = "no data from the server for %1 s";
+inline constexpr char kManifestTooSlow[] = "the release manifest did not arrive within %1 s";
 inline constexpr char kHttpStatus[] = "the server answered %1 %2";
 inline constexpr char kShortFile[] = "the download ended after %1 of %2 bytes";
 inline constexpr char kTempFile[] = "cannot write the download into %1: %2";

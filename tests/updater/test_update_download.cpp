@@ -116,6 +116,7 @@ private slots:
         QTest::newRow("404") << 3 << QStringLiteral("the server answered 404 Not Found");
         QTest::newRow("nobody listening")
             << 4 << QStringLiteral("the release manifest could not be fetched (Connection Failed)");
+        QTest::newRow("manifest trickles") << 5 << QStringLiteral("Timeout: the release manifest did not arrive within 0.4 s");
     }
     void brokenTransfersLeaveTheOldProgram()
     {
@@ -134,6 +135,14 @@ private slots:
         case 2: response.stall = true; break;
         case 3: response.status = 404; response.reason = "Not Found"; break;
         case 4: options.downloadUrl = QStringLiteral("http://127.0.0.1:1/Tavrin.exe"); break;
+        case 5: {
+            // Never idle for the stall time, yet its few hundred bytes would take half a minute.
+            HttpResponse manifest;
+            manifest.body = rig.key.manifest(content);
+            manifest.trickleMs = 60;
+            rig.server.setResponse("/Tavrin.exe.manifest", manifest);
+            break;
+        }
         }
         rig.server.setResponse("/Tavrin.exe", response);
         UpdaterWindow &w = rig.open(options);
