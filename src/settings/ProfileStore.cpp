@@ -210,8 +210,13 @@ ProfileSnapshot::ProfileSnapshot(const QByteArray &fileContent, int capacity) : 
             inSection = sectionMatches(p.name, section);
         } else if (p.kind == LineKind::Key && inSection) {
             const QString key = QString::fromUtf8(p.name).toUpper();
-            if (!entries_.contains(key)) // the first of duplicate keys wins
-                entries_.insert(key, QString::fromUtf8(p.value));
+            if (entries_.contains(key)) // the first of duplicate keys wins
+                continue;
+            // A value ends at a NUL, as the C API reads it and as the writer cuts it: what a
+            // window reads is then what its save writes back.
+            if (const qsizetype nul = p.value.indexOf('\0'); nul >= 0)
+                p.value = p.value.left(nul).trimmed();
+            entries_.insert(key, QString::fromUtf8(p.value));
         }
     }
 }

@@ -250,6 +250,7 @@ void TestProfileStore::malformedContent()
     QCOMPARE(read(content, "A"), QString("1"));
     QCOMPARE(read(content, "B"), QString("2"));
     QCOMPARE(read(content, "Bin"), QString::fromUtf8("\xC3\x83(")); // not UTF-8: the Windows code page
+    QCOMPARE(read(bytes("[SETTINGS]\nN=1 \0junk\n"), "N"), QString("1")); // a value ends at a NUL
     const QByteArray out = applyWrites(content, kSection, {{"B", "3"}});
     QByteArray expected = content;
     expected.replace("B=2\n", "B=3\n");
