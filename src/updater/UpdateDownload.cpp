@@ -16,6 +16,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cerrno>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -239,12 +240,17 @@ void UpdateDownload::programFinished()
 
     if (!file_->flush())
         return failWriting();
-    // The new program is on disk before it takes the old one's name.
+    // The new program is on disk before it takes the old one's name. Some file systems (a
+    // network share, one that compresses) say only here that the data did not fit.
 #ifdef Q_OS_WIN
-    ::_commit(file_->handle());
+    const bool synced = ::_commit(file_->handle()) == 0;
 #else
-    ::fsync(file_->handle());
+    const bool synced = ::fsync(file_->handle()) == 0 || errno == EINVAL; // EINVAL: cannot sync at all
 #endif
+    if (!synced) {
+        const QString folder = QFileInfo(target_).absolutePath();
+        return fail(QString::fromLatin1(kTempFile).arg(folder, writeErrorText(qt_error_string(errno), folder)));
+    }
     // QTemporaryFile holds its handle until it is destroyed, and Windows renames no open file:
     // from here on the download is known by its name alone.
     downloaded_ = file_->fileName();
