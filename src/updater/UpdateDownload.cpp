@@ -31,6 +31,7 @@ namespace {
 constexpr qint64 kReadBufferBytes = 2 * 1024 * 1024; // what the network layer may hold for us
 constexpr qsizetype kCopyBufferBytes = 256 * 1024;
 constexpr const char *kSchemes[] = {"http://", "https://", "ftp://"};
+constexpr qsizetype kShownAddressChars = 120; // of an address a server names
 
 int httpStatus(QNetworkReply *reply)
 {
@@ -295,8 +296,21 @@ QByteArray UpdateDownload::fileDigest(const QString &path)
 
 QString UpdateDownload::transferError(QNetworkReply *reply) const
 {
-    if (isHttp(reply) && httpStatus(reply) >= 300)
+    const int status = isHttp(reply) ? httpStatus(reply) : 0;
+    if (status >= 400)
         return statusText(reply);
+    // A redirection that was refused or went nowhere: its reason, not the "302 Found" that
+    // came before it.
+    if (reply->error() == QNetworkReply::TooManyRedirectsError)
+        return QString::fromLatin1(kRedirectLoop);
+    if (status >= 300
+        && (reply->error() == QNetworkReply::ProtocolUnknownError
+            || reply->error() == QNetworkReply::InsecureRedirectError)) {
+        QString location = QString::fromLatin1(reply->rawHeader("Location"));
+        if (location.size() > kShownAddressChars)
+            location = location.left(kShownAddressChars) + QStringLiteral("...");
+        return QString::fromLatin1(kRedirectRefused).arg(location);
+    }
     if (const int number = internetErrorNumber(reply->error()))
         return InternetErrorText(number);
     return reply->errorString();

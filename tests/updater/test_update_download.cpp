@@ -117,6 +117,9 @@ private slots:
         QTest::newRow("nobody listening")
             << 4 << QStringLiteral("the release manifest could not be fetched (Connection Failed)");
         QTest::newRow("manifest trickles") << 5 << QStringLiteral("Timeout: the release manifest did not arrive within 0.4 s");
+        QTest::newRow("redirected to a file")
+            << 6 << QStringLiteral("the server redirected to file:///etc/passwd, which is not an address to download from");
+        QTest::newRow("redirected in a loop") << 7 << QStringLiteral("the server's redirections go round in a loop");
     }
     void brokenTransfersLeaveTheOldProgram()
     {
@@ -143,6 +146,13 @@ private slots:
             rig.server.setResponse("/Tavrin.exe.manifest", manifest);
             break;
         }
+        case 6:
+        case 7:
+            response.status = 302;
+            response.reason = "Found";
+            response.headers = {{"Location", kind == 6 ? QByteArray("file:///etc/passwd")
+                                                       : rig.server.url(QStringLiteral("/Tavrin.exe")).toLatin1()}};
+            break;
         }
         rig.server.setResponse("/Tavrin.exe", response);
         UpdaterWindow &w = rig.open(options);
