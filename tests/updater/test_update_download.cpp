@@ -6,6 +6,8 @@
 
 #include "updater/DoneItWindow.h"
 
+#include <QAccessible>
+
 using namespace tavrin::updater;
 using namespace tavrin::updater::test;
 using tavrin::test::HttpResponse;
@@ -120,6 +122,8 @@ private slots:
         QTest::newRow("redirected to a file")
             << 6 << QStringLiteral("the server redirected to file:///etc/passwd, which is not an address to download from");
         QTest::newRow("redirected in a loop") << 7 << QStringLiteral("the server's redirections go round in a loop");
+        QTest::newRow("markup in the reason")
+            << 8 << QStringLiteral("the server answered 404 <h1><font color=green>Update complete</font></h1>");
     }
     void brokenTransfersLeaveTheOldProgram()
     {
@@ -146,6 +150,7 @@ private slots:
             rig.server.setResponse("/Tavrin.exe.manifest", manifest);
             break;
         }
+        case 8: response.status = 404; response.reason = "<h1><font color=green>Update complete</font></h1>"; break;
         case 6:
         case 7:
             response.status = 302;
@@ -164,6 +169,9 @@ private slots:
             QCOMPARE(rig.status(), kFailed + QStringLiteral("the download ended after 70000 of 200000 bytes"));
         else
             QCOMPARE(rig.status(), kFailed + reason);
+        // Shown as the very text, never as markup (what a screen reader reads is what is shown).
+        QLabel *status = rig.find<QLabel>("Label2");
+        QCOMPARE(QAccessible::queryAccessibleInterface(status)->text(QAccessible::Name), status->text());
         QCOMPARE(rig.installed(), QByteArray(UpdaterRig::kOldProgram));
         QCOMPARE(rig.strayFiles(), QStringList());
         QVERIFY(w.isVisible());
