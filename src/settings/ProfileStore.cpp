@@ -388,8 +388,9 @@ SaveResult ProfileStore::writeBatch(const QString &fileName, const KeyValues &va
 
     QByteArray content;
     QFile existing(path);
-    if (existing.exists()) {
-        if (!QFileInfo(existing).isFile())
+    // A link to a file not there yet reads as missing; the save creates the file it names.
+    if (const QFileInfo info(path); info.exists()) {
+        if (!info.isFile())
             return failure(QStringLiteral("it is not a plain file; it was left as it is."));
         // Never replace a file whose content we could not read: its other keys would be lost.
         if (!existing.open(QIODevice::ReadOnly))

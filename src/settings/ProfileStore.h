@@ -15,7 +15,8 @@
 // code page or in UTF-16 is read as such and keeps its encoding (FileEncoding.h). Lines end
 // in LF, CR LF or a lone CR. A file over 1 MiB is no settings file: only its first whole
 // lines are read, and a save to it fails, leaving it as it is. A path that is no plain file
-// (a folder, a pipe) reads as missing and is never written.
+// (a folder, a pipe) reads as missing and is never written; a link to a file not there yet
+// reads as missing, and a save creates the file it names.
 //
 // Thread: user-interface thread. Owns nothing but the directory name.
 

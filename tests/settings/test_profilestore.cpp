@@ -66,7 +66,7 @@ private slots:
     void malformedContent();
     void windowsEncodingsAreReadAndKept();
     void hugeLineIsHandled();
-    void oversizedOrOddFilesAreNotTaken();
+    void oversizedAndOddFiles();
     void valuesCannotBreakTheFile();
     void storeRoundTripAndFileCreation();
     void failedSaveKeepsOldFileAndReports();
@@ -308,7 +308,7 @@ void TestProfileStore::hugeLineIsHandled()
     QCOMPARE(out, QByteArray("[SETTINGS]\nBig=small\nA=2\n; " + huge + "\nC=3\n"));
 }
 
-void TestProfileStore::oversizedOrOddFilesAreNotTaken()
+void TestProfileStore::oversizedAndOddFiles()
 {
     // Far bigger than any settings file: its whole first lines are read (a line cut at the
     // limit is not), and a save says so and leaves the file alone.
@@ -331,6 +331,12 @@ void TestProfileStore::oversizedOrOddFilesAreNotTaken()
     QVERIFY(::mkfifo(QFile::encodeName(store.pathOf("pipe.ini")).constData(), 0600) == 0);
     QCOMPARE(store.ReadSetting("pipe.ini", "A", "d"), QString("d"));
     QVERIFY(!store.WriteSetting("pipe.ini", "A", "1").ok);
+    // A link to a file not made yet: the save makes it, and the link stays.
+    QVERIFY(QFile::link(dir.filePath("elsewhere.ini"), store.pathOf("link.ini")));
+    QCOMPARE(store.ReadSetting("link.ini", "A", "d"), QString("d"));
+    QVERIFY(store.WriteSetting("link.ini", "A", "1").ok);
+    QVERIFY(QFileInfo(store.pathOf("link.ini")).isSymLink());
+    QCOMPARE(readFile(dir.filePath("elsewhere.ini")), QByteArray("[SETTINGS]\nA=1\n"));
 #endif
 }
 
