@@ -1,6 +1,6 @@
 // Updates over real HTTP on loopback: what reaches the program directory and what the window
-// says, for good, short, stalled, missing, unsigned, wrongly signed, older and oversized
-// downloads, and for unusable program directories.
+// says, for good, short, stalled, trickling, redirected, missing, unsigned, wrongly signed,
+// older and oversized downloads, and for unusable program directories.
 
 #include "UpdaterTestKit.h"
 
