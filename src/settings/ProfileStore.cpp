@@ -10,6 +10,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <vector>
 
 namespace tavrin {
@@ -25,9 +26,13 @@ constexpr char kConfigSubdir[] = "tavrin";
 // style of its first line end, so a file shared with a Windows machine stays CRLF.
 constexpr char kNewFileLineEnd[] = "\n";
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+// Our largest file holds a few dozen kilobytes. A file far beyond that is not a settings file
+// (a wrong copy, a runaway program): reading it whole held start-up for seconds and took
+// gigabytes, so only its beginning is read and a save leaves it alone.
+constexpr qint64 kMaxFileBytes = 1024 * 1024;
 
 // One line of a file: offsets into the content. [begin, textEnd) is the text,
-// [textEnd, end) the line end ("\n", "\r\n" or nothing on a last line without one).
+// [textEnd, end) the line end ("\n", "\r\n", "\r" or nothing on a last line without one).
 struct Line {
     qsizetype begin;
     qsizetype textEnd;
@@ -47,22 +52,25 @@ qsizetype bomLength(const QByteArray &content)
     return content.startsWith(kUtf8Bom) ? qsizetype(sizeof kUtf8Bom - 1) : 0;
 }
 
-// Splits into lines in one linear pass, so a huge line costs no more than its length.
+// Splits into lines in one linear pass, so a huge line costs no more than its length. A
+// line ends at LF, CR LF, or a lone CR: a file from an editor that ends lines with CR alone
+// would otherwise be one long line, its settings unread.
 std::vector<Line> splitLines(const QByteArray &content)
 {
     std::vector<Line> lines;
-    qsizetype pos = bomLength(content);
+    const char *data = content.constData();
     const qsizetype size = content.size();
-    while (pos < size) {
-        const qsizetype nl = content.indexOf('\n', pos);
-        if (nl < 0) {
-            lines.push_back({pos, size, size});
-            break;
-        }
-        const qsizetype textEnd = (nl > pos && content.at(nl - 1) == '\r') ? nl - 1 : nl;
-        lines.push_back({pos, textEnd, nl + 1});
-        pos = nl + 1;
+    qsizetype begin = bomLength(content);
+    for (qsizetype pos = begin; pos < size; ++pos) {
+        if (data[pos] != '\n' && data[pos] != '\r')
+            continue;
+        const qsizetype end = (data[pos] == '\r' && pos + 1 < size && data[pos + 1] == '\n') ? pos + 2 : pos + 1;
+        lines.push_back({begin, pos, end});
+        begin = end;
+        pos = end - 1;
     }
+    if (begin < size)
+        lines.push_back({begin, size, size});
     return lines;
 }
 
@@ -173,6 +181,20 @@ QString leftCodePoints(const QString &text, int n)
     return text.left(i);
 }
 
+// The whole lines of a file's beginning, cut short: a value cut in the middle must not be
+// read as the value. UTF-8 and code-page bytes are cut at a line end (never part of a longer
+// character there); UTF-16 is decoded first, to UTF-8.
+QByteArray wholeLinesOf(QByteArray head)
+{
+    const FileEncoding encoding = detectEncoding(head.left(2));
+    if (encoding == FileEncoding::Utf16LE || encoding == FileEncoding::Utf16BE) {
+        head.truncate(head.size() & ~qsizetype(1));
+        head = toUtf8(head, encoding);
+    }
+    head.truncate(std::max(head.lastIndexOf('\n'), head.lastIndexOf('\r')) + 1);
+    return head;
+}
+
 } // namespace
 
 // --- ProfileSnapshot ------------------------------------------------------------------
@@ -188,8 +210,13 @@ ProfileSnapshot::ProfileSnapshot(const QByteArray &fileContent, int capacity) : 
             inSection = sectionMatches(p.name, section);
         } else if (p.kind == LineKind::Key && inSection) {
             const QString key = QString::fromUtf8(p.name).toUpper();
-            if (!entries_.contains(key)) // the first of duplicate keys wins
-                entries_.insert(key, QString::fromUtf8(p.value));
+            if (entries_.contains(key)) // the first of duplicate keys wins
+                continue;
+            // A value ends at a NUL, as the C API reads it and as the writer cuts it: what a
+            // window reads is then what its save writes back.
+            if (const qsizetype nul = p.value.indexOf('\0'); nul >= 0)
+                p.value = p.value.left(nul).trimmed();
+            entries_.insert(key, QString::fromUtf8(p.value));
         }
     }
 }
@@ -325,9 +352,12 @@ ProfileSnapshot ProfileStore::load(const QString &fileName) const
 {
     QFile file(pathOf(fileName));
     QByteArray content;
-    // A file that is missing or cannot be read gives every key its default.
-    if (file.open(QIODevice::ReadOnly))
-        content = file.readAll();
+    // A file that is missing or cannot be read gives every key its default; so does one that
+    // is no plain file (a pipe would hold start-up until someone writes to it).
+    if (QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly))
+        content = file.read(kMaxFileBytes + 1);
+    if (content.size() > kMaxFileBytes)
+        content = wholeLinesOf(content.left(kMaxFileBytes));
     return ProfileSnapshot(content, capacityFor(fileName));
 }
 
@@ -358,12 +388,21 @@ SaveResult ProfileStore::writeBatch(const QString &fileName, const KeyValues &va
 
     QByteArray content;
     QFile existing(path);
-    if (existing.exists()) {
+    // A link to a file not there yet reads as missing; the save creates the file it names.
+    if (const QFileInfo info(path); info.exists()) {
+        if (!info.isFile())
+            return failure(QStringLiteral("it is not a plain file; it was left as it is."));
         // Never replace a file whose content we could not read: its other keys would be lost.
         if (!existing.open(QIODevice::ReadOnly))
             return failure(existing.errorString());
-        content = existing.readAll();
+        content = existing.read(kMaxFileBytes + 1);
+        if (existing.error() != QFileDevice::NoError)
+            return failure(existing.errorString()); // a bad sector: what was read is not all of it
         existing.close();
+        if (content.size() > kMaxFileBytes)
+            return failure(QStringLiteral("the file is larger than %1 MB, too large to be a settings file; it was "
+                                          "left as it is. Move it aside to save the settings again.")
+                               .arg(kMaxFileBytes / (1024 * 1024)));
     }
 
     // The file keeps its encoding; when a new value has no place in it (a code-page file),

@@ -12,7 +12,11 @@
 // Beyond that: writes are atomic (the previous file survives a failed write), lines the
 // store does not understand (other sections, comments, unknown keys, junk) are kept byte for
 // byte, and a failed write is reported to the caller. Files are UTF-8; a file in the Windows
-// code page or in UTF-16 is read as such and keeps its encoding (FileEncoding.h).
+// code page or in UTF-16 is read as such and keeps its encoding (FileEncoding.h). Lines end
+// in LF, CR LF or a lone CR. A file over 1 MiB is no settings file: only its first whole
+// lines are read, and a save to it fails, leaving it as it is. A path that is no plain file
+// (a folder, a pipe) reads as missing and is never written; a link to a file not there yet
+// reads as missing, and a save creates the file it names.
 //
 // Thread: user-interface thread. Owns nothing but the directory name.
 

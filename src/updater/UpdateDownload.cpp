@@ -16,6 +16,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cerrno>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -30,6 +31,7 @@ namespace {
 constexpr qint64 kReadBufferBytes = 2 * 1024 * 1024; // what the network layer may hold for us
 constexpr qsizetype kCopyBufferBytes = 256 * 1024;
 constexpr const char *kSchemes[] = {"http://", "https://", "ftp://"};
+constexpr qsizetype kShownAddressChars = 120; // of an address a server names
 
 int httpStatus(QNetworkReply *reply)
 {
@@ -111,7 +113,8 @@ void UpdateDownload::readManifest()
 {
     if (phase_ != Phase::Manifest || !reply_)
         return;
-    stallTimer_.start();
+    // No restart of the stall timer here: a manifest is a few hundred bytes, and one sent a
+    // byte now and then would otherwise hold the update at "Downloading" for hours.
     manifestText_ += reply_->read(ReleaseManifest::kMaxBytes + 1 - manifestText_.size());
     if (manifestText_.size() > ReleaseManifest::kMaxBytes)
         fail(QString::fromLatin1(kBadManifest));
@@ -238,12 +241,17 @@ void UpdateDownload::programFinished()
 
     if (!file_->flush())
         return failWriting();
-    // The new program is on disk before it takes the old one's name.
+    // The new program is on disk before it takes the old one's name. Some file systems (a
+    // network share, one that compresses) say only here that the data did not fit.
 #ifdef Q_OS_WIN
-    ::_commit(file_->handle());
+    const bool synced = ::_commit(file_->handle()) == 0;
 #else
-    ::fsync(file_->handle());
+    const bool synced = ::fsync(file_->handle()) == 0 || errno == EINVAL; // EINVAL: cannot sync at all
 #endif
+    if (!synced) {
+        const QString folder = QFileInfo(target_).absolutePath();
+        return fail(QString::fromLatin1(kTempFile).arg(folder, writeErrorText(qt_error_string(errno), folder)));
+    }
     // QTemporaryFile holds its handle until it is destroyed, and Windows renames no open file:
     // from here on the download is known by its name alone.
     downloaded_ = file_->fileName();
@@ -288,8 +296,21 @@ QByteArray UpdateDownload::fileDigest(const QString &path)
 
 QString UpdateDownload::transferError(QNetworkReply *reply) const
 {
-    if (isHttp(reply) && httpStatus(reply) >= 300)
+    const int status = isHttp(reply) ? httpStatus(reply) : 0;
+    if (status >= 400)
         return statusText(reply);
+    // A redirection that was refused or went nowhere: its reason, not the "302 Found" that
+    // came before it.
+    if (reply->error() == QNetworkReply::TooManyRedirectsError)
+        return QString::fromLatin1(kRedirectLoop);
+    if (status >= 300
+        && (reply->error() == QNetworkReply::ProtocolUnknownError
+            || reply->error() == QNetworkReply::InsecureRedirectError)) {
+        QString location = QString::fromLatin1(reply->rawHeader("Location"));
+        if (location.size() > kShownAddressChars)
+            location = location.left(kShownAddressChars) + QStringLiteral("...");
+        return QString::fromLatin1(kRedirectRefused).arg(location);
+    }
     if (const int number = internetErrorNumber(reply->error()))
         return InternetErrorText(number);
     return reply->errorString();
@@ -300,7 +321,8 @@ void UpdateDownload::stalled()
     if (phase_ != Phase::Program && phase_ != Phase::Manifest)
         return;
     const QString seconds = QString::number(stallTimer_.interval() / 1000.0);
-    fail(InternetErrorText(12002) + QLatin1String(": ") + QString::fromLatin1(kStalled).arg(seconds));
+    const char *why = phase_ == Phase::Manifest && !manifestText_.isEmpty() ? kManifestTooSlow : kStalled;
+    fail(InternetErrorText(12002) + QLatin1String(": ") + QString::fromLatin1(why).arg(seconds));
 }
 
 void UpdateDownload::cancel()

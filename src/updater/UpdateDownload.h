@@ -8,8 +8,9 @@
 // whatever the size: at most the network read buffer and one copy buffer are held.
 //
 // The expected size is the manifest's. A transfer that brings no data for the stall time-out
-// fails. Progress is reported per 512-byte block, so the amounts shown do not depend on how
-// the network splits the data.
+// fails; so does a manifest not complete within that time once its headers came. Progress is
+// reported per 512-byte block, so the amounts shown do not depend on how the network splits
+// the data.
 //
 // Thread: user-interface thread; everything is asynchronous. Owns the replies and the
 // temporary file; uses (does not own) the network access manager.

@@ -73,6 +73,9 @@ UpdaterWindow::UpdaterWindow(UpdaterOptions options, QWidget *parent)
 
     status_ = namedLabel(QStringLiteral("Label2"), QString::fromLatin1(kReady));
     status_->setWordWrap(true);
+    // It shows what a server said (a reason phrase, an address): never as markup that could
+    // dress a failure up as success.
+    status_->setTextFormat(Qt::PlainText);
     layout->addWidget(status_);
     amount_ = namedLabel(QStringLiteral("lblData(0)"), QString());
     layout->addWidget(amount_);

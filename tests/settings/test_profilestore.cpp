@@ -10,6 +10,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 using namespace tavrin;
 
 namespace {
@@ -62,6 +66,7 @@ private slots:
     void malformedContent();
     void windowsEncodingsAreReadAndKept();
     void hugeLineIsHandled();
+    void oversizedAndOddFiles();
     void valuesCannotBreakTheFile();
     void storeRoundTripAndFileCreation();
     void failedSaveKeepsOldFileAndReports();
@@ -223,6 +228,11 @@ void TestProfileStore::lineEndsAndByteOrderMark()
     // Mixed line ends: each existing line keeps its own.
     QCOMPARE(applyWrites("[SETTINGS]\nA=1\r\nB=2\n", kSection, {{"A", "x"}}), QByteArray("[SETTINGS]\nA=x\r\nB=2\n"));
 
+    // A lone CR ends a line too (old Mac editors), and such a file keeps its CRs.
+    QCOMPARE(read("[SETTINGS]\rA=1\rB=2", "B"), QString("2"));
+    QCOMPARE(applyWrites("[SETTINGS]\rA=1\r", kSection, {{"A", "2"}, {"C", "3"}}),
+             QByteArray("[SETTINGS]\rA=2\rC=3\r"));
+
     // A byte-order mark is not part of the first header, and it stays.
     const QByteArray bom = "\xEF\xBB\xBF[SETTINGS]\nA=1\n";
     QCOMPARE(read(bom, "A"), QString("1"));
@@ -240,6 +250,7 @@ void TestProfileStore::malformedContent()
     QCOMPARE(read(content, "A"), QString("1"));
     QCOMPARE(read(content, "B"), QString("2"));
     QCOMPARE(read(content, "Bin"), QString::fromUtf8("\xC3\x83(")); // not UTF-8: the Windows code page
+    QCOMPARE(read(bytes("[SETTINGS]\nN=1 \0junk\n"), "N"), QString("1")); // a value ends at a NUL
     const QByteArray out = applyWrites(content, kSection, {{"B", "3"}});
     QByteArray expected = content;
     expected.replace("B=2\n", "B=3\n");
@@ -295,6 +306,38 @@ void TestProfileStore::hugeLineIsHandled()
     QCOMPARE(read(content, "Big").size(), 264);
     const QByteArray out = applyWrites(content, kSection, {{"A", "2"}, {"Big", "small"}, {"C", "3"}});
     QCOMPARE(out, QByteArray("[SETTINGS]\nBig=small\nA=2\n; " + huge + "\nC=3\n"));
+}
+
+void TestProfileStore::oversizedAndOddFiles()
+{
+    // Far bigger than any settings file: its whole first lines are read (a line cut at the
+    // limit is not), and a save says so and leaves the file alone.
+    QTemporaryDir dir;
+    ProfileStore store(dir.path());
+    QByteArray content = "[SETTINGS]\r\nA=1\r\n";
+    while (content.size() < 1024 * 1024 - 10)
+        content += "; padding padding padding padding padding\r\n";
+    content += "B=" + QByteArray(100, 'b') + "\r\n" + QByteArray(1024 * 1024, '\n');
+    writeFile(store.pathOf(kFile), content);
+    QCOMPARE(store.ReadSetting(kFile, "A", "d"), QString("1"));
+    QCOMPARE(store.ReadSetting(kFile, "B", "d"), QString("d"));
+    const SaveResult r = store.WriteSetting(kFile, "A", "2");
+    QVERIFY(!r.ok);
+    QVERIFY2(r.error.contains(kFile) && r.error.contains("too large"), qPrintable(r.error));
+    QCOMPARE(readFile(store.pathOf(kFile)), content);
+
+#ifndef Q_OS_WIN
+    // A pipe in the file's place must not hold start-up until someone writes to it.
+    QVERIFY(::mkfifo(QFile::encodeName(store.pathOf("pipe.ini")).constData(), 0600) == 0);
+    QCOMPARE(store.ReadSetting("pipe.ini", "A", "d"), QString("d"));
+    QVERIFY(!store.WriteSetting("pipe.ini", "A", "1").ok);
+    // A link to a file not made yet: the save makes it, and the link stays.
+    QVERIFY(QFile::link(dir.filePath("elsewhere.ini"), store.pathOf("link.ini")));
+    QCOMPARE(store.ReadSetting("link.ini", "A", "d"), QString("d"));
+    QVERIFY(store.WriteSetting("link.ini", "A", "1").ok);
+    QVERIFY(QFileInfo(store.pathOf("link.ini")).isSymLink());
+    QCOMPARE(readFile(dir.filePath("elsewhere.ini")), QByteArray("[SETTINGS]\nA=1\n"));
+#endif
 }
 
 void TestProfileStore::valuesCannotBreakTheFile()

@@ -1,10 +1,12 @@
 // Updates over real HTTP on loopback: what reaches the program directory and what the window
-// says, for good, short, stalled, missing, unsigned, wrongly signed, older and oversized
-// downloads, and for unusable program directories.
+// says, for good, short, stalled, trickling, redirected, missing, unsigned, wrongly signed,
+// older and oversized downloads, and for unusable program directories.
 
 #include "UpdaterTestKit.h"
 
 #include "updater/DoneItWindow.h"
+
+#include <QAccessible>
 
 using namespace tavrin::updater;
 using namespace tavrin::updater::test;
@@ -116,6 +118,12 @@ private slots:
         QTest::newRow("404") << 3 << QStringLiteral("the server answered 404 Not Found");
         QTest::newRow("nobody listening")
             << 4 << QStringLiteral("the release manifest could not be fetched (Connection Failed)");
+        QTest::newRow("manifest trickles") << 5 << QStringLiteral("Timeout: the release manifest did not arrive within 0.4 s");
+        QTest::newRow("redirected to a file")
+            << 6 << QStringLiteral("the server redirected to file:///etc/passwd, which is not an address to download from");
+        QTest::newRow("redirected in a loop") << 7 << QStringLiteral("the server's redirections go round in a loop");
+        QTest::newRow("markup in the reason")
+            << 8 << QStringLiteral("the server answered 404 <h1><font color=green>Update complete</font></h1>");
     }
     void brokenTransfersLeaveTheOldProgram()
     {
@@ -134,6 +142,22 @@ private slots:
         case 2: response.stall = true; break;
         case 3: response.status = 404; response.reason = "Not Found"; break;
         case 4: options.downloadUrl = QStringLiteral("http://127.0.0.1:1/Tavrin.exe"); break;
+        case 5: {
+            // Never idle for the stall time, yet its few hundred bytes would take half a minute.
+            HttpResponse manifest;
+            manifest.body = rig.key.manifest(content);
+            manifest.trickleMs = 60;
+            rig.server.setResponse("/Tavrin.exe.manifest", manifest);
+            break;
+        }
+        case 8: response.status = 404; response.reason = "<h1><font color=green>Update complete</font></h1>"; break;
+        case 6:
+        case 7:
+            response.status = 302;
+            response.reason = "Found";
+            response.headers = {{"Location", kind == 6 ? QByteArray("file:///etc/passwd")
+                                                       : rig.server.url(QStringLiteral("/Tavrin.exe")).toLatin1()}};
+            break;
         }
         rig.server.setResponse("/Tavrin.exe", response);
         UpdaterWindow &w = rig.open(options);
@@ -145,6 +169,9 @@ private slots:
             QCOMPARE(rig.status(), kFailed + QStringLiteral("the download ended after 70000 of 200000 bytes"));
         else
             QCOMPARE(rig.status(), kFailed + reason);
+        // Shown as the very text, never as markup (what a screen reader reads is what is shown).
+        QLabel *status = rig.find<QLabel>("Label2");
+        QCOMPARE(QAccessible::queryAccessibleInterface(status)->text(QAccessible::Name), status->text());
         QCOMPARE(rig.installed(), QByteArray(UpdaterRig::kOldProgram));
         QCOMPARE(rig.strayFiles(), QStringList());
         QVERIFY(w.isVisible());
