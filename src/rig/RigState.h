@@ -23,6 +23,8 @@ public:
     bool hasPending() const { return pending_.has_value(); }
 
     void commanded(qint64 hz, qint64 nowMs);
+    // A commanded frequency that never went out: back to the reported one.
+    void cancelCommand() { pending_.reset(); }
     // A frequency report; an empty mode word keeps the mode we had.
     void reported(qint64 hz, const QByteArray &modeWord, qint64 nowMs);
 
