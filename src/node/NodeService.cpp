@@ -148,18 +148,26 @@ void NodeService::hearChat(const QString &line)
         setFrequency(std::llround(*request.frequencyMHz * 1e6), nodeFrequencyText(*request.frequencyMHz));
     else if (request.unreadableFrequency)
         reply(QLatin1String(kNoFrequency));
-    if (request.frequencyQuery)
-        rig_.run(&RigController::read, [this](const RigOutcome &o) { report(o); });
+    if (request.frequencyQuery && !readingBusy_) {
+        readingBusy_ = true;
+        rig_.run(&RigController::read, [this](const RigOutcome &o) {
+            readingBusy_ = false;
+            report(o);
+        });
+    }
     if (request.timeQuery)
         reply(nodeTimeText(QTime::currentTime()));
-    if (request.signalReport)
+    if (request.signalReport && !strengthBusy_) {
+        strengthBusy_ = true;
         rig_.run(&RigController::strength, [this](const RigOutcome &o) {
+            strengthBusy_ = false;
             if (!o.ok)
                 reply(QString::fromLatin1(kRigFault).arg(o.error));
             else
                 reply(o.strength ? QString::fromLatin1(kSignalReport).arg(sUnits(*o.strength))
                                  : QString::fromLatin1(kNoSignalReport));
         });
+    }
     if (request.voice)
         reply(QString::fromLatin1(kNotAvailable).arg(QStringLiteral("CV?")));
     if (request.squelchActive)
@@ -182,7 +190,29 @@ void NodeService::setFrequency(qint64 hz, const QString &asked)
         reply(QString::fromLatin1(kOutOfRange).arg(asked));
         return;
     }
-    rig_.run(RigController::setFrequency(hz), [this](const RigOutcome &o) { report(o); });
+    tune(hz);
+}
+
+void NodeService::tune(qint64 hz)
+{
+    if (tuning_) {
+        nextFrequency_ = hz;
+        return;
+    }
+    tuning_ = true;
+    rig_.run(RigController::setFrequency(hz), [this](const RigOutcome &o) {
+        tuning_ = false;
+        if (!nextFrequency_) {
+            report(o);
+            return;
+        }
+        // Overtaken: its fault still counts, its frequency does not.
+        if (!o.ok)
+            report(o);
+        const qint64 next = *nextFrequency_;
+        nextFrequency_.reset();
+        tune(next);
+    });
 }
 
 void NodeService::linkReceiving(bool receiving)

@@ -11,6 +11,10 @@
 // keyed, no voice arrives from the link and no operator has asked the node to stop (" CPT?",
 // which holds it quiet until the squelch closes).
 //
+// A flood of commands does not become a flood at the rig or in the chat: while a frequency is
+// being set the newest "FN" waits and only it follows, and a read ("FR?", "SR?") already on
+// its way answers the same question asked again meanwhile.
+//
 // Thread: event loop. Owns nothing but its timers; the link handle and the rig controller
 // belong to the caller and outlive this object.
 
@@ -78,6 +82,7 @@ private:
     void reply(const QString &text);
     void report(const RigOutcome &outcome);
     void setFrequency(qint64 hz, const QString &asked);
+    void tune(qint64 hz);
     void updateKey(const QString &why);
     void key(bool on, const QString &why);
     void updateSend(const QString &why);
@@ -97,6 +102,10 @@ private:
     bool squelchOpen_ = false;
     bool holdReceiver_ = false; // " CPT?": quiet until the squelch closes
     bool sending_ = false;
+    bool tuning_ = false;                // a frequency is being set
+    std::optional<qint64> nextFrequency_; // the newest "FN" asked for meanwhile
+    bool readingBusy_ = false;          // an "FR?" read is on its way
+    bool strengthBusy_ = false;          // an "SR?" read is on its way
     QTimer transmitTimer_;
     QTimer pollTimer_;
     QTimer linkTimer_;

@@ -141,6 +141,22 @@ private Q_SLOTS:
         }
     }
 
+    // An operator's client in a loop: the rig is set to the first and the newest frequency
+    // only, repeated reads share one answer, and the chat hears no "busy" for each line.
+    void commandFloodIsCoalesced()
+    {
+        Station s;
+        s.ask(RigController::setFrequency(14'200'000));
+        const int from = int(s.backend.sent().size());
+        for (int i = 0; i < 60; ++i)
+            s.backend.raiseChat(kOperator + QStringLiteral(">FN14.%1 FR?").arg(100 + i));
+        s.settle();
+        const QStringList sent = s.sentSince(from);
+        QVERIFY2(sent.size() <= 2, qPrintable(sent.join(QLatin1Char('|'))));
+        QVERIFY2(sent.last().startsWith(kNode + QStringLiteral(">FN14.1590")), qPrintable(sent.last()));
+        QCOMPARE(s.frequency(), qint64(14'159'000));
+    }
+
     // Strangers, free chat, our own echo, a 64 KiB line and binary junk: nothing moves; a
     // stranger's command gets one short refusal.
     void nothingMovesTheRigButAnAllowedCommand()
