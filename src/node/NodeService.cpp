@@ -14,11 +14,13 @@ using namespace tavrin::remote;
 
 namespace {
 
-// The node's own chat lines (the link adds our callsign in front).
+// The node's own chat lines (the link adds our callsign in front). A refusal never starts with
+// "FN" nor with a sender's callsign: the panels read every line with ">FN" as the frequency the
+// rig is on.
 constexpr char kProgramName[] = "tavrin-node";
-constexpr char kNotAllowed[] = "%1 may not control this node";
-constexpr char kOutOfRange[] = "FN%1 refused: outside the frequency ranges of this node";
-constexpr char kNoFrequency[] = "FN refused: no frequency given";
+constexpr char kNotAllowed[] = "Refused: %1 may not control this node";
+constexpr char kOutOfRange[] = "Refused FN%1: outside the frequency ranges of this node";
+constexpr char kNoFrequency[] = "Refused FN: no frequency given";
 constexpr char kRigFault[] = "Rig fault: %1";
 constexpr char kRigBack[] = "Rig is answering again";
 constexpr char kNotAvailable[] = "%1 is not available on this node";

@@ -106,11 +106,11 @@ private Q_SLOTS:
         QTest::newRow("entry line") << "FN7.0745 MHz  -  09:05:07" << "XX9ABC-L>FN7.0745 " << qint64(7'074'500);
         QTest::newRow("band edge") << "FN29.7" << "XX9ABC-L>FN29.7000 " << qint64(29'700'000);
         QTest::newRow("query") << "FR?" << "XX9ABC-L>FN14.2000 " << qint64(14'200'000);
-        QTest::newRow("outside the bands") << "FN14.4000" << "XX9ABC-L>FN14.4000 refused" << qint64(14'200'000);
-        QTest::newRow("broadcast band") << "FN6.0" << "XX9ABC-L>FN6.0000 refused" << qint64(14'200'000);
-        QTest::newRow("no number") << "FNxyz" << "XX9ABC-L>FN refused" << qint64(14'200'000);
-        QTest::newRow("absurd number") << "FN999999999999999999999" << "XX9ABC-L>FN refused" << qint64(14'200'000);
-        QTest::newRow("negative") << "FN-7.1" << "XX9ABC-L>FN refused" << qint64(14'200'000);
+        QTest::newRow("outside the bands") << "FN14.4000" << "XX9ABC-L>Refused FN14.4000" << qint64(14'200'000);
+        QTest::newRow("broadcast band") << "FN6.0" << "XX9ABC-L>Refused FN6.0000" << qint64(14'200'000);
+        QTest::newRow("no number") << "FNxyz" << "XX9ABC-L>Refused FN:" << qint64(14'200'000);
+        QTest::newRow("absurd number") << "FN999999999999999999999" << "XX9ABC-L>Refused FN:" << qint64(14'200'000);
+        QTest::newRow("negative") << "FN-7.1" << "XX9ABC-L>Refused FN:" << qint64(14'200'000);
         QTest::newRow("time") << "Time?" << "XX9ABC-L>Time " << qint64(14'200'000);
         QTest::newRow("version") << "x /ver/" << "XX9ABC-L>tavrin-node  v" << qint64(14'200'000);
         QTest::newRow("not here") << "12:00:00 CPA?" << "XX9ABC-L>CPA? is not available" << qint64(14'200'000);
@@ -128,9 +128,12 @@ private Q_SLOTS:
         const QString line = s.sentSince(from).first();
         QVERIFY2(line.startsWith(answer), qPrintable(line));
         QCOMPARE(s.frequency(), hz);
+        // A refusal is no report: the panel would show the refused frequency as the rig's.
+        if (line.contains(QLatin1String("Refused")))
+            QVERIFY2(!remote::isFrequencyReport(line), qPrintable(line));
         // A report is one the panel reads as the rig's frequency, and the simulated node
         // answers the same command with the same frequency.
-        if (remote::isFrequencyReport(line) && !line.contains(QLatin1String("refused"))) {
+        if (remote::isFrequencyReport(line)) {
             QCOMPARE(remote::frequencyReport(line).value_or(QString()),
                      remote::frequencyReport(QStringLiteral("X>FN") + QString::number(double(hz) / 1e6, 'f', 4)).value());
             if (text.startsWith(QLatin1String("FN"))) {
@@ -166,13 +169,19 @@ private Q_SLOTS:
         s.ask(RigController::setFrequency(14'200'000));
         const int from = int(s.backend.sent().size());
         s.backend.raiseChat(kStranger + QStringLiteral(">FN7.1000"));
+        // Nor is the refusal of a station that calls itself like a frequency.
+        s.link(QStringLiteral("FN7.1000"));
+        s.backend.raiseChat(QStringLiteral("FN7.1000>FR?"));
         s.backend.raiseChat(kOperator + QStringLiteral(">hello, how is the band?"));
         s.backend.raiseChat(kNode + QStringLiteral(">FN7.1000"));
         s.backend.raiseChat(kOperator + QStringLiteral(">FN7.1") + QString(64 * 1024, QLatin1Char('9')));
         s.backend.raiseChat(QStringLiteral("FN7.1000 without a sender"));
         s.backend.raiseChat(kOperator + QLatin1Char('>') + QString::fromLatin1(QByteArray(4096, '\xff')));
         s.settle();
-        QCOMPARE(s.sentSince(from), QStringList{kNode + QStringLiteral(">XX5BAD-L may not control this node")});
+        QCOMPARE(s.sentSince(from), (QStringList{kNode + QStringLiteral(">Refused: XX5BAD-L may not control this node"),
+                                                 kNode + QStringLiteral(">Refused: FN7.1000 may not control this node")}));
+        for (const QString &line : s.sentSince(from))
+            QVERIFY(!remote::isFrequencyReport(line));
         QCOMPARE(s.frequency(), qint64(14'200'000));
     }
 
