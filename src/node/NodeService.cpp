@@ -139,7 +139,11 @@ void NodeService::hearChat(const QString &line)
         return;
     if (!mayControl(sender)) {
         log_(QStringLiteral("refused a command from %1: not on the allow-list").arg(sender));
-        reply(QString::fromLatin1(kNotAllowed).arg(sender));
+        // Once while it stays linked: a stranger's flood must not flood every station's chat.
+        if (!refused_.contains(sender)) {
+            refused_.insert(sender);
+            reply(QString::fromLatin1(kNotAllowed).arg(sender));
+        }
         return;
     }
     log_(QStringLiteral("command from %1: %2").arg(sender, text.simplified()));
@@ -236,6 +240,7 @@ void NodeService::stationConnected(const QString &callsign)
         return;
     }
     linked_.insert(call);
+    refused_.remove(call);
     log_(QStringLiteral("%1 linked%2").arg(call, mayControl(call) ? QString() : QStringLiteral(" (listening only)")));
     updateKey(QStringLiteral("station linked"));
 }
@@ -247,6 +252,7 @@ void NodeService::checkLinks()
         const QString call = *it;
         if (count == 0 || !askOr(false, [&] { return link_.IsConnected(call); })) {
             log_(QStringLiteral("%1 unlinked").arg(call));
+            refused_.remove(call);
             it = linked_.erase(it);
         } else {
             ++it;

@@ -13,7 +13,8 @@
 //
 // A flood of commands does not become a flood at the rig or in the chat: while a frequency is
 // being set the newest "FN" waits and only it follows, and a read ("FR?", "SR?") already on
-// its way answers the same question asked again meanwhile.
+// its way answers the same question asked again meanwhile. A station not on the allow-list
+// hears its refusal once while it stays linked; the log has every refused command.
 //
 // Thread: event loop. Owns nothing but its timers; the link handle and the rig controller
 // belong to the caller and outlive this object.
@@ -94,6 +95,7 @@ private:
     RigController &rig_;
     Log log_;
     QSet<QString> linked_;
+    QSet<QString> refused_; // strangers told once already that they may not control the node
     std::optional<RigReading> reading_;
     bool receiving_ = false;
     bool overTimedOut_ = false;
