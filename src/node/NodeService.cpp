@@ -50,6 +50,15 @@ NodeServiceOptions serviceOptionsFrom(const NodeConfig &config)
     return o;
 }
 
+QString printableLogLine(const QString &text)
+{
+    QString line = text;
+    for (QChar &c : line)
+        if (c.category() == QChar::Other_Control)
+            c = c.isSpace() ? QLatin1Char(' ') : QLatin1Char('?');
+    return line;
+}
+
 NodeService::NodeService(NodeServiceOptions options, EchoLinkClient &link, RigController &rig, Log log, QObject *parent)
     : QObject(parent), options_(std::move(options)), link_(link), rig_(rig), log_(std::move(log))
 {

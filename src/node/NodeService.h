@@ -47,6 +47,12 @@ struct NodeServiceOptions {
 
 NodeServiceOptions serviceOptionsFrom(const NodeConfig &config);
 
+// One log line as it may be written: callsigns and chat text come from strangers, and a control
+// character (escape sequences, CR, a line break) would rewrite the terminal, forge a line, or
+// make journald hide the whole line as binary. A line break or tab becomes a space, any other
+// control character "?".
+QString printableLogLine(const QString &text);
+
 class NodeService : public QObject {
     Q_OBJECT
 public:

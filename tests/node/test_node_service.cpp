@@ -183,6 +183,9 @@ private Q_SLOTS:
                                                  kNode + QStringLiteral(">Refused: FN7.1000 may not control this node")}));
         for (const QString &line : s.sentSince(from))
             QVERIFY(!remote::isFrequencyReport(line));
+        // What strangers write reaches the log without a control character.
+        QCOMPARE(printableLogLine(QStringLiteral("from XX5BAD\x1b]0;x\x07\r\nforged\u0085 line")),
+                 QStringLiteral("from XX5BAD?]0;x?  forged  line"));
         QCOMPARE(s.frequency(), qint64(14'200'000));
     }
 
