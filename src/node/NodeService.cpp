@@ -122,10 +122,21 @@ void NodeService::reply(const QString &text)
         log_(QStringLiteral("could not send to the chat: %1").arg(text));
 }
 
+void NodeService::sayFault(const QString &error)
+{
+    // A failed command and the controller's fault signal come in the same turn with the same
+    // text (in either order): the chat hears it once.
+    if (error == faultSaid_)
+        return;
+    faultSaid_ = error;
+    QTimer::singleShot(0, this, [this] { faultSaid_.clear(); });
+    reply(QString::fromLatin1(kRigFault).arg(error));
+}
+
 void NodeService::report(const RigOutcome &outcome)
 {
     if (!outcome.ok) {
-        reply(QString::fromLatin1(kRigFault).arg(outcome.error));
+        sayFault(outcome.error);
         return;
     }
     reading_ = outcome.reading;
@@ -177,7 +188,7 @@ void NodeService::hearChat(const QString &line)
         rig_.run(&RigController::strength, [this](const RigOutcome &o) {
             strengthBusy_ = false;
             if (!o.ok)
-                reply(QString::fromLatin1(kRigFault).arg(o.error));
+                sayFault(o.error);
             else
                 reply(o.strength ? QString::fromLatin1(kSignalReport).arg(sUnits(*o.strength))
                                  : QString::fromLatin1(kNoSignalReport));
@@ -345,7 +356,7 @@ void NodeService::rigFault(const QString &text)
 {
     log_(QStringLiteral("rig fault: %1").arg(text));
     if (!linked_.isEmpty())
-        reply(QString::fromLatin1(kRigFault).arg(text));
+        sayFault(text);
     if (keyed_)
         key(false, QStringLiteral("rig fault"));
 }

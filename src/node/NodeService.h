@@ -88,6 +88,7 @@ private:
     bool allLinkedMayControl() const;
     void reply(const QString &text);
     void report(const RigOutcome &outcome);
+    void sayFault(const QString &error);
     void setFrequency(qint64 hz, const QString &asked);
     void tune(qint64 hz);
     void updateKey(const QString &why);
@@ -110,6 +111,7 @@ private:
     bool squelchOpen_ = false;
     bool holdReceiver_ = false; // " CPT?": quiet until the squelch closes
     bool sending_ = false;
+    QString faultSaid_; // the rig fault the chat heard in this turn of the event loop
     bool tuning_ = false;                // a frequency is being set
     std::optional<qint64> nextFrequency_; // the newest "FN" asked for meanwhile
     bool readingBusy_ = false;          // an "FR?" read is on its way

@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <atomic>
 #include <cmath>
 
 using namespace tavrin;
@@ -25,15 +26,39 @@ const QString kNode = QStringLiteral("XX9ABC-L");
 const QString kOperator = QStringLiteral("XX1TAV-L");
 const QString kStranger = QStringLiteral("XX5BAD-L");
 
+// Hamlib's dummy rig behind a cable that can be pulled.
+class CabledRig : public Rig {
+public:
+    explicit CabledRig(std::shared_ptr<std::atomic<bool>> pulled) : pulled_(std::move(pulled)) {}
+    void open() override { inner_.open(); }
+    void close() override { inner_.close(); }
+    bool isOpen() const override { return inner_.isOpen(); }
+    void setFrequency(qint64 hz) override { cable().setFrequency(hz); }
+    RigReading read() override { return cable().read(); }
+    void setPtt(bool on) override { cable().setPtt(on); }
+    bool ptt() override { return cable().ptt(); }
+    std::optional<int> strength() override { return cable().strength(); }
+
+private:
+    Rig &cable()
+    {
+        if (*pulled_)
+            throw RigError("the cable is gone");
+        return inner_;
+    }
+    HamlibRig inner_{HamlibOptions{}};
+    std::shared_ptr<std::atomic<bool>> pulled_;
+};
+
 struct Station {
     FakeEchoLinkBackend backend;
     std::unique_ptr<EchoLinkClientFactory> factory = backend.factory();
     std::unique_ptr<EchoLinkClient> handle = factory->create();
-    RigController rig{std::make_unique<HamlibRig>(HamlibOptions{}), 10000};
+    RigController rig;
     QStringList log;
     std::unique_ptr<NodeService> service;
 
-    Station()
+    explicit Station(std::unique_ptr<Rig> r = std::make_unique<HamlibRig>(HamlibOptions{})) : rig(std::move(r), 10000)
     {
         NodeServiceOptions o;
         o.callsign = kNode;
@@ -158,6 +183,24 @@ private Q_SLOTS:
         QVERIFY2(sent.size() <= 2, qPrintable(sent.join(QLatin1Char('|'))));
         QVERIFY2(sent.last().startsWith(kNode + QStringLiteral(">FN14.1590")), qPrintable(sent.last()));
         QCOMPARE(s.frequency(), qint64(14'159'000));
+    }
+
+    // The cable pulled mid-session: the command's answer and the fault are one chat line, and
+    // the chat hears when the rig answers again.
+    void rigFaultIsSaidOnce()
+    {
+        auto pulled = std::make_shared<std::atomic<bool>>(false);
+        Station s(std::make_unique<CabledRig>(pulled));
+        s.settle();
+        const int from = int(s.backend.sent().size());
+        *pulled = true;
+        s.backend.raiseChat(kOperator + QStringLiteral(">FN14.1000"));
+        s.settle();
+        QCOMPARE(s.sentSince(from), QStringList{kNode + QStringLiteral(">Rig fault: the cable is gone")});
+        *pulled = false;
+        s.service->pollRig();
+        s.settle();
+        QCOMPARE(s.sentSince(from).last(), kNode + QStringLiteral(">Rig is answering again"));
     }
 
     // Strangers, free chat, our own echo, a 64 KiB line and binary junk: nothing moves; a
