@@ -35,10 +35,12 @@ void RigControl::setPttPolicy(bool allowPtt, int timeoutS)
         release(QString::fromLatin1(kReleasedByClient));
 }
 
+qint64 RigControl::frequencyHz() const { return state_.frequencyHz(program_.clock().now().toMSecsSinceEpoch()); }
+
 int RigControl::setFrequencyHz(qint64 hz)
 {
     const qint64 truncated = hz - hz % kStepHz;
-    if (truncated == state_.frequencyHz())
+    if (truncated == frequencyHz())
         return kOk;
     if (!takeAction()) {
         heldFrequency_ = truncated;

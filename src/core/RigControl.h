@@ -47,7 +47,7 @@ public:
 
     void setPttPolicy(bool allowPtt, int timeoutS);
 
-    qint64 frequencyHz() const override { return state_.frequencyHz(); }
+    qint64 frequencyHz() const override;
     int setFrequencyHz(qint64 hz) override;
     QByteArray mode() const override { return state_.mode(); }
     bool transmitting() const override;
