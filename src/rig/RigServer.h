@@ -45,7 +45,7 @@ public:
     // Bounds described above; public for the tests.
     static constexpr qint64 kMaxUnsentBytes = 64 * 1024;
     static constexpr int kLinesPerTurn = 32;
-    static constexpr int kMaxClients = 32;
+    static constexpr int kMaxClients = 256;
 
 signals:
     // A client connection ended (its id as given to the backend).

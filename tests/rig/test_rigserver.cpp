@@ -333,10 +333,11 @@ private slots:
     {
         startWith(false);
         std::vector<std::unique_ptr<RigClient>> clients;
-        for (int i = 0; i < rig::RigServer::kMaxClients; ++i) {
+        for (int i = 1; i <= rig::RigServer::kMaxClients; ++i) {
             clients.push_back(std::make_unique<RigClient>(port()));
-            QCOMPARE(clients.back()->ask("v"), QByteArray("VFOA\n"));
+            QVERIFY(runUntil([&] { return service().server().clientCount() == i; }));
         }
+        QCOMPARE(clients.back()->ask("v"), QByteArray("VFOA\n"));
         RigClient extra(port());
         QVERIFY(extra.closedByServer());
         QCOMPARE(service().server().clientCount(), rig::RigServer::kMaxClients);
