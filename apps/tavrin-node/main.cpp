@@ -32,8 +32,7 @@ constexpr int kStopWaitMs = 4000; // longest wait for the rig's unkey and the di
 // One line per event on stderr: journald stamps and tags them.
 void logLine(const QString &text)
 {
-    QByteArray line = text.toUtf8();
-    line.replace('\n', ' ');
+    QByteArray line = printableLogLine(text).toUtf8();
     line += '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);

@@ -18,6 +18,10 @@ RigControl::RigControl(MainWindow &window, Program &program, QObject *parent)
     pttTimer_->setObjectName(QString::fromLatin1(kPttTimerName));
     pttTimer_->setSingleShot(true);
     connect(pttTimer_, &QTimer::timeout, this, &RigControl::RigPttTimer_Timer);
+    actionTimer_ = new QTimer(this);
+    actionTimer_->setObjectName(QString::fromLatin1(kActionTimerName));
+    actionTimer_->setInterval(kActionIntervalMs);
+    connect(actionTimer_, &QTimer::timeout, this, &RigControl::nextAction);
     connect(&window_.station(), &station::StationState::frequencyReported, this, &RigControl::frequencyReported);
     // The supervision tick rewrites the transmit state from the client: follow it from there.
     connect(window_.timer(3), &QTimer::timeout, this, &RigControl::followTransmitter);
@@ -31,15 +35,53 @@ void RigControl::setPttPolicy(bool allowPtt, int timeoutS)
         release(QString::fromLatin1(kReleasedByClient));
 }
 
+qint64 RigControl::frequencyHz() const { return state_.frequencyHz(program_.clock().now().toMSecsSinceEpoch()); }
+
 int RigControl::setFrequencyHz(qint64 hz)
 {
     const qint64 truncated = hz - hz % kStepHz;
-    if (truncated == state_.frequencyHz())
+    if (truncated == frequencyHz())
         return kOk;
-    if (!window_.frequencyControl().sendFrequency(remote::hertzToFrequencyText(truncated)))
-        return kIoError;
-    state_.commanded(truncated, program_.clock().now().toMSecsSinceEpoch());
-    return kOk;
+    if (!takeAction()) {
+        heldFrequency_ = truncated;
+        state_.commanded(truncated, program_.clock().now().toMSecsSinceEpoch());
+        return kOk;
+    }
+    heldFrequency_.reset();
+    return sendFrequency(truncated) ? kOk : kIoError;
+}
+
+bool RigControl::sendFrequency(qint64 hz)
+{
+    if (!window_.frequencyControl().sendFrequency(remote::hertzToFrequencyText(hz)))
+        return false;
+    state_.commanded(hz, program_.clock().now().toMSecsSinceEpoch());
+    return true;
+}
+
+bool RigControl::takeAction()
+{
+    if (actionsLeft_ == 0)
+        return false;
+    --actionsLeft_;
+    if (!actionTimer_->isActive())
+        actionTimer_->start();
+    return true;
+}
+
+void RigControl::nextAction()
+{
+    if (heldFrequency_) {
+        const qint64 hz = *heldFrequency_;
+        heldFrequency_.reset();
+        // Answered as done already: when it cannot go out after all the status line says
+        // why, and the answers go back to what the node last reported.
+        if (!sendFrequency(hz))
+            state_.cancelCommand();
+        return;
+    }
+    if (++actionsLeft_ >= kActionBurst)
+        actionTimer_->stop();
 }
 
 bool RigControl::transmitting() const { return window_.station().transmitting(); }
@@ -58,6 +100,8 @@ int RigControl::setPtt(int client, bool on)
     // Already keyed, or a request already waits for the link: a repeated "T 1" changes nothing.
     if (transmitting() || requestPending())
         return kOk;
+    if (!takeAction())
+        return kRejected;
     window_.station().transmit().press();
     if (!transmitting() && !requestPending())
         return kRejected; // no station connected: the button does nothing either

@@ -9,7 +9,13 @@
 // passes; the main window's status line says why. If anything else releases it first
 // (the operator, the client's own transmit state), the server lets go of it.
 //
-// Thread: user-interface thread. Owned by RigService; owns its time-out timer.
+// What reaches the station is thinned out, so that a client in a loop cannot flood the link's
+// chat or chatter the transmitter: kActionBurst frequency commands and key-ups go at once,
+// then one per kActionIntervalMs. A frequency asked for meanwhile is answered at once and
+// only the latest one is sent when its turn comes; a key-up meanwhile is refused. A release
+// always goes at once.
+//
+// Thread: user-interface thread. Owned by RigService; owns its timers.
 
 #include "rig/RigProtocol.h"
 #include "rig/RigState.h"
@@ -26,6 +32,9 @@ class Program;
 namespace tavrin::rig {
 
 inline constexpr char kPttTimerName[] = "RigPttTimer";
+inline constexpr char kActionTimerName[] = "RigActionTimer";
+inline constexpr int kActionBurst = 5;
+inline constexpr int kActionIntervalMs = 500;
 inline constexpr char kReleasedOnClose[] = "Rig server: transmitter released, the client that keyed it disconnected";
 inline constexpr char kReleasedOnTimeout[] = "Rig server: transmitter released after the %1 s transmit time-out";
 inline constexpr char kReleasedByClient[] = "Rig server: transmitter released by the client";
@@ -38,7 +47,7 @@ public:
 
     void setPttPolicy(bool allowPtt, int timeoutS);
 
-    qint64 frequencyHz() const override { return state_.frequencyHz(); }
+    qint64 frequencyHz() const override;
     int setFrequencyHz(qint64 hz) override;
     QByteArray mode() const override { return state_.mode(); }
     bool transmitting() const override;
@@ -48,6 +57,7 @@ public:
     // The connection that keyed the transmitter through the server, 0 when none did.
     int pttOwner() const { return owner_; }
     QTimer *pttTimer() const { return pttTimer_; }
+    QTimer *actionTimer() const { return actionTimer_; }
 
 public slots:
     void frequencyReported(const QString &frequency, const QString &modeWord);
@@ -59,6 +69,10 @@ private:
     void release(const QString &why);
     // Lets go of a transmitter that someone else has released meanwhile.
     void followTransmitter();
+    // Takes one of the actions the station may have now; false when they are used up.
+    bool takeAction();
+    void nextAction();
+    bool sendFrequency(qint64 hz);
 
     MainWindow &window_;
     Program &program_;
@@ -67,6 +81,9 @@ private:
     int timeoutS_ = 180;
     int owner_ = 0;
     QTimer *pttTimer_ = nullptr;
+    QTimer *actionTimer_ = nullptr;
+    int actionsLeft_ = kActionBurst;
+    std::optional<qint64> heldFrequency_; // asked for while the actions were used up
 };
 
 } // namespace tavrin::rig

@@ -31,8 +31,10 @@ RigService::~RigService()
 void RigService::apply(const RigSettings &s)
 {
     control_->setPttPolicy(s.allowPtt, s.pttTimeoutS);
+    // A server that could not listen (its port taken) tries again on every save.
     const bool restart = !applied_ || s.enabled != settings_.enabled || s.address != settings_.address ||
-                         s.allowRemote != settings_.allowRemote || s.port != settings_.port;
+                         s.allowRemote != settings_.allowRemote || s.port != settings_.port ||
+                         (s.enabled && !server_->isListening());
     settings_ = s;
     applied_ = true;
     if (!restart) {

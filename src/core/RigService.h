@@ -32,7 +32,7 @@ public:
     ~RigService() override;
 
     // Takes these settings now: PTT policy at once, the listener restarted only when the
-    // address, port or on/off changed.
+    // address, port or on/off changed, or when it is not listening though it should.
     void apply(const RigSettings &settings);
 
     RigControl &control() const { return *control_; }

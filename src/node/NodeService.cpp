@@ -14,11 +14,13 @@ using namespace tavrin::remote;
 
 namespace {
 
-// The node's own chat lines (the link adds our callsign in front).
+// The node's own chat lines (the link adds our callsign in front). A refusal never starts with
+// "FN" nor with a sender's callsign: the panels read every line with ">FN" as the frequency the
+// rig is on.
 constexpr char kProgramName[] = "tavrin-node";
-constexpr char kNotAllowed[] = "%1 may not control this node";
-constexpr char kOutOfRange[] = "FN%1 refused: outside the frequency ranges of this node";
-constexpr char kNoFrequency[] = "FN refused: no frequency given";
+constexpr char kNotAllowed[] = "Refused: %1 may not control this node";
+constexpr char kOutOfRange[] = "Refused FN%1: outside the frequency ranges of this node";
+constexpr char kNoFrequency[] = "Refused FN: no frequency given";
 constexpr char kRigFault[] = "Rig fault: %1";
 constexpr char kRigBack[] = "Rig is answering again";
 constexpr char kNotAvailable[] = "%1 is not available on this node";
@@ -46,6 +48,15 @@ NodeServiceOptions serviceOptionsFrom(const NodeConfig &config)
     o.transmitTimeoutMs = config.transmitTimeoutMs;
     o.pollIntervalMs = config.pollIntervalMs;
     return o;
+}
+
+QString printableLogLine(const QString &text)
+{
+    QString line = text;
+    for (QChar &c : line)
+        if (c.category() == QChar::Other_Control)
+            c = c.isSpace() ? QLatin1Char(' ') : QLatin1Char('?');
+    return line;
 }
 
 NodeService::NodeService(NodeServiceOptions options, EchoLinkClient &link, RigController &rig, Log log, QObject *parent)
@@ -111,10 +122,21 @@ void NodeService::reply(const QString &text)
         log_(QStringLiteral("could not send to the chat: %1").arg(text));
 }
 
+void NodeService::sayFault(const QString &error)
+{
+    // A failed command and the controller's fault signal come in the same turn with the same
+    // text (in either order): the chat hears it once.
+    if (error == faultSaid_)
+        return;
+    faultSaid_ = error;
+    QTimer::singleShot(0, this, [this] { faultSaid_.clear(); });
+    reply(QString::fromLatin1(kRigFault).arg(error));
+}
+
 void NodeService::report(const RigOutcome &outcome)
 {
     if (!outcome.ok) {
-        reply(QString::fromLatin1(kRigFault).arg(outcome.error));
+        sayFault(outcome.error);
         return;
     }
     reading_ = outcome.reading;
@@ -137,7 +159,11 @@ void NodeService::hearChat(const QString &line)
         return;
     if (!mayControl(sender)) {
         log_(QStringLiteral("refused a command from %1: not on the allow-list").arg(sender));
-        reply(QString::fromLatin1(kNotAllowed).arg(sender));
+        // Once while it stays linked: a stranger's flood must not flood every station's chat.
+        if (!refused_.contains(sender)) {
+            refused_.insert(sender);
+            reply(QString::fromLatin1(kNotAllowed).arg(sender));
+        }
         return;
     }
     log_(QStringLiteral("command from %1: %2").arg(sender, text.simplified()));
@@ -148,18 +174,26 @@ void NodeService::hearChat(const QString &line)
         setFrequency(std::llround(*request.frequencyMHz * 1e6), nodeFrequencyText(*request.frequencyMHz));
     else if (request.unreadableFrequency)
         reply(QLatin1String(kNoFrequency));
-    if (request.frequencyQuery)
-        rig_.run(&RigController::read, [this](const RigOutcome &o) { report(o); });
+    if (request.frequencyQuery && !readingBusy_) {
+        readingBusy_ = true;
+        rig_.run(&RigController::read, [this](const RigOutcome &o) {
+            readingBusy_ = false;
+            report(o);
+        });
+    }
     if (request.timeQuery)
         reply(nodeTimeText(QTime::currentTime()));
-    if (request.signalReport)
+    if (request.signalReport && !strengthBusy_) {
+        strengthBusy_ = true;
         rig_.run(&RigController::strength, [this](const RigOutcome &o) {
+            strengthBusy_ = false;
             if (!o.ok)
-                reply(QString::fromLatin1(kRigFault).arg(o.error));
+                sayFault(o.error);
             else
                 reply(o.strength ? QString::fromLatin1(kSignalReport).arg(sUnits(*o.strength))
                                  : QString::fromLatin1(kNoSignalReport));
         });
+    }
     if (request.voice)
         reply(QString::fromLatin1(kNotAvailable).arg(QStringLiteral("CV?")));
     if (request.squelchActive)
@@ -182,7 +216,29 @@ void NodeService::setFrequency(qint64 hz, const QString &asked)
         reply(QString::fromLatin1(kOutOfRange).arg(asked));
         return;
     }
-    rig_.run(RigController::setFrequency(hz), [this](const RigOutcome &o) { report(o); });
+    tune(hz);
+}
+
+void NodeService::tune(qint64 hz)
+{
+    if (tuning_) {
+        nextFrequency_ = hz;
+        return;
+    }
+    tuning_ = true;
+    rig_.run(RigController::setFrequency(hz), [this](const RigOutcome &o) {
+        tuning_ = false;
+        if (!nextFrequency_) {
+            report(o);
+            return;
+        }
+        // Overtaken: its fault still counts, its frequency does not.
+        if (!o.ok)
+            report(o);
+        const qint64 next = *nextFrequency_;
+        nextFrequency_.reset();
+        tune(next);
+    });
 }
 
 void NodeService::linkReceiving(bool receiving)
@@ -204,6 +260,7 @@ void NodeService::stationConnected(const QString &callsign)
         return;
     }
     linked_.insert(call);
+    refused_.remove(call);
     log_(QStringLiteral("%1 linked%2").arg(call, mayControl(call) ? QString() : QStringLiteral(" (listening only)")));
     updateKey(QStringLiteral("station linked"));
 }
@@ -215,6 +272,7 @@ void NodeService::checkLinks()
         const QString call = *it;
         if (count == 0 || !askOr(false, [&] { return link_.IsConnected(call); })) {
             log_(QStringLiteral("%1 unlinked").arg(call));
+            refused_.remove(call);
             it = linked_.erase(it);
         } else {
             ++it;
@@ -298,7 +356,7 @@ void NodeService::rigFault(const QString &text)
 {
     log_(QStringLiteral("rig fault: %1").arg(text));
     if (!linked_.isEmpty())
-        reply(QString::fromLatin1(kRigFault).arg(text));
+        sayFault(text);
     if (keyed_)
         key(false, QStringLiteral("rig fault"));
 }

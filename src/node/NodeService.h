@@ -11,6 +11,11 @@
 // keyed, no voice arrives from the link and no operator has asked the node to stop (" CPT?",
 // which holds it quiet until the squelch closes).
 //
+// A flood of commands does not become a flood at the rig or in the chat: while a frequency is
+// being set the newest "FN" waits and only it follows, and a read ("FR?", "SR?") already on
+// its way answers the same question asked again meanwhile. A station not on the allow-list
+// hears its refusal once while it stays linked; the log has every refused command.
+//
 // Thread: event loop. Owns nothing but its timers; the link handle and the rig controller
 // belong to the caller and outlive this object.
 
@@ -41,6 +46,12 @@ struct NodeServiceOptions {
 };
 
 NodeServiceOptions serviceOptionsFrom(const NodeConfig &config);
+
+// One log line as it may be written: callsigns and chat text come from strangers, and a control
+// character (escape sequences, CR, a line break) would rewrite the terminal, forge a line, or
+// make journald hide the whole line as binary. A line break or tab becomes a space, any other
+// control character "?".
+QString printableLogLine(const QString &text);
 
 class NodeService : public QObject {
     Q_OBJECT
@@ -77,7 +88,9 @@ private:
     bool allLinkedMayControl() const;
     void reply(const QString &text);
     void report(const RigOutcome &outcome);
+    void sayFault(const QString &error);
     void setFrequency(qint64 hz, const QString &asked);
+    void tune(qint64 hz);
     void updateKey(const QString &why);
     void key(bool on, const QString &why);
     void updateSend(const QString &why);
@@ -89,6 +102,7 @@ private:
     RigController &rig_;
     Log log_;
     QSet<QString> linked_;
+    QSet<QString> refused_; // strangers told once already that they may not control the node
     std::optional<RigReading> reading_;
     bool receiving_ = false;
     bool overTimedOut_ = false;
@@ -97,6 +111,11 @@ private:
     bool squelchOpen_ = false;
     bool holdReceiver_ = false; // " CPT?": quiet until the squelch closes
     bool sending_ = false;
+    QString faultSaid_; // the rig fault the chat heard in this turn of the event loop
+    bool tuning_ = false;                // a frequency is being set
+    std::optional<qint64> nextFrequency_; // the newest "FN" asked for meanwhile
+    bool readingBusy_ = false;          // an "FR?" read is on its way
+    bool strengthBusy_ = false;          // an "SR?" read is on its way
     QTimer transmitTimer_;
     QTimer pollTimer_;
     QTimer linkTimer_;

@@ -5,8 +5,13 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace tavrin::rig {
+
+namespace {
+constexpr int kAcceptRetryMs = 1000;
+} // namespace
 
 RigServer::RigServer(RigBackend &backend, QObject *parent) : QObject(parent), backend_(backend) {}
 
@@ -28,6 +33,12 @@ QString RigServer::listen(const QHostAddress &address, quint16 port)
         return why;
     }
     connect(server_, &QTcpServer::newConnection, this, &RigServer::accept);
+    // Qt stops accepting for good after a failed accept (no descriptors left, say): try again
+    // a moment later rather than leave the server deaf until it is restarted.
+    QTcpServer *server = server_;
+    connect(server_, &QTcpServer::acceptError, server_, [server] {
+        QTimer::singleShot(kAcceptRetryMs, server, [server] { server->resumeAccepting(); });
+    });
     return {};
 }
 
@@ -52,6 +63,15 @@ namespace {
 // keeps, and for several short commands per read.
 constexpr qint64 kReadBufferBytes = 4 * kMaxLineBytes;
 
+// Where the line that starts at `from` ends: rigctld takes CR as well as LF.
+qsizetype lineEnd(const QByteArray &data, qsizetype from)
+{
+    for (qsizetype i = from; i < data.size(); ++i)
+        if (data.at(i) == '\n' || data.at(i) == '\r')
+            return i;
+    return -1;
+}
+
 // The socket reads while its read buffer holds less than the limit. It looks at the limit
 // again only when the limit changes, so set it through "unlimited".
 void limitReading(QTcpSocket *socket, qint64 limit)
@@ -64,6 +84,11 @@ void limitReading(QTcpSocket *socket, qint64 limit)
 void RigServer::accept()
 {
     while (QTcpSocket *s = server_->nextPendingConnection()) {
+        if (clients_.size() >= kMaxClients) {
+            s->abort();
+            s->deleteLater();
+            continue;
+        }
         s->setParent(this);
         // Replies are a few bytes each: send them without waiting for more.
         s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -100,7 +125,7 @@ void RigServer::serve(QTcpSocket *socket)
     const qint64 unsent = socket->bytesToWrite();
     QByteArray replies;
     for (;;) {
-        const qsizetype end = data.indexOf('\n', answered);
+        const qsizetype end = lineEnd(data, answered);
         if (end < 0) {
             if (data.size() - answered > kMaxLineBytes) {
                 drop(socket);

@@ -1,7 +1,9 @@
 #pragma once
 // The rig server's sockets: a QTcpServer that takes any number of clients, cuts what they
-// send into lines and answers each line from a RigBackend. A line longer than kMaxLineBytes
-// closes that connection; "q" answers and closes. Nothing here waits.
+// send into lines (ended by LF, CR or CR LF) and answers each line from a RigBackend. A line
+// longer than kMaxLineBytes closes that connection; "q" answers and closes. At most
+// kMaxClients connections are served at once: a further one is closed as it comes, so a
+// connection storm cannot use up the program's file descriptors. Nothing here waits.
 //
 // Flow control: a client's lines are answered only while its unsent replies stay under
 // kMaxUnsentBytes, and nothing more is read from it while any reply waits for the network,
@@ -43,6 +45,7 @@ public:
     // Bounds described above; public for the tests.
     static constexpr qint64 kMaxUnsentBytes = 64 * 1024;
     static constexpr int kLinesPerTurn = 32;
+    static constexpr int kMaxClients = 256;
 
 signals:
     // A client connection ended (its id as given to the backend).

@@ -19,10 +19,15 @@ public:
 
     // The commanded frequency while unconfirmed, else the last reported one; 0 before either.
     qint64 frequencyHz() const;
+    // The same at `nowMs`, except that a command the node has not confirmed within
+    // kConfirmWaitMs (refused, or lost) gives way to the last report, if there was one.
+    qint64 frequencyHz(qint64 nowMs) const;
     const QByteArray &mode() const { return mode_; }
     bool hasPending() const { return pending_.has_value(); }
 
     void commanded(qint64 hz, qint64 nowMs);
+    // A commanded frequency that never went out: back to the reported one.
+    void cancelCommand() { pending_.reset(); }
     // A frequency report; an empty mode word keeps the mode we had.
     void reported(qint64 hz, const QByteArray &modeWord, qint64 nowMs);
 
@@ -30,6 +35,7 @@ private:
     std::optional<qint64> pending_;
     qint64 commandedAtMs_ = 0;
     qint64 reported_ = 0;
+    bool hasReport_ = false;
     QByteArray mode_ = "USB";
 };
 

@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <atomic>
 #include <cmath>
 
 using namespace tavrin;
@@ -25,15 +26,39 @@ const QString kNode = QStringLiteral("XX9ABC-L");
 const QString kOperator = QStringLiteral("XX1TAV-L");
 const QString kStranger = QStringLiteral("XX5BAD-L");
 
+// Hamlib's dummy rig behind a cable that can be pulled.
+class CabledRig : public Rig {
+public:
+    explicit CabledRig(std::shared_ptr<std::atomic<bool>> pulled) : pulled_(std::move(pulled)) {}
+    void open() override { inner_.open(); }
+    void close() override { inner_.close(); }
+    bool isOpen() const override { return inner_.isOpen(); }
+    void setFrequency(qint64 hz) override { cable().setFrequency(hz); }
+    RigReading read() override { return cable().read(); }
+    void setPtt(bool on) override { cable().setPtt(on); }
+    bool ptt() override { return cable().ptt(); }
+    std::optional<int> strength() override { return cable().strength(); }
+
+private:
+    Rig &cable()
+    {
+        if (*pulled_)
+            throw RigError("the cable is gone");
+        return inner_;
+    }
+    HamlibRig inner_{HamlibOptions{}};
+    std::shared_ptr<std::atomic<bool>> pulled_;
+};
+
 struct Station {
     FakeEchoLinkBackend backend;
     std::unique_ptr<EchoLinkClientFactory> factory = backend.factory();
     std::unique_ptr<EchoLinkClient> handle = factory->create();
-    RigController rig{std::make_unique<HamlibRig>(HamlibOptions{}), 10000};
+    RigController rig;
     QStringList log;
     std::unique_ptr<NodeService> service;
 
-    Station()
+    explicit Station(std::unique_ptr<Rig> r = std::make_unique<HamlibRig>(HamlibOptions{})) : rig(std::move(r), 10000)
     {
         NodeServiceOptions o;
         o.callsign = kNode;
@@ -106,11 +131,11 @@ private Q_SLOTS:
         QTest::newRow("entry line") << "FN7.0745 MHz  -  09:05:07" << "XX9ABC-L>FN7.0745 " << qint64(7'074'500);
         QTest::newRow("band edge") << "FN29.7" << "XX9ABC-L>FN29.7000 " << qint64(29'700'000);
         QTest::newRow("query") << "FR?" << "XX9ABC-L>FN14.2000 " << qint64(14'200'000);
-        QTest::newRow("outside the bands") << "FN14.4000" << "XX9ABC-L>FN14.4000 refused" << qint64(14'200'000);
-        QTest::newRow("broadcast band") << "FN6.0" << "XX9ABC-L>FN6.0000 refused" << qint64(14'200'000);
-        QTest::newRow("no number") << "FNxyz" << "XX9ABC-L>FN refused" << qint64(14'200'000);
-        QTest::newRow("absurd number") << "FN999999999999999999999" << "XX9ABC-L>FN refused" << qint64(14'200'000);
-        QTest::newRow("negative") << "FN-7.1" << "XX9ABC-L>FN refused" << qint64(14'200'000);
+        QTest::newRow("outside the bands") << "FN14.4000" << "XX9ABC-L>Refused FN14.4000" << qint64(14'200'000);
+        QTest::newRow("broadcast band") << "FN6.0" << "XX9ABC-L>Refused FN6.0000" << qint64(14'200'000);
+        QTest::newRow("no number") << "FNxyz" << "XX9ABC-L>Refused FN:" << qint64(14'200'000);
+        QTest::newRow("absurd number") << "FN999999999999999999999" << "XX9ABC-L>Refused FN:" << qint64(14'200'000);
+        QTest::newRow("negative") << "FN-7.1" << "XX9ABC-L>Refused FN:" << qint64(14'200'000);
         QTest::newRow("time") << "Time?" << "XX9ABC-L>Time " << qint64(14'200'000);
         QTest::newRow("version") << "x /ver/" << "XX9ABC-L>tavrin-node  v" << qint64(14'200'000);
         QTest::newRow("not here") << "12:00:00 CPA?" << "XX9ABC-L>CPA? is not available" << qint64(14'200'000);
@@ -128,9 +153,12 @@ private Q_SLOTS:
         const QString line = s.sentSince(from).first();
         QVERIFY2(line.startsWith(answer), qPrintable(line));
         QCOMPARE(s.frequency(), hz);
+        // A refusal is no report: the panel would show the refused frequency as the rig's.
+        if (line.contains(QLatin1String("Refused")))
+            QVERIFY2(!remote::isFrequencyReport(line), qPrintable(line));
         // A report is one the panel reads as the rig's frequency, and the simulated node
         // answers the same command with the same frequency.
-        if (remote::isFrequencyReport(line) && !line.contains(QLatin1String("refused"))) {
+        if (remote::isFrequencyReport(line)) {
             QCOMPARE(remote::frequencyReport(line).value_or(QString()),
                      remote::frequencyReport(QStringLiteral("X>FN") + QString::number(double(hz) / 1e6, 'f', 4)).value());
             if (text.startsWith(QLatin1String("FN"))) {
@@ -141,22 +169,66 @@ private Q_SLOTS:
         }
     }
 
+    // An operator's client in a loop: the rig is set to the first and the newest frequency
+    // only, repeated reads share one answer, and the chat hears no "busy" for each line.
+    void commandFloodIsCoalesced()
+    {
+        Station s;
+        s.ask(RigController::setFrequency(14'200'000));
+        const int from = int(s.backend.sent().size());
+        for (int i = 0; i < 60; ++i)
+            s.backend.raiseChat(kOperator + QStringLiteral(">FN14.%1 FR?").arg(100 + i));
+        s.settle();
+        const QStringList sent = s.sentSince(from);
+        QVERIFY2(sent.size() <= 2, qPrintable(sent.join(QLatin1Char('|'))));
+        QVERIFY2(sent.last().startsWith(kNode + QStringLiteral(">FN14.1590")), qPrintable(sent.last()));
+        QCOMPARE(s.frequency(), qint64(14'159'000));
+    }
+
+    // The cable pulled mid-session: the command's answer and the fault are one chat line, and
+    // the chat hears when the rig answers again.
+    void rigFaultIsSaidOnce()
+    {
+        auto pulled = std::make_shared<std::atomic<bool>>(false);
+        Station s(std::make_unique<CabledRig>(pulled));
+        s.settle();
+        const int from = int(s.backend.sent().size());
+        *pulled = true;
+        s.backend.raiseChat(kOperator + QStringLiteral(">FN14.1000"));
+        s.settle();
+        QCOMPARE(s.sentSince(from), QStringList{kNode + QStringLiteral(">Rig fault: the cable is gone")});
+        *pulled = false;
+        s.service->pollRig();
+        s.settle();
+        QCOMPARE(s.sentSince(from).last(), kNode + QStringLiteral(">Rig is answering again"));
+    }
+
     // Strangers, free chat, our own echo, a 64 KiB line and binary junk: nothing moves; a
-    // stranger's command gets one short refusal.
+    // stranger's commands get one short refusal, however many it sends.
     void nothingMovesTheRigButAnAllowedCommand()
     {
         Station s;
         s.link(kStranger);
         s.ask(RigController::setFrequency(14'200'000));
         const int from = int(s.backend.sent().size());
-        s.backend.raiseChat(kStranger + QStringLiteral(">FN7.1000"));
+        for (int i = 0; i < 20; ++i)
+            s.backend.raiseChat(kStranger + QStringLiteral(">FN7.1000"));
+        // Nor is the refusal of a station that calls itself like a frequency.
+        s.link(QStringLiteral("FN7.1000"));
+        s.backend.raiseChat(QStringLiteral("FN7.1000>FR?"));
         s.backend.raiseChat(kOperator + QStringLiteral(">hello, how is the band?"));
         s.backend.raiseChat(kNode + QStringLiteral(">FN7.1000"));
         s.backend.raiseChat(kOperator + QStringLiteral(">FN7.1") + QString(64 * 1024, QLatin1Char('9')));
         s.backend.raiseChat(QStringLiteral("FN7.1000 without a sender"));
         s.backend.raiseChat(kOperator + QLatin1Char('>') + QString::fromLatin1(QByteArray(4096, '\xff')));
         s.settle();
-        QCOMPARE(s.sentSince(from), QStringList{kNode + QStringLiteral(">XX5BAD-L may not control this node")});
+        QCOMPARE(s.sentSince(from), (QStringList{kNode + QStringLiteral(">Refused: XX5BAD-L may not control this node"),
+                                                 kNode + QStringLiteral(">Refused: FN7.1000 may not control this node")}));
+        for (const QString &line : s.sentSince(from))
+            QVERIFY(!remote::isFrequencyReport(line));
+        // What strangers write reaches the log without a control character.
+        QCOMPARE(printableLogLine(QStringLiteral("from XX5BAD\x1b]0;x\x07\r\nforged\u0085 line")),
+                 QStringLiteral("from XX5BAD?]0;x?  forged  line"));
         QCOMPARE(s.frequency(), qint64(14'200'000));
     }
 

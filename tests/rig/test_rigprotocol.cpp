@@ -195,6 +195,16 @@ private slots:
         s.commanded(3600000, 10000);
         s.reported(3700000, "", 10000 + RigState::kConfirmWaitMs);
         QCOMPARE(s.frequencyHz(), 3700000);
+
+        // A command the node refused and never confirms: clients hear the report again once
+        // the wait is over, not the refused frequency for ever.
+        s.commanded(14400000, 30000);
+        QCOMPARE(s.frequencyHz(30000 + RigState::kConfirmWaitMs - 1), 14400000);
+        QCOMPARE(s.frequencyHz(30000 + RigState::kConfirmWaitMs), 3700000);
+        // With no report at all the command is the best we know.
+        RigState fresh;
+        fresh.commanded(7074000, 0);
+        QCOMPARE(fresh.frequencyHz(10 * RigState::kConfirmWaitMs), 7074000);
     }
 
     void settingsFile()

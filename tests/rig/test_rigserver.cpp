@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -175,6 +176,29 @@ private slots:
         QCOMPARE(c.ask("f"), QByteArray("14074000\n"));
     }
 
+    void frequencyFloodIsThinnedOut()
+    {
+        startWith(true);
+        RigClient c(port());
+        QTimer *pace = service().control().actionTimer();
+        pace->setInterval(3600 * 1000); // its turns are given by hand below
+        // A client in a loop: every command is answered, but only a burst reaches the chat.
+        QByteArray flood;
+        for (int i = 0; i < 40; ++i)
+            flood += "F " + QByteArray::number(14'000'000 + i * 1000) + '\n';
+        flood.chop(1);
+        QCOMPARE(c.ask(flood, 40), QByteArray("RPRT 0\n").repeated(40));
+        QCOMPARE(sent().size(), rig::kActionBurst);
+        QCOMPARE(c.ask("f"), QByteArray("14039000\n"));
+        // Nor does it chatter the transmitter.
+        QCOMPARE(c.ask("T 1"), QByteArray("RPRT -9\n"));
+        QVERIFY(rig_->backend.callsOf(QStringLiteral("SetTransmit")).isEmpty());
+        // Its next turn sends the newest frequency alone.
+        pace->start(0);
+        QTRY_COMPARE(sent().size(), rig::kActionBurst + 1);
+        QVERIFY2(sent().last().startsWith(QStringLiteral("FN14.0390 MHz")), qPrintable(sent().last()));
+    }
+
     void modeFromReports()
     {
         startWith(false);
@@ -289,8 +313,11 @@ private slots:
         RigClient c(port());
         QCOMPARE(c.ask(QByteArray("\x01\x02\xfe garbage")), QByteArray("RPRT -1\n"));
         QCOMPARE(c.ask("\\get_lock_mode"), QByteArray("0\n"));
-        // Several lines in one packet are answered in order.
+        // Several lines in one packet are answered in order, whatever their line ends.
         QCOMPARE(c.ask("v\nt", 2), QByteArray("VFOA\n0\n"));
+        QCOMPARE(c.ask("v\rt\r", 2), QByteArray("VFOA\n0\n"));
+        c.socket.write("t\r");
+        QCOMPARE(c.ask("v", 2), QByteArray("0\nVFOA\n"));
 
         RigClient flood(port());
         flood.socket.write(QByteArray(2000, 'x'));
@@ -300,6 +327,43 @@ private slots:
         QCOMPARE(c.ask("q"), QByteArray("RPRT 0\n"));
         QVERIFY(c.closedByServer());
         QTRY_COMPARE(service().server().clientCount(), 0);
+    }
+
+    void connectionStormIsCapped()
+    {
+        startWith(false);
+        std::vector<std::unique_ptr<RigClient>> clients;
+        for (int i = 1; i <= rig::RigServer::kMaxClients; ++i) {
+            clients.push_back(std::make_unique<RigClient>(port()));
+            QVERIFY(runUntil([&] { return service().server().clientCount() == i; }));
+        }
+        QCOMPARE(clients.back()->ask("v"), QByteArray("VFOA\n"));
+        RigClient extra(port());
+        QVERIFY(extra.closedByServer());
+        QCOMPARE(service().server().clientCount(), rig::RigServer::kMaxClients);
+        QCOMPARE(clients.front()->ask("v"), QByteArray("VFOA\n"));
+        // Room again once one leaves.
+        clients.front()->socket.disconnectFromHost();
+        QTRY_COMPARE(service().server().clientCount(), rig::RigServer::kMaxClients - 1);
+        RigClient later(port());
+        QCOMPARE(later.ask("v"), QByteArray("VFOA\n"));
+    }
+
+    void takenPortIsTriedAgainOnSave()
+    {
+        startWith(false);
+        QTcpServer squatter;
+        QVERIFY(squatter.listen(QHostAddress::LocalHost, 0));
+        rig::RigSettings s = service().settings();
+        s.port = squatter.serverPort();
+        service().apply(s);
+        QVERIFY(!service().server().isListening());
+        QVERIFY2(status().startsWith(QStringLiteral("Rig server: could not listen")), qPrintable(status()));
+        // The port comes free; saving the same settings again listens.
+        squatter.close();
+        service().apply(s);
+        QVERIFY(service().server().isListening());
+        QCOMPARE(service().server().port(), s.port);
     }
 
     void halfCloseGetsEveryAnswer()
