@@ -59,18 +59,11 @@ bool FrequencyController::send(const QString &line)
         report(QString::fromLatin1(kSendFailed).arg(line, QString::fromUtf8(e.what())));
         return false;
     }
-    // An earlier refusal or failure of ours no longer holds once a line went out.
-    if (!reported_.isEmpty() && window_.statusText() == reported_)
-        window_.showStatus(QString());
-    reported_.clear();
+    window_.lineSent();
     return true;
 }
 
-void FrequencyController::report(const QString &text)
-{
-    reported_ = text;
-    window_.showStatus(text);
-}
+void FrequencyController::report(const QString &text) { window_.showSendProblem(text); }
 
 void FrequencyController::UpdateFrequencyDisplay()
 {

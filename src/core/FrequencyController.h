@@ -50,7 +50,6 @@ private:
 
     MainWindow &window_;
     Program &program_;
-    QString reported_; // what this controller last put on the status line
 };
 
 } // namespace tavrin

@@ -293,6 +293,20 @@ void MainWindow::showStatus(const QString &text) { statusLine_->setText(text); }
 
 QString MainWindow::statusText() const { return statusLine_->text(); }
 
+void MainWindow::showSendProblem(const QString &text)
+{
+    sendProblem_ = text;
+    showStatus(text);
+}
+
+void MainWindow::lineSent()
+{
+    // The client took a line: an earlier refusal or failure no longer holds.
+    if (!sendProblem_.isEmpty() && statusText() == sendProblem_)
+        showStatus(QString());
+    sendProblem_.clear();
+}
+
 // --- timers ---------------------------------------------------------------------------
 
 void MainWindow::Timer1_Timer()

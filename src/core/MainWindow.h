@@ -90,6 +90,10 @@ public:
 
     void showStatus(const QString &text);
     QString statusText() const;
+    // A refused or failed line to the distant node: it stays on the status line until a
+    // later line goes out (lineSent), unless something else has written the line since.
+    void showSendProblem(const QString &text);
+    void lineSent();
 
     // Timer1 ... Timer7; Timer6 and Timer7 are the station model's request timers.
     QTimer *timer(int number) const;
@@ -153,6 +157,7 @@ private:
     ProtocolController *protocol_ = nullptr;          // child QObject
     Http *statisticsReport_ = nullptr;                // child QObject, made by SaveUserData
     QLabel *statusLine_ = nullptr;
+    QString sendProblem_; // what showSendProblem last put on the status line
     QWidget *panelArea_ = nullptr; // scroll area holding the switched panels
     QString lastSaveError_;
     QMenu *soundDeviceMenu_ = nullptr;

@@ -209,8 +209,10 @@ void MainWindow::sendCommand(const QString &line)
     try {
         requireClient().SendChatText(line);
     } catch (const EchoLinkError &e) {
-        showStatus(QStringLiteral("Could not send \"%1\": %2").arg(line, QString::fromUtf8(e.what())));
+        showSendProblem(QStringLiteral("Could not send \"%1\": %2").arg(line, QString::fromUtf8(e.what())));
+        return;
     }
+    lineSent();
 }
 
 void MainWindow::remoteTime()
@@ -219,9 +221,10 @@ void MainWindow::remoteTime()
     try {
         requireClient().SendChatText(QString::fromLatin1(remote::kTimeQuery));
     } catch (const EchoLinkError &e) {
-        showStatus(QStringLiteral("Could not ask the remote time: %1").arg(QString::fromUtf8(e.what())));
+        showSendProblem(QStringLiteral("Could not ask the remote time: %1").arg(QString::fromUtf8(e.what())));
         return;
     }
+    lineSent();
     timers_[0]->start();
 }
 

@@ -95,8 +95,10 @@ void ProtocolController::sendRequestLine(const QString &line)
     try {
         window_.requireClient().SendChatText(line);
     } catch (const std::exception &e) {
-        reportFailure(QStringLiteral("Could not send \"%1\"").arg(line), e);
+        window_.showSendProblem(QStringLiteral("Could not send \"%1\": %2").arg(line, QString::fromUtf8(e.what())));
+        return;
     }
+    window_.lineSent();
 }
 
 void ProtocolController::setTransmit(bool key)

@@ -34,8 +34,10 @@ void UserCommandButtons::press(int k)
     try {
         window_.requireClient().SendChatText(line);
     } catch (const EchoLinkError &e) {
-        window_.showStatus(QString::fromLatin1(kSendFailed).arg(k).arg(QString::fromUtf8(e.what())));
+        window_.showSendProblem(QString::fromLatin1(kSendFailed).arg(k).arg(QString::fromUtf8(e.what())));
+        return;
     }
+    window_.lineSent();
 }
 
 } // namespace tavrin

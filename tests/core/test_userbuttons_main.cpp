@@ -185,6 +185,8 @@ void TestUserButtonsMain::sendFailureShowsOnMainWindow()
     rig.backend.failing.clear();
     QTest::mouseClick(rig.find<QPushButton>("Command83"), Qt::LeftButton);
     QCOMPARE(afterTime(rig.backend.sent().last()), QString("CVSA?"));
+    // ... and the failure it reported no longer stands.
+    QCOMPARE(rig.find<QLabel>("StatusLine")->text(), QString());
 }
 
 void TestUserButtonsMain::mainWindowShowsBothWindows()
