@@ -138,8 +138,11 @@ bool FrequencyController::sendFrequency(const QString &text)
         report(refusal);
         return false;
     }
-    window_.station().setDisplay(text);
-    window_.station().setFrequency(remote::formatFrequency(text));
+    // The display keeps the text as typed ("14.23"), unless the four decimals that go out
+    // change its value: then it shows what was sent, not a frequency nobody asked for.
+    const QString sent = remote::formatFrequency(text);
+    window_.station().setDisplay(remote::roundsWhenFormatted(text) ? sent : text);
+    window_.station().setFrequency(sent);
     return send(remote::frequencyCommandLine(text, program_.clock().now().time()));
 }
 

@@ -203,6 +203,15 @@ QString formatFrequency(const QString &text)
     return formatRounded(roundToDecimals(*d));
 }
 
+bool roundsWhenFormatted(const QString &text)
+{
+    const std::optional<Decimal> d = parse(text);
+    if (!d || d->scale <= kDecimals)
+        return false;
+    const std::size_t dropped = std::size_t(d->scale - kDecimals);
+    return d->magnitude.find_first_not_of('0', d->magnitude.size() - dropped) != std::string::npos;
+}
+
 std::optional<QString> addStep(const QString &text, long long deltaTenThousandths)
 {
     const std::optional<Decimal> d = parse(text);

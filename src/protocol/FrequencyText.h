@@ -20,6 +20,10 @@ bool isNumberText(const QString &text);
 // comes back unchanged.
 QString formatFrequency(const QString &text);
 
+// True when the format above changes the value of `text`: digits beyond the fourth decimal
+// that are not all zero ("14.23456", not "14.230000").
+bool roundsWhenFormatted(const QString &text);
+
 // text + delta / 10000, formatted as above; nullopt when text is not a number.
 std::optional<QString> addStep(const QString &text, long long deltaTenThousandths);
 

@@ -209,13 +209,23 @@ private slots:
         QCOMPARE(rig.backend.sent().size(), 4);
         QCOMPARE(rig.status(), QStringLiteral("Station linked"));
 
+        // More decimals than go out: the display shows what was sent, not what was typed.
+        rig.setText("Text11", QStringLiteral("7.12345"));
+        rig.press(cmd(69));
+        QCOMPARE(rig.backend.sent().last(), "FN7.1235" + kLineAt0907);
+        QCOMPARE(rig.text("Label4"), QStringLiteral("7.1235"));
+        rig.setText("Text11", QStringLiteral("7.100000"));
+        rig.press(cmd(69));
+        QCOMPARE(rig.text("Label4"), QStringLiteral("7.100000")); // same value: as typed
+        QCOMPARE(rig.backend.sent().size(), 6);
+
         // An empty entry sends nothing and still clears the other field.
         rig.setText("Text3", QString());
         rig.setText("Text11", QStringLiteral("7"));
         rig.press(cmd(35));
-        QCOMPARE(rig.backend.sent().size(), 4);
+        QCOMPARE(rig.backend.sent().size(), 6);
         QVERIFY(rig.text("Text11").isEmpty());
-        QCOMPARE(rig.text("Label4"), QStringLiteral("7.1"));
+        QCOMPARE(rig.text("Label4"), QStringLiteral("7.100000"));
     }
 
     void stepsFromTheDisplay()
