@@ -256,6 +256,14 @@ QString frequencyCommandLine(const QString &frequencyText, const QTime &time)
            + time.toString(QLatin1String(kCommandTime));
 }
 
+bool isCommandLineTail(QStringView rest)
+{
+    const QLatin1String join(kCommandTimeJoin);
+    if (!rest.startsWith(join))
+        return false;
+    return QTime::fromString(rest.mid(join.size()).trimmed().toString(), QLatin1String(kCommandTime)).isValid();
+}
+
 QString hertzToFrequencyText(qint64 hz)
 {
     const qint64 units = hz / kStepHz; // tenths of a kHz

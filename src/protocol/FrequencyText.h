@@ -42,6 +42,10 @@ QString frequencyCommand(const QString &text);
 // "FN" + formatted frequency + " MHz  -  " + time as "hh:mm:ss".
 QString frequencyCommandLine(const QString &frequencyText, const QTime &time);
 
+// What follows the frequency in a frequency command line (" MHz  -  " and "hh:mm:ss"): a
+// line that carries it is another panel's command, not the node's report.
+bool isCommandLineTail(QStringView rest);
+
 // Whole hertz as MHz text with four decimals, the way the keypad takes it: 14074000 gives
 // "14.0740". Below 100 Hz resolution the value is truncated.
 QString hertzToFrequencyText(qint64 hz);

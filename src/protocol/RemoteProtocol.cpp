@@ -57,6 +57,9 @@ std::optional<QString> frequencyReport(const QString &line)
     // "14,230" is a number we cannot read for certain; better no reading than a wrong one.
     if (!isNumberText(number) || (i < line.size() && line[i] == QLatin1Char(',')))
         return std::nullopt;
+    // Another panel on the link asking for a frequency is no word from the node about it.
+    if (isCommandLineTail(QStringView(line).mid(i)))
+        return std::nullopt;
     return formatFrequency(number);
 }
 

@@ -85,6 +85,8 @@ private slots:
         // No tag, or nothing left of the frequency: both fields keep what they showed.
         rig.backend.raiseChat(QStringLiteral(">FN3.5"));
         rig.backend.raiseChat(QStringLiteral("XX9XYZ-L>FN USB"));
+        // Another panel's command on the link is no report of where the station is.
+        rig.backend.raiseChat(QStringLiteral("XX1AB>FN3.5000 MHz  -  09:05:07"));
         QCOMPARE(rig.text("Text1"), QStringLiteral("14.2000"));
         QCOMPARE(rig.text("Label4"), QStringLiteral("14.2000"));
         QVERIFY(rig.backend.sent().isEmpty());
