@@ -101,14 +101,16 @@ void ProtocolController::sendRequestLine(const QString &line)
     window_.lineSent();
 }
 
-void ProtocolController::setTransmit(bool key)
+bool ProtocolController::setTransmit(bool key)
 {
     useAutomationTimeouts(window_.client());
     try {
         window_.requireClient().SetTransmit(key);
     } catch (const std::exception &e) {
         reportFailure(key ? QStringLiteral("Could not key the transmitter") : QStringLiteral("Could not release the transmitter"), e);
+        return false;
     }
+    return true;
 }
 
 void ProtocolController::reportProblem(const QString &text) { window_.showStatus(text); }

@@ -37,7 +37,7 @@ public:
 
     // The transmit control's way out through this window's handle.
     void sendRequestLine(const QString &line) override;
-    void setTransmit(bool key) override;
+    bool setTransmit(bool key) override;
     void reportProblem(const QString &text) override;
 
 signals:

@@ -191,7 +191,7 @@ void RemotePad::Command1x_Click() { state_.transmit().press(*this); }
 
 void RemotePad::sendRequestLine(const QString &line) { send(line); }
 
-void RemotePad::setTransmit(bool key)
+bool RemotePad::setTransmit(bool key)
 {
     try {
         if (!client_)
@@ -199,7 +199,9 @@ void RemotePad::setTransmit(bool key)
         client_->SetTransmit(key);
     } catch (const std::exception &e) {
         showStatus(QString::fromLatin1(key ? kKeyFailed : kReleaseFailed).arg(QString::fromUtf8(e.what())));
+        return false;
     }
+    return true;
 }
 
 void RemotePad::reportProblem(const QString &text) { showStatus(text); }

@@ -106,7 +106,7 @@ private:
 
     // The transmit control's way out through the pad's handle.
     void sendRequestLine(const QString &line) override;
-    void setTransmit(bool key) override;
+    bool setTransmit(bool key) override;
     void reportProblem(const QString &text) override;
     void focusSendLine();
     QString localCallsign();

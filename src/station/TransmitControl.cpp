@@ -70,8 +70,9 @@ void TransmitControl::release()
 void TransmitControl::toggle(TransmitPort &port)
 {
     const bool key = !state_.transmitting();
-    port.setTransmit(key);
-    state_.setTransmitting(key);
+    // A refused keying leaves the display at what the client still does.
+    if (port.setTransmit(key))
+        state_.setTransmitting(key);
 }
 
 void TransmitControl::waitOver()

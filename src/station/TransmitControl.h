@@ -33,7 +33,8 @@ class TransmitPort {
 public:
     virtual ~TransmitPort() = default;
     virtual void sendRequestLine(const QString &line) = 0;
-    virtual void setTransmit(bool key) = 0;
+    // True when the client took it: the state follows only what the client did.
+    virtual bool setTransmit(bool key) = 0;
     // Something about the request that the operator should know (a bad wait).
     virtual void reportProblem(const QString &text) = 0;
 };

@@ -126,6 +126,11 @@ private slots:
         QCOMPARE(rig.keyings().last().argument, QStringLiteral("false"));
         QVERIFY(!state.transmitting());
         rig.expectShown(false, false);
+        // A keying the client refuses is not shown as done, in either window.
+        rig.backend.failing.insert(QStringLiteral("SetTransmit"));
+        rig.press(source, true);
+        QVERIFY(!state.transmitting());
+        rig.expectShown(false, false);
     }
 };
 
