@@ -1,5 +1,6 @@
 #include "settings/PresetBandBlock.h"
 
+#include "settings/OneLineValidator.h"
 #include "settings/PresetSet.h"
 
 #include <QGridLayout>
@@ -21,6 +22,7 @@ QLineEdit *makeEdit(const QString &name, int width, QWidget *parent)
     auto *edit = new QLineEdit(parent);
     edit->setObjectName(name);
     edit->setMinimumWidth(width);
+    edit->setValidator(new OneLineValidator(edit));
     return edit;
 }
 

@@ -1,6 +1,7 @@
 #include "settings/UserButtonEditor.h"
 
 #include "common/WindowNames.h"
+#include "settings/OneLineValidator.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -77,6 +78,7 @@ void UserButtonEditor::ensureBuilt()
         caption->setMaxLength(UserButtons::kCaptionMaxLength);
         caption->setPlaceholderText(QString::fromLatin1(kCaptionHint));
         caption->setMinimumWidth(170);
+        caption->setValidator(new OneLineValidator(caption));
         grid->addWidget(caption, k, 1);
         captionEdits_.append(caption);
 
@@ -84,6 +86,7 @@ void UserButtonEditor::ensureBuilt()
         command->setObjectName(QStringLiteral("Text%1a").arg(k));
         command->setPlaceholderText(QString::fromLatin1(kCommandHint));
         command->setMinimumWidth(220);
+        command->setValidator(new OneLineValidator(command));
         grid->addWidget(command, k, 2);
         commandEdits_.append(command);
 

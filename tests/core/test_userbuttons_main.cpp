@@ -168,6 +168,11 @@ void TestUserButtonsMain::buttonsSendTimeAndCommand()
     sent = rig.backend.sent();
     QCOMPARE(sent.size(), 1);
     QCOMPARE(sent.first(), remote::defaultTimeText(QTime(21, 5, 7)) + "   SQ 5?"); // unchanged, spaces kept
+
+    // A pasted line break cannot make one click two chat lines: it becomes a blank.
+    controlOf<QLineEdit>(rig, "Form1", "Text11a")->insert("CV?\r\nFN7.1");
+    QTest::mouseClick(rig.find<QPushButton>("Command91"), Qt::LeftButton);
+    QCOMPARE(rig.backend.sent().last(), remote::defaultTimeText(QTime(21, 5, 7)) + " CV?  FN7.1");
 }
 
 void TestUserButtonsMain::sendFailureShowsOnMainWindow()
