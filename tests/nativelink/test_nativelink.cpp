@@ -212,6 +212,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(rig.lastLoginIs("ONLINE"), kWaitMs);
         QCOMPARE(rig.directory.logins().last().callsign, kLocalCall);
         QCOMPARE(rig.client->StationCount(), 0);
+        // With nobody linked a line goes nowhere, and the sender hears so.
+        QVERIFY_THROWS_EXCEPTION(EchoLinkError, rig.client->SendChatText(QStringLiteral("anyone?")));
 
         // Typed in lower case: looked up case-blind, linked, announced once.
         rig.linkToPeer(QStringLiteral("peer-l"));
