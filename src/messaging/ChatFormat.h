@@ -69,6 +69,11 @@ QString oneLine(const QString &text);
 // U+FFFD; a CR LF pair becomes one line break. Returns the input unchanged when clean.
 QString displayText(const QString &text);
 
+// True when `text` holds a direction embedding, override or isolate (U+202A to U+202E,
+// U+2066 to U+2069): one left open reaches to the end of its paragraph, so a line holding
+// one must end its paragraph rather than share it with the lines after it.
+bool opensDirection(const QString &text);
+
 // `text` with a line break after every kLogPieceLength characters without one.
 QString inLogPieces(const QString &text);
 // The same for a paragraph written in parts: `run` is the length of the paragraph so far and

@@ -73,6 +73,23 @@ private slots:
         QVERIFY(r.chatText().startsWith(QString::fromUtf16(u"XX2AB-L>: x\uFFFDy\uFFFDz")));
     }
 
+    // Lines on screen share a paragraph, and a direction override left open runs to the end of
+    // its paragraph: it must not turn the next station's line around.
+    void directionOverrideStaysInItsLine()
+    {
+        ChatRig r;
+        r.chat()->show();
+        r.rig.window()->show();
+        r.rig.backend.raiseChat(QString::fromUtf16(u"XX2AB-L>\u202Eevil \u2067x"));
+        r.rig.backend.raiseChat(QStringLiteral("XX3CD-L>hello"));
+        r.rig.backend.raiseChat(QStringLiteral("XX3CD-L>again"));
+        for (const QTextDocument *doc : {r.chatBox()->document(), r.inMain<QPlainTextEdit>(QStringLiteral("RTB2"))->document()}) {
+            const QTextBlock hello = doc->find(QStringLiteral("hello")).block();
+            QVERIFY(!hello.text().contains(QChar(0x202E)));
+            QVERIFY(hello == doc->find(QStringLiteral("again")).block()); // plain lines still share
+        }
+    }
+
     void invalidUtf8()
     {
         ChatRig r;
