@@ -275,7 +275,7 @@ void MainWindow::showChatLine(const QString &tag, const QString &shown, const QS
     messaging::appendToLog(station_->chatLog, tag + shown + QLatin1String(messaging::chattexts::kCrLf));
     QString last = messaging::displayText(messaging::oneLine(tag + message));
     if (last.size() > kLastLineLimit)
-        last = last.left(kLastLineLimit) + QChar(0x2026);
+        last = messaging::leftWhole(last, kLastLineLimit) + QChar(0x2026);
     station_->lastLine->setPlainText(last);
     station_->lastLine->setVisible(true);
     timers_[0]->start();

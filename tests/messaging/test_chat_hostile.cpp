@@ -36,6 +36,9 @@ private slots:
         // The one-line box shows the start of it, marked as cut.
         QCOMPARE(r.lastLine()->toPlainText().size(), qsizetype(1024 + 1));
         QVERIFY(r.lastLine()->toPlainText().endsWith(QChar(0x2026)));
+        // The cut never leaves half a character.
+        r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>") + body.left(1015) + QString::fromUtf16(u"\U0001F600") + body);
+        QCOMPARE(r.lastLine()->toPlainText(), QStringLiteral("XX2AB-L>") + body.left(1015) + QChar(0x2026));
 
         r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>:XX1TST-L~") + body);
         QVERIFY(paragraphsFit(r.privateLog()));
