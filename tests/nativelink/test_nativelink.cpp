@@ -229,6 +229,8 @@ private Q_SLOTS:
         int from = rig.peer.mark();
         rig.client->SendChatText(QStringLiteral("hello\nthere"));
         QVERIFY(rig.peer.waitFor(QStringLiteral("chat ") + kLocalCall + QStringLiteral(">hello there"), kWaitMs, from));
+        // More than a datagram holds goes nowhere, and says so.
+        QVERIFY_THROWS_EXCEPTION(EchoLinkError, rig.client->SendChatText(QString(70000, QLatin1Char('x'))));
 
         // The peer's line arrives exactly as "CALL>text".
         rig.peer.send(QStringLiteral("chat FN14.2300 USB"));
