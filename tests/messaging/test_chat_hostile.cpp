@@ -107,6 +107,15 @@ private slots:
         QVERIFY(r.chatText().endsWith(QString::fromUtf16(u"XX2AB-L>: x\uFFFD\n")));
     }
 
+    // A line break before the first ">" cannot make a tag of its own, in any log.
+    void lineBreakInTheTag()
+    {
+        ChatRig r;
+        r.rig.backend.raiseChat(QString::fromUtf16(u"evil\rXX9XYZ-L\u2028XX8AA>FN14.2300"));
+        QCOMPARE(r.chatText(), QStringLiteral("evil XX9XYZ-L XX8AA>: FN14.2300\n"));
+        QCOMPARE(r.mainLog(), QStringLiteral("evil XX9XYZ-L XX8AA>FN14.2300\n"));
+    }
+
     void onlyMarkers()
     {
         ChatRig r;
