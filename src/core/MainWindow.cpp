@@ -191,6 +191,8 @@ void MainWindow::buildLayout()
 
     statusLine_ = new QLabel(this);
     statusLine_->setObjectName(QStringLiteral("StatusLine"));
+    // Reports quote what others wrote (a caller's callsign, a typed entry): shown as written.
+    statusLine_->setTextFormat(Qt::PlainText);
     statusBar()->addWidget(statusLine_, 1);
 
     // Clicking either chat box opens the chat window.

@@ -116,6 +116,30 @@ private slots:
         QCOMPARE(r.mainLog(), QStringLiteral("evil XX9XYZ-L XX8AA>FN14.2300\n"));
     }
 
+    // Status lines quote what others wrote: markup shows as typed, never as formatting.
+    void markupInStatusLinesShowsAsWritten()
+    {
+        ChatRig r;
+        // Laid out as the same text taken literally would be.
+        const auto showsLiterally = [](const QLabel *label) {
+            QLabel literal;
+            literal.setFont(label->font());
+            literal.setWordWrap(label->wordWrap());
+            literal.setTextFormat(Qt::PlainText);
+            literal.setText(label->text());
+            return literal.sizeHint() == label->sizeHint();
+        };
+        r.rig.window()->showStatus(QStringLiteral("Ignored a connection from 127.0.0.9: \"<h1>x</h1>\" is not a callsign"));
+        auto *mainStatus = r.inMain<QLabel>(QStringLiteral("StatusLine"));
+        QVERIFY(showsLiterally(mainStatus));
+        auto *entry = r.rig.program().registry().control<QLineEdit>(QStringLiteral("Form3"), QStringLiteral("Text3"));
+        entry->setText(QStringLiteral("<b>1</b>"));
+        r.rig.program().registry().control<QPushButton>(QStringLiteral("Form3"), QStringLiteral("Command35"))->click();
+        auto *padStatus = r.rig.program().registry().control<QLabel>(QStringLiteral("Form3"), QStringLiteral("StatusLine"));
+        QVERIFY(padStatus->text().contains(QLatin1String("<b>1</b>")));
+        QVERIFY(showsLiterally(padStatus));
+    }
+
     void onlyMarkers()
     {
         ChatRig r;
