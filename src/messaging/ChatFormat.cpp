@@ -133,9 +133,9 @@ QString displayText(const QString &text)
     return out;
 }
 
-bool opensDirection(const QString &text)
+bool needsOwnParagraph(const QString &text)
 {
-    return std::any_of(text.begin(), text.end(), [](QChar c) {
+    return text.isRightToLeft() || std::any_of(text.begin(), text.end(), [](QChar c) {
         const char16_t u = c.unicode();
         return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
     });

@@ -84,11 +84,14 @@ private slots:
         r.chat()->show();
         r.rig.window()->show();
         r.rig.backend.raiseChat(QString::fromUtf16(u"XX2AB-L>\u202Eevil \u2067x"));
+        // Nor does a line without a tag that reads right to left, opening a paragraph.
+        r.rig.backend.raiseChat(QString::fromUtf16(u"\u05E9\u05DC\u05D5\u05DD"));
         r.rig.backend.raiseChat(QStringLiteral("XX3CD-L>hello"));
         r.rig.backend.raiseChat(QStringLiteral("XX3CD-L>again"));
         for (const QTextDocument *doc : {r.chatBox()->document(), r.inMain<QPlainTextEdit>(QStringLiteral("RTB2"))->document()}) {
             const QTextBlock hello = doc->find(QStringLiteral("hello")).block();
             QVERIFY(!hello.text().contains(QChar(0x202E)));
+            QCOMPARE(hello.textDirection(), Qt::LeftToRight);
             QVERIFY(hello == doc->find(QStringLiteral("again")).block()); // plain lines still share
         }
     }
