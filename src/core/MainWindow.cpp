@@ -191,6 +191,8 @@ void MainWindow::buildLayout()
 
     statusLine_ = new QLabel(this);
     statusLine_->setObjectName(QStringLiteral("StatusLine"));
+    // Reports quote what others wrote (a caller's callsign, a typed entry): shown as written.
+    statusLine_->setTextFormat(Qt::PlainText);
     statusBar()->addWidget(statusLine_, 1);
 
     // Clicking either chat box opens the chat window.
@@ -275,7 +277,7 @@ void MainWindow::showChatLine(const QString &tag, const QString &shown, const QS
     messaging::appendToLog(station_->chatLog, tag + shown + QLatin1String(messaging::chattexts::kCrLf));
     QString last = messaging::displayText(messaging::oneLine(tag + message));
     if (last.size() > kLastLineLimit)
-        last = last.left(kLastLineLimit) + QChar(0x2026);
+        last = messaging::leftWhole(last, kLastLineLimit) + QChar(0x2026);
     station_->lastLine->setPlainText(last);
     station_->lastLine->setVisible(true);
     timers_[0]->start();

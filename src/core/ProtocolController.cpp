@@ -76,9 +76,11 @@ void ProtocolController::readSysopMessage(const QString &line)
         return;
 
     const QDateTime now = program_.clock().now();
-    const QString entry =
-        remote::sysopLogEntry(remote::defaultDateText(now.date()), remote::defaultTimeText(now.time()), line);
-    emit sysopMessage(messaging::forLog(entry));
+    // The sender's line stays one entry: a line break of its own would let it write what
+    // reads as a further entry, dated, from another station.
+    const QString entry = remote::sysopLogEntry(remote::defaultDateText(now.date()),
+                                                remote::defaultTimeText(now.time()), messaging::oneLine(line));
+    emit sysopMessage(messaging::displayText(messaging::forLog(entry)));
     ignoreErrors([&] { window_.requireClient().SendChatText(remote::sysopAcknowledgement(localCallsign)); });
 }
 

@@ -7,6 +7,7 @@
 #include "core/Program.h"
 #include "core/StationPanel.h"
 #include "maintenance/AboutWindow.h"
+#include "messaging/ChatFormat.h"
 #include "core/WidgetColors.h"
 #include "protocol/RemoteProtocol.h"
 #include "protocol/TimeTexts.h"
@@ -201,6 +202,9 @@ void StationController::Echolink_StationTextReceived(const QString &text)
     QString list = text;
     list.replace(QLatin1Char('\r'), QLatin1String(kLineEnd));
     list += QLatin1String(kLineEnd);
+    // The text is the linked station's to choose: it shows as the logs show a line, cut and in
+    // pieces with its controls made visible, so an endless word cannot freeze both lists.
+    list = messaging::displayText(messaging::forLog(list));
     window_.stationPanel().stationList->setPlainText(list);
     emit stationListChanged(list);
 }

@@ -100,7 +100,7 @@ void appendPlainTo(QTextDocument *doc, bool onScreen, const QString &text)
         doc->setUndoRedoEnabled(false);
     QString shown = displayText(forLog(text));
     if (shown.endsWith(QLatin1Char('\n')))
-        shown.back() = lineEnd(onScreen, doc->lastBlock().length() + int(shown.size()));
+        shown.back() = lineEnd(onScreen && !needsOwnParagraph(shown), doc->lastBlock().length() + int(shown.size()));
     appendAtEnd(doc, [&](QTextCursor &cursor) { cursor.insertText(shown, QTextCharFormat()); });
 }
 
@@ -166,7 +166,10 @@ void ChatBox::appendLine(const QString &tag, const QColor &tagColour, const QStr
         }
         if (leftOut > 0)
             cursor.insertText(cutMark(leftOut), textFormat);
-        cursor.insertText(QString(lineEnd(onScreen(), cursor.block().length())), textFormat);
+        // A station's direction override left open, or its right-to-left line opening a
+        // paragraph, must not turn the lines after it.
+        const bool ownParagraph = needsOwnParagraph(shownTag + QLatin1String(chattexts::kTagSeparator) + shownText);
+        cursor.insertText(QString(lineEnd(onScreen() && !ownParagraph, cursor.block().length())), textFormat);
     });
 }
 

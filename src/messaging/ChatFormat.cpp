@@ -133,6 +133,14 @@ QString displayText(const QString &text)
     return out;
 }
 
+bool needsOwnParagraph(const QString &text)
+{
+    return text.isRightToLeft() || std::any_of(text.begin(), text.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+    });
+}
+
 QList<LineSegment> emoticonSegments(const QString &text)
 {
     QList<LineSegment> segments;

@@ -69,6 +69,12 @@ QString oneLine(const QString &text);
 // U+FFFD; a CR LF pair becomes one line break. Returns the input unchanged when clean.
 QString displayText(const QString &text);
 
+// True when a log line must end its paragraph rather than share it with the lines after it:
+// it holds a direction embedding, override or isolate (U+202A to U+202E, U+2066 to U+2069),
+// which when left open reaches to the end of the paragraph, or it reads right to left from
+// its first letter, which would set the direction of a paragraph it opens.
+bool needsOwnParagraph(const QString &text);
+
 // `text` with a line break after every kLogPieceLength characters without one.
 QString inLogPieces(const QString &text);
 // The same for a paragraph written in parts: `run` is the length of the paragraph so far and

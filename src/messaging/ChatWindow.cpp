@@ -345,6 +345,9 @@ void ChatWindow::EchoLink_ChatTextReceived(const QString &line)
     // the chat box and copied to the main window and the Remote Pad; the window comes up when
     // asked to, and every log scrolls to the new line.
     SenderSplit split = splitSender(line);
+    // The tag stays on one line: a line break in it would start a line of its own under a
+    // coloured tag that reads as another station's.
+    split.tag = oneLine(split.tag);
     split.message = crToCrLf(split.message);
     const bool stamp = built() && c_.stampIncoming->isChecked();
     const QString shown =

@@ -12,7 +12,9 @@ QString receivedLogLine(const remote::PrivateSplit &message, const QString &loca
     QString header = message.header;
     if (!localCallsign.isEmpty())
         header.replace(remote::privateMarker(localCallsign), QStringLiteral(" "));
-    return QLatin1String(kReceivedLog) + header + message.body + QLatin1String(chattexts::kCrLf);
+    // One entry a message: a line break of the sender's could otherwise write what reads as a
+    // further message, from another station.
+    return QLatin1String(kReceivedLog) + oneLine(header + message.body) + QLatin1String(chattexts::kCrLf);
 }
 
 QString sentLogLine(const QString &destination, const QString &hhmm, const QString &text, bool sent)

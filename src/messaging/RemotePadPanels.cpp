@@ -243,6 +243,7 @@ RemotePadControls buildRemotePadControls(QWidget *window, GradH *meter, QPlainTe
     c.send = button(QStringLiteral("Send"), QStringLiteral("&Send"), window);
     c.showMain = button(QStringLiteral("Command2"), QStringLiteral("Show Main &Radio"), window);
     c.status = named(new QLabel(window), "StatusLine");
+    c.status->setTextFormat(Qt::PlainText); // a refusal quotes what was typed
     c.status->setWordWrap(true);
 
     auto *top = new QHBoxLayout;

@@ -151,6 +151,7 @@ void SysopBox::ensureBuilt()
 
     status_ = new QLabel(this);
     status_->setObjectName(QString::fromLatin1(sysop::kStatusLine));
+    status_->setTextFormat(Qt::PlainText); // the client's failure text, as it gave it
     status_->setWordWrap(true);
 
     auto *buttons = new QHBoxLayout;

@@ -150,6 +150,12 @@ private slots:
         QVERIFY(others.sysopBox.isVisible());
         QVERIFY(others.sysopLog->textCursor().atEnd());
         QCOMPARE(rig.backend.sent(), QStringList{kAckForTst});
+        // A line break of the sender's cannot start what reads as a further entry.
+        const QString forged = expected.left(expected.indexOf(QLatin1Char('X'))) + QStringLiteral("XX9XYZ>**XX1TST** call");
+        for (const QString &brk : {QStringLiteral("\r"), QStringLiteral("\n"), QString(QChar(0x2029)), QString(QChar(0xFDD0))}) {
+            rig.backend.raiseChat(QStringLiteral("XX1AB>**XX1TST** hi") + brk + forged);
+            QVERIFY2(!others.sysopLog->toPlainText().contains(QLatin1Char('\n') + forged), qPrintable(brk));
+        }
 
         // Extra call: counts once it is known, and a change is seen at the next line.
         rig.backend.clearCalls();

@@ -394,6 +394,15 @@ private slots:
         rig.backend.raiseStationText(QStringLiteral("XX7QRP"));
         QCOMPARE(list->toPlainText(), QStringLiteral("XX7QRP\n"));
         QCOMPARE(pad.stationList->toPlainText(), QStringLiteral("XX7QRP\n"));
+        // A hostile station text: an endless word shows cut and in short paragraphs, a NUL
+        // as a visible mark, markup as typed.
+        rig.backend.raiseStationText(QStringLiteral("<b>X</b>") + QChar(0) + QString(64 * 1024, QLatin1Char('a')));
+        const QString shown = list->toPlainText();
+        QVERIFY(shown.startsWith(QStringLiteral("<b>X</b>\uFFFDaaa")));
+        QVERIFY(shown.contains(QStringLiteral("more characters not shown)")));
+        for (const QString &paragraph : shown.split(QLatin1Char('\n')))
+            QVERIFY(paragraph.size() <= 2048);
+        QCOMPARE(pad.stationList->toPlainText(), shown);
     }
 
     // --- node buttons ---------------------------------------------------------------------

@@ -36,6 +36,9 @@ private slots:
         // The one-line box shows the start of it, marked as cut.
         QCOMPARE(r.lastLine()->toPlainText().size(), qsizetype(1024 + 1));
         QVERIFY(r.lastLine()->toPlainText().endsWith(QChar(0x2026)));
+        // The cut never leaves half a character.
+        r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>") + body.left(1015) + QString::fromUtf16(u"\U0001F600") + body);
+        QCOMPARE(r.lastLine()->toPlainText(), QStringLiteral("XX2AB-L>") + body.left(1015) + QChar(0x2026));
 
         r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>:XX1TST-L~") + body);
         QVERIFY(paragraphsFit(r.privateLog()));
@@ -73,6 +76,26 @@ private slots:
         QVERIFY(r.chatText().startsWith(QString::fromUtf16(u"XX2AB-L>: x\uFFFDy\uFFFDz")));
     }
 
+    // Lines on screen share a paragraph, and a direction override left open runs to the end of
+    // its paragraph: it must not turn the next station's line around.
+    void directionOverrideStaysInItsLine()
+    {
+        ChatRig r;
+        r.chat()->show();
+        r.rig.window()->show();
+        r.rig.backend.raiseChat(QString::fromUtf16(u"XX2AB-L>\u202Eevil \u2067x"));
+        // Nor does a line without a tag that reads right to left, opening a paragraph.
+        r.rig.backend.raiseChat(QString::fromUtf16(u"\u05E9\u05DC\u05D5\u05DD"));
+        r.rig.backend.raiseChat(QStringLiteral("XX3CD-L>hello"));
+        r.rig.backend.raiseChat(QStringLiteral("XX3CD-L>again"));
+        for (const QTextDocument *doc : {r.chatBox()->document(), r.inMain<QPlainTextEdit>(QStringLiteral("RTB2"))->document()}) {
+            const QTextBlock hello = doc->find(QStringLiteral("hello")).block();
+            QVERIFY(!hello.text().contains(QChar(0x202E)));
+            QCOMPARE(hello.textDirection(), Qt::LeftToRight);
+            QVERIFY(hello == doc->find(QStringLiteral("again")).block()); // plain lines still share
+        }
+    }
+
     void invalidUtf8()
     {
         ChatRig r;
@@ -85,6 +108,39 @@ private slots:
         broken.append(QChar(0xDC01));
         r.rig.backend.raiseChat(broken);
         QVERIFY(r.chatText().endsWith(QString::fromUtf16(u"XX2AB-L>: x\uFFFD\n")));
+    }
+
+    // A line break before the first ">" cannot make a tag of its own, in any log.
+    void lineBreakInTheTag()
+    {
+        ChatRig r;
+        r.rig.backend.raiseChat(QString::fromUtf16(u"evil\rXX9XYZ-L\u2028XX8AA>FN14.2300"));
+        QCOMPARE(r.chatText(), QStringLiteral("evil XX9XYZ-L XX8AA>: FN14.2300\n"));
+        QCOMPARE(r.mainLog(), QStringLiteral("evil XX9XYZ-L XX8AA>FN14.2300\n"));
+    }
+
+    // Status lines quote what others wrote: markup shows as typed, never as formatting.
+    void markupInStatusLinesShowsAsWritten()
+    {
+        ChatRig r;
+        // Laid out as the same text taken literally would be.
+        const auto showsLiterally = [](const QLabel *label) {
+            QLabel literal;
+            literal.setFont(label->font());
+            literal.setWordWrap(label->wordWrap());
+            literal.setTextFormat(Qt::PlainText);
+            literal.setText(label->text());
+            return literal.sizeHint() == label->sizeHint();
+        };
+        r.rig.window()->showStatus(QStringLiteral("Ignored a connection from 127.0.0.9: \"<h1>x</h1>\" is not a callsign"));
+        auto *mainStatus = r.inMain<QLabel>(QStringLiteral("StatusLine"));
+        QVERIFY(showsLiterally(mainStatus));
+        auto *entry = r.rig.program().registry().control<QLineEdit>(QStringLiteral("Form3"), QStringLiteral("Text3"));
+        entry->setText(QStringLiteral("<b>1</b>"));
+        r.rig.program().registry().control<QPushButton>(QStringLiteral("Form3"), QStringLiteral("Command35"))->click();
+        auto *padStatus = r.rig.program().registry().control<QLabel>(QStringLiteral("Form3"), QStringLiteral("StatusLine"));
+        QVERIFY(padStatus->text().contains(QLatin1String("<b>1</b>")));
+        QVERIFY(showsLiterally(padStatus));
     }
 
     void onlyMarkers()

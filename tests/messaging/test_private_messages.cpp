@@ -41,6 +41,9 @@ private slots:
         QCOMPARE(msg.body, QStringLiteral("hello ~ there"));
         QCOMPARE(receiptFor(msg, me, extra), QStringLiteral(":XX2AB-L~ Message Received~"));
         QCOMPARE(receivedLogLine(msg, me), QStringLiteral("Message From <- XX2AB-L> hello ~ there\r\n"));
+        // The sender's own line breaks cannot start what reads as another station's message.
+        msg = splitPrivate(QStringLiteral("XX2AB-L>:XX1TST-L~hi\rMessage From <- XX9XYZ-L> a\nb\r\nc"));
+        QCOMPARE(receivedLogLine(msg, me), QStringLiteral("Message From <- XX2AB-L> hi Message From <- XX9XYZ-L> a b c\r\n"));
 
         // A receipt is logged but never answered.
         msg = splitPrivate(QStringLiteral("XX2AB-L>:XX1TST-L~ Message Received~"));

@@ -212,6 +212,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(rig.lastLoginIs("ONLINE"), kWaitMs);
         QCOMPARE(rig.directory.logins().last().callsign, kLocalCall);
         QCOMPARE(rig.client->StationCount(), 0);
+        // With nobody linked a line goes nowhere, and the sender hears so.
+        QVERIFY_THROWS_EXCEPTION(EchoLinkError, rig.client->SendChatText(QStringLiteral("anyone?")));
 
         // Typed in lower case: looked up case-blind, linked, announced once.
         rig.linkToPeer(QStringLiteral("peer-l"));
@@ -227,6 +229,8 @@ private Q_SLOTS:
         int from = rig.peer.mark();
         rig.client->SendChatText(QStringLiteral("hello\nthere"));
         QVERIFY(rig.peer.waitFor(QStringLiteral("chat ") + kLocalCall + QStringLiteral(">hello there"), kWaitMs, from));
+        // More than a datagram holds goes nowhere, and says so.
+        QVERIFY_THROWS_EXCEPTION(EchoLinkError, rig.client->SendChatText(QString(70000, QLatin1Char('x'))));
 
         // The peer's line arrives exactly as "CALL>text".
         rig.peer.send(QStringLiteral("chat FN14.2300 USB"));

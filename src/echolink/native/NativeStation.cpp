@@ -58,6 +58,7 @@ constexpr char kIgnoredSelf[] = "Ignored a connection from %1: %2 is this statio
 constexpr char kIgnoredFull[] = "Ignored a connection from %1 (%2): %3 stations linked already";
 constexpr char kDirectoryFailed[] = "Directory: %1";
 constexpr char kNotLinked[] = "Not linked: nothing sent";
+constexpr char kChatNotTaken[] = "The link did not take the line (too long?)";
 
 NativeLinkStation *s_activeStation = nullptr; // the library's dispatcher is one per process
 
@@ -734,13 +735,20 @@ void NativeLinkStation::sendChat(const QString &text)
 {
     requireRunning();
     const std::string line = oneLine(text);
+    bool linked = false;
     bool sent = false;
     for (const auto &link : links_) {
-        if (link->isConnected() && !link->refused)
+        if (link->isConnected() && !link->refused) {
+            linked = true;
             sent = link->qso->sendChatData(line) || sent;
+        }
     }
+    // A line that reached nobody is a failed send: the window that sent it must not show it
+    // as gone out.
+    if (!linked)
+        throw EchoLinkError(kNotLinked);
     if (!sent)
-        setStatus(QString::fromLatin1(kNotLinked));
+        throw EchoLinkError(kChatNotTaken);
 }
 
 void NativeLinkStation::updateCapture()
