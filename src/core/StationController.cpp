@@ -37,6 +37,9 @@ constexpr char kDisconnectAllFailed[] = "Could not disconnect all stations: %1";
 
 QString errorText(const std::exception &e) { return QString::fromUtf8(e.what()); }
 
+// The node call as the link knows it: a blank typed around it is no part of it.
+QString linkCall(const QString &caption) { return caption.trimmed().toUpper(); }
+
 // Writes a control's text only when it changes: the supervision runs every 300 ms and a
 // needless write costs a relayout and a repaint.
 void setShown(QWidget *w, const QString &text)
@@ -71,6 +74,29 @@ void paintFore(QWidget *w, const QColor &c)
 {
     if (w && foreColor(w) != c)
         setForeColor(w, c);
+}
+
+// Cuts each line of a station list on its own: a conference lists hundreds of stations, and
+// a cut of the whole text would drop every station after the first few thousand characters.
+QString cutEachLine(const QString &list)
+{
+    QString out;
+    out.reserve(list.size());
+    qsizetype start = 0;
+    while (start < list.size()) {
+        qsizetype end = start;
+        while (end < list.size() && list.at(end) != QLatin1Char('\r') && list.at(end) != QLatin1Char('\n'))
+            ++end;
+        out += messaging::forLog(list.mid(start, end - start));
+        // One line end: CR LF, a lone CR or a lone LF.
+        qsizetype next = end;
+        if (next < list.size() && list.at(next++) == QLatin1Char('\r') && next < list.size()
+            && list.at(next) == QLatin1Char('\n'))
+            ++next;
+        out += list.mid(end, next - end);
+        start = next;
+    }
+    return out;
 }
 
 void showIf(QWidget *w, bool shown)
@@ -164,10 +190,10 @@ void StationController::Timer4_Timer()
 bool StationController::askLinked(const QString &call, QString *failure)
 {
     try {
-        return window_.requireClient().IsConnected(call.toUpper());
+        return window_.requireClient().IsConnected(linkCall(call));
     } catch (const std::exception &e) {
         if (failure->isEmpty())
-            *failure = QString::fromLatin1(kAskLinkedFailed).arg(call.toUpper(), errorText(e));
+            *failure = QString::fromLatin1(kAskLinkedFailed).arg(linkCall(call), errorText(e));
         return false;
     }
 }
@@ -202,9 +228,9 @@ void StationController::Echolink_StationTextReceived(const QString &text)
     QString list = text;
     list.replace(QLatin1Char('\r'), QLatin1String(kLineEnd));
     list += QLatin1String(kLineEnd);
-    // The text is the linked station's to choose: it shows as the logs show a line, cut and in
-    // pieces with its controls made visible, so an endless word cannot freeze both lists.
-    list = messaging::displayText(messaging::forLog(list));
+    // The text is the linked station's to choose: each line shows as the logs show a line, cut
+    // and in pieces with its controls made visible, so an endless word cannot freeze both lists.
+    list = messaging::displayText(cutEachLine(list));
     window_.stationPanel().stationList->setPlainText(list);
     emit stationListChanged(list);
 }
@@ -215,8 +241,8 @@ void StationController::nodeButton(int k)
 {
     StationPanel &s = window_.stationPanel();
     const QString caption = s.nodeButtons.at(k - 1)->text();
-    const QString call = caption.toUpper();
-    if (!caption.isEmpty()) {
+    const QString call = linkCall(caption);
+    if (!call.isEmpty()) {
         // Not knowing whether the node is linked, we do not link it again.
         bool linked = true;
         try {
@@ -238,7 +264,7 @@ void StationController::nodeButton(int k)
 void StationController::linkToggle(int k)
 {
     StationPanel &s = window_.stationPanel();
-    const QString call = s.nodeButtons.at(k - 1)->text().toUpper();
+    const QString call = linkCall(s.nodeButtons.at(k - 1)->text());
     if (call.isEmpty())
         return;
     bool linked = false;

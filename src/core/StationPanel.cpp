@@ -74,6 +74,8 @@ void StationPanel::buildNodes(QWidget *parent)
     lastStation->setReadOnly(true);
     setForeColor(lastStation, kBlue);
     nodeSelected = makeLabel(QStringLiteral("NodeSelected"), QString::fromLatin1(kNoNodeSelectedText), nodeBox);
+    // The node call is any text the operator typed: shown as typed, never as markup.
+    nodeSelected->setTextFormat(Qt::PlainText);
     stationCount = makeLabel(QStringLiteral("NumStations"), QStringLiteral("0"), nodeBox);
     QFont bold = stationCount->font();
     bold.setBold(true);

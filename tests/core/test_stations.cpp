@@ -198,6 +198,11 @@ private slots:
         QCOMPARE(rig.find<QPushButton>("Command29")->text(), kSet1Node);
         QCOMPARE(rig.find<QPushButton>("Command30")->text(), QStringLiteral("XX2BBB-R"));
         QCOMPARE(rig.find<QLabel>("NodeSelected")->text(), QStringLiteral("XX2BBB-R Node Data Selected"));
+
+        // Any text as node call shows as typed, markup included.
+        rig.program().presetSet(2).NodeCall = QStringLiteral("<b>XX2</b>");
+        rig.window()->Timer3_Timer();
+        QCOMPARE(rig.find<QLabel>("NodeSelected")->textFormat(), Qt::PlainText);
     }
 
     // --- Timer4: clock, node recognition, band captions, sound controls ---------------
@@ -403,6 +408,13 @@ private slots:
         for (const QString &paragraph : shown.split(QLatin1Char('\n')))
             QVERIFY(paragraph.size() <= 2048);
         QCOMPARE(pad.stationList->toPlainText(), shown);
+        // A conference with a thousand stations: every one of them is listed.
+        QStringList many;
+        for (int i = 0; i < 1000; ++i)
+            many << QStringLiteral("XX%1AB-L  Operator %1").arg(i);
+        rig.backend.raiseStationText(many.join(QLatin1Char('\r')));
+        QCOMPARE(list->toPlainText(), many.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+        QCOMPARE(pad.stationList->toPlainText(), list->toPlainText());
     }
 
     // --- node buttons ---------------------------------------------------------------------
@@ -507,10 +519,20 @@ private slots:
         QCOMPARE(rig.find<QLabel>("NodeSelected")->text(), kSet1Node);
         QCOMPARE(rig.window()->activeSet(), 2); // the active set does not change
 
-        // A toggle without a node does nothing.
+        // A toggle without a node does nothing, nor one whose node is only blanks; blanks
+        // typed around a node call are no part of it.
         rig.backend.clearCalls();
         click(rig.find<QPushButton>("Command33"));
         QVERIFY(rig.backend.calls.isEmpty());
+        rig.program().presetSet(2).NodeCall = QStringLiteral("  ");
+        rig.program().presetSet(3).NodeCall = QStringLiteral(" xx3ccc-r ");
+        rig.window()->Timer3_Timer();
+        rig.backend.clearCalls();
+        click(rig.find<QPushButton>("Command33"));
+        QVERIFY(rig.backend.calls.isEmpty());
+        click(rig.find<QPushButton>("Command68"));
+        QCOMPARE(argsOf(rig, "IsConnected"), QStringList{"XX3CCC-R"});
+        QCOMPARE(argsOf(rig, "Connect"), QStringList{"XX3CCC-R"});
     }
 
     void linkToggleFailuresAreReported()
