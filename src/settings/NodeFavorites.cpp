@@ -1,6 +1,7 @@
 #include "settings/NodeFavorites.h"
 
 #include "common/WindowNames.h"
+#include "settings/OneLineValidator.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -81,6 +82,8 @@ void NodeFavorites::ensureBuilt()
         auto *edit = new QLineEdit(frame);
         edit->setObjectName(QStringLiteral("Text%1").arg(k));
         edit->setMinimumWidth(150);
+        // The file keeps one line per row: a pasted break would come back as a blank.
+        edit->setValidator(new OneLineValidator(edit));
         // Whatever puts text in the field (typing, the capitals below, a test or scenario
         // writing it) puts it in the row. The field's own text, not the signal's: a keystroke's
         // textChanged comes after textEdited has put the capitals in.
@@ -223,7 +226,8 @@ void NodeFavorites::closeEvent(QCloseEvent *event)
 
 void NodeFavorites::linkOrUnlink(int k)
 {
-    const QString c = callsign(k);
+    // A blank typed around the callsign is no part of it; a row of blanks is a free row.
+    const QString c = callsign(k).trimmed();
     if (c.isEmpty())
         return;
     try {

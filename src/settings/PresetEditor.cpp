@@ -1,6 +1,7 @@
 #include "settings/PresetEditor.h"
 
 #include "common/WindowNames.h"
+#include "settings/OneLineValidator.h"
 #include "settings/PresetBandBlock.h"
 
 #include <QCloseEvent>
@@ -75,6 +76,8 @@ void PresetEditor::ensureBuilt()
     nodeCallEdit_ = new QLineEdit(this);
     nodeCallEdit_->setObjectName(QStringLiteral("NodeCall"));
     nodeCallEdit_->setMinimumWidth(140);
+    // One line, as the node button shows it and the settings file keeps it.
+    nodeCallEdit_->setValidator(new OneLineValidator(nodeCallEdit_));
     nodeRow->addWidget(nodeCallEdit_);
     nodeRow->addStretch();
     outer->addLayout(nodeRow);

@@ -132,9 +132,14 @@ void TestFavorites::emptyRowAndConnectFailureDoNothing()
     QTemporaryDir dir;
     Fixture f(dir.path());
     f.backend.clearCalls();
+    f.edit(2)->setText("   ");
     for (int k = 2; k <= 10; ++k)
         f.click(QString("Command%1").arg(k));
     QVERIFY(f.backend.calls.isEmpty());
+    f.edit(3)->setText(" W1AW-R ");
+    f.click("Command3");
+    QCOMPARE(f.operations(), QStringList({"IsConnected(W1AW-R)", "Connect(W1AW-R)"}));
+    f.backend.clearCalls();
 
     f.backend.failing << "Connect";
     f.click("Command1");
@@ -205,10 +210,14 @@ void TestFavorites::typedLettersBecomeCapitals()
 void TestFavorites::saveRoundTripAndHideDropsUnsavedEdit()
 {
     QTemporaryDir dir;
+    QString shownRow9;
     {
         Fixture f(dir.path());
         f.edit(1)->clear();
         QTest::keyClicks(f.edit(10), "k1abc");
+        f.edit(9)->insert("W1AW\r\nK2X"); // pasted with a line break: one row all the same
+        shownRow9 = f.edit(9)->text();
+        QVERIFY(!shownRow9.contains('\n'));
         f.click("SaveIt");
         QCOMPARE(f.status(), QString("Saved."));
         const QString file = QString::fromUtf8([&] {
@@ -232,6 +241,7 @@ void TestFavorites::saveRoundTripAndHideDropsUnsavedEdit()
         QCOMPARE(restarted.edit(1)->text(), QString()); // cleared and saved stays empty
         QCOMPARE(restarted.edit(2)->text(), QString());
         QCOMPARE(restarted.edit(10)->text(), QString("K1ABC"));
+        QCOMPARE(restarted.edit(9)->text(), shownRow9);
 
         // The title-bar button hides and drops unsaved edits.
         restarted.window->show();
