@@ -231,7 +231,10 @@ void StationController::Echolink_StationTextReceived(const QString &text)
     // The text is the linked station's to choose: each line shows as the logs show a line, cut
     // and in pieces with its controls made visible, so an endless word cannot freeze both lists.
     list = messaging::displayText(cutEachLine(list));
-    window_.stationPanel().stationList->setPlainText(list);
+    // The same list again leaves the box alone: the operator may be selecting a call in it.
+    QTextEdit *box = window_.stationPanel().stationList;
+    if (box->toPlainText() != list)
+        box->setPlainText(list);
     emit stationListChanged(list);
 }
 

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -395,6 +396,13 @@ private slots:
         // Every CR ends a line and one line end is appended.
         QCOMPARE(list->toPlainText(), QStringLiteral("XX9XYZ-L\nXX2ABC\n"));
         QCOMPARE(pad.stationList->toPlainText(), list->toPlainText());
+        // The same list again keeps what the operator is selecting in it.
+        QTextCursor selecting = list->textCursor();
+        selecting.setPosition(9);
+        selecting.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        list->setTextCursor(selecting);
+        rig.backend.raiseStationText(QStringLiteral("XX9XYZ-L\rXX2ABC"));
+        QCOMPARE(list->textCursor().selectedText(), QStringLiteral("XX2ABC"));
         // The whole content is replaced, not appended to.
         rig.backend.raiseStationText(QStringLiteral("XX7QRP"));
         QCOMPARE(list->toPlainText(), QStringLiteral("XX7QRP\n"));
