@@ -47,7 +47,7 @@ constexpr bool kClientBringsCallsign = true;
 constexpr bool kClientBringsCallsign = false;
 #endif
 constexpr char kPasswordNeedsCallsign[] = "The password is kept under the callsign: enter the callsign first.";
-constexpr char kBadCallsign[] = "A callsign has only letters, digits, \"-\" and \"/\".";
+constexpr char kBadCallsign[] = "A callsign has only letters, digits, \"-\" and \"/\", at most %1 of them.";
 constexpr char kBadPortBase[] = "The port base must be a number from %1 to %2.";
 constexpr char kBadServers[] = "Directory servers: host names, each with an optional \":port\", "
                                "separated by commas.";
@@ -228,7 +228,7 @@ bool FormLink::SaveData()
     const QString password = password_->text();
 
     if (!s.callsign.isEmpty() && !LinkSettings::isValidCallsign(s.callsign)) {
-        showStatus(QString::fromLatin1(kBadCallsign), true);
+        showStatus(QString::fromLatin1(kBadCallsign).arg(LinkSettings::kMaxCallsignLength), true);
         return false;
     }
     // On Windows the EchoLink client brings its own callsign; our station needs one.

@@ -24,9 +24,6 @@ constexpr char kServerSeparator = ',';
 constexpr char kDefaultServer1[] = "servers.echolink.org";
 constexpr char kDefaultServer2[] = "backup.echolink.org";
 
-// Long enough for any amateur callsign with a suffix, short enough to be no junk.
-constexpr int kMaxCallsignLength = 16;
-
 QString key(const char *name) { return QString::fromLatin1(name); }
 
 bool isValidServer(const QString &entry)

@@ -44,6 +44,7 @@ struct LinkSettings {
     static constexpr int kMinPortBase = 1024;
     static constexpr int kMaxPortBase = 65534; // the control port is portBase + 1
     static constexpr int kDefaultPortBase = 5198;
+    static constexpr int kMaxCallsignLength = 16; // any amateur callsign with a suffix
     static bool isValidCallsign(const QString &callsign); // letters, digits, "-" and "/"
     static bool isValidPortBase(int portBase);
     // "host" or "host:port" entries separated by commas; blanks around entries are

@@ -218,6 +218,9 @@ void TestLinkSettings::saveRefusesBadInput()
     f.type("Callsign", "XX1ABC L");
     f.save();
     QVERIFY(f.status().startsWith("A callsign has only"));
+    f.type("Callsign", "XX1ABCDEFGHIJKL-L"); // one letter too many: the message says so
+    f.save();
+    QVERIFY(f.status().endsWith("at most 16 of them."));
 
     f.type("Callsign", "xx1abc-l");
     QCOMPARE(f.edit("Callsign")->text(), QString("XX1ABC-L")); // capitals as typed
