@@ -250,7 +250,8 @@ void RemotePad::showStationList(const QString &list)
     if (list.isEmpty()) {
         if (!c_.stationList->document()->isEmpty())
             c_.stationList->clear();
-    } else {
+    } else if (c_.stationList->toPlainText() != list) {
+        // The same list again leaves the box alone: the operator may be selecting a call in it.
         c_.stationList->setPlainText(list);
     }
 }

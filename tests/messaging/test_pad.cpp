@@ -386,6 +386,14 @@ void PadTest::mainWindowWritesReachThePad()
     const QString list = rig.inPad<QTextEdit>(QStringLiteral("StationList"))->toPlainText();
     QVERIFY(list.contains(QStringLiteral("XX9XYZ-L")));
     QVERIFY(list.contains(QStringLiteral("XX2ABC")));
+    // The same list again keeps what the operator is selecting in it.
+    auto *stations = rig.inPad<QTextEdit>(QStringLiteral("StationList"));
+    QTextCursor picking = stations->textCursor();
+    picking.setPosition(list.indexOf(QStringLiteral("XX2ABC")));
+    picking.movePosition(QTextCursor::EndOfWord, QTextCursor::KeepAnchor);
+    stations->setTextCursor(picking);
+    rig.backend.raiseStationText(QStringLiteral("XX9XYZ-L\rXX2ABC"));
+    QCOMPARE(stations->textCursor().selectedText(), QStringLiteral("XX2ABC"));
 
     // Nobody left: the list empties, receive mode, the meter frame goes.
     rig.backend.stationCount = 0;
