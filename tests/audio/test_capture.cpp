@@ -7,6 +7,10 @@
 #include "audio/GradH.h"
 #include "audio/WaveInRecorder.h"
 #include "core/CoreTestKit.h"
+#include "settings/FormLink.h"
+
+#include <QComboBox>
+#include <QLabel>
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -279,6 +283,16 @@ void CaptureTest::hungServerHoldsNothingUp()
     QCOMPARE(answered.first().first().toBool(), false);
     QVERIFY(!meter->oRec().IsRecording());
     QVERIFY(meter->findChild<QTimer *>(QStringLiteral("ReconnectTimer"))->isActive());
+
+    // The link window does not read Qt's device lists (that would wait on the server for good):
+    // it offers the choice as it stands and says why.
+    rig.trigger("LinkSettings");
+    auto *form = rig.program().registry().get<link::FormLink>("FormLink");
+    QVERIFY(form && form->isVisible());
+    QCOMPARE(form->findChild<QComboBox *>(QStringLiteral("AudioInput"))->count(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        form->findChild<QLabel *>(QStringLiteral("StatusLine"))->text().contains("sound server does not answer"),
+        10000);
 }
 
 QTEST_MAIN(CaptureTest)
