@@ -52,6 +52,8 @@ public:
     Connection &operator=(const Connection &) = delete;
 
     bool ready() const { return ready_; }
+    // The server took the connection but did not finish it in time (hung, not absent).
+    bool timedOut() const { return !ready_ && clock_.elapsed() >= timeoutMs_; }
     pa_context *context() const { return context_; }
 
     // Runs `op` to completion; false on time-out or a broken connection.
@@ -129,6 +131,12 @@ bool PulseMixer::serverAnswers(int timeoutMs)
     return Connection(timeoutMs).ready();
 }
 
+PulseMixer::Reply PulseMixer::askServer(int timeoutMs)
+{
+    const Connection c(timeoutMs);
+    return c.ready() ? Reply::Up : c.timedOut() ? Reply::Silent : Reply::Absent;
+}
+
 std::optional<PulseSourceState> PulseMixer::query() const
 {
     Connection c(timeoutMs_);
@@ -176,6 +184,11 @@ PulseMixer::PulseMixer(QByteArray sourceName, int timeoutMs)
 bool PulseMixer::serverAnswers(int)
 {
     return true;
+}
+
+PulseMixer::Reply PulseMixer::askServer(int)
+{
+    return Reply::Up;
 }
 
 std::optional<PulseSourceState> PulseMixer::query() const

@@ -38,6 +38,10 @@ public:
     // True when a sound server takes a connection within `timeoutMs` (always true where there
     // is no PulseAudio). Blocks its caller that long at most: ask from a worker thread.
     static bool serverAnswers(int timeoutMs);
+    // The same question, telling a server that is absent (refused at once) from one that took
+    // the connection and then said nothing in time (hung). Blocks as long at most.
+    enum class Reply { Up, Absent, Silent };
+    static Reply askServer(int timeoutMs);
 
     const QByteArray &sourceName() const { return source_; }
 

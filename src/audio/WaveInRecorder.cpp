@@ -2,6 +2,7 @@
 
 #include "audio/PulseMixer.h"
 #include "audio/RingWriter.h"
+#include "audio/SoundServerGate.h"
 
 #include <QAudioFormat>
 #include <QAudioSource>
@@ -57,6 +58,9 @@ void WaveInRecorder::askServer()
 void WaveInRecorder::takeServerAnswer(bool up)
 {
     server_ = up ? Server::Up : Server::Down;
+    // The owner opens the device right away, which builds Qt's device lists.
+    if (up)
+        SoundServerGate::markOpen();
     emit serverAnswered(up);
 }
 

@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #ifndef Q_OS_WIN
 #include <QMediaDevices>
+
+#include "audio/SoundServerGate.h"
 #endif
 #include <QPointer>
 #include <QPushButton>
@@ -30,6 +32,8 @@ constexpr char kEchoLinkCaption[] = "&EchoLink network";
 constexpr char kStationFrame[] = "EchoLink station";
 constexpr char kDefaultDevice[] = "Default";
 constexpr char kMissingDevice[] = "%1 (not present)";
+constexpr char kServerSilent[] = "The sound server does not answer: only the chosen devices are offered. "
+                                 "Reopen this window once it is back.";
 constexpr char kPasswordHint[] = "kept in the keychain; leave empty to keep it";
 constexpr char kServersHint[] = "host or host:port, separated by commas";
 
@@ -202,6 +206,23 @@ void FormLink::fillDevices(QComboBox *combo, bool inputs, const QString &selecte
         return;
     }
 #ifndef Q_OS_WIN
+    if (!SoundServerGate::open()) {
+        // Reading Qt's list now could wait on a hung server: offer the choice as it stands and
+        // list the devices once the server has answered.
+        if (!devicesGate_) {
+            devicesGate_ = new SoundServerGate(this);
+            connect(devicesGate_, &SoundServerGate::answered, this, [this](bool open) {
+                if (!open)
+                    return showStatus(QString::fromLatin1(kServerSilent), true);
+                if (isVisible()) {
+                    fillDevices(audioInput_, true, audioInput_->currentData().toString(), true);
+                    fillDevices(audioOutput_, false, audioOutput_->currentData().toString(), true);
+                }
+            });
+        }
+        devicesGate_->ask();
+        return fillDevices(combo, inputs, selectedId, false);
+    }
     const QList<QAudioDevice> devices = inputs ? QMediaDevices::audioInputs() : QMediaDevices::audioOutputs();
     for (const QAudioDevice &device : devices)
         combo->addItem(device.description(), QString::fromUtf8(device.id()));

@@ -28,6 +28,10 @@ class QLabel;
 class QLineEdit;
 class QRadioButton;
 
+namespace tavrin {
+class SoundServerGate;
+}
+
 namespace tavrin::link {
 
 inline constexpr const char *kWindowName = windows::kLinkWindow;
@@ -77,6 +81,8 @@ private:
     QComboBox *audioInput_ = nullptr;
     QComboBox *audioOutput_ = nullptr;
     QLabel *statusLine_ = nullptr;
+    // Asks whether the sound server answers before the device lists are read (not on Windows).
+    SoundServerGate *devicesGate_ = nullptr;
     // Only the latest keychain request may write the status line.
     quint64 vaultRequest_ = 0;
 };

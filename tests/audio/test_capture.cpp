@@ -7,6 +7,14 @@
 #include "audio/GradH.h"
 #include "audio/WaveInRecorder.h"
 #include "core/CoreTestKit.h"
+#include "settings/FormLink.h"
+#if __has_include("echolink/native/NativeVoice.h")
+#include "echolink/native/NativeVoice.h"
+#define TAVRIN_TEST_NATIVE_VOICE
+#endif
+
+#include <QComboBox>
+#include <QLabel>
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -67,6 +75,7 @@ private slots:
     void meterShowsTheTonePeak();
     void mixerOfTheRemapSource();
     void serverGoneAndBackResumesTheMeter();
+    void nativeVoiceSurvivesTheServerGoing();
     void noServerFailsAtOnce();
     void hungServerHoldsNothingUp();
 
@@ -241,6 +250,42 @@ void CaptureTest::serverGoneAndBackResumesTheMeter()
     QVERIFY(!meter.findChild<QTimer *>(QStringLiteral("ReconnectTimer"))->isActive());
 }
 
+void CaptureTest::nativeVoiceSurvivesTheServerGoing()
+{
+#ifndef TAVRIN_TEST_NATIVE_VOICE
+    QSKIP("built without the native link");
+#else
+    if (!haveTestServer())
+        QSKIP("no test audio server (run through pulse-capture.sh)");
+    const QString control = qEnvironmentVariable("TAVRIN_PULSE_CONTROL");
+    if (control.isEmpty())
+        QSKIP("no way to stop and start the test server");
+    QStringList said;
+    const auto status = [&](const QString &text) { said << text; };
+    VoicePlayback playback(QStringLiteral("txsink"), status);
+    VoiceCapture capture(QStringLiteral("rxmic"), {}, [](const float *, int) {}, status);
+    capture.start();
+    const std::vector<float> voice(160, 0.1f);
+    playback.write(voice.data(), int(voice.size()));
+    QVERIFY2(said.isEmpty(), qPrintable(said.join(u'\n')));
+
+    // Qt deletes the devices' readers and writers with the server: voice that keeps arriving
+    // and an unkeying afterwards must not touch them, and the loss is reported.
+    QCOMPARE(QProcess::execute(control, {QStringLiteral("stop")}), 0);
+    const auto lost = [&](const char *what) {
+        return !said.filter(QLatin1String(what)).filter(QLatin1String("was lost")).isEmpty();
+    };
+    QVERIFY(waitFor([&] { return lost("Audio input") && !capture.isRunning(); }, 10000));
+    capture.stop();
+    // Both streams go with the one connection; the output's writer is gone by now too.
+    playback.write(voice.data(), int(voice.size()));
+    QVERIFY(lost("Audio output"));
+    playback.write(voice.data(), int(voice.size()));
+    QCOMPARE(said.filter(QLatin1String("was lost")).size(), 2);
+    QCOMPARE(QProcess::execute(control, {QStringLiteral("start")}), 0);
+#endif
+}
+
 void CaptureTest::noServerFailsAtOnce()
 {
     if (qgetenv("PULSE_SERVER") != "unix:/nonexistent")
@@ -279,6 +324,16 @@ void CaptureTest::hungServerHoldsNothingUp()
     QCOMPARE(answered.first().first().toBool(), false);
     QVERIFY(!meter->oRec().IsRecording());
     QVERIFY(meter->findChild<QTimer *>(QStringLiteral("ReconnectTimer"))->isActive());
+
+    // The link window does not read Qt's device lists (that would wait on the server for good):
+    // it offers the choice as it stands and says why.
+    rig.trigger("LinkSettings");
+    auto *form = rig.program().registry().get<link::FormLink>("FormLink");
+    QVERIFY(form && form->isVisible());
+    QCOMPARE(form->findChild<QComboBox *>(QStringLiteral("AudioInput"))->count(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        form->findChild<QLabel *>(QStringLiteral("StatusLine"))->text().contains("sound server does not answer"),
+        10000);
 }
 
 QTEST_MAIN(CaptureTest)

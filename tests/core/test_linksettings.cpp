@@ -351,10 +351,10 @@ void TestLinkSettings::missingSoundDeviceIsKept()
 {
     Fixture f;
     f.store.writeBatch(kFile, {{"AudioInput", "usb-mic-unplugged"}});
-    // The devices are listed when the window shows.
+    // The devices are listed once the window shows and the sound server has answered.
     f.window().show();
     QComboBox *input = f.find<QComboBox>("AudioInput");
-    QCOMPARE(input->currentText(), QString("usb-mic-unplugged (not present)"));
+    QTRY_COMPARE_WITH_TIMEOUT(input->currentText(), QString("usb-mic-unplugged (not present)"), 20000);
     QVERIFY(f.window().SaveData());
     QCOMPARE(LinkSettings::load(f.store).audioInput, QString("usb-mic-unplugged"));
     input->setCurrentIndex(0);

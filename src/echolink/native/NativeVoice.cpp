@@ -122,6 +122,8 @@ void VoiceCapture::start()
         testTimer_.start();
         return;
     }
+    if (lost_)
+        return;
     const QAudioDevice device = findDevice(deviceId_, true);
     if (device.isNull()) {
         if (!warned_ && deviceId_ != QLatin1String(kNoDevice))
@@ -143,7 +145,26 @@ void VoiceCapture::start()
         io_ = nullptr;
         return;
     }
+    description_ = device.description();
     connect(io_, &QIODevice::readyRead, this, &VoiceCapture::readDevice);
+    connect(source_.get(), &QAudioSource::stateChanged, this, &VoiceCapture::onSourceStateChanged);
+}
+
+void VoiceCapture::onSourceStateChanged()
+{
+    if (!source_ || source_->state() != QAudio::StoppedState || source_->error() == QAudio::NoError)
+        return;
+    // The server went away: say so, and tidy up once the source has left its own signal. Like
+    // the output, the input stays closed until the link starts again.
+    lost_ = true;
+    status_(QStringLiteral("Audio input \"%1\" was lost: the link carries no voice from here").arg(description_));
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (source_ && source_->state() == QAudio::StoppedState && source_->error() != QAudio::NoError)
+                stop();
+        },
+        Qt::QueuedConnection);
 }
 
 void VoiceCapture::stop()
@@ -152,7 +173,8 @@ void VoiceCapture::stop()
     testTimer_.stop();
     if (source_) {
         if (io_)
-            disconnect(io_, nullptr, this, nullptr);
+            disconnect(io_.data(), nullptr, this, nullptr);
+        source_->disconnect(this);
         source_->stop();
         source_.reset();
     }
@@ -248,6 +270,7 @@ bool VoicePlayback::open()
         status_(QStringLiteral("Audio output \"%1\" cannot be opened").arg(device.description()));
         return false;
     }
+    description_ = device.description();
     return true;
 }
 
@@ -255,6 +278,14 @@ void VoicePlayback::write(const float *samples, int count)
 {
     if (count <= 0 || !open())
         return;
+    if (!io_ || (sink_->state() == QAudio::StoppedState && sink_->error() != QAudio::NoError)) {
+        // The server went away (Qt has deleted the writer): say so once. The output stays
+        // closed until the link starts again, as the input does.
+        status_(QStringLiteral("Audio output \"%1\" was lost: received voice is not played").arg(description_));
+        failed_ = true;
+        stop();
+        return;
+    }
     resampler_->process(samples, count, resampled_);
     QByteArray pcm(static_cast<qsizetype>(resampled_.size()) * channels_ * 2, Qt::Uninitialized);
     auto *out = reinterpret_cast<qint16 *>(pcm.data());

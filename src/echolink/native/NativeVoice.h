@@ -10,6 +10,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -66,6 +67,7 @@ public:
 
 private:
     void readDevice();
+    void onSourceStateChanged();
     void pullTestInput();
     void deliver(const float *samples, int count);
 
@@ -75,8 +77,11 @@ private:
     StatusSink status_;
     bool running_ = false;
     bool warned_ = false;
+    bool lost_ = false; // the server went away while capturing
     std::unique_ptr<QAudioSource> source_;
-    QIODevice *io_ = nullptr;
+    // Qt deletes the device's reader when the sound server goes away.
+    QPointer<QIODevice> io_;
+    QString description_;
     QTimer testTimer_;
     std::unique_ptr<Resampler> resampler_;
     std::vector<float> scratch_;
@@ -106,7 +111,9 @@ private:
     StatusSink status_;
     bool failed_ = false;
     std::unique_ptr<QAudioSink> sink_;
-    QIODevice *io_ = nullptr;
+    // Qt deletes the device's writer when the sound server goes away.
+    QPointer<QIODevice> io_;
+    QString description_;
     std::unique_ptr<Resampler> resampler_;
     std::vector<float> resampled_;
     int channels_ = 1;
