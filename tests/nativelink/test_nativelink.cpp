@@ -145,6 +145,21 @@ std::vector<float> sine(double hz, int rate, int count, int from = 0)
         out[size_t(i)] = float(0.5 * std::sin(2.0 * std::numbers::pi * hz * double(from + i) / rate));
     return out;
 }
+// The peer's real connect request, caught on our control port before our station runs, with
+// the directory up. Empty when the peer could not be started or said nothing.
+QByteArray catchConnectRequest(Rig &rig)
+{
+    if (!rig.directory.listen(kDirectoryAddress, kDirectoryPort))
+        return {};
+    rig.options.directoryServers = {rig.directory.server()};
+    QUdpSocket control;
+    if (!control.bind(kLocalAddress, quint16(kTestPortBase + 1)) || !rig.peer.start({}))
+        return {};
+    rig.peer.send(QStringLiteral("connect 127.0.0.1 ") + kLocalCall);
+    if (!QTest::qWaitFor([&] { return control.hasPendingDatagrams(); }, kWaitMs))
+        return {};
+    return control.receiveDatagram().data();
+}
 double rms(const std::vector<float> &v, size_t skip)
 {
     double sum = 0;
@@ -360,18 +375,8 @@ private Q_SLOTS:
     {
         // The peer's real connect request, caught on our control port before our station runs...
         Rig rig;
-        QVERIFY(rig.directory.listen(kDirectoryAddress, kDirectoryPort));
-        rig.options.directoryServers = {rig.directory.server()};
-        QByteArray request;
-        {
-            QUdpSocket control;
-            QVERIFY(control.bind(kLocalAddress, quint16(kTestPortBase + 1)));
-            QVERIFY2(rig.peer.start({}), qPrintable(rig.peer.lines().join(QLatin1Char('\n'))));
-            rig.peer.send(QStringLiteral("connect 127.0.0.1 ") + kLocalCall);
-            QTRY_VERIFY_WITH_TIMEOUT(control.hasPendingDatagrams(), kWaitMs);
-            request = control.receiveDatagram().data();
-        }
-        QVERIFY(!request.isEmpty());
+        const QByteArray request = catchConnectRequest(rig);
+        QVERIFY2(!request.isEmpty(), qPrintable(rig.peer.lines().join(QLatin1Char('\n'))));
         rig.startStation();
         if (QTest::currentTestFailed())
             return;
@@ -394,18 +399,8 @@ private Q_SLOTS:
         // The peer's real connect request, caught before our station runs, then said from
         // other addresses under other names.
         Rig rig;
-        QVERIFY(rig.directory.listen(kDirectoryAddress, kDirectoryPort));
-        rig.options.directoryServers = {rig.directory.server()};
-        QByteArray request;
-        {
-            QUdpSocket control;
-            QVERIFY(control.bind(kLocalAddress, quint16(kTestPortBase + 1)));
-            QVERIFY2(rig.peer.start({}), qPrintable(rig.peer.lines().join(QLatin1Char('\n'))));
-            rig.peer.send(QStringLiteral("connect 127.0.0.1 ") + kLocalCall);
-            QTRY_VERIFY_WITH_TIMEOUT(control.hasPendingDatagrams(), kWaitMs);
-            request = control.receiveDatagram().data();
-        }
-        QVERIFY(request.contains(kPeerCall));
+        const QByteArray request = catchConnectRequest(rig);
+        QVERIFY2(request.contains(kPeerCall), qPrintable(rig.peer.lines().join(QLatin1Char('\n'))));
         rig.options.callsign = QStringLiteral("XX1TAV"); // as long as the peer's, for the same-size requests below
         rig.startStation();
         if (QTest::currentTestFailed())
