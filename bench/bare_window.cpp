@@ -7,9 +7,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QTimer>
-
-#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -18,18 +15,6 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QLabel label(QStringLiteral("Tavrin"));
     label.show();
-    int ended = 0; // the program's own rule: it ends once it has both figures
-    QTimer::singleShot(0, &app, [&] {
-        std::printf("startup-ms %.1f\n", double(sinceExec.nsecsElapsed()) / 1e6);
-        std::fflush(stdout);
-        if (++ended == 2)
-            app.exit(0);
-    });
-    tavrin::FirstFrameWatch firstFrame(&label, [&](std::int64_t ns) {
-        std::printf("first-frame-ns %lld\n", static_cast<long long>(ns));
-        std::fflush(stdout);
-        if (++ended == 2)
-            app.exit(0);
-    });
+    tavrin::exitOnceStartedUp(&label, sinceExec);
     return app.exec();
 }

@@ -11,9 +11,6 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
-#include <QTimer>
-
-#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -25,18 +22,6 @@ int main(int argc, char *argv[])
     window.setCentralWidget(new QLabel(QStringLiteral("Tavrin")));
     window.resize(1221, 607); // the main window's default size
     window.show();
-    int ended = 0; // the program's own rule: it ends once it has both figures
-    QTimer::singleShot(0, &app, [&] {
-        std::printf("startup-ms %.1f\n", double(sinceExec.nsecsElapsed()) / 1e6);
-        std::fflush(stdout);
-        if (++ended == 2)
-            app.exit(0);
-    });
-    tavrin::FirstFrameWatch firstFrame(&window, [&](std::int64_t ns) {
-        std::printf("first-frame-ns %lld\n", static_cast<long long>(ns));
-        std::fflush(stdout);
-        if (++ended == 2)
-            app.exit(0);
-    });
+    tavrin::exitOnceStartedUp(&window, sinceExec);
     return app.exec();
 }

@@ -55,9 +55,6 @@ QString versionText()
 
 // How long the end of the program waits for the directory to take the station off the list.
 constexpr int kLogoffWaitMs = 3000;
-// --exit-when-idle: how long after the first idle pass a main window never painted may keep the
-// program running.
-constexpr int kUnpaintedExitMs = 5000;
 
 QString localCallOf(const CommandLine &line)
 {
@@ -150,30 +147,8 @@ int runInteractive(QApplication &app, const CommandLine &line, const QString &se
     }
 #endif
 
-    QTimer idle;
-    std::unique_ptr<FirstFrameWatch> firstFrame;
-    if (line.exitWhenIdle) {
-        // Two figures for the start-up benchmark: the first idle pass after the main window was
-        // shown (a zero timer fires once the queued window-system and posted events are done),
-        // and the moment its first frame was painted. The program ends once it has both; a
-        // window that is never painted (not mapped on X11) still ends it a little later.
-        auto ended = std::make_shared<int>(0);
-        const auto oneDone = [&app, ended] {
-            if (++*ended == 2)
-                app.exit(0);
-        };
-        idle.setSingleShot(true);
-        QObject::connect(&idle, &QTimer::timeout, &app, [&sinceExec, oneDone] {
-            printTo(stdout, QStringLiteral("startup-ms %1\n").arg(double(sinceExec.nsecsElapsed()) / 1e6, 0, 'f', 1));
-            oneDone();
-            QTimer::singleShot(kUnpaintedExitMs, qApp, [] { qApp->exit(0); });
-        });
-        idle.start(0);
-        firstFrame = std::make_unique<FirstFrameWatch>(program.mainWindow(), [oneDone](std::int64_t ns) {
-            printTo(stdout, QStringLiteral("first-frame-ns %1\n").arg(ns));
-            oneDone();
-        });
-    }
+    if (line.exitWhenIdle)
+        exitOnceStartedUp(program.mainWindow(), sinceExec);
     const int code = app.exec();
 #ifdef TAVRIN_HAVE_NATIVE_LINK
     if (native) {

@@ -6,6 +6,7 @@
 // show(); on X11 the expose that follows the window being mapped. Header-only, so that the
 // benchmark's yardstick programs measure exactly the same moment.
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QObject>
 #include <QPointer>
@@ -14,7 +15,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
+#include <memory>
 
 namespace tavrin {
 
@@ -51,5 +54,33 @@ private:
     std::function<void(std::int64_t)> shown_;
     bool seen_ = false;
 };
+
+// The start-up benchmark's two figures, printed on standard output: "startup-ms", from
+// `sinceExec` (started first thing in main()) to the first idle pass after `window` was shown
+// (a zero timer fires once the queued window-system and posted events are done), and
+// "first-frame-ns", the moment its first frame was painted. The event loop ends once both are
+// out; a window that is never painted (not mapped on X11) ends it `unpaintedExitMs` after
+// idle. Call after show(), before exec().
+inline void exitOnceStartedUp(QWidget *window, const QElapsedTimer &sinceExec, int unpaintedExitMs = 5000)
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    auto ended = std::make_shared<int>(0);
+    const auto oneDone = [app, ended] {
+        if (++*ended == 2)
+            app->exit(0);
+    };
+    QTimer::singleShot(0, app, [app, &sinceExec, oneDone, unpaintedExitMs] {
+        std::printf("startup-ms %.1f\n", double(sinceExec.nsecsElapsed()) / 1e6);
+        std::fflush(stdout);
+        oneDone();
+        QTimer::singleShot(unpaintedExitMs, app, [app] { app->exit(0); });
+    });
+    auto *watch = new FirstFrameWatch(window, [oneDone](std::int64_t ns) {
+        std::printf("first-frame-ns %lld\n", static_cast<long long>(ns));
+        std::fflush(stdout);
+        oneDone();
+    });
+    watch->setParent(app);
+}
 
 } // namespace tavrin
