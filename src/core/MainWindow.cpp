@@ -34,6 +34,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -53,6 +55,21 @@ constexpr TimerSpec kTimers[5] = {
 };
 // A line longer than a screen's width only costs the last-line box layout time.
 constexpr qsizetype kLastLineLimit = 1024;
+
+// Puts `text` in place of a one-line box's text. setPlainText() would throw the document's
+// layout away and lay out twice, then scroll to the caret: at every chat line that cost more
+// than writing the line into the log.
+void replaceLine(QTextEdit *box, const QString &text)
+{
+    QTextDocument *doc = box->document();
+    // Never edited back: an undo history would keep every line.
+    if (doc->isUndoRedoEnabled())
+        doc->setUndoRedoEnabled(false);
+    QTextCursor cursor(doc);
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(text, QTextCharFormat());
+    box->horizontalScrollBar()->setValue(0);
+}
 
 } // namespace
 
@@ -278,7 +295,7 @@ void MainWindow::showChatLine(const QString &tag, const QString &shown, const QS
     QString last = messaging::displayText(messaging::oneLine(tag + message));
     if (last.size() > kLastLineLimit)
         last = messaging::leftWhole(last, kLastLineLimit) + QChar(0x2026);
-    station_->lastLine->setPlainText(last);
+    replaceLine(station_->lastLine, last);
     station_->lastLine->setVisible(true);
     timers_[0]->start();
     messaging::caretToEnd(station_->chatLog);
