@@ -84,7 +84,7 @@ void appendAtEnd(QTextDocument *doc, Write &&write)
 // however many lines it holds, and laying out one of this size again as it grows stays cheap.
 // A hidden log lays out nothing, and a paragraph there is laid out anew at each line: there
 // every line is a paragraph of its own.
-constexpr int kSharedParagraph = 256;
+constexpr int kSharedParagraph = 128;
 
 // The end of a line that leaves its paragraph `length` characters long in a log that is on
 // screen or not.
