@@ -65,9 +65,13 @@ void replaceLine(QTextEdit *box, const QString &text)
     // Never edited back: an undo history would keep every line.
     if (doc->isUndoRedoEnabled())
         doc->setUndoRedoEnabled(false);
+    // Inside an edit block the cursor leaves its x position to be worked out when asked,
+    // which nothing here does: no second pass over the line for it.
     QTextCursor cursor(doc);
+    cursor.beginEditBlock();
     cursor.select(QTextCursor::Document);
     cursor.insertText(text, QTextCharFormat());
+    cursor.endEditBlock();
     box->horizontalScrollBar()->setValue(0);
 }
 
