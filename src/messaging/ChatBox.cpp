@@ -82,6 +82,8 @@ void appendAtEnd(QTextDocument *doc, Write &&write)
 // In a log on screen, short lines share a paragraph, one under the other, until it holds
 // kSharedParagraph characters: a paragraph on screen keeps its layout and bookkeeping, once
 // however many lines it holds, and laying out one of this size again as it grows stays cheap.
+// About two ordinary lines: each line written lays its paragraph out again, so a longer
+// paragraph saves a little memory for much more work.
 // A hidden log lays out nothing, and a paragraph there is laid out anew at each line: there
 // every line is a paragraph of its own.
 constexpr int kSharedParagraph = 128;
