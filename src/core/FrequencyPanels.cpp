@@ -20,6 +20,9 @@ namespace tavrin {
 namespace {
 
 constexpr int kKeySize = 38;
+// Widest a band label or a preset's text makes its button ask to be.
+constexpr int kBandButtonWidest = 80;
+constexpr int kPresetButtonWidest = 96;
 
 const char *const kBandCaptions[] = {"160", "80", "40", "20", "17", "15"};
 const char *const kBandButtonCaptions[] = {"160M", "80M", "40M", "20M", "17M", "15M"};
@@ -123,7 +126,8 @@ void FrequencyPanels::buildBand(QWidget *parent)
         bandGroup->addButton(bandOptions.at(b), b + 1);
         grid->addWidget(bandOptions.at(b), 0, b, Qt::AlignHCenter);
 
-        bandButtons.at(b) = makeButton(command(11 + b), QString::fromLatin1(kBandButtonCaptions[b]), bandBox);
+        bandButtons.at(b) = makeCaptionButton(command(11 + b), QString::fromLatin1(kBandButtonCaptions[b]), bandBox,
+                                              kBandButtonWidest);
         bandButtons.at(b)->setMinimumHeight(38);
         QFont f = bandButtons.at(b)->font();
         f.setBold(true);
@@ -139,7 +143,7 @@ void FrequencyPanels::buildPresets(QWidget *parent)
     presetPanel = makeFrame(QStringLiteral("Frame3"), QStringLiteral("Frequency Pre Set"), parent);
     auto *grid = new QGridLayout(presetPanel);
     for (int n = 0; n < kPresets; ++n) {
-        presetButtons.at(n) = makeButton(command(n + 1), QStringLiteral("Freq"), presetPanel);
+        presetButtons.at(n) = makeCaptionButton(command(n + 1), QStringLiteral("Freq"), presetPanel, kPresetButtonWidest);
         presetButtons.at(n)->setMinimumSize(90, 34);
         grid->addWidget(presetButtons.at(n), n / 5, n % 5);
     }

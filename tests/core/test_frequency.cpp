@@ -4,6 +4,7 @@
 
 #include "core/FrequencyController.h"
 #include "settings/PresetSet.h"
+#include "settings/UserButtonEditor.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -78,6 +79,28 @@ private slots:
         QCOMPARE(panelTimer->interval(), 10000);
         QVERIFY(readFile(dir.filePath("TVRradio.ini")).contains(QStringLiteral("Option4=True")));
         QVERIFY(rig.backend.sent().isEmpty());
+    }
+
+    void longCaptionsKeepTheWindowOnScreen()
+    {
+        // Captions from the files, not typed: a preset's text and a user button's caption of
+        // the longest a file gives back.
+        QTemporaryDir dir;
+        const QString longText(264, QChar('W'));
+        ProfileStore store(dir.path());
+        KeyValues presets;
+        for (int i = 1; i <= 10; ++i)
+            presets.append({QStringLiteral("TEXT%1").arg(i), longText});
+        QVERIFY(store.writeBatch(QStringLiteral("TVRset1.ini"), presets));
+        QVERIFY(store.writeBatch(QStringLiteral("TVRbuttons.ini"), {{QStringLiteral("TEXT1"), longText}}));
+        FrequencyRig rig(dir.path());
+        rig.press(cmd(11));
+        rig.program().userButtonEditor()->Timer1_Timer();
+        QCOMPARE(rig.captions().first(), longText); // the caption itself is whole
+        QCOMPARE(rig.find<QPushButton>("Command81")->text(), longText);
+        // The main window was laid out for a 1280-pixel screen.
+        QVERIFY2(rig.window()->minimumSizeHint().width() < 1280,
+                 qPrintable(QString::number(rig.window()->minimumSizeHint().width())));
     }
 
     void presetIndexAcrossSetsAndBands()
