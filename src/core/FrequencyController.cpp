@@ -17,6 +17,7 @@ namespace tavrin {
 namespace {
 inline constexpr char kNoPresetChoice[] = "No preset set or band is selected";
 inline constexpr char kSendFailed[] = "Could not send \"%1\": %2";
+inline constexpr char kEmptyUserFrequency[] = "Not sent: user frequency %1 is empty";
 } // namespace
 
 FrequencyController::FrequencyController(MainWindow &window, Program &program)
@@ -42,6 +43,9 @@ void FrequencyController::wire()
     connect(f.stepsClear, &QPushButton::clicked, this, &FrequencyController::clearEntries);
     connect(f.keypadEnter, &QPushButton::clicked, this, [this] { enter(window_.frequencyPanels().keypadEntry); });
     connect(f.stepsEnter, &QPushButton::clicked, this, [this] { enter(window_.frequencyPanels().stepsEntry); });
+    // Return in an entry field is that keypad's Enter.
+    connect(f.keypadEntry, &QLineEdit::returnPressed, this, [this] { enter(window_.frequencyPanels().keypadEntry); });
+    connect(f.stepsEntry, &QLineEdit::returnPressed, this, [this] { enter(window_.frequencyPanels().stepsEntry); });
     for (int i = 0; i < FrequencyPanels::kSteps; ++i) {
         // The panel's steps are whole tenths of a kHz; take them as integers from here on.
         const long long delta = qRound64(FrequencyPanels::stepOf(i) * 10000.0);
@@ -131,8 +135,9 @@ void FrequencyController::enter(QLineEdit *entry)
     clearEntries();
 }
 
-bool FrequencyController::sendFrequency(const QString &text)
+bool FrequencyController::sendFrequency(const QString &typed)
 {
+    const QString text = remote::withDecimalPoint(typed);
     // A text that is no frequency changes nothing and stays in the entry to be put right.
     if (const QString refusal = remote::frequencyRefusal(text); !refusal.isEmpty()) {
         report(refusal);
@@ -164,7 +169,13 @@ void FrequencyController::step(long long tenThousandths)
 void FrequencyController::selectUserFrequency(int j)
 {
     FrequencyPanels &f = window_.frequencyPanels();
-    const QString frequency = f.userFrequencies.at(j - 1)->text();
+    const QString frequency = remote::withDecimalPoint(f.userFrequencies.at(j - 1)->text());
+    // An empty field is no frequency: "FN" alone would only confuse the node, and the display
+    // would lose the frequency it shows.
+    if (frequency.trimmed().isEmpty()) {
+        report(QString::fromLatin1(kEmptyUserFrequency).arg(j));
+        return;
+    }
     window_.station().setFrequency(frequency);
     window_.station().setDisplay(frequency);
     send(remote::frequencyCommand(frequency));

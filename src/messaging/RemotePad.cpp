@@ -155,7 +155,7 @@ void RemotePad::clearEntry()
 void RemotePad::Command35_Click()
 {
     ensureBuilt();
-    const QString typed = c_.entry->text();
+    const QString typed = remote::withDecimalPoint(c_.entry->text());
     if (!typed.isEmpty()) {
         // No frequency: nothing changes, and the entry stays to be put right.
         if (const QString refusal = remote::frequencyRefusal(typed); !refusal.isEmpty()) {

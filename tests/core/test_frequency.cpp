@@ -242,11 +242,24 @@ private slots:
         QCOMPARE(rig.text("Label4"), QStringLiteral("7.100000")); // same value: as typed
         QCOMPARE(rig.backend.sent().size(), 6);
 
+        // A decimal comma counts as the point, and the line carries a point; Return in an
+        // entry field is its keypad's Enter.
+        rig.setText("Text11", QStringLiteral("14,23"));
+        rig.press(cmd(69));
+        QCOMPARE(rig.backend.sent().last(), "FN14.2300" + kLineAt0907);
+        QCOMPARE(rig.text("Label4"), QStringLiteral("14.23"));
+        QTest::keyClicks(rig.find<QLineEdit>("Text3"), "7.1");
+        QTest::keyClick(rig.find<QLineEdit>("Text3"), Qt::Key_Return);
+        QCOMPARE(rig.backend.sent().last(), "FN7.1000" + kLineAt0907);
+        QTest::keyClicks(rig.find<QLineEdit>("Text11"), "7.100000");
+        QTest::keyClick(rig.find<QLineEdit>("Text11"), Qt::Key_Return);
+        QCOMPARE(rig.backend.sent().size(), 9);
+
         // An empty entry sends nothing and still clears the other field.
         rig.setText("Text3", QString());
         rig.setText("Text11", QStringLiteral("7"));
         rig.press(cmd(35));
-        QCOMPARE(rig.backend.sent().size(), 6);
+        QCOMPARE(rig.backend.sent().size(), 9);
         QVERIFY(rig.text("Text11").isEmpty());
         QCOMPARE(rig.text("Label4"), QStringLiteral("7.100000"));
     }
@@ -304,6 +317,15 @@ private slots:
         rig.press(cmd(26));
         QCOMPARE(rig.backend.sent().last(), QStringLiteral("FN7.1 usb"));
         QCOMPARE(rig.text("Label4"), QStringLiteral("7.1 usb"));
+
+        // A decimal comma goes out as a point; an empty field sends nothing and changes nothing.
+        rig.setText("Text9", QStringLiteral("14,230"));
+        rig.press(cmd(25));
+        QCOMPARE(rig.backend.sent().last(), QStringLiteral("FN14.230"));
+        rig.press(cmd(22));
+        QCOMPARE(rig.backend.sent().size(), 3);
+        QCOMPARE(rig.text("Label4"), QStringLiteral("14.230"));
+        QCOMPARE(rig.status(), QStringLiteral("Not sent: user frequency 2 is empty"));
     }
 
     void failedSendsAreReported()
@@ -325,8 +347,9 @@ private slots:
         QCOMPARE(rig.text("Text3"), QStringLiteral("7.1")); // kept for another try
 
         rig.find<QLabel>("StatusLine")->clear();
-        rig.press(cmd(22)); // empty user frequency 2
-        QCOMPARE(rig.text("Text1"), QString());
+        rig.setText("Text6", QStringLiteral("7.2"));
+        rig.press(cmd(22));
+        QCOMPARE(rig.text("Text1"), QStringLiteral("7.2"));
         QVERIFY(!rig.status().isEmpty());
 
         rig.find<QLabel>("StatusLine")->clear();

@@ -155,6 +155,11 @@ void PadTest::enterSendsTheTypedFrequency()
     QVERIFY(rig.backend.sent().isEmpty());
     QVERIFY(rig.mainText(QStringLiteral("Text11")).isEmpty());
     QCOMPARE(rig.mainText(QStringLiteral("Label4")), QStringLiteral("14.2"));
+
+    // A decimal comma typed on the keyboard goes out as a point.
+    rig.inPad<QLineEdit>(QStringLiteral("Text3"))->setText(QStringLiteral("7,1"));
+    rig.click(QStringLiteral("Command35"));
+    QCOMPARE(rig.backend.sent(), QStringList{QStringLiteral("FN7.1000") + kAt});
 }
 
 void PadTest::stepsMoveTheMainDisplay()
