@@ -3,6 +3,7 @@
 #include "core/Controls.h"
 #include "core/Pictures.h"
 #include "core/WidgetColors.h"
+#include "settings/OneLineValidator.h"
 
 #include <QButtonGroup>
 #include <QFontDatabase>
@@ -213,6 +214,8 @@ void FrequencyPanels::buildUserFrequencies(QWidget *parent)
     for (int j = 0; j < kUserFrequencies; ++j) {
         userFrequencies.at(j) = makeEdit(QStringLiteral("Text%1").arg(5 + j), {}, userPanel);
         userFrequencies.at(j)->setMaximumWidth(110);
+        // One chat line, as the settings file keeps it: a pasted line break becomes a blank.
+        userFrequencies.at(j)->setValidator(new OneLineValidator(userFrequencies.at(j)));
         userSelectButtons.at(j) =
             makeButton(command(21 + j), QStringLiteral("User Select %1").arg(j + 1), userPanel);
         grid->addWidget(userFrequencies.at(j), j, 0);

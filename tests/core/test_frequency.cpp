@@ -6,6 +6,7 @@
 #include "settings/PresetSet.h"
 #include "settings/UserButtonEditor.h"
 
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -318,12 +319,18 @@ private slots:
         QCOMPARE(rig.backend.sent().last(), QStringLiteral("FN7.1 usb"));
         QCOMPARE(rig.text("Label4"), QStringLiteral("7.1 usb"));
 
+        // A pasted line break is a blank, as the settings file would keep it.
+        QApplication::clipboard()->setText(QStringLiteral("14.230\nUSB"));
+        QTest::keySequence(rig.find<QLineEdit>("Text7"), QKeySequence::Paste);
+        rig.press(cmd(23));
+        QCOMPARE(rig.backend.sent().last(), QStringLiteral("FN14.230 USB"));
+
         // A decimal comma goes out as a point; an empty field sends nothing and changes nothing.
         rig.setText("Text9", QStringLiteral("14,230"));
         rig.press(cmd(25));
         QCOMPARE(rig.backend.sent().last(), QStringLiteral("FN14.230"));
         rig.press(cmd(22));
-        QCOMPARE(rig.backend.sent().size(), 3);
+        QCOMPARE(rig.backend.sent().size(), 4);
         QCOMPARE(rig.text("Label4"), QStringLiteral("14.230"));
         QCOMPARE(rig.status(), QStringLiteral("Not sent: user frequency 2 is empty"));
     }
