@@ -79,6 +79,10 @@ void StationPanel::buildNodes(QWidget *parent)
     nodeSelected = makeLabel(QStringLiteral("NodeSelected"), QString::fromLatin1(kNoNodeSelectedText), nodeBox);
     // The node call is any text the operator typed: shown as typed, never as markup.
     nodeSelected->setTextFormat(Qt::PlainText);
+    // However long the call, the line takes the room the panel has and no more.
+    QSizePolicy lineWidth = nodeSelected->sizePolicy();
+    lineWidth.setHorizontalPolicy(QSizePolicy::Ignored);
+    nodeSelected->setSizePolicy(lineWidth);
     stationCount = makeLabel(QStringLiteral("NumStations"), QStringLiteral("0"), nodeBox);
     QFont bold = stationCount->font();
     bold.setBold(true);

@@ -84,24 +84,32 @@ private slots:
 
     void longCaptionsKeepTheWindowOnScreen()
     {
-        // Captions from the files, not typed: a preset's text and a user button's caption of
-        // the longest a file gives back.
+        // Captions from the files, not typed: presets' texts, a band label, a node call and a
+        // user button's caption of the longest a file gives back.
         QTemporaryDir dir;
         const QString longText(264, QChar('W'));
         ProfileStore store(dir.path());
         KeyValues presets;
         for (int i = 1; i <= 10; ++i)
             presets.append({QStringLiteral("TEXT%1").arg(i), longText});
+        presets.append({QStringLiteral("NodeCall"), longText});
+        presets.append({QStringLiteral("TEXT61"), longText});
         QVERIFY(store.writeBatch(QStringLiteral("TVRset1.ini"), presets));
         QVERIFY(store.writeBatch(QStringLiteral("TVRbuttons.ini"), {{QStringLiteral("TEXT1"), longText}}));
         FrequencyRig rig(dir.path());
         rig.press(cmd(11));
         rig.program().userButtonEditor()->Timer1_Timer();
+        rig.window()->refreshNodeCaptions();
+        rig.window()->Timer4_Timer(); // band labels
         QCOMPARE(rig.captions().first(), longText); // the caption itself is whole
         QCOMPARE(rig.find<QPushButton>("Command81")->text(), longText);
-        // The main window was laid out for a 1280-pixel screen.
-        QVERIFY2(rig.window()->minimumSizeHint().width() < 1280,
-                 qPrintable(QString::number(rig.window()->minimumSizeHint().width())));
+        // The main window was laid out for a 1280-pixel screen, and so were the panels in it.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        for (const char *name : {"Form2", "Frame3", "Frame4", "BandFrame", "NodeFrame"}) {
+            QWidget *w = rig.window()->objectName() == QLatin1String(name) ? rig.window() : rig.find<QWidget>(name);
+            const int width = qMax(w->sizeHint().width(), w->minimumSizeHint().width());
+            QVERIFY2(width < 1280, qPrintable(QStringLiteral("%1: %2").arg(name).arg(width)));
+        }
     }
 
     void presetIndexAcrossSetsAndBands()
