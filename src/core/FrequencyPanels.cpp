@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -48,6 +49,27 @@ constexpr int kStepColumn[FrequencyPanels::kSteps] = {2, 0, 1, 3, 2, 0, 1, 3};
 
 QString command(int n) { return QStringLiteral("Command%1").arg(n); }
 
+// The large display. A text too long for its box (a preset's or user frequency's own text)
+// shows from its start, cut with "...": the frequency comes first. text() stays whole.
+class FrequencyDisplay : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        const QRect room = contentsRect();
+        if (fontMetrics().horizontalAdvance(text()) <= room.width()) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        painter.setPen(palette().color(foregroundRole()));
+        painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideRight, room.width()));
+    }
+};
+
 // Keys of a keypad in the usual telephone-free calculator order: 7 8 9 / 4 5 6 / 1 2 3 / 0 . C
 void placeDigits(QGridLayout *grid, const std::array<QPushButton *, 10> &digits, QPushButton *point,
                  QPushButton *clear, int firstRow)
@@ -80,13 +102,19 @@ FrequencyPanels::FrequencyPanels(QWidget *parent)
 void FrequencyPanels::buildDisplay(QWidget *parent)
 {
     displayBox = new QGroupBox(QStringLiteral("Frequency"), parent);
-    display = makeLabel(QStringLiteral("Label4"), QStringLiteral("000.0000"), displayBox);
+    display = new FrequencyDisplay(QStringLiteral("000.0000"), displayBox);
+    display->setObjectName(QStringLiteral("Label4"));
+    display->setTextFormat(Qt::PlainText);
     QFont big = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     big.setPointSize(30);
     big.setBold(true);
     display->setFont(big);
     display->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     display->setMinimumWidth(250);
+    // However long the text, the display takes the room its box has and never widens the window.
+    QSizePolicy displayWidth = display->sizePolicy();
+    displayWidth.setHorizontalPolicy(QSizePolicy::Ignored);
+    display->setSizePolicy(displayWidth);
     display->setContentsMargins(10, 2, 10, 2);
     setBackColor(display, QColor(16, 24, 32));
     setForeColor(display, QColor(80, 255, 140));
