@@ -138,9 +138,10 @@ void FrequencyController::enter(QLineEdit *entry)
 bool FrequencyController::sendFrequency(const QString &typed)
 {
     const QString text = remote::withDecimalPoint(typed);
-    // A text that is no frequency changes nothing and stays in the entry to be put right.
-    if (const QString refusal = remote::frequencyRefusal(text); !refusal.isEmpty()) {
-        report(refusal);
+    // A text that is no frequency changes nothing and stays in the entry to be put right; the
+    // reason quotes it as typed.
+    if (!remote::isSendableFrequency(text)) {
+        report(remote::frequencyRefusal(typed));
         return false;
     }
     // The display keeps the text as typed ("14.23"), unless the four decimals that go out

@@ -160,8 +160,8 @@ void RemotePad::Command35_Click()
     const QString typed = remote::withDecimalPoint(c_.entry->text());
     if (!typed.isEmpty()) {
         // No frequency: nothing changes, and the entry stays to be put right.
-        if (const QString refusal = remote::frequencyRefusal(typed); !refusal.isEmpty()) {
-            showStatus(refusal);
+        if (!remote::isSendableFrequency(typed)) {
+            showStatus(remote::frequencyRefusal(c_.entry->text()));
             return;
         }
         state_.setDisplay(typed);

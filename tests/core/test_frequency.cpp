@@ -222,7 +222,7 @@ private slots:
 
         // Text that is no frequency above 0 MHz is refused: nothing sent or changed, the
         // entry kept, the reason shown.
-        for (const char *typed : {"..", "0", "-3", "abc"}) {
+        for (const char *typed : {"..", "0", "-3", "abc", "0,0"}) {
             rig.setText("Text11", QLatin1String(typed));
             rig.press(cmd(69));
             QCOMPARE(rig.backend.sent().size(), 2);
