@@ -182,6 +182,8 @@ void FrequencyPanels::buildKeypad(QWidget *parent)
 {
     keypadPanel = makeFrame(QStringLiteral("Frame9"), QStringLiteral("Frequency Entry"), parent);
     keypadEntry = makeEdit(QStringLiteral("Text3"), {}, keypadPanel);
+    // A frequency pasted with its line end ("14.230\n") is still a frequency.
+    keypadEntry->setValidator(new OneLineValidator(keypadEntry));
     for (int d = 0; d <= 9; ++d)
         keypadDigits.at(d) = makeButton(command(kKeypadDigitButtons[d]), QStringLiteral("&%1").arg(d), keypadPanel);
     keypadPoint = makeButton(command(46), QStringLiteral("&."), keypadPanel);
@@ -204,6 +206,7 @@ void FrequencyPanels::buildSteps(QWidget *parent)
     frequencyWithUnit = makeEdit(QStringLiteral("Text12"), QStringLiteral("000.0000 MHz"), stepsPanel);
     frequencyWithUnit->setReadOnly(true);
     stepsEntry = makeEdit(QStringLiteral("Text11"), {}, stepsPanel);
+    stepsEntry->setValidator(new OneLineValidator(stepsEntry));
     for (int d = 0; d <= 9; ++d)
         stepsDigits.at(d) = makeButton(command(kStepsDigitButtons[d]), QString::number(d), stepsPanel);
     stepsPoint = makeButton(command(62), QStringLiteral("."), stepsPanel);

@@ -256,12 +256,13 @@ private slots:
         QCOMPARE(rig.backend.sent().size(), 6);
 
         // A decimal comma counts as the point, and the line carries a point; Return in an
-        // entry field is its keypad's Enter.
+        // entry field is its keypad's Enter; a pasted line end is a blank.
         rig.setText("Text11", QStringLiteral("14,23"));
         rig.press(cmd(69));
         QCOMPARE(rig.backend.sent().last(), "FN14.2300" + kLineAt0907);
         QCOMPARE(rig.text("Label4"), QStringLiteral("14.23"));
-        QTest::keyClicks(rig.find<QLineEdit>("Text3"), "7.1");
+        QApplication::clipboard()->setText(QStringLiteral("7.1\n")); // pasted with its line end
+        QTest::keySequence(rig.find<QLineEdit>("Text3"), QKeySequence::Paste);
         QTest::keyClick(rig.find<QLineEdit>("Text3"), Qt::Key_Return);
         QCOMPARE(rig.backend.sent().last(), "FN7.1000" + kLineAt0907);
         QTest::keyClicks(rig.find<QLineEdit>("Text11"), "7.100000");
