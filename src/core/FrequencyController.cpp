@@ -155,12 +155,14 @@ bool FrequencyController::sendFrequency(const QString &typed)
 void FrequencyController::step(long long tenThousandths)
 {
     station::StationState &state = window_.station();
+    // A preset's text with a decimal comma ("14,2300") is a frequency to step from.
+    const QString from = remote::withDecimalPoint(state.display());
     // No step from a display that holds no frequency, nor to one at or below 0 MHz.
-    if (const QString refusal = remote::stepRefusal(state.display(), tenThousandths); !refusal.isEmpty()) {
+    if (const QString refusal = remote::stepRefusal(from, tenThousandths); !refusal.isEmpty()) {
         report(refusal);
         return;
     }
-    if (const std::optional<QString> stepped = remote::addStep(state.display(), tenThousandths))
+    if (const std::optional<QString> stepped = remote::addStep(from, tenThousandths))
         state.setDisplay(*stepped);
     const QString shown = state.display();
     window_.station().setFrequency(remote::formatFrequency(shown));

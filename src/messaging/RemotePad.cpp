@@ -176,11 +176,12 @@ void RemotePad::Command35_Click()
 
 void RemotePad::step(long long tenThousandths)
 {
-    if (const QString refusal = remote::stepRefusal(state_.display(), tenThousandths); !refusal.isEmpty()) {
+    const QString from = remote::withDecimalPoint(state_.display());
+    if (const QString refusal = remote::stepRefusal(from, tenThousandths); !refusal.isEmpty()) {
         showStatus(refusal);
         return;
     }
-    if (const std::optional<QString> stepped = remote::addStep(state_.display(), tenThousandths))
+    if (const std::optional<QString> stepped = remote::addStep(from, tenThousandths))
         state_.setDisplay(*stepped);
     const QString shown = state_.display();
     state_.setFrequency(remote::formatFrequency(shown));

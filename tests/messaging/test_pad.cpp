@@ -178,6 +178,7 @@ void PadTest::stepsMoveTheMainDisplay()
         {"Command49", "7.0000", "6.9999"},   // -0.1kHz
         {"Command51", "7.0000", "6.9900"},   // -10kHz
         {"Command55", "14.2", "14.2100"},    // a typed display comes out formatted
+        {"Command55", "14,2", "14.2100"},    // so does a preset's text with a decimal comma
     };
     for (const Case &c : cases) {
         rig.backend.clearCalls();
