@@ -301,9 +301,9 @@ private slots:
         rig.window()->station().setDisplay(QStringLiteral("14.23"));
         rig.press(cmd(52));
         QCOMPARE(rig.text("Label4"), QStringLiteral("14.2350"));
-        rig.window()->station().setDisplay(QStringLiteral("14,23")); // a preset's text with a comma
+        rig.window()->station().setDisplay(QStringLiteral("14,24")); // a preset's text with a comma
         rig.press(cmd(52));
-        QCOMPARE(rig.backend.sent().last(), "FN14.2350" + kLineAt0907);
+        QCOMPARE(rig.backend.sent().last(), "FN14.2450" + kLineAt0907);
 
         // No step from a display that holds no frequency (the start-up "000.0000"
         // included), nor to 0 MHz or below: nothing changes, the status line says why.
