@@ -1,11 +1,11 @@
 #include "core/Controls.h"
 
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QHelpEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QTextEdit>
