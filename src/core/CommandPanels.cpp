@@ -16,6 +16,9 @@
 namespace tavrin {
 
 namespace {
+
+// Widest a caption makes its user button ask to be: room for 13 characters.
+constexpr int kUserButtonWidest = 140;
 QString command(int n) { return QStringLiteral("Command%1").arg(n); }
 } // namespace
 
@@ -85,7 +88,7 @@ void CommandPanels::buildUserButtons(QWidget *parent)
     auto *grid = new QGridLayout(userButtonPanel);
     grid->setSpacing(4);
     for (int k = 0; k < kUserButtons; ++k) {
-        userButtons.at(k) = makeButton(command(81 + k), {}, userButtonPanel);
+        userButtons.at(k) = makeCaptionButton(command(81 + k), {}, userButtonPanel, kUserButtonWidest);
         userButtons.at(k)->setMinimumSize(96, 30);
         grid->addWidget(userButtons.at(k), k / 3, k % 3);
     }

@@ -16,6 +16,12 @@ namespace tavrin {
 
 QPushButton *makeButton(const QString &name, const QString &caption, QWidget *parent,
                         const QString &toolTip = {});
+// A button whose caption is the operator's own text (a preset, a user command, a band label,
+// a node call): it asks the layout for room for its text up to widestHint pixels, so one long
+// caption cannot push the window off the screen. A caption that does not fit is drawn cut with
+// "..." and shown whole as a tool tip; text() stays the caption as set.
+QPushButton *makeCaptionButton(const QString &name, const QString &caption, QWidget *parent, int widestHint,
+                               const QString &toolTip = {});
 QLineEdit *makeEdit(const QString &name, const QString &text, QWidget *parent, const QString &toolTip = {});
 QLabel *makeLabel(const QString &name, const QString &text, QWidget *parent);
 QRadioButton *makeOption(const QString &name, const QString &caption, QWidget *parent);

@@ -17,6 +17,7 @@ namespace tavrin {
 namespace {
 inline constexpr char kNoPresetChoice[] = "No preset set or band is selected";
 inline constexpr char kSendFailed[] = "Could not send \"%1\": %2";
+inline constexpr char kEmptyUserFrequency[] = "Not sent: user frequency %1 is empty";
 } // namespace
 
 FrequencyController::FrequencyController(MainWindow &window, Program &program)
@@ -42,6 +43,9 @@ void FrequencyController::wire()
     connect(f.stepsClear, &QPushButton::clicked, this, &FrequencyController::clearEntries);
     connect(f.keypadEnter, &QPushButton::clicked, this, [this] { enter(window_.frequencyPanels().keypadEntry); });
     connect(f.stepsEnter, &QPushButton::clicked, this, [this] { enter(window_.frequencyPanels().stepsEntry); });
+    // Return in an entry field is that keypad's Enter.
+    connect(f.keypadEntry, &QLineEdit::returnPressed, this, [this] { enter(window_.frequencyPanels().keypadEntry); });
+    connect(f.stepsEntry, &QLineEdit::returnPressed, this, [this] { enter(window_.frequencyPanels().stepsEntry); });
     for (int i = 0; i < FrequencyPanels::kSteps; ++i) {
         // The panel's steps are whole tenths of a kHz; take them as integers from here on.
         const long long delta = qRound64(FrequencyPanels::stepOf(i) * 10000.0);
@@ -131,11 +135,13 @@ void FrequencyController::enter(QLineEdit *entry)
     clearEntries();
 }
 
-bool FrequencyController::sendFrequency(const QString &text)
+bool FrequencyController::sendFrequency(const QString &typed)
 {
-    // A text that is no frequency changes nothing and stays in the entry to be put right.
-    if (const QString refusal = remote::frequencyRefusal(text); !refusal.isEmpty()) {
-        report(refusal);
+    const QString text = remote::withDecimalPoint(typed);
+    // A text that is no frequency changes nothing and stays in the entry to be put right; the
+    // reason quotes it as typed.
+    if (!remote::isSendableFrequency(text)) {
+        report(remote::frequencyRefusal(typed));
         return false;
     }
     // The display keeps the text as typed ("14.23"), unless the four decimals that go out
@@ -149,12 +155,14 @@ bool FrequencyController::sendFrequency(const QString &text)
 void FrequencyController::step(long long tenThousandths)
 {
     station::StationState &state = window_.station();
+    // A preset's text with a decimal comma ("14,2300") is a frequency to step from.
+    const QString from = remote::withDecimalPoint(state.display());
     // No step from a display that holds no frequency, nor to one at or below 0 MHz.
-    if (const QString refusal = remote::stepRefusal(state.display(), tenThousandths); !refusal.isEmpty()) {
+    if (const QString refusal = remote::stepRefusal(from, tenThousandths); !refusal.isEmpty()) {
         report(refusal);
         return;
     }
-    if (const std::optional<QString> stepped = remote::addStep(state.display(), tenThousandths))
+    if (const std::optional<QString> stepped = remote::addStep(from, tenThousandths))
         state.setDisplay(*stepped);
     const QString shown = state.display();
     window_.station().setFrequency(remote::formatFrequency(shown));
@@ -164,7 +172,13 @@ void FrequencyController::step(long long tenThousandths)
 void FrequencyController::selectUserFrequency(int j)
 {
     FrequencyPanels &f = window_.frequencyPanels();
-    const QString frequency = f.userFrequencies.at(j - 1)->text();
+    const QString frequency = remote::withDecimalPoint(f.userFrequencies.at(j - 1)->text());
+    // An empty field is no frequency: "FN" alone would only confuse the node, and the display
+    // would lose the frequency it shows.
+    if (frequency.trimmed().isEmpty()) {
+        report(QString::fromLatin1(kEmptyUserFrequency).arg(j));
+        return;
+    }
     window_.station().setFrequency(frequency);
     window_.station().setDisplay(frequency);
     send(remote::frequencyCommand(frequency));

@@ -6,7 +6,9 @@
 //
 // A failed send is reported in the main window's status line; the fields changed before
 // the send keep their new values. Enter and the steps send no frequency command that is not
-// a frequency above 0 MHz: they change nothing and say why in the status line. Such a
+// a frequency above 0 MHz, and a user frequency button none for an empty field: they change
+// nothing and say why in the status line. A typed decimal comma ("14,230") counts as the
+// point; the command carries a point. Return in an entry field is its keypad's Enter. Such a
 // refusal or failure is cleared by the next line the client takes, unless something else
 // has written the status line since.
 // Thread: user-interface thread. Owned by the main window; owns nothing but its connections.
@@ -38,7 +40,7 @@ public:
     // Enter's own steps for a frequency text that did not come from an entry field (the rig
     // server): display, field, frequency command line. The entry fields stay as typed.
     // True when the client took the line.
-    bool sendFrequency(const QString &text);
+    bool sendFrequency(const QString &typed);
     void step(long long tenThousandths);
     void selectUserFrequency(int j); // 1 ... 6
 

@@ -3,6 +3,7 @@
 #include "core/Controls.h"
 #include "core/Pictures.h"
 #include "core/WidgetColors.h"
+#include "settings/OneLineValidator.h"
 
 #include <QButtonGroup>
 #include <QFontDatabase>
@@ -11,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -20,6 +22,9 @@ namespace tavrin {
 namespace {
 
 constexpr int kKeySize = 38;
+// Widest a band label or a preset's text makes its button ask to be.
+constexpr int kBandButtonWidest = 80;
+constexpr int kPresetButtonWidest = 96;
 
 const char *const kBandCaptions[] = {"160", "80", "40", "20", "17", "15"};
 const char *const kBandButtonCaptions[] = {"160M", "80M", "40M", "20M", "17M", "15M"};
@@ -43,6 +48,27 @@ constexpr Step kStepTable[FrequencyPanels::kSteps] = {
 constexpr int kStepColumn[FrequencyPanels::kSteps] = {2, 0, 1, 3, 2, 0, 1, 3};
 
 QString command(int n) { return QStringLiteral("Command%1").arg(n); }
+
+// The large display. A text too long for its box (a preset's or user frequency's own text)
+// shows from its start, cut with "...": the frequency comes first. text() stays whole.
+class FrequencyDisplay : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        const QRect room = contentsRect();
+        if (fontMetrics().horizontalAdvance(text()) <= room.width()) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        painter.setPen(palette().color(foregroundRole()));
+        painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideRight, room.width()));
+    }
+};
 
 // Keys of a keypad in the usual telephone-free calculator order: 7 8 9 / 4 5 6 / 1 2 3 / 0 . C
 void placeDigits(QGridLayout *grid, const std::array<QPushButton *, 10> &digits, QPushButton *point,
@@ -76,13 +102,19 @@ FrequencyPanels::FrequencyPanels(QWidget *parent)
 void FrequencyPanels::buildDisplay(QWidget *parent)
 {
     displayBox = new QGroupBox(QStringLiteral("Frequency"), parent);
-    display = makeLabel(QStringLiteral("Label4"), QStringLiteral("000.0000"), displayBox);
+    display = new FrequencyDisplay(QStringLiteral("000.0000"), displayBox);
+    display->setObjectName(QStringLiteral("Label4"));
+    display->setTextFormat(Qt::PlainText);
     QFont big = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     big.setPointSize(30);
     big.setBold(true);
     display->setFont(big);
     display->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     display->setMinimumWidth(250);
+    // However long the text, the display takes the room its box has and never widens the window.
+    QSizePolicy displayWidth = display->sizePolicy();
+    displayWidth.setHorizontalPolicy(QSizePolicy::Ignored);
+    display->setSizePolicy(displayWidth);
     display->setContentsMargins(10, 2, 10, 2);
     setBackColor(display, QColor(16, 24, 32));
     setForeColor(display, QColor(80, 255, 140));
@@ -123,7 +155,8 @@ void FrequencyPanels::buildBand(QWidget *parent)
         bandGroup->addButton(bandOptions.at(b), b + 1);
         grid->addWidget(bandOptions.at(b), 0, b, Qt::AlignHCenter);
 
-        bandButtons.at(b) = makeButton(command(11 + b), QString::fromLatin1(kBandButtonCaptions[b]), bandBox);
+        bandButtons.at(b) = makeCaptionButton(command(11 + b), QString::fromLatin1(kBandButtonCaptions[b]), bandBox,
+                                              kBandButtonWidest);
         bandButtons.at(b)->setMinimumHeight(38);
         QFont f = bandButtons.at(b)->font();
         f.setBold(true);
@@ -139,7 +172,7 @@ void FrequencyPanels::buildPresets(QWidget *parent)
     presetPanel = makeFrame(QStringLiteral("Frame3"), QStringLiteral("Frequency Pre Set"), parent);
     auto *grid = new QGridLayout(presetPanel);
     for (int n = 0; n < kPresets; ++n) {
-        presetButtons.at(n) = makeButton(command(n + 1), QStringLiteral("Freq"), presetPanel);
+        presetButtons.at(n) = makeCaptionButton(command(n + 1), QStringLiteral("Freq"), presetPanel, kPresetButtonWidest);
         presetButtons.at(n)->setMinimumSize(90, 34);
         grid->addWidget(presetButtons.at(n), n / 5, n % 5);
     }
@@ -149,6 +182,8 @@ void FrequencyPanels::buildKeypad(QWidget *parent)
 {
     keypadPanel = makeFrame(QStringLiteral("Frame9"), QStringLiteral("Frequency Entry"), parent);
     keypadEntry = makeEdit(QStringLiteral("Text3"), {}, keypadPanel);
+    // A frequency pasted with its line end ("14.230\n") is still a frequency.
+    keypadEntry->setValidator(new OneLineValidator(keypadEntry));
     for (int d = 0; d <= 9; ++d)
         keypadDigits.at(d) = makeButton(command(kKeypadDigitButtons[d]), QStringLiteral("&%1").arg(d), keypadPanel);
     keypadPoint = makeButton(command(46), QStringLiteral("&."), keypadPanel);
@@ -171,6 +206,7 @@ void FrequencyPanels::buildSteps(QWidget *parent)
     frequencyWithUnit = makeEdit(QStringLiteral("Text12"), QStringLiteral("000.0000 MHz"), stepsPanel);
     frequencyWithUnit->setReadOnly(true);
     stepsEntry = makeEdit(QStringLiteral("Text11"), {}, stepsPanel);
+    stepsEntry->setValidator(new OneLineValidator(stepsEntry));
     for (int d = 0; d <= 9; ++d)
         stepsDigits.at(d) = makeButton(command(kStepsDigitButtons[d]), QString::number(d), stepsPanel);
     stepsPoint = makeButton(command(62), QStringLiteral("."), stepsPanel);
@@ -209,6 +245,8 @@ void FrequencyPanels::buildUserFrequencies(QWidget *parent)
     for (int j = 0; j < kUserFrequencies; ++j) {
         userFrequencies.at(j) = makeEdit(QStringLiteral("Text%1").arg(5 + j), {}, userPanel);
         userFrequencies.at(j)->setMaximumWidth(110);
+        // One chat line, as the settings file keeps it: a pasted line break becomes a blank.
+        userFrequencies.at(j)->setValidator(new OneLineValidator(userFrequencies.at(j)));
         userSelectButtons.at(j) =
             makeButton(command(21 + j), QStringLiteral("User Select %1").arg(j + 1), userPanel);
         grid->addWidget(userFrequencies.at(j), j, 0);

@@ -189,6 +189,8 @@ void MainWindow::showWindow(const QString &name)
     QWidget *w = program_.registry().window(name);
     if (!w)
         return;
+    // A window left minimised comes back: show() and raise() alone leave it in the task bar.
+    w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
     w->show();
     w->raise();
     w->activateWindow();

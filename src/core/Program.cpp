@@ -215,6 +215,7 @@ void Program::loadPresetEditors()
             PresetEditor *to = presetEditors_.at(number - 1).get();
             to->ensureBuilt(); // placed by its real size
             placeBeside(to, from);
+            to->setWindowState(to->windowState() & ~Qt::WindowMinimized);
             to->show();
             to->raise();
             to->activateWindow();

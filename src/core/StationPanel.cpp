@@ -21,6 +21,8 @@ namespace tavrin {
 namespace {
 
 constexpr int kNodeButtonNumbers[StationPanel::kSets] = {29, 30, 31, 32};
+// Widest a node call makes its button ask to be.
+constexpr int kNodeButtonWidest = 140;
 constexpr int kLinkToggleNumbers[StationPanel::kSets] = {20, 33, 68, 71};
 
 QString command(int n) { return QStringLiteral("Command%1").arg(n); }
@@ -51,7 +53,8 @@ void StationPanel::buildNodes(QWidget *parent)
     for (int k = 0; k < kSets; ++k) {
         setOptions.at(k) = makeOption(QStringLiteral("Option%1x").arg(k + 1), QString::number(k + 1), nodeBox);
         setGroup->addButton(setOptions.at(k), k + 1);
-        nodeButtons.at(k) = makeButton(command(kNodeButtonNumbers[k]), {}, nodeBox, QStringLiteral("Select HF Node"));
+        nodeButtons.at(k) = makeCaptionButton(command(kNodeButtonNumbers[k]), {}, nodeBox, kNodeButtonWidest,
+                                              QStringLiteral("Select HF Node"));
         nodeButtons.at(k)->setMinimumSize(140, 34);
         QFont f = nodeButtons.at(k)->font();
         f.setBold(true);
@@ -76,6 +79,10 @@ void StationPanel::buildNodes(QWidget *parent)
     nodeSelected = makeLabel(QStringLiteral("NodeSelected"), QString::fromLatin1(kNoNodeSelectedText), nodeBox);
     // The node call is any text the operator typed: shown as typed, never as markup.
     nodeSelected->setTextFormat(Qt::PlainText);
+    // However long the call, the line takes the room the panel has and no more.
+    QSizePolicy lineWidth = nodeSelected->sizePolicy();
+    lineWidth.setHorizontalPolicy(QSizePolicy::Ignored);
+    nodeSelected->setSizePolicy(lineWidth);
     stationCount = makeLabel(QStringLiteral("NumStations"), QStringLiteral("0"), nodeBox);
     QFont bold = stationCount->font();
     bold.setBold(true);

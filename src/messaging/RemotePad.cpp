@@ -94,6 +94,8 @@ void RemotePad::wire()
     connect(c_.point, &QPushButton::clicked, this, &RemotePad::appendPoint);
     connect(c_.clear, &QPushButton::clicked, this, &RemotePad::clearEntry);
     connect(c_.enter, &QPushButton::clicked, this, &RemotePad::Command35_Click);
+    // Return in the entry is Enter, as on the main window's keypads.
+    connect(c_.entry, &QLineEdit::returnPressed, this, &RemotePad::Command35_Click);
     for (std::size_t k = 0; k < kPadSteps.size(); ++k) {
         const long long delta = kPadSteps.at(k).tenThousandths;
         connect(c_.steps.at(k), &QPushButton::clicked, this, [this, delta] { step(delta); });
@@ -155,11 +157,11 @@ void RemotePad::clearEntry()
 void RemotePad::Command35_Click()
 {
     ensureBuilt();
-    const QString typed = c_.entry->text();
+    const QString typed = remote::withDecimalPoint(c_.entry->text());
     if (!typed.isEmpty()) {
         // No frequency: nothing changes, and the entry stays to be put right.
-        if (const QString refusal = remote::frequencyRefusal(typed); !refusal.isEmpty()) {
-            showStatus(refusal);
+        if (!remote::isSendableFrequency(typed)) {
+            showStatus(remote::frequencyRefusal(c_.entry->text()));
             return;
         }
         state_.setDisplay(typed);
@@ -174,11 +176,12 @@ void RemotePad::Command35_Click()
 
 void RemotePad::step(long long tenThousandths)
 {
-    if (const QString refusal = remote::stepRefusal(state_.display(), tenThousandths); !refusal.isEmpty()) {
+    const QString from = remote::withDecimalPoint(state_.display());
+    if (const QString refusal = remote::stepRefusal(from, tenThousandths); !refusal.isEmpty()) {
         showStatus(refusal);
         return;
     }
-    if (const std::optional<QString> stepped = remote::addStep(state_.display(), tenThousandths))
+    if (const std::optional<QString> stepped = remote::addStep(from, tenThousandths))
         state_.setDisplay(*stepped);
     const QString shown = state_.display();
     state_.setFrequency(remote::formatFrequency(shown));

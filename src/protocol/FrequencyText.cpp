@@ -195,6 +195,15 @@ QString formatRounded(Decimal d)
 
 bool isNumberText(const QString &text) { return parse(text).has_value(); }
 
+QString withDecimalPoint(const QString &typed)
+{
+    if (typed.count(QLatin1Char(',')) != 1 || typed.contains(QLatin1Char('.')))
+        return typed;
+    QString dotted = typed;
+    dotted.replace(QLatin1Char(','), QLatin1Char('.'));
+    return isNumberText(dotted) ? dotted : typed;
+}
+
 QString formatFrequency(const QString &text)
 {
     const std::optional<Decimal> d = parse(text);

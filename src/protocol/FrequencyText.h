@@ -15,6 +15,10 @@ namespace tavrin::remote {
 // then optional blanks. Locale plays no part.
 bool isNumberText(const QString &text);
 
+// A typed frequency with a decimal comma ("14,230", as a German keyboard's number pad types it)
+// with a point instead; any other text unchanged. What goes on the wire always has a point.
+QString withDecimalPoint(const QString &typed);
+
 // "###.###0": rounded half away from zero to four decimals, "." as separator, no digit
 // before the point below 1 (".5000"), no thousands separator. A text that is not a number
 // comes back unchanged.

@@ -47,7 +47,7 @@ void upperCaseTyped(QLineEdit *edit, const QString &text)
     if (upper == text)
         return;
     const int cursor = edit->cursorPosition();
-    const int shift = upper.left(cursor).toUpper().size() - cursor;
+    const int shift = int(text.left(cursor).toUpper().size()) - cursor;
     edit->setText(upper);
     edit->setCursorPosition(cursor + shift);
 }

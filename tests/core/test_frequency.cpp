@@ -4,7 +4,9 @@
 
 #include "core/FrequencyController.h"
 #include "settings/PresetSet.h"
+#include "settings/UserButtonEditor.h"
 
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -78,6 +80,40 @@ private slots:
         QCOMPARE(panelTimer->interval(), 10000);
         QVERIFY(readFile(dir.filePath("TVRradio.ini")).contains(QStringLiteral("Option4=True")));
         QVERIFY(rig.backend.sent().isEmpty());
+    }
+
+    void longCaptionsKeepTheWindowOnScreen()
+    {
+        // Captions from the files, not typed: presets' texts, a band label, a node call and a
+        // user button's caption of the longest a file gives back.
+        QTemporaryDir dir;
+        const QString longText(264, QChar('W'));
+        ProfileStore store(dir.path());
+        KeyValues presets;
+        for (int i = 1; i <= 10; ++i)
+            presets.append({QStringLiteral("TEXT%1").arg(i), longText});
+        presets.append({QStringLiteral("NodeCall"), longText});
+        presets.append({QStringLiteral("TEXT61"), longText});
+        QVERIFY(store.writeBatch(QStringLiteral("TVRset1.ini"), presets));
+        QVERIFY(store.writeBatch(QStringLiteral("TVRbuttons.ini"), {{QStringLiteral("TEXT1"), longText}}));
+        FrequencyRig rig(dir.path());
+        rig.press(cmd(11));
+        rig.program().userButtonEditor()->Timer1_Timer();
+        rig.window()->refreshNodeCaptions();
+        rig.window()->Timer4_Timer(); // band labels
+        rig.setText("Text7", longText);
+        rig.press(cmd(23)); // the large display shows it
+        QCOMPARE(rig.captions().first(), longText); // the caption itself is whole
+        QCOMPARE(rig.find<QPushButton>("Command81")->text(), longText);
+        // The main window was laid out for a 1280-pixel screen, and so were the panels in it.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QList<QWidget *> boxes{rig.window(), rig.find<QLabel>("Label4")->parentWidget()};
+        for (const char *name : {"Frame3", "Frame4", "BandFrame", "NodeFrame"})
+            boxes << rig.find<QWidget>(name);
+        for (QWidget *w : boxes) {
+            const int width = qMax(w->sizeHint().width(), w->minimumSizeHint().width());
+            QVERIFY2(width < 1280, qPrintable(QStringLiteral("%1: %2").arg(w->windowTitle()).arg(width)));
+        }
     }
 
     void presetIndexAcrossSetsAndBands()
@@ -186,7 +222,7 @@ private slots:
 
         // Text that is no frequency above 0 MHz is refused: nothing sent or changed, the
         // entry kept, the reason shown.
-        for (const char *typed : {"..", "0", "-3", "abc"}) {
+        for (const char *typed : {"..", "0", "-3", "abc", "0,0"}) {
             rig.setText("Text11", QLatin1String(typed));
             rig.press(cmd(69));
             QCOMPARE(rig.backend.sent().size(), 2);
@@ -219,11 +255,25 @@ private slots:
         QCOMPARE(rig.text("Label4"), QStringLiteral("7.100000")); // same value: as typed
         QCOMPARE(rig.backend.sent().size(), 6);
 
+        // A decimal comma counts as the point, and the line carries a point; Return in an
+        // entry field is its keypad's Enter; a pasted line end is a blank.
+        rig.setText("Text11", QStringLiteral("14,23"));
+        rig.press(cmd(69));
+        QCOMPARE(rig.backend.sent().last(), "FN14.2300" + kLineAt0907);
+        QCOMPARE(rig.text("Label4"), QStringLiteral("14.23"));
+        QApplication::clipboard()->setText(QStringLiteral("7.1\n")); // pasted with its line end
+        QTest::keySequence(rig.find<QLineEdit>("Text3"), QKeySequence::Paste);
+        QTest::keyClick(rig.find<QLineEdit>("Text3"), Qt::Key_Return);
+        QCOMPARE(rig.backend.sent().last(), "FN7.1000" + kLineAt0907);
+        QTest::keyClicks(rig.find<QLineEdit>("Text11"), "7.100000");
+        QTest::keyClick(rig.find<QLineEdit>("Text11"), Qt::Key_Return);
+        QCOMPARE(rig.backend.sent().size(), 9);
+
         // An empty entry sends nothing and still clears the other field.
         rig.setText("Text3", QString());
         rig.setText("Text11", QStringLiteral("7"));
         rig.press(cmd(35));
-        QCOMPARE(rig.backend.sent().size(), 6);
+        QCOMPARE(rig.backend.sent().size(), 9);
         QVERIFY(rig.text("Text11").isEmpty());
         QCOMPARE(rig.text("Label4"), QStringLiteral("7.100000"));
     }
@@ -251,6 +301,9 @@ private slots:
         rig.window()->station().setDisplay(QStringLiteral("14.23"));
         rig.press(cmd(52));
         QCOMPARE(rig.text("Label4"), QStringLiteral("14.2350"));
+        rig.window()->station().setDisplay(QStringLiteral("14,24")); // a preset's text with a comma
+        rig.press(cmd(52));
+        QCOMPARE(rig.backend.sent().last(), "FN14.2450" + kLineAt0907);
 
         // No step from a display that holds no frequency (the start-up "000.0000"
         // included), nor to 0 MHz or below: nothing changes, the status line says why.
@@ -281,6 +334,21 @@ private slots:
         rig.press(cmd(26));
         QCOMPARE(rig.backend.sent().last(), QStringLiteral("FN7.1 usb"));
         QCOMPARE(rig.text("Label4"), QStringLiteral("7.1 usb"));
+
+        // A pasted line break is a blank, as the settings file would keep it.
+        QApplication::clipboard()->setText(QStringLiteral("14.230\nUSB"));
+        QTest::keySequence(rig.find<QLineEdit>("Text7"), QKeySequence::Paste);
+        rig.press(cmd(23));
+        QCOMPARE(rig.backend.sent().last(), QStringLiteral("FN14.230 USB"));
+
+        // A decimal comma goes out as a point; an empty field sends nothing and changes nothing.
+        rig.setText("Text9", QStringLiteral("14,230"));
+        rig.press(cmd(25));
+        QCOMPARE(rig.backend.sent().last(), QStringLiteral("FN14.230"));
+        rig.press(cmd(22));
+        QCOMPARE(rig.backend.sent().size(), 4);
+        QCOMPARE(rig.text("Label4"), QStringLiteral("14.230"));
+        QCOMPARE(rig.status(), QStringLiteral("Not sent: user frequency 2 is empty"));
     }
 
     void failedSendsAreReported()
@@ -302,8 +370,9 @@ private slots:
         QCOMPARE(rig.text("Text3"), QStringLiteral("7.1")); // kept for another try
 
         rig.find<QLabel>("StatusLine")->clear();
-        rig.press(cmd(22)); // empty user frequency 2
-        QCOMPARE(rig.text("Text1"), QString());
+        rig.setText("Text6", QStringLiteral("7.2"));
+        rig.press(cmd(22));
+        QCOMPARE(rig.text("Text1"), QStringLiteral("7.2"));
         QVERIFY(!rig.status().isEmpty());
 
         rig.find<QLabel>("StatusLine")->clear();

@@ -210,6 +210,17 @@ void TestUserButtonsMain::mainWindowShowsBothWindows()
     QVERIFY(!favoritesOf(rig)->isVisible());
     rig.trigger("NodeFavorites");
     QCOMPARE(controlOf<QLineEdit>(rig, "Form25", "Text2")->text(), QString("W1AW"));
+
+    // A window left minimised comes back when asked for again, from the menu or another editor.
+    favoritesOf(rig)->setWindowState(Qt::WindowMinimized);
+    rig.trigger("NodeFavorites");
+    QVERIFY(!favoritesOf(rig)->isMinimized());
+    QWidget *set2 = rig.program().registry().window("FormSet2");
+    rig.trigger("Setup1");
+    set2->show();
+    set2->setWindowState(Qt::WindowMinimized);
+    QTest::mouseClick(controlOf<QPushButton>(rig, "FormSet1", "Command3"), Qt::LeftButton);
+    QVERIFY(!set2->isMinimized());
 }
 
 void TestUserButtonsMain::favoritesWithoutClientAndClosing()

@@ -155,6 +155,11 @@ void PadTest::enterSendsTheTypedFrequency()
     QVERIFY(rig.backend.sent().isEmpty());
     QVERIFY(rig.mainText(QStringLiteral("Text11")).isEmpty());
     QCOMPARE(rig.mainText(QStringLiteral("Label4")), QStringLiteral("14.2"));
+
+    // A decimal comma typed on the keyboard goes out as a point; Return is Enter.
+    rig.inPad<QLineEdit>(QStringLiteral("Text3"))->setText(QStringLiteral("7,1"));
+    QTest::keyClick(rig.inPad<QLineEdit>(QStringLiteral("Text3")), Qt::Key_Return);
+    QCOMPARE(rig.backend.sent(), QStringList{QStringLiteral("FN7.1000") + kAt});
 }
 
 void PadTest::stepsMoveTheMainDisplay()
@@ -173,6 +178,7 @@ void PadTest::stepsMoveTheMainDisplay()
         {"Command49", "7.0000", "6.9999"},   // -0.1kHz
         {"Command51", "7.0000", "6.9900"},   // -10kHz
         {"Command55", "14.2", "14.2100"},    // a typed display comes out formatted
+        {"Command55", "14,2", "14.2100"},    // so does a preset's text with a decimal comma
     };
     for (const Case &c : cases) {
         rig.backend.clearCalls();

@@ -200,6 +200,11 @@ void TestFavorites::typedLettersBecomeCapitals()
     QCOMPARE(e->text(), QString("W1XAW-L"));
     QCOMPARE(e->cursorPosition(), 3);
     QCOMPARE(f.window->callsign(3), QString("W1XAW-L"));
+    // A letter whose capital is two letters moves the cursor past both.
+    e->setCursorPosition(0);
+    QTest::sendKeyEvent(QTest::Click, e, Qt::Key_unknown, QString::fromUtf8("\xC3\x9F"), Qt::NoModifier);
+    QTest::keyClicks(e, "e");
+    QCOMPARE(e->text(), QString("SSEW1XAW-L"));
 
     // Stored text comes back as stored: only typing upper-cases.
     QVERIFY(f.store.writeBatch("NodeFavorites.ini", {{"TEXT4", "lower-l"}}));

@@ -146,6 +146,11 @@ void TestUserButtons::editorShowsFieldsAndLimitsCaptions()
     QTest::keyClicks(caption, "ABCDEFGHIJKLMN");
     QCOMPARE(caption->text(), QString("ABCDEFGHIJKLM"));
     QCOMPARE(editor.buttons().caption(6), QString("ABCDEFGHIJKLM"));
+    // A character of two UTF-16 units that no longer fits is refused whole, not cut in half.
+    caption->clear();
+    QTest::keyClicks(caption, "ABCDEFGHIJKL");
+    QTest::sendKeyEvent(QTest::Click, caption, Qt::Key_unknown, QString::fromUtf8("\xF0\x9F\x93\xA1"), Qt::NoModifier);
+    QCOMPARE(editor.buttons().caption(6), QString("ABCDEFGHIJKL"));
     const QString longCommand(40, QChar('x'));
     QTest::keyClicks(edit(editor, "Text6a"), longCommand);
     QCOMPARE(editor.buttons().command(6), longCommand);
