@@ -296,8 +296,14 @@ void ChatWindow::insertPicture(int button)
 
 void ChatWindow::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && built())
-        c_.sendBox->setFocus();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && built()) {
+        // The send line takes the focus, unless the operator was typing in another field of
+        // this window (a private message, a filter): after a look at another window, the rest
+        // of that text must not land in the open chat and go out with the next Enter.
+        QWidget *typing = focusWidget();
+        if (!qobject_cast<QLineEdit *>(typing) || !typing->isVisible())
+            c_.sendBox->setFocus();
+    }
     QWidget::changeEvent(event);
 }
 
@@ -467,6 +473,9 @@ void ChatWindow::Send_Click()
     // The pad's log shows the line only once it went out.
     if (lastSendOk_)
         emit ownLineSent(localCallsign_ + QStringLiteral(">:") + text + QLatin1String(chattexts::kCrLf));
+    // A click on Send leaves the focus on the button, where the next line would be lost and a
+    // space would send again: typing goes on in the send line.
+    c_.sendBox->setFocus();
 }
 
 void ChatWindow::SendPrivate(remote::SendForm sysopForm)

@@ -262,6 +262,33 @@ private slots:
         QVERIFY(r.chatText().contains(QLatin1String("important")));
     }
 
+    // Typing stays where the operator typed: after a click on Send the next line goes into the
+    // send line, and a look at another window does not move a half-typed private message there.
+    void focusFollowsTheTyping()
+    {
+        ChatRig r;
+        auto *chat = r.chat();
+        chat->show();
+        chat->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(chat));
+        auto *sendBox = r.in<QLineEdit>(QStringLiteral("TextTX"));
+        QCOMPARE(QApplication::focusWidget(), sendBox);
+        r.type(QStringLiteral("TextTX"), QStringLiteral("hello"));
+        QTest::mouseClick(r.in<QPushButton>(QStringLiteral("Send")), Qt::LeftButton);
+        QCOMPARE(r.sent().last(), QStringLiteral("hello"));
+        QCOMPARE(QApplication::focusWidget(), sendBox);
+
+        r.click(QStringLiteral("Command3"));
+        auto *privateText = r.in<QLineEdit>(QStringLiteral("Text2"));
+        privateText->setFocus();
+        r.rig.window()->show();
+        r.rig.window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(r.rig.window()));
+        chat->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(chat));
+        QCOMPARE(QApplication::focusWidget(), privateText);
+    }
+
     void panelsAndSizes()
     {
         ChatRig r;
