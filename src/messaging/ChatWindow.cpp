@@ -91,12 +91,8 @@ void ChatWindow::wire()
     connect(c_.textSize, &QPushButton::clicked, this, &ChatWindow::toggleTextSize);
     connect(c_.save, &QPushButton::clicked, this, [this] { SaveData(); });
     connect(c_.hide, &QPushButton::clicked, this, &QWidget::hide);
-    connect(c_.sysopBox, &QPushButton::clicked, this, [this] {
-        if (QWidget *box = registry_.window(QLatin1String(windows::kSysopBox))) {
-            box->show();
-            box->raise();
-        }
-    });
+    connect(c_.sysopBox, &QPushButton::clicked, this,
+            [this] { registry_.bringUp(QLatin1String(windows::kSysopBox)); });
     connect(c_.extraCall, &QLineEdit::textChanged, this, &ChatWindow::extraCallChanged);
     for (int k = 0; k < int(c_.pictures.size()); ++k)
         connect(c_.pictures.at(size_t(k)), &QToolButton::clicked, this, [this, k] { insertPicture(k); });

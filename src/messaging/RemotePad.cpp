@@ -30,16 +30,6 @@ const QColor kRed(255, 0, 0);
 const QColor kLightGrey(192, 192, 192);
 constexpr int kExtraLogHeight = 40;
 
-void bringUp(QWidget *window)
-{
-    if (!window)
-        return;
-    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
-
 } // namespace
 
 RemotePad::RemotePad(WindowRegistry &registry, const Clock &clock, station::StationState &state,
@@ -300,12 +290,12 @@ QString RemotePad::localCallsign()
 
 // --- windows ----------------------------------------------------------------------------
 
-void RemotePad::showChatWindow() { bringUp(registry_.window(QLatin1String(windows::kChatWindow))); }
+void RemotePad::showChatWindow() { registry_.bringUp(QLatin1String(windows::kChatWindow)); }
 
 void RemotePad::showMainWindow()
 {
     hide();
-    bringUp(registry_.window(QLatin1String(windows::kMainWindow)));
+    registry_.bringUp(QLatin1String(windows::kMainWindow));
 }
 
 // --- helpers ----------------------------------------------------------------------------

@@ -247,8 +247,11 @@ void SysopBox::Send()
     }
     status_->clear();
     message_->clear();
-    if (showChat_->isChecked())
-        showChatWindow();
+    // Shown, not made active: the operator may have more to send from here.
+    if (QWidget *chat = registry_.window(QString::fromLatin1(windows::kChatWindow)); chat && showChat_->isChecked()) {
+        chat->show();
+        chat->raise();
+    }
 }
 
 SaveResult SysopBox::SaveData()
@@ -297,10 +300,7 @@ void SysopBox::setNodeCall(const QString &call)
 
 void SysopBox::showChatWindow()
 {
-    if (QWidget *chat = registry_.window(QString::fromLatin1(windows::kChatWindow))) {
-        chat->show();
-        chat->raise();
-    }
+    registry_.bringUp(QString::fromLatin1(windows::kChatWindow));
 }
 
 void SysopBox::hideBox()

@@ -201,6 +201,14 @@ private slots:
         chat.hide();
         click(rig.in<QPushButton>("Command5"));
         QVERIFY(chat.isVisible());
+
+        // Asked for, a minimized window comes back: from this box and from the main menu.
+        chat.showMinimized();
+        click(rig.in<QPushButton>("Command5"));
+        QVERIFY(!chat.isMinimized());
+        rig.box()->showMinimized();
+        rig.trigger(QStringLiteral("TextBoxChat3"));
+        QVERIFY(rig.box()->isVisible() && !rig.box()->isMinimized());
     }
 
     void failedSendKeepsTheMessage()
