@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tavrin::messaging {
@@ -35,17 +36,37 @@ QPushButton *button(QWidget *parent, const char *name, const char *caption)
     return b;
 }
 
-// True when some screen shows the point; a stored position from another monitor set-up
-// would otherwise put the box where nobody can reach it.
-bool onSomeScreen(const QPoint &point)
+// The screen area that shows the point, or nothing; with no screens known, any place will do.
+std::optional<QRect> screenAreaAt(const QPoint &point)
 {
     const QList<QScreen *> screens = QGuiApplication::screens();
     if (screens.isEmpty())
-        return true;
+        return QRect();
     for (const QScreen *screen : screens)
         if (screen->availableGeometry().contains(point))
-            return true;
-    return false;
+            return screen->availableGeometry();
+    return std::nullopt;
+}
+
+// Less of the box than this on screen, each way, and it can hardly be seen or dragged back.
+constexpr int kMinVisiblePx = 100;
+
+// Where a box of `size` stored at `at` can be reached. A position from another monitor set-up
+// (or a smaller screen) would otherwise leave the box where nobody can see it: one that no
+// screen shows gives the default place, one whose box hangs almost wholly off its screen is
+// moved just far enough in to show whole.
+QPoint reachablePlace(const QPoint &at, const QSize &size, const QPoint &fallback)
+{
+    const std::optional<QRect> area = screenAreaAt(at);
+    if (!area)
+        return fallback;
+    if (area->isNull())
+        return at;
+    const QRect shown = QRect(at, size).intersected(*area);
+    if (shown.width() >= std::min(kMinVisiblePx, size.width()) && shown.height() >= std::min(kMinVisiblePx, size.height()))
+        return at;
+    return {std::max(area->left(), std::min(at.x(), area->right() + 1 - size.width())),
+            std::max(area->top(), std::min(at.y(), area->bottom() + 1 - size.height()))};
 }
 
 } // namespace
@@ -204,10 +225,9 @@ void SysopBox::Form_Load(std::unique_ptr<EchoLinkClient> client)
     const double defaultTwips = QByteArray(sysop::kPositionDefault).toDouble();
     const double left = readTwips(setting(sysop::kLeftKey, sysop::kPositionDefault)).value_or(defaultTwips);
     const double top = readTwips(setting(sysop::kTopKey, sysop::kPositionDefault)).value_or(defaultTwips);
-    QPoint at(twipsToPixels(left, logicalDpiX()), twipsToPixels(top, logicalDpiY()));
-    if (!onSomeScreen(at))
-        at = QPoint(twipsToPixels(defaultTwips, logicalDpiX()), twipsToPixels(defaultTwips, logicalDpiY()));
-    move(at);
+    const QPoint at(twipsToPixels(left, logicalDpiX()), twipsToPixels(top, logicalDpiY()));
+    const QPoint home(twipsToPixels(defaultTwips, logicalDpiX()), twipsToPixels(defaultTwips, logicalDpiY()));
+    move(reachablePlace(at, frameGeometry().size(), home));
 }
 
 void SysopBox::Send()

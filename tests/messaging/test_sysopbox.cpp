@@ -8,11 +8,13 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 
 using namespace tavrin;
@@ -139,6 +141,15 @@ private slots:
         writeFile(QDir(dir.path()).filePath(kFile), "[SETTINGS]\r\nLEFT=9000000\r\nTOP=-9000000\r\n");
         box->Form_Load(nullptr);
         QCOMPARE(box->pos(), home);
+
+        // Its corner on screen but the box almost wholly off it (a larger screen before): moved
+        // in just far enough to show whole.
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        const int left = int(messaging::pixelsToTwips(screen.right() - 5, box->logicalDpiX()));
+        const int top = int(messaging::pixelsToTwips(screen.bottom() - 5, box->logicalDpiY()));
+        writeFile(QDir(dir.path()).filePath(kFile), QStringLiteral("[SETTINGS]\r\nLEFT=%1\r\nTOP=%2\r\n").arg(left).arg(top).toLatin1());
+        box->Form_Load(nullptr);
+        QCOMPARE(box->frameGeometry().bottomRight(), screen.bottomRight());
     }
 
     void sendingLogsAndSendsTheWireText()
