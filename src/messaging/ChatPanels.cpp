@@ -277,7 +277,9 @@ ChatControls buildChatControls(QWidget *window)
 
     auto *left = new QVBoxLayout;
     left->setSpacing(1);
-    left->addWidget(c.chatBox);
+    // The chat box takes what a window larger than its own size has to spare (its largest size
+    // says how much); the private panel what is left at the window's own size.
+    left->addWidget(c.chatBox, 1);
     left->addWidget(c.privatePanel, 1);
     left->addLayout(row({c.sendBox, c.send}, false));
     left->addLayout(row({c.stampOutgoing, c.stampIncoming, c.clearChat, c.save, c.hide}));

@@ -20,6 +20,8 @@
 #include <QRadioButton>
 #include <QTextEdit>
 #include <QTimer>
+
+#include <algorithm>
 #include <QToolButton>
 
 namespace tavrin::messaging {
@@ -231,15 +233,35 @@ void ChatWindow::setPrivatePanel(bool open, int chatBoxTwips)
 {
     c_.privateToggle->setText(QLatin1String(open ? kHidePrivate : kShowPrivate));
     c_.clearChat->setVisible(!open);
+    chatBoxTwips_ = chatBoxTwips;
     // Shrink the chat box before the panel appears (and hide the panel before the box
     // grows), so the window never needs more room than it has.
     if (open) {
-        c_.chatBox->setFixedHeight(twipsToPx(chatBoxTwips, logicalDpiY()));
+        fitChatBox();
         c_.privatePanel->setVisible(true);
     } else {
         c_.privatePanel->setVisible(false);
-        c_.chatBox->setFixedHeight(twipsToPx(chatBoxTwips, logicalDpiY()));
+        fitChatBox();
     }
+}
+
+void ChatWindow::fitChatBox()
+{
+    // The box has its set height at the window's own size; a window made taller (maximized,
+    // or pulled larger) gives the chat the room, not blank space under the icons.
+    const int ownHeight = c_.filterPanel->isVisibleTo(this) ? kExtendedHeight : kWindowHeight;
+    const int extra = std::max(0, height() - twipsToPx(ownHeight, logicalDpiY()));
+    // Only its largest size follows the window: the window may still be made small again.
+    const int own = twipsToPx(chatBoxTwips_, logicalDpiY());
+    c_.chatBox->setMinimumHeight(own);
+    c_.chatBox->setMaximumHeight(own + extra);
+}
+
+void ChatWindow::resizeEvent(QResizeEvent *event)
+{
+    if (built())
+        fitChatBox();
+    QWidget::resizeEvent(event);
 }
 
 void ChatWindow::togglePrivatePanel()

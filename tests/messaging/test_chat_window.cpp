@@ -310,6 +310,16 @@ private slots:
         r.click(QStringLiteral("Command39"));
         QCOMPARE(r.in<QPushButton>(QStringLiteral("Command39"))->text(), QStringLiteral("Show Extra"));
         QCOMPARE(chat->size(), QSize(px(chat, 6990, false), px(chat, 8400, true)));
+
+        // A window made taller (maximized) gives the chat the room; back at its own size, the
+        // box has its set height again.
+        chat->show();
+        chat->resize(chat->width(), chat->height() + 200);
+        QCoreApplication::processEvents();
+        QCOMPARE(r.chatBox()->height(), px(chat, 5775, true) + 200);
+        chat->resize(px(chat, 6990, false), px(chat, 8400, true));
+        QCoreApplication::processEvents();
+        QCOMPARE(r.chatBox()->height(), px(chat, 5775, true));
     }
 
     void textSizeToggleIsStored()
