@@ -388,10 +388,11 @@ void ChatWindow::EchoLink_ChatTextReceived(const QString &line)
 void ChatWindow::privatePart(const QString &line)
 {
     // The extra call defaults to the local callsign while it is too short to be a call, and
-    // is always upper-cased.
-    if (extraCall().size() < 3)
+    // is always upper-cased; a blank around it (pasted) would make it match nothing, and the
+    // settings file drops it at the next start anyway.
+    if (extraCall().trimmed().size() < 3)
         setExtraCallText(localCallsign_);
-    setExtraCallText(extraCall().toUpper());
+    setExtraCallText(extraCall().trimmed().toUpper());
     // The reply marker follows the destination box, which may have changed since the last line
     // (nobody has typed into it while it is not built).
     const QString destination = built() ? c_.destination->text() : QString();
@@ -499,7 +500,8 @@ void ChatWindow::Send_Click()
 void ChatWindow::SendPrivate(remote::SendForm sysopForm)
 {
     ensureBuilt();
-    const QString destination = c_.destination->text().toUpper();
+    // A callsign has no blanks: one pasted with a blank around it would address nobody.
+    const QString destination = c_.destination->text().trimmed().toUpper();
     c_.destination->setText(destination);
     // A receipt empties the destination box; ":~text" would go to nobody.
     if (destination.trimmed().isEmpty()) {

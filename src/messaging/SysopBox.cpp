@@ -233,7 +233,8 @@ void SysopBox::Form_Load(std::unique_ptr<EchoLinkClient> client)
 void SysopBox::Send()
 {
     ensureBuilt();
-    nodeCall_->setText(nodeCall_->text().toUpper());
+    // A callsign has no blanks: one pasted with a blank around it would address nobody.
+    nodeCall_->setText(nodeCall_->text().trimmed().toUpper());
     const QString call = nodeCall_->text();
     const QString message = message_->text();
     const QTime now = clock_.now().time();

@@ -159,7 +159,7 @@ private slots:
         QVERIFY(rig.start());
         rig.backend.clearCalls();
 
-        rig.send(QStringLiteral("xx9xyz"), QStringLiteral("hello"));
+        rig.send(QStringLiteral(" xx9xyz "), QStringLiteral("hello")); // pasted with blanks
         QCOMPARE(rig.backend.sent(), QStringList{QStringLiteral("(14:05) >**XX9XYZ** hello")});
         QCOMPARE(rig.call()->text(), QStringLiteral("XX9XYZ"));
         QCOMPARE(rig.log()->toPlainText(), QStringLiteral("Message Sent To -> XX9XYZ 14:05 > hello\n"));
