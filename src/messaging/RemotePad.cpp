@@ -84,6 +84,8 @@ void RemotePad::wire()
     connect(c_.point, &QPushButton::clicked, this, &RemotePad::appendPoint);
     connect(c_.clear, &QPushButton::clicked, this, &RemotePad::clearEntry);
     connect(c_.enter, &QPushButton::clicked, this, &RemotePad::Command35_Click);
+    // A frequency typed into the entry field is entered with the Enter key, as "&Enter" does.
+    connect(c_.entry, &QLineEdit::returnPressed, this, &RemotePad::Command35_Click);
     for (std::size_t k = 0; k < kPadSteps.size(); ++k) {
         const long long delta = kPadSteps.at(k).tenThousandths;
         connect(c_.steps.at(k), &QPushButton::clicked, this, [this, delta] { step(delta); });

@@ -155,6 +155,12 @@ void PadTest::enterSendsTheTypedFrequency()
     QVERIFY(rig.backend.sent().isEmpty());
     QVERIFY(rig.mainText(QStringLiteral("Text11")).isEmpty());
     QCOMPARE(rig.mainText(QStringLiteral("Label4")), QStringLiteral("14.2"));
+
+    // Typed into the field from the keyboard, the Enter key enters it.
+    QTest::keyClicks(rig.inPad<QLineEdit>(QStringLiteral("Text3")), QStringLiteral("7.1"));
+    QTest::keyClick(rig.inPad<QLineEdit>(QStringLiteral("Text3")), Qt::Key_Return);
+    QCOMPARE(rig.backend.sent(), QStringList{QStringLiteral("FN7.1000") + kAt});
+    QVERIFY(rig.padText(QStringLiteral("Text3")).isEmpty());
 }
 
 void PadTest::stepsMoveTheMainDisplay()
