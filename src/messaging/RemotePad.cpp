@@ -154,8 +154,11 @@ void RemotePad::Command35_Click()
             showStatus(refusal);
             return;
         }
-        state_.setDisplay(typed);
-        state_.setFrequency(remote::formatFrequency(typed));
+        // As the main window's Enter: the display keeps the text as typed, unless the four
+        // decimals that go out change its value; then it shows what was sent.
+        const QString sent = remote::formatFrequency(typed);
+        state_.setDisplay(remote::roundsWhenFormatted(typed) ? sent : typed);
+        state_.setFrequency(sent);
         const QString line = remote::frequencyCommandLine(typed, clock_.now().time());
         // On a failed send every entry keeps what was typed, so Enter can simply be pressed again.
         if (!send(line))

@@ -156,10 +156,12 @@ void PadTest::enterSendsTheTypedFrequency()
     QVERIFY(rig.mainText(QStringLiteral("Text11")).isEmpty());
     QCOMPARE(rig.mainText(QStringLiteral("Label4")), QStringLiteral("14.2"));
 
-    // Typed into the field from the keyboard, the Enter key enters it.
-    QTest::keyClicks(rig.inPad<QLineEdit>(QStringLiteral("Text3")), QStringLiteral("7.1"));
+    // Typed into the field from the keyboard, the Enter key enters it; with more decimals than
+    // go out, the display shows what was sent, as the main window's does.
+    QTest::keyClicks(rig.inPad<QLineEdit>(QStringLiteral("Text3")), QStringLiteral("7.12345"));
     QTest::keyClick(rig.inPad<QLineEdit>(QStringLiteral("Text3")), Qt::Key_Return);
-    QCOMPARE(rig.backend.sent(), QStringList{QStringLiteral("FN7.1000") + kAt});
+    QCOMPARE(rig.backend.sent(), QStringList{QStringLiteral("FN7.1235") + kAt});
+    QCOMPARE(rig.mainText(QStringLiteral("Label4")), QStringLiteral("7.1235"));
     QVERIFY(rig.padText(QStringLiteral("Text3")).isEmpty());
 }
 
