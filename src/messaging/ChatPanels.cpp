@@ -289,6 +289,17 @@ ChatControls buildChatControls(QWidget *window)
     left->addWidget(c.status);
     left->addStretch(0);
 
+    // Tab goes through the controls as they stand, top to bottom: the private panel sits above
+    // the send line, though it is made after it.
+    QWidget *previous = c.chatBox;
+    for (QWidget *next : std::initializer_list<QWidget *>{
+             c.privateLog, c.destination, c.privateText, c.privateSend, c.privateClear, c.redBox, c.sendBox, c.send,
+             c.stampOutgoing, c.stampIncoming, c.clearChat, c.save, c.hide, c.privateToggle, c.useChat, c.stopChat,
+             c.textSize, c.showOnLine, c.sysopBox, c.extraToggle}) {
+        QWidget::setTabOrder(previous, next);
+        previous = next;
+    }
+
     c.filterPanel->setFixedWidth(kFilterPanelWidth);
     auto *root = new QHBoxLayout(window);
     root->setContentsMargins(4, 3, 4, 2);

@@ -278,7 +278,20 @@ private slots:
         QCOMPARE(r.sent().last(), QStringLiteral("hello"));
         QCOMPARE(QApplication::focusWidget(), sendBox);
 
+        // Tab goes through the controls as they stand: down the window, along each row.
         r.click(QStringLiteral("Command3"));
+        QWidget *previous = nullptr;
+        for (QWidget *w = chat->nextInFocusChain(); w != chat; w = w->nextInFocusChain()) {
+            if (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisible())
+                continue;
+            if (previous) {
+                const QPoint was = previous->mapTo(chat, previous->rect().center());
+                const QPoint is = w->mapTo(chat, w->rect().center());
+                QVERIFY2(is.y() > was.y() + 2 || (std::abs(is.y() - was.y()) <= 2 && is.x() > was.x()),
+                         qPrintable(previous->objectName() + QStringLiteral(" before ") + w->objectName()));
+            }
+            previous = w;
+        }
         auto *privateText = r.in<QLineEdit>(QStringLiteral("Text2"));
         privateText->setFocus();
         r.rig.window()->show();
