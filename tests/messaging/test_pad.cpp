@@ -433,9 +433,15 @@ void PadTest::windowControls()
     rig.click(QStringLiteral("Command1"));
     QVERIFY(!pad->isVisible());
 
-    // A click in the chat log shows the chat window.
+    // A click in the chat log shows the chat window; selecting text to copy it, or the right
+    // button for the menu, does not.
     pad->show();
     QWidget *log = rig.inPad<QPlainTextEdit>(QStringLiteral("RTB"))->viewport();
+    QTest::mousePress(log, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseMove(log, QPoint(60, 5));
+    QTest::mouseRelease(log, Qt::LeftButton, {}, QPoint(60, 5));
+    QTest::mouseRelease(log, Qt::RightButton);
+    QVERIFY(!rig.chat()->isVisible());
     QTest::mouseClick(log, Qt::LeftButton);
     QVERIFY(rig.chat()->isVisible());
 
