@@ -72,9 +72,15 @@ void RemotePad::ensureBuilt()
 
 void RemotePad::setVisible(bool visible)
 {
+    const bool opening = visible && !isVisible();
     if (visible)
         ensureBuilt();
     QWidget::setVisible(visible);
+    // The pad opens with the keys in its send line (where every key of the pad leaves them),
+    // or in the frequency entry being typed: on a button, the first space would press it (the
+    // first is "x", which hides the pad again).
+    if (opening && focusWidget() != c_.entry)
+        c_.sendLine->setFocus(Qt::OtherFocusReason);
 }
 
 RemotePad::~RemotePad() = default;

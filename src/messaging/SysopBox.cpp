@@ -203,9 +203,14 @@ void SysopBox::ensureBuilt()
 
 void SysopBox::setVisible(bool visible)
 {
+    const bool opening = visible && !isVisible();
     if (visible)
         ensureBuilt();
     QWidget::setVisible(visible);
+    // The box opens ready to write to a sysop: the keys go to the node call, or to the message
+    // when the call is there already, not to the log or a button.
+    if (opening && focusWidget() != nodeCall_ && focusWidget() != message_)
+        (nodeCall_->text().isEmpty() ? nodeCall_ : message_)->setFocus(Qt::OtherFocusReason);
 }
 
 SysopBox::~SysopBox() = default;

@@ -429,6 +429,8 @@ void PadTest::windowControls()
     // Picture8 on the main window shows the pad; x hides it.
     QTest::mouseClick(rig.find<QWidget>(QStringLiteral("Picture8")), Qt::LeftButton);
     QVERIFY(pad->isVisible());
+    // It opens with the keys in its send line, not on a button ("x" would hide it at a space).
+    QCOMPARE(pad->focusWidget(), rig.inPad<QWidget>(QStringLiteral("TextTX")));
     QVERIFY(pad->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     rig.click(QStringLiteral("Command1"));
     QVERIFY(!pad->isVisible());

@@ -112,6 +112,9 @@ private slots:
         QVERIFY(rig.log()->toPlainText().isEmpty());
         QVERIFY(!rig.in<QLineEdit>("Text4")->isVisibleTo(box));
         QCOMPARE(box->pos(), QPoint(px(300, box->logicalDpiX()), px(300, box->logicalDpiY())));
+        // It opens ready to write to a sysop, not with the keys in the log.
+        box->show();
+        QCOMPARE(box->focusWidget(), rig.call());
         QVERIFY(!QFile::exists(QDir(dir.path()).filePath(kFile)));
     }
 
