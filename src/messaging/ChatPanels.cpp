@@ -1,6 +1,7 @@
 #include "messaging/ChatPanels.h"
 
 #include "messaging/Emoticons.h"
+#include "settings/OneLineValidator.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -116,6 +117,9 @@ QWidget *buildFilterPanel(ChatControls &c, QWidget *window)
         auto *edit = new QLineEdit(panel);
         edit->setObjectName(QStringLiteral("FilterText%1").arg(k + 1));
         edit->setToolTip(QString::fromLatin1(k < 10 ? kFilterTip : kAdminFilterTip));
+        // The settings file keeps one line a value: a pasted line break is a blank at once,
+        // so the filter works after a restart as it did before.
+        edit->setValidator(new OneLineValidator(edit));
         c.filters.at(size_t(k)) = edit;
         layout->addWidget(edit);
     }
@@ -128,6 +132,7 @@ QWidget *buildFilterPanel(ChatControls &c, QWidget *window)
     layout->addWidget(label);
     c.extraCall = named(new QLineEdit(panel), "ExtraCall");
     c.extraCall->setToolTip(QString::fromLatin1(kExtraCallTip));
+    c.extraCall->setValidator(new OneLineValidator(c.extraCall));
     layout->addWidget(c.extraCall);
     layout->addStretch(1);
     return panel;

@@ -357,6 +357,9 @@ private slots:
         {
             ChatRig r(dir.path());
             r.type(QStringLiteral("FilterText1"), QStringLiteral("contest"));
+            // Pasted over two lines: one line at once, as the file keeps it.
+            r.type(QStringLiteral("FilterText2"), QStringLiteral("split\nword"));
+            QCOMPARE(r.in<QLineEdit>(QStringLiteral("FilterText2"))->text(), QStringLiteral("split word"));
             r.type(QStringLiteral("FilterText12"), QString(300, QLatin1Char('x')));
             r.type(QStringLiteral("ExtraCall"), QStringLiteral("G0XYZ"));
             r.in<QCheckBox>(QStringLiteral("Check3"))->setChecked(false);
@@ -376,6 +379,7 @@ private slots:
         ChatRig again(dir.path());
         QVERIFY(again.started);
         QCOMPARE(again.in<QLineEdit>(QStringLiteral("FilterText1"))->text(), QStringLiteral("contest"));
+        QCOMPARE(again.in<QLineEdit>(QStringLiteral("FilterText2"))->text(), QStringLiteral("split word"));
         QCOMPARE(again.in<QLineEdit>(QStringLiteral("FilterText12"))->text().size(), 264);
         QCOMPARE(again.in<QLineEdit>(QStringLiteral("ExtraCall"))->text(), QStringLiteral("G0XYZ"));
         QVERIFY(!again.in<QCheckBox>(QStringLiteral("Check3"))->isChecked());
