@@ -20,9 +20,9 @@
 #include <QRadioButton>
 #include <QTextEdit>
 #include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
-#include <QToolButton>
 
 namespace tavrin::messaging {
 
