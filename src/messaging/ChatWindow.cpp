@@ -300,7 +300,9 @@ void ChatWindow::applyTextSize(bool small)
 void ChatWindow::toggleTextSize()
 {
     applyTextSize(c_.textSize->text() == QLatin1String(kTextSizeSmall));
-    c_.privateText->setFocus();
+    // To the private message; with its panel closed, to the send line: left on the button, the
+    // next space would switch the size back (and save again).
+    (c_.privatePanel->isVisibleTo(this) ? c_.privateText : c_.sendBox)->setFocus();
     SaveData();
 }
 

@@ -277,6 +277,8 @@ private slots:
         QTest::mouseClick(r.in<QPushButton>(QStringLiteral("Send")), Qt::LeftButton);
         QCOMPARE(r.sent().last(), QStringLiteral("hello"));
         QCOMPARE(QApplication::focusWidget(), sendBox);
+        QTest::mouseClick(r.in<QPushButton>(QStringLiteral("Command23")), Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), sendBox);
 
         // Tab goes through the controls as they stand: down the window, along each row.
         r.click(QStringLiteral("Command3"));
