@@ -193,13 +193,19 @@ ChatSettings ChatWindow::currentSettings() const
 SaveResult ChatWindow::SaveData()
 {
     SaveResult result = store_.writeBatch(QLatin1String(chatkeys::kFile), currentSettings().toKeyValues());
-    if (!result)
+    if (!result) {
         showStatus(QString::fromLatin1(kNotSaved).arg(result.error));
+        saveFailureShown_ = true;
+    } else if (saveFailureShown_) {
+        // Saved now: the report of the last failure would say otherwise.
+        showStatus(QString());
+    }
     return result;
 }
 
 void ChatWindow::showStatus(const QString &text)
 {
+    saveFailureShown_ = false;
     if (built())
         c_.status->setReport(text);
     else

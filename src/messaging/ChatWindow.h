@@ -126,6 +126,7 @@ private:
     QString extraReplyMarker_;
     QString stampedOutgoing_;
     bool lastSendOk_ = false;
+    bool saveFailureShown_ = false; // the status line reports a failed save
     int chatBoxTwips_ = chatui::kChatBoxTall;
     // What the controls show, or will show once built.
     ChatSettings kept_;

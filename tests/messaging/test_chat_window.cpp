@@ -415,6 +415,10 @@ private slots:
         QVERIFY(QDir(r.dir.path()).mkdir(QStringLiteral("kelmmessagebox.ini")));
         r.click(QStringLiteral("SaveIt"));
         QVERIFY(r.in<QLabel>(QStringLiteral("StatusLine"))->text().startsWith(QLatin1String("Settings not saved")));
+        // Put right and saved again: the old report goes.
+        QVERIFY(QDir(r.dir.path()).rmdir(QStringLiteral("kelmmessagebox.ini")));
+        r.click(QStringLiteral("SaveIt"));
+        QVERIFY(r.in<QLabel>(QStringLiteral("StatusLine"))->text().isEmpty());
     }
 
     // Every control fits inside the window in each panel state (nothing cut off at the
