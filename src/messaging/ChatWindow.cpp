@@ -53,6 +53,11 @@ ChatWindow::ChatWindow(ProfileStore &store, WindowRegistry &registry, const Cloc
     : store_(store), registry_(registry), clock_(clock), chatBox_(std::make_unique<ChatBox>())
 {
     setObjectName(QLatin1String(windows::kChatWindow));
+    // A message for us (or any line, with "Show Chat Box When Message Received") shows the
+    // window while the operator may be typing elsewhere, a frequency in the main window say:
+    // the keys stay there, or the rest would go out on the chat. Asked for by the operator,
+    // the window is made active (bringUp).
+    setAttribute(Qt::WA_ShowWithoutActivating);
     if (fields == Fields::Now)
         ensureBuilt();
 }

@@ -111,6 +111,9 @@ SysopBox::SysopBox(ProfileStore &store, WindowRegistry &registry, const Clock &c
     setObjectName(QString::fromLatin1(windows::kSysopBox));
     setWindowTitle(QString::fromLatin1(sysop::kCaption));
     resize(sysop::kWidthPx, sysop::kHeightPx);
+    // A message for the sysop shows the box while the operator may be typing elsewhere: the keys
+    // stay there. Asked for by the operator, the box is made active (bringUp).
+    setAttribute(Qt::WA_ShowWithoutActivating);
     if (fields == Fields::Now)
         ensureBuilt();
 }
