@@ -186,14 +186,7 @@ void MainWindow::chooseUserCommands()
 void MainWindow::showWindow(const QString &name)
 {
     // Windows that are not built (yet) are skipped.
-    QWidget *w = program_.registry().window(name);
-    if (!w)
-        return;
-    // A window left minimised comes back: show() and raise() alone leave it in the task bar.
-    w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
-    w->show();
-    w->raise();
-    w->activateWindow();
+    program_.registry().bringUp(name);
 }
 
 void MainWindow::startMixer(const QString &tabArgument)

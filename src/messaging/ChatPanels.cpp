@@ -1,6 +1,7 @@
 #include "messaging/ChatPanels.h"
 
 #include "messaging/Emoticons.h"
+#include "settings/OneLineValidator.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -116,6 +117,9 @@ QWidget *buildFilterPanel(ChatControls &c, QWidget *window)
         auto *edit = new QLineEdit(panel);
         edit->setObjectName(QStringLiteral("FilterText%1").arg(k + 1));
         edit->setToolTip(QString::fromLatin1(k < 10 ? kFilterTip : kAdminFilterTip));
+        // The settings file keeps one line a value: a pasted line break is a blank at once,
+        // so the filter works after a restart as it did before.
+        edit->setValidator(new OneLineValidator(edit));
         c.filters.at(size_t(k)) = edit;
         layout->addWidget(edit);
     }
@@ -128,6 +132,7 @@ QWidget *buildFilterPanel(ChatControls &c, QWidget *window)
     layout->addWidget(label);
     c.extraCall = named(new QLineEdit(panel), "ExtraCall");
     c.extraCall->setToolTip(QString::fromLatin1(kExtraCallTip));
+    c.extraCall->setValidator(new OneLineValidator(c.extraCall));
     layout->addWidget(c.extraCall);
     layout->addStretch(1);
     return panel;
@@ -277,7 +282,9 @@ ChatControls buildChatControls(QWidget *window)
 
     auto *left = new QVBoxLayout;
     left->setSpacing(1);
-    left->addWidget(c.chatBox);
+    // The chat box takes what a window larger than its own size has to spare (its largest size
+    // says how much); the private panel what is left at the window's own size.
+    left->addWidget(c.chatBox, 1);
     left->addWidget(c.privatePanel, 1);
     left->addLayout(row({c.sendBox, c.send}, false));
     left->addLayout(row({c.stampOutgoing, c.stampIncoming, c.clearChat, c.save, c.hide}));
@@ -286,6 +293,17 @@ ChatControls buildChatControls(QWidget *window)
     left->addWidget(pictures);
     left->addWidget(c.status);
     left->addStretch(0);
+
+    // Tab goes through the controls as they stand, top to bottom: the private panel sits above
+    // the send line, though it is made after it.
+    QWidget *previous = c.chatBox;
+    for (QWidget *next : std::initializer_list<QWidget *>{
+             c.privateLog, c.destination, c.privateText, c.privateSend, c.privateClear, c.redBox, c.sendBox, c.send,
+             c.stampOutgoing, c.stampIncoming, c.clearChat, c.save, c.hide, c.privateToggle, c.useChat, c.stopChat,
+             c.textSize, c.showOnLine, c.sysopBox, c.extraToggle}) {
+        QWidget::setTabOrder(previous, next);
+        previous = next;
+    }
 
     c.filterPanel->setFixedWidth(kFilterPanelWidth);
     auto *root = new QHBoxLayout(window);

@@ -22,6 +22,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace tavrin::messaging {
 
 using namespace chatui;
@@ -51,6 +53,11 @@ ChatWindow::ChatWindow(ProfileStore &store, WindowRegistry &registry, const Cloc
     : store_(store), registry_(registry), clock_(clock), chatBox_(std::make_unique<ChatBox>())
 {
     setObjectName(QLatin1String(windows::kChatWindow));
+    // A message for us (or any line, with "Show Chat Box When Message Received") shows the
+    // window while the operator may be typing elsewhere, a frequency in the main window say:
+    // the keys stay there, or the rest would go out on the chat. Asked for by the operator,
+    // the window is made active (bringUp).
+    setAttribute(Qt::WA_ShowWithoutActivating);
     if (fields == Fields::Now)
         ensureBuilt();
 }
@@ -91,12 +98,8 @@ void ChatWindow::wire()
     connect(c_.textSize, &QPushButton::clicked, this, &ChatWindow::toggleTextSize);
     connect(c_.save, &QPushButton::clicked, this, [this] { SaveData(); });
     connect(c_.hide, &QPushButton::clicked, this, &QWidget::hide);
-    connect(c_.sysopBox, &QPushButton::clicked, this, [this] {
-        if (QWidget *box = registry_.window(QLatin1String(windows::kSysopBox))) {
-            box->show();
-            box->raise();
-        }
-    });
+    connect(c_.sysopBox, &QPushButton::clicked, this,
+            [this] { registry_.bringUp(QLatin1String(windows::kSysopBox)); });
     connect(c_.extraCall, &QLineEdit::textChanged, this, &ChatWindow::extraCallChanged);
     for (int k = 0; k < int(c_.pictures.size()); ++k)
         connect(c_.pictures.at(size_t(k)), &QToolButton::clicked, this, [this, k] { insertPicture(k); });
@@ -195,13 +198,19 @@ ChatSettings ChatWindow::currentSettings() const
 SaveResult ChatWindow::SaveData()
 {
     SaveResult result = store_.writeBatch(QLatin1String(chatkeys::kFile), currentSettings().toKeyValues());
-    if (!result)
+    if (!result) {
         showStatus(QString::fromLatin1(kNotSaved).arg(result.error));
+        saveFailureShown_ = true;
+    } else if (saveFailureShown_) {
+        // Saved now: the report of the last failure would say otherwise.
+        showStatus(QString());
+    }
     return result;
 }
 
 void ChatWindow::showStatus(const QString &text)
 {
+    saveFailureShown_ = false;
     if (built())
         c_.status->setReport(text);
     else
@@ -235,15 +244,35 @@ void ChatWindow::setPrivatePanel(bool open, int chatBoxTwips)
 {
     c_.privateToggle->setText(QLatin1String(open ? kHidePrivate : kShowPrivate));
     c_.clearChat->setVisible(!open);
+    chatBoxTwips_ = chatBoxTwips;
     // Shrink the chat box before the panel appears (and hide the panel before the box
     // grows), so the window never needs more room than it has.
     if (open) {
-        c_.chatBox->setFixedHeight(twipsToPx(chatBoxTwips, logicalDpiY()));
+        fitChatBox();
         c_.privatePanel->setVisible(true);
     } else {
         c_.privatePanel->setVisible(false);
-        c_.chatBox->setFixedHeight(twipsToPx(chatBoxTwips, logicalDpiY()));
+        fitChatBox();
     }
+}
+
+void ChatWindow::fitChatBox()
+{
+    // The box has its set height at the window's own size; a window made taller (maximized,
+    // or pulled larger) gives the chat the room, not blank space under the icons.
+    const int ownHeight = c_.filterPanel->isVisibleTo(this) ? kExtendedHeight : kWindowHeight;
+    const int extra = std::max(0, height() - twipsToPx(ownHeight, logicalDpiY()));
+    // Only its largest size follows the window: the window may still be made small again.
+    const int own = twipsToPx(chatBoxTwips_, logicalDpiY());
+    c_.chatBox->setMinimumHeight(own);
+    c_.chatBox->setMaximumHeight(own + extra);
+}
+
+void ChatWindow::resizeEvent(QResizeEvent *event)
+{
+    if (built())
+        fitChatBox();
+    QWidget::resizeEvent(event);
 }
 
 void ChatWindow::togglePrivatePanel()
@@ -282,7 +311,9 @@ void ChatWindow::applyTextSize(bool small)
 void ChatWindow::toggleTextSize()
 {
     applyTextSize(c_.textSize->text() == QLatin1String(kTextSizeSmall));
-    c_.privateText->setFocus();
+    // To the private message; with its panel closed, to the send line: left on the button, the
+    // next space would switch the size back (and save again).
+    (c_.privatePanel->isVisibleTo(this) ? c_.privateText : c_.sendBox)->setFocus();
     SaveData();
 }
 
@@ -296,8 +327,14 @@ void ChatWindow::insertPicture(int button)
 
 void ChatWindow::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && built())
-        c_.sendBox->setFocus();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && built()) {
+        // The send line takes the focus, unless the operator was typing in another field of
+        // this window (a private message, a filter): after a look at another window, the rest
+        // of that text must not land in the open chat and go out with the next Enter.
+        QWidget *typing = focusWidget();
+        if (!qobject_cast<QLineEdit *>(typing) || !typing->isVisible())
+            c_.sendBox->setFocus();
+    }
     QWidget::changeEvent(event);
 }
 
@@ -364,10 +401,11 @@ void ChatWindow::EchoLink_ChatTextReceived(const QString &line)
 void ChatWindow::privatePart(const QString &line)
 {
     // The extra call defaults to the local callsign while it is too short to be a call, and
-    // is always upper-cased.
-    if (extraCall().size() < 3)
+    // is always upper-cased; a blank around it (pasted) would make it match nothing, and the
+    // settings file drops it at the next start anyway.
+    if (extraCall().trimmed().size() < 3)
         setExtraCallText(localCallsign_);
-    setExtraCallText(extraCall().toUpper());
+    setExtraCallText(extraCall().trimmed().toUpper());
     // The reply marker follows the destination box, which may have changed since the last line
     // (nobody has typed into it while it is not built).
     const QString destination = built() ? c_.destination->text() : QString();
@@ -467,12 +505,16 @@ void ChatWindow::Send_Click()
     // The pad's log shows the line only once it went out.
     if (lastSendOk_)
         emit ownLineSent(localCallsign_ + QStringLiteral(">:") + text + QLatin1String(chattexts::kCrLf));
+    // A click on Send leaves the focus on the button, where the next line would be lost and a
+    // space would send again: typing goes on in the send line.
+    c_.sendBox->setFocus();
 }
 
 void ChatWindow::SendPrivate(remote::SendForm sysopForm)
 {
     ensureBuilt();
-    const QString destination = c_.destination->text().toUpper();
+    // A callsign has no blanks: one pasted with a blank around it would address nobody.
+    const QString destination = c_.destination->text().trimmed().toUpper();
     c_.destination->setText(destination);
     // A receipt empties the destination box; ":~text" would go to nobody.
     if (destination.trimmed().isEmpty()) {

@@ -85,6 +85,7 @@ protected:
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     EchoLinkClient &requireClient();
@@ -101,6 +102,9 @@ private:
     void togglePrivatePanel();
     void toggleFilterPanel();
     void setPrivatePanel(bool open, int chatBoxTwips);
+    // The chat box's height: its set height for the panels, and whatever the window has
+    // beyond its own size.
+    void fitChatBox();
     void resizeTwips(int width, int height);
     void insertPicture(int button);
     void showStatus(const QString &text);
@@ -122,6 +126,8 @@ private:
     QString extraReplyMarker_;
     QString stampedOutgoing_;
     bool lastSendOk_ = false;
+    bool saveFailureShown_ = false; // the status line reports a failed save
+    int chatBoxTwips_ = chatui::kChatBoxTall;
     // What the controls show, or will show once built.
     ChatSettings kept_;
     QString statusText_;

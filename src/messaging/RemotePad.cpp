@@ -8,7 +8,9 @@
 #include "protocol/FrequencyText.h"
 #include "station/StationState.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -29,16 +31,6 @@ constexpr char kReleaseFailed[] = "Could not release the transmitter: %1";
 const QColor kRed(255, 0, 0);
 const QColor kLightGrey(192, 192, 192);
 constexpr int kExtraLogHeight = 40;
-
-void bringUp(QWidget *window)
-{
-    if (!window)
-        return;
-    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
 
 } // namespace
 
@@ -80,9 +72,15 @@ void RemotePad::ensureBuilt()
 
 void RemotePad::setVisible(bool visible)
 {
+    const bool opening = visible && !isVisible();
     if (visible)
         ensureBuilt();
     QWidget::setVisible(visible);
+    // The pad opens with the keys in its send line (where every key of the pad leaves them),
+    // or in the frequency entry being typed: on a button, the first space would press it (the
+    // first is "x", which hides the pad again).
+    if (opening && focusWidget() != c_.entry)
+        c_.sendLine->setFocus(Qt::OtherFocusReason);
 }
 
 RemotePad::~RemotePad() = default;
@@ -118,8 +116,24 @@ void RemotePad::Form_Load(std::unique_ptr<EchoLinkClient> client)
 
 bool RemotePad::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonRelease && c_.chatLog && watched == c_.chatLog->viewport())
-        showChatWindow();
+    // A click shows the chat window. A drag that selects text, or a right click for the menu,
+    // is the operator copying from the log: the chat window would take the keys (Ctrl+C) and
+    // the menu.
+    if (c_.chatLog && watched == c_.chatLog->viewport()
+        && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() != Qt::LeftButton) {
+            logPressAt_.reset();
+        } else if (event->type() == QEvent::MouseButtonPress) {
+            logPressAt_ = mouse->position().toPoint();
+        } else {
+            const bool dragged = logPressAt_
+                && (mouse->position().toPoint() - *logPressAt_).manhattanLength() >= QApplication::startDragDistance();
+            logPressAt_.reset();
+            if (!dragged)
+                showChatWindow();
+        }
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -164,8 +178,11 @@ void RemotePad::Command35_Click()
             showStatus(remote::frequencyRefusal(c_.entry->text()));
             return;
         }
-        state_.setDisplay(typed);
-        state_.setFrequency(remote::formatFrequency(typed));
+        // As the main window's Enter: the display keeps the text as typed, unless the four
+        // decimals that go out change its value; then it shows what was sent.
+        const QString sent = remote::formatFrequency(typed);
+        state_.setDisplay(remote::roundsWhenFormatted(typed) ? sent : typed);
+        state_.setFrequency(sent);
         const QString line = remote::frequencyCommandLine(typed, clock_.now().time());
         // On a failed send every entry keeps what was typed, so Enter can simply be pressed again.
         if (!send(line))
@@ -303,12 +320,12 @@ QString RemotePad::localCallsign()
 
 // --- windows ----------------------------------------------------------------------------
 
-void RemotePad::showChatWindow() { bringUp(registry_.window(QLatin1String(windows::kChatWindow))); }
+void RemotePad::showChatWindow() { registry_.bringUp(QLatin1String(windows::kChatWindow)); }
 
 void RemotePad::showMainWindow()
 {
     hide();
-    bringUp(registry_.window(QLatin1String(windows::kMainWindow)));
+    registry_.bringUp(QLatin1String(windows::kMainWindow));
 }
 
 // --- helpers ----------------------------------------------------------------------------

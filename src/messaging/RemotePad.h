@@ -34,6 +34,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 namespace tavrin::station {
 class StationState;
@@ -122,6 +123,7 @@ private:
     QPlainTextEdit *log_ = nullptr;
     RemotePadControls c_;    // empty until built
     QString lastCallsign_; // the last callsign the client gave: used when it cannot say
+    std::optional<QPoint> logPressAt_; // where the left button went down in the chat log
     // What the controls show, or will show once built.
     QString frequencyText_;
     QString stationListText_;

@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tavrin::messaging {
@@ -35,17 +36,37 @@ QPushButton *button(QWidget *parent, const char *name, const char *caption)
     return b;
 }
 
-// True when some screen shows the point; a stored position from another monitor set-up
-// would otherwise put the box where nobody can reach it.
-bool onSomeScreen(const QPoint &point)
+// The screen area that shows the point, or nothing; with no screens known, any place will do.
+std::optional<QRect> screenAreaAt(const QPoint &point)
 {
     const QList<QScreen *> screens = QGuiApplication::screens();
     if (screens.isEmpty())
-        return true;
+        return QRect();
     for (const QScreen *screen : screens)
         if (screen->availableGeometry().contains(point))
-            return true;
-    return false;
+            return screen->availableGeometry();
+    return std::nullopt;
+}
+
+// Less of the box than this on screen, each way, and it can hardly be seen or dragged back.
+constexpr int kMinVisiblePx = 100;
+
+// Where a box of `size` stored at `at` can be reached. A position from another monitor set-up
+// (or a smaller screen) would otherwise leave the box where nobody can see it: one that no
+// screen shows gives the default place, one whose box hangs almost wholly off its screen is
+// moved just far enough in to show whole.
+QPoint reachablePlace(const QPoint &at, const QSize &size, const QPoint &fallback)
+{
+    const std::optional<QRect> area = screenAreaAt(at);
+    if (!area)
+        return fallback;
+    if (area->isNull())
+        return at;
+    const QRect shown = QRect(at, size).intersected(*area);
+    if (shown.width() >= std::min(kMinVisiblePx, size.width()) && shown.height() >= std::min(kMinVisiblePx, size.height()))
+        return at;
+    return {std::max(area->left(), std::min(at.x(), area->right() + 1 - size.width())),
+            std::max(area->top(), std::min(at.y(), area->bottom() + 1 - size.height()))};
 }
 
 } // namespace
@@ -90,6 +111,9 @@ SysopBox::SysopBox(ProfileStore &store, WindowRegistry &registry, const Clock &c
     setObjectName(QString::fromLatin1(windows::kSysopBox));
     setWindowTitle(QString::fromLatin1(sysop::kCaption));
     resize(sysop::kWidthPx, sysop::kHeightPx);
+    // A message for the sysop shows the box while the operator may be typing elsewhere: the keys
+    // stay there. Asked for by the operator, the box is made active (bringUp).
+    setAttribute(Qt::WA_ShowWithoutActivating);
     if (fields == Fields::Now)
         ensureBuilt();
 }
@@ -182,9 +206,14 @@ void SysopBox::ensureBuilt()
 
 void SysopBox::setVisible(bool visible)
 {
+    const bool opening = visible && !isVisible();
     if (visible)
         ensureBuilt();
     QWidget::setVisible(visible);
+    // The box opens ready to write to a sysop: the keys go to the node call, or to the message
+    // when the call is there already, not to the log or a button.
+    if (opening && focusWidget() != nodeCall_ && focusWidget() != message_)
+        (nodeCall_->text().isEmpty() ? nodeCall_ : message_)->setFocus(Qt::OtherFocusReason);
 }
 
 SysopBox::~SysopBox() = default;
@@ -204,16 +233,16 @@ void SysopBox::Form_Load(std::unique_ptr<EchoLinkClient> client)
     const double defaultTwips = QByteArray(sysop::kPositionDefault).toDouble();
     const double left = readTwips(setting(sysop::kLeftKey, sysop::kPositionDefault)).value_or(defaultTwips);
     const double top = readTwips(setting(sysop::kTopKey, sysop::kPositionDefault)).value_or(defaultTwips);
-    QPoint at(twipsToPixels(left, logicalDpiX()), twipsToPixels(top, logicalDpiY()));
-    if (!onSomeScreen(at))
-        at = QPoint(twipsToPixels(defaultTwips, logicalDpiX()), twipsToPixels(defaultTwips, logicalDpiY()));
-    move(at);
+    const QPoint at(twipsToPixels(left, logicalDpiX()), twipsToPixels(top, logicalDpiY()));
+    const QPoint home(twipsToPixels(defaultTwips, logicalDpiX()), twipsToPixels(defaultTwips, logicalDpiY()));
+    move(reachablePlace(at, frameGeometry().size(), home));
 }
 
 void SysopBox::Send()
 {
     ensureBuilt();
-    nodeCall_->setText(nodeCall_->text().toUpper());
+    // A callsign has no blanks: one pasted with a blank around it would address nobody.
+    nodeCall_->setText(nodeCall_->text().trimmed().toUpper());
     const QString call = nodeCall_->text();
     const QString message = message_->text();
     const QTime now = clock_.now().time();
@@ -247,8 +276,11 @@ void SysopBox::Send()
     }
     status_->clear();
     message_->clear();
-    if (showChat_->isChecked())
-        showChatWindow();
+    // Shown, not made active: the operator may have more to send from here.
+    if (QWidget *chat = registry_.window(QString::fromLatin1(windows::kChatWindow)); chat && showChat_->isChecked()) {
+        chat->show();
+        chat->raise();
+    }
 }
 
 SaveResult SysopBox::SaveData()
@@ -297,10 +329,7 @@ void SysopBox::setNodeCall(const QString &call)
 
 void SysopBox::showChatWindow()
 {
-    if (QWidget *chat = registry_.window(QString::fromLatin1(windows::kChatWindow))) {
-        chat->show();
-        chat->raise();
-    }
+    registry_.bringUp(QString::fromLatin1(windows::kChatWindow));
 }
 
 void SysopBox::hideBox()

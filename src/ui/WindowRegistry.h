@@ -27,11 +27,27 @@ inline void buildControlsOf(QWidget *window)
         QMetaObject::invokeMethod(window, "ensureBuilt", Qt::DirectConnection);
 }
 
+// Brings a window up because the operator asked for it: a minimized window comes back (a plain
+// show() leaves it in the taskbar, and the click seems to do nothing), then it is raised and
+// made active.
+inline void bringUp(QWidget *window)
+{
+    if (!window)
+        return;
+    if (window->isMinimized())
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 class WindowRegistry {
 public:
     void add(QWidget *window) { windows_.insert(window->objectName(), window); }
 
     QWidget *window(const QString &name) const { return windows_.value(name).data(); }
+    // bringUp() of the window `name`; a window that does not exist is skipped.
+    void bringUp(const QString &name) const { tavrin::bringUp(window(name)); }
 
     template <class W>
     W *get(const QString &name) const { return qobject_cast<W *>(window(name)); }

@@ -262,6 +262,54 @@ private slots:
         QVERIFY(r.chatText().contains(QLatin1String("important")));
     }
 
+    // Typing stays where the operator typed: after a click on Send the next line goes into the
+    // send line, and a look at another window does not move a half-typed private message there.
+    void focusFollowsTheTyping()
+    {
+        ChatRig r;
+        auto *chat = r.chat();
+        // Messages for us show their windows without taking the keys from where the operator
+        // types (the test platform makes every window it shows active: the attribute is what
+        // the desktop goes by).
+        QVERIFY(chat->testAttribute(Qt::WA_ShowWithoutActivating));
+        QVERIFY(r.rig.program().registry().window(QStringLiteral("Form126"))->testAttribute(Qt::WA_ShowWithoutActivating));
+
+        chat->show();
+        chat->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(chat));
+        auto *sendBox = r.in<QLineEdit>(QStringLiteral("TextTX"));
+        QCOMPARE(QApplication::focusWidget(), sendBox);
+        r.type(QStringLiteral("TextTX"), QStringLiteral("hello"));
+        QTest::mouseClick(r.in<QPushButton>(QStringLiteral("Send")), Qt::LeftButton);
+        QCOMPARE(r.sent().last(), QStringLiteral("hello"));
+        QCOMPARE(QApplication::focusWidget(), sendBox);
+        QTest::mouseClick(r.in<QPushButton>(QStringLiteral("Command23")), Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), sendBox);
+
+        // Tab goes through the controls as they stand: down the window, along each row.
+        r.click(QStringLiteral("Command3"));
+        QWidget *previous = nullptr;
+        for (QWidget *w = chat->nextInFocusChain(); w != chat; w = w->nextInFocusChain()) {
+            if (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisible())
+                continue;
+            if (previous) {
+                const QPoint was = previous->mapTo(chat, previous->rect().center());
+                const QPoint is = w->mapTo(chat, w->rect().center());
+                QVERIFY2(is.y() > was.y() + 2 || (std::abs(is.y() - was.y()) <= 2 && is.x() > was.x()),
+                         qPrintable(previous->objectName() + QStringLiteral(" before ") + w->objectName()));
+            }
+            previous = w;
+        }
+        auto *privateText = r.in<QLineEdit>(QStringLiteral("Text2"));
+        privateText->setFocus();
+        r.rig.window()->show();
+        r.rig.window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(r.rig.window()));
+        chat->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(chat));
+        QCOMPARE(QApplication::focusWidget(), privateText);
+    }
+
     void panelsAndSizes()
     {
         ChatRig r;
@@ -283,6 +331,16 @@ private slots:
         r.click(QStringLiteral("Command39"));
         QCOMPARE(r.in<QPushButton>(QStringLiteral("Command39"))->text(), QStringLiteral("Show Extra"));
         QCOMPARE(chat->size(), QSize(px(chat, 6990, false), px(chat, 8400, true)));
+
+        // A window made taller (maximized) gives the chat the room; back at its own size, the
+        // box has its set height again.
+        chat->show();
+        chat->resize(chat->width(), chat->height() + 200);
+        QCoreApplication::processEvents();
+        QCOMPARE(r.chatBox()->height(), px(chat, 5775, true) + 200);
+        chat->resize(px(chat, 6990, false), px(chat, 8400, true));
+        QCoreApplication::processEvents();
+        QCOMPARE(r.chatBox()->height(), px(chat, 5775, true));
     }
 
     void textSizeToggleIsStored()
@@ -307,6 +365,9 @@ private slots:
         {
             ChatRig r(dir.path());
             r.type(QStringLiteral("FilterText1"), QStringLiteral("contest"));
+            // Pasted over two lines: one line at once, as the file keeps it.
+            r.type(QStringLiteral("FilterText2"), QStringLiteral("split\nword"));
+            QCOMPARE(r.in<QLineEdit>(QStringLiteral("FilterText2"))->text(), QStringLiteral("split word"));
             r.type(QStringLiteral("FilterText12"), QString(300, QLatin1Char('x')));
             r.type(QStringLiteral("ExtraCall"), QStringLiteral("G0XYZ"));
             r.in<QCheckBox>(QStringLiteral("Check3"))->setChecked(false);
@@ -326,6 +387,7 @@ private slots:
         ChatRig again(dir.path());
         QVERIFY(again.started);
         QCOMPARE(again.in<QLineEdit>(QStringLiteral("FilterText1"))->text(), QStringLiteral("contest"));
+        QCOMPARE(again.in<QLineEdit>(QStringLiteral("FilterText2"))->text(), QStringLiteral("split word"));
         QCOMPARE(again.in<QLineEdit>(QStringLiteral("FilterText12"))->text().size(), 264);
         QCOMPARE(again.in<QLineEdit>(QStringLiteral("ExtraCall"))->text(), QStringLiteral("G0XYZ"));
         QVERIFY(!again.in<QCheckBox>(QStringLiteral("Check3"))->isChecked());
@@ -359,6 +421,10 @@ private slots:
         QVERIFY(QDir(r.dir.path()).mkdir(QStringLiteral("kelmmessagebox.ini")));
         r.click(QStringLiteral("SaveIt"));
         QVERIFY(r.in<QLabel>(QStringLiteral("StatusLine"))->text().startsWith(QLatin1String("Settings not saved")));
+        // Put right and saved again: the old report goes.
+        QVERIFY(QDir(r.dir.path()).rmdir(QStringLiteral("kelmmessagebox.ini")));
+        r.click(QStringLiteral("SaveIt"));
+        QVERIFY(r.in<QLabel>(QStringLiteral("StatusLine"))->text().isEmpty());
     }
 
     // Every control fits inside the window in each panel state (nothing cut off at the

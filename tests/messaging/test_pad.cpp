@@ -160,6 +160,15 @@ void PadTest::enterSendsTheTypedFrequency()
     rig.inPad<QLineEdit>(QStringLiteral("Text3"))->setText(QStringLiteral("7,1"));
     QTest::keyClick(rig.inPad<QLineEdit>(QStringLiteral("Text3")), Qt::Key_Return);
     QCOMPARE(rig.backend.sent(), QStringList{QStringLiteral("FN7.1000") + kAt});
+
+    rig.backend.clearCalls();
+    // Typed into the field from the keyboard, the Enter key enters it; with more decimals than
+    // go out, the display shows what was sent, as the main window's does.
+    QTest::keyClicks(rig.inPad<QLineEdit>(QStringLiteral("Text3")), QStringLiteral("7.12345"));
+    QTest::keyClick(rig.inPad<QLineEdit>(QStringLiteral("Text3")), Qt::Key_Return);
+    QCOMPARE(rig.backend.sent(), QStringList{QStringLiteral("FN7.1235") + kAt});
+    QCOMPARE(rig.mainText(QStringLiteral("Label4")), QStringLiteral("7.1235"));
+    QVERIFY(rig.padText(QStringLiteral("Text3")).isEmpty());
 }
 
 void PadTest::stepsMoveTheMainDisplay()
@@ -427,13 +436,21 @@ void PadTest::windowControls()
     // Picture8 on the main window shows the pad; x hides it.
     QTest::mouseClick(rig.find<QWidget>(QStringLiteral("Picture8")), Qt::LeftButton);
     QVERIFY(pad->isVisible());
+    // It opens with the keys in its send line, not on a button ("x" would hide it at a space).
+    QCOMPARE(pad->focusWidget(), rig.inPad<QWidget>(QStringLiteral("TextTX")));
     QVERIFY(pad->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     rig.click(QStringLiteral("Command1"));
     QVERIFY(!pad->isVisible());
 
-    // A click in the chat log shows the chat window.
+    // A click in the chat log shows the chat window; selecting text to copy it, or the right
+    // button for the menu, does not.
     pad->show();
     QWidget *log = rig.inPad<QPlainTextEdit>(QStringLiteral("RTB"))->viewport();
+    QTest::mousePress(log, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseMove(log, QPoint(60, 5));
+    QTest::mouseRelease(log, Qt::LeftButton, {}, QPoint(60, 5));
+    QTest::mouseRelease(log, Qt::RightButton);
+    QVERIFY(!rig.chat()->isVisible());
     QTest::mouseClick(log, Qt::LeftButton);
     QVERIFY(rig.chat()->isVisible());
 

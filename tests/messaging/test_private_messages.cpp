@@ -123,7 +123,7 @@ private slots:
         extra->setText(QStringLiteral("ab"));
         r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>anything"));
         QCOMPARE(extra->text(), QStringLiteral("XX1TST-L"));
-        extra->setText(QStringLiteral("g0xyz"));
+        extra->setText(QStringLiteral(" g0xyz ")); // pasted with blanks
         r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>anything"));
         QCOMPARE(extra->text(), QStringLiteral("G0XYZ"));
         r.rig.backend.raiseChat(QStringLiteral("XX2AB-L>:G0XYZ~via the link"));
@@ -142,7 +142,7 @@ private slots:
     {
         ChatRig r;
         r.type(QStringLiteral("TextTX"), QStringLiteral("half typed"));
-        r.type(QStringLiteral("Text1"), QStringLiteral("xx2ab-l"));
+        r.type(QStringLiteral("Text1"), QStringLiteral(" xx2ab-l ")); // pasted with blanks
         r.type(QStringLiteral("Text2"), QStringLiteral("hello"));
         r.click(QStringLiteral("Command2"));
         QCOMPARE(r.sent().last(), QStringLiteral(":XX2AB-L~hello"));

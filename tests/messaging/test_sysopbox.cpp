@@ -8,11 +8,13 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 
 using namespace tavrin;
@@ -110,6 +112,9 @@ private slots:
         QVERIFY(rig.log()->toPlainText().isEmpty());
         QVERIFY(!rig.in<QLineEdit>("Text4")->isVisibleTo(box));
         QCOMPARE(box->pos(), QPoint(px(300, box->logicalDpiX()), px(300, box->logicalDpiY())));
+        // It opens ready to write to a sysop, not with the keys in the log.
+        box->show();
+        QCOMPARE(box->focusWidget(), rig.call());
         QVERIFY(!QFile::exists(QDir(dir.path()).filePath(kFile)));
     }
 
@@ -139,6 +144,15 @@ private slots:
         writeFile(QDir(dir.path()).filePath(kFile), "[SETTINGS]\r\nLEFT=9000000\r\nTOP=-9000000\r\n");
         box->Form_Load(nullptr);
         QCOMPARE(box->pos(), home);
+
+        // Its corner on screen but the box almost wholly off it (a larger screen before): moved
+        // in just far enough to show whole.
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        const int left = int(messaging::pixelsToTwips(screen.right() - 5, box->logicalDpiX()));
+        const int top = int(messaging::pixelsToTwips(screen.bottom() - 5, box->logicalDpiY()));
+        writeFile(QDir(dir.path()).filePath(kFile), QStringLiteral("[SETTINGS]\r\nLEFT=%1\r\nTOP=%2\r\n").arg(left).arg(top).toLatin1());
+        box->Form_Load(nullptr);
+        QCOMPARE(box->frameGeometry().bottomRight(), screen.bottomRight());
     }
 
     void sendingLogsAndSendsTheWireText()
@@ -148,7 +162,7 @@ private slots:
         QVERIFY(rig.start());
         rig.backend.clearCalls();
 
-        rig.send(QStringLiteral("xx9xyz"), QStringLiteral("hello"));
+        rig.send(QStringLiteral(" xx9xyz "), QStringLiteral("hello")); // pasted with blanks
         QCOMPARE(rig.backend.sent(), QStringList{QStringLiteral("(14:05) >**XX9XYZ** hello")});
         QCOMPARE(rig.call()->text(), QStringLiteral("XX9XYZ"));
         QCOMPARE(rig.log()->toPlainText(), QStringLiteral("Message Sent To -> XX9XYZ 14:05 > hello\n"));
@@ -201,6 +215,14 @@ private slots:
         chat.hide();
         click(rig.in<QPushButton>("Command5"));
         QVERIFY(chat.isVisible());
+
+        // Asked for, a minimized window comes back: from this box and from the main menu.
+        chat.showMinimized();
+        click(rig.in<QPushButton>("Command5"));
+        QVERIFY(!chat.isMinimized());
+        rig.box()->showMinimized();
+        rig.trigger(QStringLiteral("TextBoxChat3"));
+        QVERIFY(rig.box()->isVisible() && !rig.box()->isMinimized());
     }
 
     void failedSendKeepsTheMessage()
