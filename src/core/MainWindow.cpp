@@ -396,8 +396,9 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         panelArea_->updateGeometry();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     }
-    if (event->type() == QEvent::MouseButtonRelease
-        && (watched == station_->lastLine->viewport() || watched == station_->chatLog->viewport()))
+    // A click in the chat shows the chat window; selecting text to copy it does not.
+    if ((watched == station_->lastLine->viewport() || watched == station_->chatLog->viewport())
+        && chatClick_.clicked(event))
         showWindow(QString::fromLatin1(texts::kChatWindow));
     return QMainWindow::eventFilter(watched, event);
 }

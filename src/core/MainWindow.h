@@ -12,6 +12,7 @@
 
 #include "echolink/EchoLinkClient.h"
 #include "settings/ProfileStore.h"
+#include "ui/PlainClick.h"
 
 #include <QMainWindow>
 
@@ -158,6 +159,7 @@ private:
     Http *statisticsReport_ = nullptr;                // child QObject, made by SaveUserData
     QLabel *statusLine_ = nullptr;
     QString sendProblem_; // what showSendProblem last put on the status line
+    PlainClick chatClick_; // a click in the chat boxes, not a selection
     QWidget *panelArea_ = nullptr; // scroll area holding the switched panels
     QString lastSaveError_;
     QMenu *soundDeviceMenu_ = nullptr;

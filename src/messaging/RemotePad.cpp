@@ -119,21 +119,8 @@ bool RemotePad::eventFilter(QObject *watched, QEvent *event)
     // A click shows the chat window. A drag that selects text, or a right click for the menu,
     // is the operator copying from the log: the chat window would take the keys (Ctrl+C) and
     // the menu.
-    if (c_.chatLog && watched == c_.chatLog->viewport()
-        && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)) {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() != Qt::LeftButton) {
-            logPressAt_.reset();
-        } else if (event->type() == QEvent::MouseButtonPress) {
-            logPressAt_ = mouse->position().toPoint();
-        } else {
-            const bool dragged = logPressAt_
-                && (mouse->position().toPoint() - *logPressAt_).manhattanLength() >= QApplication::startDragDistance();
-            logPressAt_.reset();
-            if (!dragged)
-                showChatWindow();
-        }
-    }
+    if (c_.chatLog && watched == c_.chatLog->viewport() && logClick_.clicked(event))
+        showChatWindow();
     return QWidget::eventFilter(watched, event);
 }
 

@@ -30,6 +30,7 @@
 #include "messaging/RemotePadPanels.h"
 #include "station/TransmitControl.h"
 #include "ui/ControlsBuilt.h"
+#include "ui/PlainClick.h"
 
 #include <QWidget>
 
@@ -123,7 +124,7 @@ private:
     QPlainTextEdit *log_ = nullptr;
     RemotePadControls c_;    // empty until built
     QString lastCallsign_; // the last callsign the client gave: used when it cannot say
-    std::optional<QPoint> logPressAt_; // where the left button went down in the chat log
+    PlainClick logClick_;   // a click in the chat log, not a selection
     // What the controls show, or will show once built.
     QString frequencyText_;
     QString stationListText_;

@@ -221,7 +221,12 @@ private slots:
         rig.program().registry().add(&chat);
         rig.trigger("HelpAbout");
         QVERIFY(about.isVisible());
-        click(rig.find<QPlainTextEdit>("RTB2")->viewport());
+        // Selecting text in the chat log to copy it leaves the chat window alone; a click shows it.
+        QWidget *chatLog = rig.find<QPlainTextEdit>("RTB2")->viewport();
+        QTest::mousePress(chatLog, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseRelease(chatLog, Qt::LeftButton, {}, QPoint(60, 5));
+        QVERIFY(!chat.isVisible());
+        click(chatLog);
         QVERIFY(chat.isVisible());
         // Absent windows are skipped quietly.
         rig.trigger("NodeFavorites");
