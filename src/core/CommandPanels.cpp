@@ -37,6 +37,9 @@ void CommandPanels::buildTransmit(QWidget *parent)
     transmitButton = makeButton(QStringLiteral("Command1x"), QStringLiteral("TX /& RX"), transmitBox,
                                 QStringLiteral("PTT"));
     transmitButton->setMinimumSize(110, 52);
+    // The "&" before the blank would make Alt+Space, the key for the window's own menu, key the
+    // transmitter: the caption keeps it, the button takes no key from it.
+    transmitButton->setShortcut(QKeySequence());
     QFont f = transmitButton->font();
     f.setBold(true);
     f.setPointSize(f.pointSize() + 3);

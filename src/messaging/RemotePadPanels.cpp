@@ -126,6 +126,8 @@ QLayout *buildTransmit(RemotePadControls &c, QWidget *window, GradH *meter)
     c.transmit = button(QStringLiteral("Command1x"), QStringLiteral("TX /& RX"), window, QStringLiteral("PTT"));
     c.transmit->setFont(scaled(c.transmit->font(), 2, true));
     c.transmit->setMinimumHeight(40);
+    // As on the main window: Alt+Space opens the window's menu, it never keys the transmitter.
+    c.transmit->setShortcut(QKeySequence());
     paintBackground(c.transmit, kLightGrey);
 
     c.transmitState = named(new QLabel(QLatin1String(padtexts::kReceiveModeText), window), "Label3");

@@ -132,6 +132,31 @@ private slots:
         QVERIFY(!state.transmitting());
         rig.expectShown(false, false);
     }
+
+    // Alt+Space opens a window's own menu: it must never key the transmitter, though the
+    // caption's "&" stands before the blank.
+    void altSpaceNeverKeys()
+    {
+        QTemporaryDir dir;
+        TransmitRig rig(dir.path());
+        rig.window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.window()));
+        auto *mainButton = rig.find<QPushButton>(QStringLiteral("Command1x"));
+        QTest::keyClick(rig.window(), Qt::Key_Space, Qt::AltModifier);
+        // A key that reached the button pushes it down at once and clicks it a moment later.
+        QVERIFY(!mainButton->isDown());
+        QCOMPARE(mainButton->text(), QStringLiteral("TX /& RX"));
+        auto *padButton = rig.program().registry().control<QPushButton>(QStringLiteral("Form3"), QStringLiteral("Command1x"));
+        rig.pad()->show();
+        rig.pad()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.pad()));
+        QTest::keyClick(rig.pad(), Qt::Key_Space, Qt::AltModifier);
+        QVERIFY(!padButton->isDown());
+        QCOMPARE(padButton->text(), QStringLiteral("TX /& RX"));
+        QTest::qWait(300);
+        QVERIFY(rig.keyings().isEmpty());
+        QVERIFY(!rig.window()->station().transmitting());
+    }
 };
 
 QTEST_MAIN(TransmitTest)
