@@ -52,6 +52,9 @@ public:
     void exitProgram();
     // Both level meters stop: this window's and the Remote Pad's.
     void stopMeters();
+    // As the program ends: a waiting transmit request is called off and a keyed transmitter
+    // released. Returns why the client refused the release, empty when nothing stays keyed.
+    QString releaseTransmitter();
     // Writes the 16 settings as one batch; a failure shows in the status line.
     SaveResult SaveData();
     // Preset captions of the active set and band; unchanged when either is not selected.
@@ -137,8 +140,9 @@ private:
 
     void detectLinkedNode();
     void EchoLink_Closing();
-    // Exit paths: save, tell the user when that failed, end.
-    void saveAndEnd();
+    // Exit paths: release the transmitter, save, tell the user what failed, end. A client
+    // that is closing takes its transmitter with it: a refused release is not worth a word.
+    void saveAndEnd(bool clientClosing = false);
     void buildMeter();
     void showWindow(const QString &name);
     void startMixer(const QString &tabArgument);

@@ -234,6 +234,10 @@ void Program::endProgram(int exitCode)
     if (ending_)
         return;
     ending_ = true;
+    // Every way out (the updater's start and the chat window's included) leaves the
+    // transmitter released; the main window's exit paths have done so already.
+    if (mainWindow_)
+        mainWindow_->releaseTransmitter();
     QMetaObject::invokeMethod(this, [this, exitCode] { emit ended(exitCode); }, Qt::QueuedConnection);
 }
 

@@ -312,6 +312,63 @@ private slots:
         QVERIFY(rig.dialogs.shown.isEmpty());
     }
 
+    // Whichever way the program ends, a keyed transmitter is released first and a waiting
+    // transmit request is called off; a release the client refuses is said before the end.
+    void endingReleasesTheTransmitter_data()
+    {
+        QTest::addColumn<int>("path");
+        QTest::newRow("Exit Program") << 0;
+        QTest::newRow("window closed") << 1;
+        QTest::newRow("client closing") << 2;
+        QTest::newRow("ended directly") << 3; // the updater's start, the chat window
+    }
+    void endingReleasesTheTransmitter()
+    {
+        QFETCH(int, path);
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        rig.window()->timer(3)->stop(); // the fake client would read the transmitter back
+        station::StationState &state = rig.window()->station();
+        state.setStationCount(1);
+        click(rig.find<QPushButton>("Command1x")); // keyed
+        QVERIFY(state.transmitting());
+        state.setReceiving(true);
+        click(rig.find<QPushButton>("Command1x")); // and a request waits for the link
+        QVERIFY(state.transmit().requestPending());
+        rig.backend.clearCalls();
+
+        if (path == 0)
+            rig.trigger("fin");
+        else if (path == 1)
+            rig.window()->close();
+        else if (path == 2)
+            rig.backend.raiseClosing();
+        else
+            rig.program().endProgram();
+        QCOMPARE(rig.backend.callsOf(QStringLiteral("SetTransmit")).size(), 1);
+        QCOMPARE(rig.backend.callsOf(QStringLiteral("SetTransmit")).first().argument, QStringLiteral("false"));
+        QVERIFY(!state.transmitting());
+        QVERIFY(!state.transmit().requestPending()); // nothing keys again while the program ends
+        QVERIFY(rig.dialogs.shown.isEmpty());
+    }
+
+    void refusedReleaseAtExitIsReported()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        rig.window()->timer(3)->stop();
+        rig.window()->station().setStationCount(1);
+        click(rig.find<QPushButton>("Command1x"));
+        QVERIFY(rig.window()->station().transmitting());
+        rig.backend.failing.insert(QStringLiteral("SetTransmit"));
+        rig.trigger("fin");
+        QCOMPARE(rig.dialogs.shown.size(), 1);
+        QVERIFY(rig.dialogs.shown.first().text.contains(QStringLiteral("SetTransmit failed")));
+        QVERIFY(readFile(dir.filePath("TVRradio.ini")).contains(QStringLiteral("TEXT5="))); // still saved
+    }
+
     void failedSaveIsReported()
     {
         QTemporaryDir dir;
