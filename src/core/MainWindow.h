@@ -50,6 +50,9 @@ public:
 
     // "Exit Program": saves, then ends the program; nothing once the program is ending.
     void exitProgram();
+    // The client is closing: saves, then ends the program; nothing once the program is
+    // ending. Also for the client's closing heard by a window other than this one.
+    void EchoLink_Closing();
     // Both level meters stop: this window's and the Remote Pad's.
     void stopMeters();
     // As the program ends: a waiting transmit request is called off and a keyed transmitter
@@ -139,7 +142,6 @@ private:
     void renderStation();
 
     void detectLinkedNode();
-    void EchoLink_Closing();
     // Exit paths: release the transmitter, save, tell the user what failed, end. A client
     // that is closing takes its transmitter with it: a refused release is not worth a word.
     void saveAndEnd(bool clientClosing = false);

@@ -229,6 +229,16 @@ void Program::loadPresetEditors()
     }
 }
 
+void Program::endOnClientClosing()
+{
+    // Usually the main window heard it first and the program is ending already; without a
+    // handle of its own (the client came up after it asked) it has heard nothing.
+    if (mainWindow_)
+        mainWindow_->EchoLink_Closing();
+    else
+        endProgram();
+}
+
 void Program::endProgram(int exitCode)
 {
     if (ending_)

@@ -312,6 +312,27 @@ private slots:
         QVERIFY(rig.dialogs.shown.isEmpty());
     }
 
+    // The main window may have no handle of its own (the client came up only after it asked):
+    // the client closing, heard by the chat window or the favourites alone, still saves first.
+    void clientClosingHeardElsewhereStillSaves_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::newRow("chat window") << QStringLiteral("Messages");
+        QTest::newRow("node favourites") << QStringLiteral("Form25");
+    }
+    void clientClosingHeardElsewhereStillSaves()
+    {
+        QFETCH(QString, window);
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        QSignalSpy ended(&rig.program(), &Program::ended);
+        rig.find<QLineEdit>("Text8")->setText(QStringLiteral("18.1200"));
+        QVERIFY(QMetaObject::invokeMethod(rig.program().registry().window(window), "endProgramRequested"));
+        QVERIFY(readFile(dir.filePath("TVRradio.ini")).contains(QStringLiteral("TEXT8=18.1200")));
+        QTRY_COMPARE(ended.size(), 1);
+    }
+
     // Whichever way the program ends, a keyed transmitter is released first and a waiting
     // transmit request is called off; a release the client refuses is said before the end.
     void endingReleasesTheTransmitter_data()
