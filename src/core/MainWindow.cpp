@@ -409,6 +409,11 @@ QString MainWindow::releaseTransmitter()
 
 void MainWindow::saveAndEnd(bool clientClosing)
 {
+    // Another way out taken while a warning below waits for its answer (the client closing, a
+    // signal, the window's close button) adds nothing: this one ends the program.
+    if (leaving_)
+        return;
+    leaving_ = true;
     // First of all: nothing may stay on the air once the program has gone.
     const QString notReleased = releaseTransmitter();
     if (!notReleased.isEmpty() && !clientClosing)

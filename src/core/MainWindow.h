@@ -166,6 +166,7 @@ private:
     QString sendProblem_; // what showSendProblem last put on the status line
     QWidget *panelArea_ = nullptr; // scroll area holding the switched panels
     QString lastSaveError_;
+    bool leaving_ = false; // an exit path runs
     QMenu *soundDeviceMenu_ = nullptr;
     station::StationState *state_ = nullptr; // child QObject
     QTimer *timers_[5] = {};

@@ -420,6 +420,26 @@ private slots:
         QCOMPARE(ended.size(), 0); // the warning came before the end
         QTRY_COMPARE(ended.size(), 1);
     }
+
+    void otherExitsWhileTheExitWarningWaitsAddNothing()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("TVRradio.ini"))); // every save fails
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        QSignalSpy ended(&rig.program(), &Program::ended);
+        bool once = false;
+        rig.dialogs.whileShown = [&rig, &once] {
+            if (std::exchange(once, true))
+                return;
+            rig.backend.raiseClosing();
+            rig.window()->close();
+            rig.window()->exitProgram();
+        };
+        rig.trigger("fin");
+        QCOMPARE(rig.dialogs.shown.size(), 1);
+        QTRY_COMPARE(ended.size(), 1);
+    }
 };
 
 QTEST_MAIN(MainWindowTest)
