@@ -133,7 +133,7 @@ void LinkWorker::drain()
             if (job.kind == Job::Kind::Ask)
                 shared_->pendingAsks.remove(askKey(job.query, job.callsign));
             // Once the link is going, what the program last told the client still happens
-            // (releasing the transmitter, a goodbye); nobody waits for an answer any more.
+            // (releasing the transmitter, a last chat line); nobody waits for an answer any more.
             if (shared_->stop && job.kind != Job::Kind::Command)
                 continue;
         }
