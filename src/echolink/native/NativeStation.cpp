@@ -573,6 +573,10 @@ void NativeLinkStation::linkStateChanged(Link *link, int state)
         link->receiving = false;
         if (!link->refused)
             setStatus(QString::fromLatin1(link->announced ? kUnlinked : kLinkFailed).arg(link->callsign));
+        // The transmitter goes with the last link: kept keyed, it would open the microphone
+        // to whichever station links next, with nobody having pressed anything.
+        if (!running_ || stationCount() == 0)
+            keyed_ = false;
         updateRx();
         updateCapture();
         schedulePurge();
