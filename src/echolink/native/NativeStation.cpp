@@ -694,7 +694,9 @@ void NativeLinkStation::disconnectAll()
 void NativeLinkStation::setTransmit(bool on)
 {
     requireRunning();
-    keyed_ = on;
+    // With nobody linked there is no transmitter to key: a station linking later must not find
+    // it keyed.
+    keyed_ = on && stationCount() > 0;
     updateCapture();
 }
 
