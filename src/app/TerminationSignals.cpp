@@ -5,6 +5,7 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <csignal>
+#include <iterator>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -15,8 +16,10 @@ namespace tavrin {
 
 namespace {
 
-constexpr int kSignals[] = {SIGTERM, SIGINT};
+// SIGHUP: the terminal or the remote session that started the program went away.
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 int s_pipe[2] = {-1, -1}; // [0] written by the handler, [1] read by the notifier
+bool s_caught[std::size(kSignals)] = {};
 
 extern "C" void onTerminationSignal(int signalNumber)
 {
@@ -38,16 +41,24 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART | SA_RESETHAND;
-    for (int signalNumber : kSignals)
-        ::sigaction(signalNumber, &action, nullptr);
+    for (size_t i = 0; i < std::size(kSignals); ++i) {
+        // A signal the starter chose to ignore (nohup, a background job) stays ignored.
+        struct sigaction before = {};
+        if (::sigaction(kSignals[i], nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+            continue;
+        s_caught[i] = ::sigaction(kSignals[i], &action, nullptr) == 0;
+    }
 }
 
 TerminationSignals::~TerminationSignals()
 {
     if (!notifier_)
         return;
-    for (int signalNumber : kSignals)
-        ::signal(signalNumber, SIG_DFL);
+    for (size_t i = 0; i < std::size(kSignals); ++i) {
+        if (s_caught[i])
+            ::signal(kSignals[i], SIG_DFL);
+        s_caught[i] = false;
+    }
     notifier_.reset();
     ::close(s_pipe[0]);
     ::close(s_pipe[1]);

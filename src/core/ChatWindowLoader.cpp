@@ -13,7 +13,7 @@ std::unique_ptr<messaging::ChatWindow> loadChatWindow(Program &program)
     chat->hide();
     chat->Form_Load(program.createClient());
     QObject::connect(chat.get(), &messaging::ChatWindow::endProgramRequested, &program,
-                     [&program] { program.endProgram(); });
+                     [&program] { program.endOnClientClosing(); });
     program.registry().add(chat.get());
     return chat;
 }

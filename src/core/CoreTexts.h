@@ -22,6 +22,7 @@ inline constexpr int kTitleGap = 33;
 inline constexpr char kAlreadyRunning[] = "Program is already running.";
 inline constexpr char kInstanceLockFile[] = "tavrin.lock";
 inline constexpr char kSaveFailedOnExit[] = "The settings could not be saved:\n%1";
+inline constexpr char kReleaseFailedOnExit[] = "The transmitter may still be keyed:\n%1";
 inline constexpr char kNoClient[] = "EchoLink client not running";
 
 inline constexpr char kNodeDataSelected[] = " Node Data Selected";

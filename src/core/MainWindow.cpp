@@ -407,7 +407,7 @@ void MainWindow::EchoLink_Closing()
 {
     if (program_.isEnding())
         return;
-    saveAndEnd();
+    saveAndEnd(true);
 }
 
 void MainWindow::exitProgram()
@@ -416,8 +416,31 @@ void MainWindow::exitProgram()
         saveAndEnd();
 }
 
-void MainWindow::saveAndEnd()
+QString MainWindow::releaseTransmitter()
 {
+    station::TransmitControl &transmit = state_->transmit();
+    // A request still waiting would key the transmitter while the program ends.
+    if (transmit.requestPending() || transmit.requestShown())
+        transmit.waitOver();
+    if (!state_->transmitting())
+        return {};
+    transmit.release();
+    // A refused release leaves the state keyed and says why on the status line.
+    return state_->transmitting() ? statusText() : QString();
+}
+
+void MainWindow::saveAndEnd(bool clientClosing)
+{
+    // Another way out taken while a warning below waits for its answer (the client closing, a
+    // signal, the window's close button) adds nothing: this one ends the program.
+    if (leaving_)
+        return;
+    leaving_ = true;
+    // First of all: nothing may stay on the air once the program has gone.
+    const QString notReleased = releaseTransmitter();
+    if (!notReleased.isEmpty() && !clientClosing)
+        program_.dialogs().warning(this, QStringLiteral(TAVRIN_PRODUCT_NAME),
+                                   QString::fromLatin1(texts::kReleaseFailedOnExit).arg(notReleased));
     const auto warnIfFailed = [this](const SaveResult &saved) {
         if (!saved)
             program_.dialogs().warning(this, QStringLiteral(TAVRIN_PRODUCT_NAME),

@@ -51,8 +51,14 @@ public:
 
     // "Exit Program": saves, then ends the program; nothing once the program is ending.
     void exitProgram();
+    // The client is closing: saves, then ends the program; nothing once the program is
+    // ending. Also for the client's closing heard by a window other than this one.
+    void EchoLink_Closing();
     // Both level meters stop: this window's and the Remote Pad's.
     void stopMeters();
+    // As the program ends: a waiting transmit request is called off and a keyed transmitter
+    // released. Returns why the client refused the release, empty when nothing stays keyed.
+    QString releaseTransmitter();
     // Writes the 16 settings as one batch; a failure shows in the status line.
     SaveResult SaveData();
     // Preset captions of the active set and band; unchanged when either is not selected.
@@ -137,9 +143,9 @@ private:
     void renderStation();
 
     void detectLinkedNode();
-    void EchoLink_Closing();
-    // Exit paths: save, tell the user when that failed, end.
-    void saveAndEnd();
+    // Exit paths: release the transmitter, save, tell the user what failed, end. A client
+    // that is closing takes its transmitter with it: a refused release is not worth a word.
+    void saveAndEnd(bool clientClosing = false);
     void buildMeter();
     void showWindow(const QString &name);
     void startMixer(const QString &tabArgument);
@@ -162,6 +168,7 @@ private:
     PlainClick chatClick_; // a click in the chat boxes, not a selection
     QWidget *panelArea_ = nullptr; // scroll area holding the switched panels
     QString lastSaveError_;
+    bool leaving_ = false; // an exit path runs
     QMenu *soundDeviceMenu_ = nullptr;
     station::StationState *state_ = nullptr; // child QObject
     QTimer *timers_[5] = {};

@@ -230,11 +230,25 @@ void Program::loadPresetEditors()
     }
 }
 
+void Program::endOnClientClosing()
+{
+    // Usually the main window heard it first and the program is ending already; without a
+    // handle of its own (the client came up after it asked) it has heard nothing.
+    if (mainWindow_)
+        mainWindow_->EchoLink_Closing();
+    else
+        endProgram();
+}
+
 void Program::endProgram(int exitCode)
 {
     if (ending_)
         return;
     ending_ = true;
+    // Every way out (the updater's start and the chat window's included) leaves the
+    // transmitter released; the main window's exit paths have done so already.
+    if (mainWindow_)
+        mainWindow_->releaseTransmitter();
     QMetaObject::invokeMethod(this, [this, exitCode] { emit ended(exitCode); }, Qt::QueuedConnection);
 }
 

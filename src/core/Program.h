@@ -88,6 +88,9 @@ public:
 
     // Ends the program: queued, so the handler that asks for it finishes first.
     void endProgram(int exitCode = 0);
+    // The client is closing, as another window heard it: the main window's closing path
+    // (which saves first), or endProgram() without a main window.
+    void endOnClientClosing();
     // True once endProgram() was called: exit paths then do not save again.
     bool isEnding() const { return ending_; }
 

@@ -44,7 +44,7 @@ std::unique_ptr<NodeFavorites> loadNodeFavorites(Program &program)
                                                      NodeFavorites::Fields::OnFirstUse);
     favorites->hide();
     favorites->Form_Load(program.createClient());
-    QObject::connect(favorites.get(), &NodeFavorites::endProgramRequested, &program, [&program] { program.endProgram(); });
+    QObject::connect(favorites.get(), &NodeFavorites::endProgramRequested, &program, [&program] { program.endOnClientClosing(); });
     program.registry().add(favorites.get());
     return favorites;
 }

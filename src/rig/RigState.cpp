@@ -4,9 +4,17 @@ namespace tavrin::rig {
 
 qint64 RigState::frequencyHz() const { return pending_.value_or(reported_); }
 
+bool RigState::waitOver(qint64 nowMs) const
+{
+    const qint64 waited = nowMs - commandedAtMs_;
+    // A clock set back since the command cannot say how long it has been: as if the wait were
+    // over, or a refused command would stand until the clock caught up.
+    return waited < 0 || waited >= kConfirmWaitMs;
+}
+
 qint64 RigState::frequencyHz(qint64 nowMs) const
 {
-    if (pending_ && hasReport_ && nowMs - commandedAtMs_ >= kConfirmWaitMs)
+    if (pending_ && hasReport_ && waitOver(nowMs))
         return reported_;
     return frequencyHz();
 }
@@ -23,7 +31,7 @@ void RigState::reported(qint64 hz, const QByteArray &modeWord, qint64 nowMs)
     hasReport_ = true;
     if (!modeWord.isEmpty())
         mode_ = modeWord;
-    if (pending_ && (*pending_ == hz || nowMs - commandedAtMs_ >= kConfirmWaitMs))
+    if (pending_ && (*pending_ == hz || waitOver(nowMs)))
         pending_.reset();
 }
 

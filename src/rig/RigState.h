@@ -32,6 +32,8 @@ public:
     void reported(qint64 hz, const QByteArray &modeWord, qint64 nowMs);
 
 private:
+    bool waitOver(qint64 nowMs) const;
+
     std::optional<qint64> pending_;
     qint64 commandedAtMs_ = 0;
     qint64 reported_ = 0;

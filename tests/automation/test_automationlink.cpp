@@ -110,8 +110,11 @@ private slots:
         QCOMPARE(a->callTimeout(), kAutomationTimeoutMs);
         QCOMPARE(b->callTimeout(), 0);
 
-        // Shutting down closes, leaves and destroys the port on its thread.
+        // Shutting down still runs a command queued just before (the release at the end of a
+        // run), then closes, leaves and destroys the port on its thread.
+        b->SetTransmit(false);
         rig.factory.reset();
+        QCOMPARE(s.commands().last(), QStringLiteral("SetTransmit:false"));
         QCOMPARE(s.get(&PortScript::closed), 1);
         QCOMPARE(s.get(&PortScript::left), 1);
         QCOMPARE(s.get(&PortScript::destroyed), 1);
@@ -368,6 +371,7 @@ private slots:
         }
         a->SendChatText(QStringLiteral("stuck"));
         QVERIFY(s.hanging.tryAcquire(1, 5000));
+        a->SetTransmit(false);
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("did not return"));
         QElapsedTimer took;
@@ -377,9 +381,11 @@ private slots:
         QCOMPARE(s.get(&PortScript::destroyed), 0);
         QVERIFY_THROWS_EXCEPTION(EchoLinkError, a->SendChatText(QStringLiteral("after")));
 
-        // Should the call ever return, the worker still closes and frees the port.
+        // Should the call ever return, the worker still does what the program asked last (the
+        // transmitter's release queued behind the stuck call), then closes and frees the port.
         s.release.release();
         QTRY_COMPARE(s.get(&PortScript::destroyed), 1);
+        QCOMPARE(s.commands(), (QStringList{"SendChatText:stuck", "SetTransmit:false"}));
         QCOMPARE(s.get(&PortScript::closed), 1);
         QCOMPARE(s.get(&PortScript::left), 1);
         QCOMPARE(s.get(&PortScript::faults), QStringList{});

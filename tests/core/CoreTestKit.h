@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 namespace tavrin::test {
@@ -27,11 +28,14 @@ public:
         QMessageBox::StandardButtons buttons;
     };
     QList<Shown> shown;
+    std::function<void()> whileShown; // what happens while the box waits for its answer
 
     QMessageBox::StandardButton message(QWidget *, QMessageBox::Icon icon, const QString &title, const QString &text,
                                         QMessageBox::StandardButtons buttons) override
     {
         shown.append({icon, title, text, buttons});
+        if (whileShown)
+            whileShown();
         return buttons.testFlag(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::Yes;
     }
 };

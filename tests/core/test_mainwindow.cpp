@@ -317,6 +317,84 @@ private slots:
         QVERIFY(rig.dialogs.shown.isEmpty());
     }
 
+    // The main window may have no handle of its own (the client came up only after it asked):
+    // the client closing, heard by the chat window or the favourites alone, still saves first.
+    void clientClosingHeardElsewhereStillSaves_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::newRow("chat window") << QStringLiteral("Messages");
+        QTest::newRow("node favourites") << QStringLiteral("Form25");
+    }
+    void clientClosingHeardElsewhereStillSaves()
+    {
+        QFETCH(QString, window);
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        QSignalSpy ended(&rig.program(), &Program::ended);
+        rig.find<QLineEdit>("Text8")->setText(QStringLiteral("18.1200"));
+        QVERIFY(QMetaObject::invokeMethod(rig.program().registry().window(window), "endProgramRequested"));
+        QVERIFY(readFile(dir.filePath("TVRradio.ini")).contains(QStringLiteral("TEXT8=18.1200")));
+        QTRY_COMPARE(ended.size(), 1);
+    }
+
+    // Whichever way the program ends, a keyed transmitter is released first and a waiting
+    // transmit request is called off; a release the client refuses is said before the end.
+    void endingReleasesTheTransmitter_data()
+    {
+        QTest::addColumn<int>("path");
+        QTest::newRow("Exit Program") << 0;
+        QTest::newRow("window closed") << 1;
+        QTest::newRow("client closing") << 2;
+        QTest::newRow("ended directly") << 3; // the updater's start, the chat window
+    }
+    void endingReleasesTheTransmitter()
+    {
+        QFETCH(int, path);
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        rig.window()->timer(3)->stop(); // the fake client would read the transmitter back
+        station::StationState &state = rig.window()->station();
+        state.setStationCount(1);
+        click(rig.find<QPushButton>("Command1x")); // keyed
+        QVERIFY(state.transmitting());
+        state.setReceiving(true);
+        click(rig.find<QPushButton>("Command1x")); // and a request waits for the link
+        QVERIFY(state.transmit().requestPending());
+        rig.backend.clearCalls();
+
+        if (path == 0)
+            rig.trigger("fin");
+        else if (path == 1)
+            rig.window()->close();
+        else if (path == 2)
+            rig.backend.raiseClosing();
+        else
+            rig.program().endProgram();
+        QCOMPARE(rig.backend.callsOf(QStringLiteral("SetTransmit")).size(), 1);
+        QCOMPARE(rig.backend.callsOf(QStringLiteral("SetTransmit")).first().argument, QStringLiteral("false"));
+        QVERIFY(!state.transmitting());
+        QVERIFY(!state.transmit().requestPending()); // nothing keys again while the program ends
+        QVERIFY(rig.dialogs.shown.isEmpty());
+    }
+
+    void refusedReleaseAtExitIsReported()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        rig.window()->timer(3)->stop();
+        rig.window()->station().setStationCount(1);
+        click(rig.find<QPushButton>("Command1x"));
+        QVERIFY(rig.window()->station().transmitting());
+        rig.backend.failing.insert(QStringLiteral("SetTransmit"));
+        rig.trigger("fin");
+        QCOMPARE(rig.dialogs.shown.size(), 1);
+        QVERIFY(rig.dialogs.shown.first().text.contains(QStringLiteral("SetTransmit failed")));
+        QVERIFY(readFile(dir.filePath("TVRradio.ini")).contains(QStringLiteral("TEXT5="))); // still saved
+    }
+
     void failedSaveIsReported()
     {
         QTemporaryDir dir;
@@ -345,6 +423,26 @@ private slots:
         QVERIFY(rig.dialogs.shown.first().text.contains(rig.find<QLabel>("StatusLine")->text()));
         QVERIFY(!rig.find<QLabel>("StatusLine")->text().isEmpty());
         QCOMPARE(ended.size(), 0); // the warning came before the end
+        QTRY_COMPARE(ended.size(), 1);
+    }
+
+    void otherExitsWhileTheExitWarningWaitsAddNothing()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("TVRradio.ini"))); // every save fails
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        QSignalSpy ended(&rig.program(), &Program::ended);
+        bool once = false;
+        rig.dialogs.whileShown = [&rig, &once] {
+            if (std::exchange(once, true))
+                return;
+            rig.backend.raiseClosing();
+            rig.window()->close();
+            rig.window()->exitProgram();
+        };
+        rig.trigger("fin");
+        QCOMPARE(rig.dialogs.shown.size(), 1);
         QTRY_COMPARE(ended.size(), 1);
     }
 };

@@ -130,6 +130,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("signalNumber");
         QTest::newRow("native link, SIGTERM") << true << int(SIGTERM);
         QTest::newRow("simulated link, SIGINT") << false << int(SIGINT);
+        QTest::newRow("simulated link, SIGHUP") << false << int(SIGHUP);
     }
     void terminationSignalEndsTheProgramLikeExit()
     {

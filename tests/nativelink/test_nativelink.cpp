@@ -501,6 +501,16 @@ private Q_SLOTS:
         QCOMPARE(rig.phase, captured);
         QVERIFY2(rig.peer.lastAudioCount() <= padded,
                  qPrintable(QStringLiteral("captured %1, heard %2").arg(captured).arg(rig.peer.lastAudioCount())));
+
+        // Keyed as the last link drops: the transmitter goes with it, and keying with nobody
+        // linked keys nothing, so the next station to link does not find the microphone open.
+        rig.client->SetTransmit(true);
+        rig.client->Disconnect(kPeer);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.client->StationCount(), 0, kWaitMs);
+        QVERIFY(!rig.client->IsTransmitting());
+        rig.client->SetTransmit(true);
+        rig.linkToPeer();
+        QVERIFY(!rig.client->IsTransmitting());
     }
 
     void garbageFromThePeer()

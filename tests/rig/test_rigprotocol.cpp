@@ -201,6 +201,10 @@ private slots:
         s.commanded(14400000, 30000);
         QCOMPARE(s.frequencyHz(30000 + RigState::kConfirmWaitMs - 1), 14400000);
         QCOMPARE(s.frequencyHz(30000 + RigState::kConfirmWaitMs), 3700000);
+        // The system clock set back an hour after the command: not an hour of the refused one.
+        QCOMPARE(s.frequencyHz(30000 - 3600000), 3700000);
+        s.reported(3700000, "", 30000 - 3600000);
+        QVERIFY(!s.hasPending());
         // With no report at all the command is the best we know.
         RigState fresh;
         fresh.commanded(7074000, 0);

@@ -22,7 +22,8 @@
 //  - create() waits for the client's object to be made, at most Options::openWaitMs (making
 //    it may start the client's program). Once an opening has overrun that, later create()s
 //    wait no longer than answerWaitMs for it.
-//  - The destructor waits at most Options::shutdownWaitMs for the worker. A worker stuck in
+//  - The destructor waits at most Options::shutdownWaitMs for the worker, which still runs
+//    the commands queued so far (a release of the transmitter at exit). A worker stuck in
 //    a call past that is left running on its own; the port is deliberately leaked with it
 //    and is closed and destroyed on that thread if the call ever returns.
 //

@@ -126,12 +126,16 @@ void LinkWorker::drain()
         Job job;
         {
             std::lock_guard lock(shared_->mutex);
-            if (shared_->stop || shared_->jobs.empty())
+            if (shared_->jobs.empty())
                 break;
             job = std::move(shared_->jobs.front());
             shared_->jobs.pop_front();
             if (job.kind == Job::Kind::Ask)
                 shared_->pendingAsks.remove(askKey(job.query, job.callsign));
+            // Once the link is going, what the program last told the client still happens
+            // (releasing the transmitter, a last chat line); nobody waits for an answer any more.
+            if (shared_->stop && job.kind != Job::Kind::Command)
+                continue;
         }
         switch (job.kind) {
         case Job::Kind::Open:
@@ -368,6 +372,7 @@ void WorkerThread::run()
     }
     worker.drain(); // whatever was queued before the worker existed
     exec();
+    worker.drain(); // the commands queued as the link was told to stop
     {
         std::lock_guard lock(shared_->mutex);
         shared_->worker = nullptr;

@@ -573,6 +573,10 @@ void NativeLinkStation::linkStateChanged(Link *link, int state)
         link->receiving = false;
         if (!link->refused)
             setStatus(QString::fromLatin1(link->announced ? kUnlinked : kLinkFailed).arg(link->callsign));
+        // The transmitter goes with the last link: kept keyed, it would open the microphone
+        // to whichever station links next, with nobody having pressed anything.
+        if (!running_ || stationCount() == 0)
+            keyed_ = false;
         updateRx();
         updateCapture();
         schedulePurge();
@@ -690,7 +694,9 @@ void NativeLinkStation::disconnectAll()
 void NativeLinkStation::setTransmit(bool on)
 {
     requireRunning();
-    keyed_ = on;
+    // With nobody linked there is no transmitter to key: a station linking later must not find
+    // it keyed.
+    keyed_ = on && stationCount() > 0;
     updateCapture();
 }
 
