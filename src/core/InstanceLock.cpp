@@ -69,7 +69,12 @@ InstanceLock::Result InstanceLock::tryLock()
     const QByteArray path = QFile::encodeName(path_);
     // Each round loses only to a holder that removed the file between our open and our lock.
     for (int round = 0; round < 8; ++round) {
-        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+            // Another user's file in a shared folder, or a folder on read-only media: the lock
+            // needs no writing, and failing here would let a second copy run beside the first.
+            fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        }
         if (fd < 0)
             return Result::Failed;
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
