@@ -38,6 +38,7 @@ inline constexpr char kNoReleaseKey[] = "this build has no release key";
 inline constexpr char kBadReleaseKey[] = "this build's release key is not a valid Ed25519 public key";
 inline constexpr char kBadScheme[] = "the address does not begin with http://, https:// or ftp://";
 inline constexpr char kCancelled[] = "cancelled";
+inline constexpr char kAlreadyUpdating[] = "another updater is already updating %1; wait for it to finish";
 inline constexpr char kStalled[] = "no data from the server for %1 s";
 inline constexpr char kManifestTooSlow[] = "the release manifest did not arrive within %1 s";
 inline constexpr char kHttpStatus[] = "the server answered %1 %2";

@@ -330,6 +330,37 @@ private slots:
         }
     }
 
+    void aSecondUpdaterLeavesTheFirstOnesDownloadAlone()
+    {
+        UpdaterRig rig;
+        HttpResponse response;
+        response.body = programBytes(100000);
+        response.stallAfterBytes = 20000;
+        rig.server.setResponse("/Tavrin.exe", response);
+        rig.server.setBody("/Tavrin.exe.manifest", rig.key.manifest(response.body));
+        UpdaterWindow &first = rig.open();
+        QTest::mouseClick(rig.find<QPushButton>("Command3"), Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return first.download().bytesReceived() >= 20000; }, 5000));
+        const QString partial = first.download().temporaryPath();
+
+        UpdaterWindow second(rig.options());
+        QSignalSpy done(&second.download(), &UpdateDownload::finished);
+        QTest::mouseClick(second.findChild<QPushButton *>("Command3"), Qt::LeftButton);
+        QVERIFY(done.wait(10000));
+        QCOMPARE(second.findChild<QLabel *>("Label2")->text(),
+                 kFailed + QStringLiteral("another updater is already updating %1; wait for it to finish").arg(rig.target()));
+        QVERIFY(QFile::exists(partial));
+        QVERIFY(first.download().inProgress());
+
+        // Once the first is over, the program can be updated again.
+        first.download().cancel();
+        rig.offer(programBytes(3000));
+        QSignalSpy again(&second.download(), &UpdateDownload::finished);
+        QTest::mouseClick(second.findChild<QPushButton *>("Command3"), Qt::LeftButton);
+        QVERIFY(again.wait(10000));
+        QVERIFY(again.first().at(0).toBool());
+    }
+
     void aSecondAttemptAfterAFailureSucceeds()
     {
         UpdaterRig rig;
