@@ -41,10 +41,11 @@ struct FakeStarter final : maintenance::ProgramStarter {
 
 struct FakeOpener final : maintenance::UrlOpener {
     QList<QUrl> opened;
+    bool works = true; // false: no browser or mail program
     bool openUrl(const QUrl &url) override
     {
         opened.append(url);
-        return true;
+        return works;
     }
 };
 
@@ -377,6 +378,8 @@ private slots:
                 QVERIFY(rig.waitForFetch());
                 rig.about()->Timer3_Timer();
                 QVERIFY(rig.about()->prompt());
+                // A double click: the program ends a moment later, with one updater started.
+                click(rig.about()->prompt()->findChild<QPushButton *>("Command1"));
                 click(rig.about()->prompt()->findChild<QPushButton *>("Command1"));
             }
             QCOMPARE(rig.starter.started.size(), 1);
@@ -485,6 +488,13 @@ private slots:
         QCOMPARE(mail.path(), rig.options.servers.mailAddress);
         QCOMPARE(QUrlQuery(mail).queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
                  QStringLiteral(" Tavrin Program "));
+        // No browser on the computer: the user is told where to go instead of nothing happening.
+        rig.opener.works = false;
+        click(rig.in<QPushButton>("Command6"));
+        QCOMPARE(rig.dialogs.shown.size(), 1);
+        QCOMPARE(rig.dialogs.shown.first().icon, QMessageBox::Warning);
+        QVERIFY(rig.dialogs.shown.first().text.contains(rig.options.servers.webUrl));
+        rig.dialogs.shown.clear();
 
         // The backup holds what the windows saved.
         click(rig.in<QPushButton>("Command1"));
