@@ -206,7 +206,12 @@ void AboutWindow::buildLayout()
     connect(update5_, &QPushButton::clicked, this, [this] {
         if (updaterStarted_)
             return;
-        SaveData();
+        // The updater reads the directory from the file: if it could not be saved there, the
+        // updater would work on another one than the field shows (the message box said why).
+        if (!SaveData()
+            && options_.store->ReadSetting(fileName(), QString::fromLatin1(kProgDirKey),
+                                           options_.defaultProgramDirectory) != programDirectory())
+            return;
         handOver();
     });
     outer->addWidget(update5_);

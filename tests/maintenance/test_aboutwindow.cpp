@@ -364,6 +364,23 @@ private slots:
         QVERIFY(rig.dialogs.shown.isEmpty());
     }
 
+    void updaterIsNotStartedOnADirectoryThatCouldNotBeSaved()
+    {
+        QTemporaryDir dir;
+        AboutRig rig(dir.path());
+        QVERIFY(rig.startWith("1.2.2\n"));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("TVRDir.ini"))); // no file can be written there
+        rig.in<QLineEdit>("ProgDir")->setText(QStringLiteral("/opt/other/"));
+        click(rig.in<QPushButton>("Command5"));
+        QCOMPARE(rig.dialogs.shown.size(), 1); // the failed save
+        QVERIFY(rig.starter.started.isEmpty());
+        QVERIFY(!rig.program().isEnding());
+        // The directory the updater would read anyway is handed over as before.
+        rig.in<QLineEdit>("ProgDir")->setText(platform::defaultProgramDirectory());
+        click(rig.in<QPushButton>("Command5"));
+        QCOMPARE(rig.starter.started.size(), 1);
+    }
+
     void updaterStartsWithoutSavingFromTheTitleAndThePrompt()
     {
         for (int from = 0; from < 2; ++from) {
