@@ -182,16 +182,27 @@ void UpdaterWindow::showAmountNow()
     }
 }
 
+void UpdaterWindow::setStatus(const QString &text)
+{
+    status_->setText(text);
+    // A reason of several lines (a long program directory) must be read whole: the window grows
+    // to fit it rather than squeeze it over the other controls.
+    layout()->activate();
+    const int needed = layout()->totalHeightForWidth(width());
+    if (needed > height())
+        resize(width(), needed);
+}
+
 void UpdaterWindow::Command3_Click()
 {
     if (download_->inProgress())
         return;
     // Checked at each attempt: the program may have been put in place meanwhile.
     if (const QString problem = programDirectoryProblem(progDir_->text()); !problem.isEmpty()) {
-        status_->setText(QString::fromLatin1(kFailedPrefix) + problem);
+        setStatus(QString::fromLatin1(kFailedPrefix) + problem);
         return;
     }
-    status_->setText(QString::fromLatin1(kDownloading));
+    setStatus(QString::fromLatin1(kDownloading));
     updateButton_->setEnabled(false);
     bytesShown_ = 0;
     bytesAtLastTick_ = 0;
@@ -211,10 +222,10 @@ void UpdaterWindow::downloadFinished(bool ok, const QString &reason)
     showAmountNow();
     updateButton_->setEnabled(true);
     if (!ok) {
-        status_->setText(QString::fromLatin1(kFailedPrefix) + reason);
+        setStatus(QString::fromLatin1(kFailedPrefix) + reason);
         return;
     }
-    status_->setText(QString::fromLatin1(kStandBy));
+    setStatus(QString::fromLatin1(kStandBy));
     amount_->clear();
     hide();
     doneIt_->show();

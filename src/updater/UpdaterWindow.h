@@ -70,6 +70,7 @@ protected:
 
 private:
     void downloadFinished(bool ok, const QString &reason);
+    void setStatus(const QString &text);
     void showAmountNow();
     void endUpdater();
     bool startProgram(const QString &program);

@@ -268,6 +268,11 @@ private slots:
         QTest::newRow("no program there") << QStringLiteral("@/empty/")
                                           << QStringLiteral("there is no installed program at @/empty/") + QLatin1String(tavrin::platform::kMainProgramFile)
                 + QStringLiteral("; set the program directory in Help / About");
+        // Long enough to take several lines of the status, with spaces and letters beyond ASCII.
+        const QString missing = QStringLiteral("@/Tavrin Programme/Amateurfunk Fernsteuerung/Installationsverzeichnis "
+                                               "f\u00fcr die Station/Kurzwelle \u00e4\u00f6\u00fc/");
+        QTest::newRow("missing, long") << missing
+                                       << QStringLiteral("the program directory \"%1\" does not exist").arg(missing) + set;
     }
     void unusableProgramDirectoryIsRefused()
     {
@@ -283,6 +288,8 @@ private slots:
         UpdaterWindow &w = rig.open(options);
         QTest::mouseClick(rig.find<QPushButton>("Command3"), Qt::LeftButton);
         QCOMPARE(rig.status(), kFailed + reason);
+        auto *status = rig.find<QLabel>("Label2"); // read whole, not squeezed over the other controls
+        QTRY_VERIFY(status->height() >= status->heightForWidth(status->width()));
         QVERIFY(!w.download().inProgress());
         QCOMPARE(rig.server.requests().size(), 0);
         QVERIFY(rig.find<QPushButton>("Command3")->isEnabled());
