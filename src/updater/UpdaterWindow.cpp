@@ -222,6 +222,8 @@ void UpdaterWindow::downloadFinished(bool ok, const QString &reason)
     showAmountNow();
     updateButton_->setEnabled(true);
     if (!ok) {
+        // No time is left on a transfer that is over.
+        timeLeft_->setText(QString::fromLatin1(kTimeLeftCaption));
         setStatus(QString::fromLatin1(kFailedPrefix) + reason);
         return;
     }

@@ -158,6 +158,7 @@ private slots:
         QCOMPARE(rig.find<QLabel>("lblData(0)")->text(), QStringLiteral("20.0 Kb ")); // 39 whole blocks: 19968 bytes
         w.download().cancel();
         QCOMPARE(rig.status(), QStringLiteral("Update failed: cancelled"));
+        QCOMPARE(timeLeft->text(), QStringLiteral("Time Left")); // no countdown beside a failure
         QVERIFY(!rig.find<QTimer>("tmrSpeedTest")->isActive());
     }
 
