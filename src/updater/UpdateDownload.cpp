@@ -87,7 +87,14 @@ QString UpdateDownload::lockPathFor(const QString &target)
     key = key.toLower(); // one file, whatever letter case names it
 #endif
     const QByteArray digest = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    return QDir::tempPath() + QLatin1String("/tavrin-update-") + QString::fromLatin1(digest) + QLatin1String(".lock");
+    QString owner;
+#ifndef Q_OS_WIN
+    // The temporary folder may be shared: another user's lock, left by a crash and not ours to
+    // remove, must not keep us from updating.
+    owner = QString::number(::getuid()) + QLatin1Char('-');
+#endif
+    return QDir::tempPath() + QLatin1String("/tavrin-update-") + owner + QString::fromLatin1(digest)
+        + QLatin1String(".lock");
 }
 
 QString UpdateDownload::temporaryPath() const { return file_ ? file_->fileName() : downloaded_; }
