@@ -6,6 +6,7 @@
 #include "updater/ReleaseManifest.h"
 #include "updater/UpdaterTexts.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +14,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QCryptographicHash>
 #include <QTemporaryFile>
 #include <QUrl>
 
