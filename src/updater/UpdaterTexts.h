@@ -6,6 +6,8 @@ namespace tavrin::updater {
 // Settings: the main program's directory file, shared with Tavrin.
 inline constexpr char kDirectoryFile[] = "TVRDir.ini";
 inline constexpr char kProgramDirectoryKey[] = "ProgDir";
+// The main program holds a lock on this file in its settings directory while it runs.
+inline constexpr char kInstanceLockFile[] = "tavrin.lock";
 
 // Window `Updater`.
 inline constexpr char kWindowTitle[] = "Update Tavricon";

@@ -240,8 +240,9 @@ void UpdaterWindow::Timer1_Timer()
     const QString target = targetPath();
     const QString defaultTarget = options_.defaultProgramDirectory + QLatin1String(platform::kMainProgramFile);
     // Only an installed copy in the default place is restarted; any other copy (or one that
-    // will not start) is left to the user.
-    const bool started = target == defaultTarget && startProgram(target);
+    // will not start) is left to the user. So is a program still running: a second copy would
+    // only say that it is already running, and the old one would go on.
+    const bool started = target == defaultTarget && !programRunning() && startProgram(target);
     if (!started && options_.dialogs)
         options_.dialogs->info(doneIt_.get(), QString::fromLatin1(kWindowTitle), QString::fromLatin1(kUpdatedMessage));
     endUpdater();
@@ -301,6 +302,11 @@ void UpdaterWindow::endUpdater()
     doneIt_->hide();
     hide();
     emit ended();
+}
+
+bool UpdaterWindow::programRunning() const
+{
+    return options_.programRunning && options_.programRunning();
 }
 
 bool UpdaterWindow::startProgram(const QString &program)

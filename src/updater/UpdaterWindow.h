@@ -74,6 +74,7 @@ private:
     void showAmountNow();
     void endUpdater();
     bool startProgram(const QString &program);
+    bool programRunning() const;
 
     UpdaterOptions options_;
     std::unique_ptr<QNetworkAccessManager> network_;
