@@ -6,6 +6,7 @@
 #include "updater/UpdaterWindow.h"
 
 #include <QApplication>
+#include <QDir>
 
 int main(int argc, char *argv[])
 {
@@ -24,6 +25,12 @@ int main(int argc, char *argv[])
         tavrin::updater::optionsForRun(tavrin::updater::settingsDirectoryFrom(app.arguments()));
     options.runningVersion = tavrin::updater::installedVersionFrom(app.arguments());
     options.dialogs = &dialogs;
+    // An update killed half-way may have left the program under its backup name only: it goes
+    // back first, so the program can start again and the directory check finds it.
+    const QDir programDir(options.programDirectory);
+    if (programDir.isAbsolute() && programDir.exists())
+        tavrin::updater::ProgramInstaller::recoverInterrupted(options.programDirectory
+                                                              + QLatin1String(tavrin::platform::kMainProgramFile));
     // Old programs an earlier update moved aside while they ran (Windows) can go now.
     if (tavrin::updater::programDirectoryProblem(options.programDirectory).isEmpty())
         tavrin::updater::ProgramInstaller::removeAsideFiles(options.programDirectory

@@ -156,7 +156,7 @@ void AboutWindow::buildLayout()
     outer->setContentsMargins(12, 10, 12, 10);
     outer->setSpacing(8);
 
-    title6_ = new ClickableLabel([this] { startUpdater(); }, this);
+    title6_ = new ClickableLabel([this] { handOver(); }, this);
     title6_->setObjectName(QStringLiteral("Label6"));
     title6_->setText(QString::fromLatin1(kDesignTitle));
     QFont titleFont = title6_->font();
@@ -204,8 +204,15 @@ void AboutWindow::buildLayout()
     update5_->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
     update5_->hide();
     connect(update5_, &QPushButton::clicked, this, [this] {
-        SaveData();
-        startUpdater();
+        if (updaterStarted_)
+            return;
+        // The updater reads the directory from the file: if it could not be saved there, the
+        // updater would work on another one than the field shows (the message box said why).
+        if (!SaveData()
+            && options_.store->ReadSetting(fileName(), QString::fromLatin1(kProgDirKey),
+                                           options_.defaultProgramDirectory) != programDirectory())
+            return;
+        handOver();
     });
     outer->addWidget(update5_);
     status5_ = new QLabel(this);
@@ -334,8 +341,16 @@ bool AboutWindow::startUpdater()
                                   QString::fromLatin1(kUpdaterNotStarted).arg(QDir::toNativeSeparators(path)));
         return false;
     }
+    updaterStarted_ = true;
     emit endProgramRequested();
     return true;
+}
+
+void AboutWindow::handOver()
+{
+    // The program ends a moment after the start: a second click must not start a second updater.
+    if (!updaterStarted_)
+        startUpdater();
 }
 
 QTimer *AboutWindow::timer(int number) const
@@ -407,7 +422,7 @@ void AboutWindow::showPrompt()
     if (!prompt_) {
         prompt_ = std::make_unique<UpdatePrompt>();
         // Nothing is saved before this start.
-        connect(prompt_.get(), &UpdatePrompt::updateNowRequested, this, [this] { startUpdater(); });
+        connect(prompt_.get(), &UpdatePrompt::updateNowRequested, this, [this] { handOver(); });
         connect(prompt_.get(), &UpdatePrompt::declined, timer3_, &QTimer::stop);
         if (options_.registry)
             options_.registry->add(prompt_.get());
@@ -440,7 +455,10 @@ void AboutWindow::backUp()
 
 void AboutWindow::openPage(const QUrl &url)
 {
-    opener_->openUrl(url);
+    // Without a browser or mail program the click would otherwise do nothing at all.
+    if (!opener_->openUrl(url))
+        options_.dialogs->warning(this, options_.productName,
+                                  QString::fromLatin1(kOpenFailed).arg(url.toDisplayString()));
 }
 
 void AboutWindow::closeEvent(QCloseEvent *event)

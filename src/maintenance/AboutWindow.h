@@ -131,6 +131,7 @@ private:
     void backUp();
     void openPage(const QUrl &url);
     void showPrompt();
+    void handOver(); // the buttons' start of the updater: once
 
     AboutWindowOptions options_;
     ProcessStarter processStarter_;
@@ -141,6 +142,7 @@ private:
     std::unique_ptr<UpdatePrompt> prompt_;
     VersionFetch *fetch_ = nullptr; // child
     bool loadCheckRunning_ = false; // the fetch under way is the one made at load
+    bool updaterStarted_ = false;   // the program is ending: a second press starts no second updater
     QString title_;
     // What the controls show while they are not built.
     struct {

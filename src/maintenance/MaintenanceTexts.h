@@ -42,6 +42,8 @@ inline constexpr char kInstalledVersionOption[] = "--installed-version";
 inline constexpr char kUpdaterNotStarted[] = "The updater could not be started:\n%1\n\n"
                                              "Check the program directory in the About window.";
 inline constexpr char kSaveFailed[] = "The program directory could not be saved: %1";
+inline constexpr char kOpenFailed[] = "Nothing on this computer could open\n%1\n\n"
+                                      "Copy the address into your web browser or mail program.";
 inline constexpr char kBackupDone[] = "Your settings files were copied to\n%1";
 inline constexpr char kBackupFailed[] = "Your settings files could not be backed up: %1";
 

@@ -96,6 +96,13 @@ void ProgramInstaller::removeAsideFiles(const QString &target)
         QFile::remove(dir.filePath(name)); // one still running cannot go yet: next time
 }
 
+InstallResult ProgramInstaller::recoverInterrupted(const QString &target)
+{
+    if (QFileInfo::exists(target) || !QFileInfo::exists(backupPathFor(target)))
+        return {true, QString()};
+    return ProgramInstaller().restorePrevious(target);
+}
+
 QString ProgramInstaller::backupPathFor(const QString &target) { return target + QLatin1String(kBackupSuffix); }
 
 bool ProgramInstaller::atomicReplace(const QString &from, const QString &to, QString *error)

@@ -41,6 +41,11 @@ public:
     // new program; the backup stays.
     InstallResult restorePrevious(const QString &target) const;
 
+    // After an update that was killed between moving the installed program aside and putting
+    // the new one in its place (Windows): the target is missing but its backup is there, so the
+    // backup goes back. Nothing happens otherwise; ok unless a needed restore failed.
+    static InstallResult recoverInterrupted(const QString &target);
+
     // Removes the files that earlier installs moved aside beside `target` and that are no
     // longer in use; those still running stay for the next time.
     static void removeAsideFiles(const QString &target);

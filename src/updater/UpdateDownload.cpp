@@ -6,9 +6,11 @@
 #include "updater/ReleaseManifest.h"
 #include "updater/UpdaterTexts.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -76,6 +78,25 @@ bool UpdateDownload::acceptedScheme(const QString &url)
     return false;
 }
 
+QString UpdateDownload::lockPathFor(const QString &target)
+{
+    const QFileInfo info(target);
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    QString key = (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') + info.fileName();
+#ifdef Q_OS_WIN
+    key = key.toLower(); // one file, whatever letter case names it
+#endif
+    const QByteArray digest = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    QString owner;
+#ifndef Q_OS_WIN
+    // The temporary folder may be shared: another user's lock, left by a crash and not ours to
+    // remove, must not keep us from updating.
+    owner = QString::number(::getuid()) + QLatin1Char('-');
+#endif
+    return QDir::tempPath() + QLatin1String("/tavrin-update-") + owner + QString::fromLatin1(digest)
+        + QLatin1String(".lock");
+}
+
 QString UpdateDownload::temporaryPath() const { return file_ ? file_->fileName() : downloaded_; }
 
 void UpdateDownload::start(const QString &url, const QString &target)
@@ -101,6 +122,16 @@ void UpdateDownload::start(const QString &url, const QString &target)
         return finishLater(false, QString::fromLatin1(kBadReleaseKey));
     if (!acceptedScheme(url))
         return finishLater(false, QString::fromLatin1(kBadScheme));
+    // One update of a program at a time: a second one would take the first one's download for a
+    // leftover and remove it. A lock that cannot be made at all says nothing about others.
+    lock_ = std::make_unique<QLockFile>(lockPathFor(target));
+    lock_->setStaleLockTime(0); // a slow download is no dead updater; a dead one is seen by its process
+    if (!lock_->tryLock(0)) {
+        const bool held = lock_->error() == QLockFile::LockFailedError;
+        lock_.reset();
+        if (held)
+            return finishLater(false, QString::fromLatin1(kAlreadyUpdating).arg(QDir::toNativeSeparators(target)));
+    }
 
     // The small signed manifest comes first: a release that is not newer, or not signed, is
     // refused before anything is written beside the program.
@@ -277,6 +308,7 @@ void UpdateDownload::programFinished()
         return fail(reason);
     }
     downloaded_.clear(); // it is the installed program now
+    lock_.reset();
     phase_ = Phase::Idle;
     emit finished(true, QString());
 }
@@ -365,6 +397,7 @@ void UpdateDownload::fail(const QString &reason)
         downloaded_.clear();
     }
     copyBuffer_ = QByteArray();
+    lock_.reset();
     phase_ = Phase::Idle;
     emit finished(false, reason);
 }
@@ -377,6 +410,7 @@ void UpdateDownload::finishLater(bool ok, const QString &reason)
         [this, ok, reason, run = run_] {
             if (run != run_ || phase_ == Phase::Idle)
                 return; // cancelled meanwhile, and finished() already told
+            lock_.reset();
             phase_ = Phase::Idle;
             emit finished(ok, reason);
         },

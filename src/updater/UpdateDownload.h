@@ -13,7 +13,7 @@
 // the data.
 //
 // Thread: user-interface thread; everything is asynchronous. Owns the replies and the
-// temporary file; uses (does not own) the network access manager.
+// temporary file and the update's lock; uses (does not own) the network access manager.
 
 #include "updater/ProgramInstaller.h"
 #include "updater/ReleaseManifest.h"
@@ -30,6 +30,7 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 class QFileInfo;
+class QLockFile;
 class QTemporaryFile;
 
 namespace tavrin::updater {
@@ -62,6 +63,9 @@ public:
 
     // True when the address has a scheme the updater accepts (any letter case).
     static bool acceptedScheme(const QString &url);
+    // The lock one update of `target` holds, so a second updater cannot clear the first one's
+    // download as a leftover; in the temporary folder, the program directory stays as it is.
+    static QString lockPathFor(const QString &target);
 
 signals:
     // `expected` is the announced size (0 when none); `done` is each multiple of 512 bytes as
@@ -96,6 +100,7 @@ private:
     QString url_;
     QString target_;
     QPointer<QNetworkReply> reply_;
+    std::unique_ptr<QLockFile> lock_; // held from start to finish
     std::unique_ptr<QTemporaryFile> file_;
     QString downloaded_; // the complete download, closed, until it is installed or removed
     Sha512 hash_;

@@ -8,8 +8,18 @@
 #include "updater/UpdaterTexts.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QtGlobal>
+
+#ifdef Q_OS_WIN
+#include <QLockFile>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 namespace tavrin::updater {
 
@@ -75,6 +85,28 @@ QString installedVersionFrom(const QStringList &arguments)
     return isNewerVersion(given, builtVersion()) ? given : builtVersion();
 }
 
+bool mainProgramRunsOn(const QString &settingsDirectory)
+{
+    const QString path = QDir(settingsDirectory).filePath(QString::fromLatin1(kInstanceLockFile));
+#ifdef Q_OS_WIN
+    QLockFile lock(path);
+    lock.setStaleLockTime(0);
+    if (lock.tryLock(0)) {
+        lock.unlock();
+        return false;
+    }
+    return lock.error() == QLockFile::LockFailedError;
+#else
+    // The program holds an exclusive flock(2) on the file; a shared one is refused while it runs.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd); // lets go of our shared lock at once
+    return held;
+#endif
+}
+
 UpdaterOptions optionsForRun(const QString &settingsDirectory)
 {
     UpdaterOptions options;
@@ -86,6 +118,7 @@ UpdaterOptions optionsForRun(const QString &settingsDirectory)
     options.downloadUrl = fromEnvironment(kDownloadUrlVariable, TAVRIN_DEFAULT_DOWNLOAD_URL);
     options.webUrl = fromEnvironment(kWebUrlVariable, TAVRIN_DEFAULT_WEB_URL);
     options.releaseKey = ReleaseKey::builtIn();
+    options.programRunning = [settingsDirectory] { return mainProgramRunsOn(settingsDirectory); };
     if (settingsDirectory != ProfileStore::defaultDirectory())
         options.programArguments = {QString::fromLatin1(kSettingsDirOption), settingsDirectory};
     return options;

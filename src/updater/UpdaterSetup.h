@@ -32,6 +32,7 @@ struct UpdaterOptions {
     QStringList programArguments;    // passed to the main program when it is started
     int stallTimeoutMs = UpdateDownload::kDefaultStallTimeoutMs;
     ProgramStarter startProgram;     // empty: QProcess::startDetached
+    std::function<bool()> programRunning; // the main program still runs; empty: never
     Dialogs *dialogs = nullptr;      // not owned; must outlive the window
 };
 
@@ -47,6 +48,9 @@ QString settingsDirectoryFrom(const QStringList &arguments);
 // The installed version: "--installed-version X" among `arguments` (the main program passes its
 // own) when it is later than the updater's own version, else the updater's own.
 QString installedVersionFrom(const QStringList &arguments);
+
+// True while a main program runs on `settingsDirectory`: it holds its instance lock there.
+bool mainProgramRunsOn(const QString &settingsDirectory);
 
 // The options of a real run: the program directory from the settings file "TVRDir.ini" in
 // `settingsDirectory`, the build's addresses with the environment's overrides, the built-in key.

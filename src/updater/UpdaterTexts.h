@@ -6,6 +6,8 @@ namespace tavrin::updater {
 // Settings: the main program's directory file, shared with Tavrin.
 inline constexpr char kDirectoryFile[] = "TVRDir.ini";
 inline constexpr char kProgramDirectoryKey[] = "ProgDir";
+// The main program holds a lock on this file in its settings directory while it runs.
+inline constexpr char kInstanceLockFile[] = "tavrin.lock";
 
 // Window `Updater`.
 inline constexpr char kWindowTitle[] = "Update Tavricon";
@@ -38,6 +40,7 @@ inline constexpr char kNoReleaseKey[] = "this build has no release key";
 inline constexpr char kBadReleaseKey[] = "this build's release key is not a valid Ed25519 public key";
 inline constexpr char kBadScheme[] = "the address does not begin with http://, https:// or ftp://";
 inline constexpr char kCancelled[] = "cancelled";
+inline constexpr char kAlreadyUpdating[] = "another updater is already updating %1; wait for it to finish";
 inline constexpr char kStalled[] = "no data from the server for %1 s";
 inline constexpr char kManifestTooSlow[] = "the release manifest did not arrive within %1 s";
 inline constexpr char kHttpStatus[] = "the server answered %1 %2";

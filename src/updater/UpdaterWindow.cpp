@@ -182,16 +182,27 @@ void UpdaterWindow::showAmountNow()
     }
 }
 
+void UpdaterWindow::setStatus(const QString &text)
+{
+    status_->setText(text);
+    // A reason of several lines (a long program directory) must be read whole: the window grows
+    // to fit it rather than squeeze it over the other controls.
+    layout()->activate();
+    const int needed = layout()->totalHeightForWidth(width());
+    if (needed > height())
+        resize(width(), needed);
+}
+
 void UpdaterWindow::Command3_Click()
 {
     if (download_->inProgress())
         return;
     // Checked at each attempt: the program may have been put in place meanwhile.
     if (const QString problem = programDirectoryProblem(progDir_->text()); !problem.isEmpty()) {
-        status_->setText(QString::fromLatin1(kFailedPrefix) + problem);
+        setStatus(QString::fromLatin1(kFailedPrefix) + problem);
         return;
     }
-    status_->setText(QString::fromLatin1(kDownloading));
+    setStatus(QString::fromLatin1(kDownloading));
     updateButton_->setEnabled(false);
     bytesShown_ = 0;
     bytesAtLastTick_ = 0;
@@ -211,10 +222,12 @@ void UpdaterWindow::downloadFinished(bool ok, const QString &reason)
     showAmountNow();
     updateButton_->setEnabled(true);
     if (!ok) {
-        status_->setText(QString::fromLatin1(kFailedPrefix) + reason);
+        // No time is left on a transfer that is over.
+        timeLeft_->setText(QString::fromLatin1(kTimeLeftCaption));
+        setStatus(QString::fromLatin1(kFailedPrefix) + reason);
         return;
     }
-    status_->setText(QString::fromLatin1(kStandBy));
+    setStatus(QString::fromLatin1(kStandBy));
     amount_->clear();
     hide();
     doneIt_->show();
@@ -227,8 +240,9 @@ void UpdaterWindow::Timer1_Timer()
     const QString target = targetPath();
     const QString defaultTarget = options_.defaultProgramDirectory + QLatin1String(platform::kMainProgramFile);
     // Only an installed copy in the default place is restarted; any other copy (or one that
-    // will not start) is left to the user.
-    const bool started = target == defaultTarget && startProgram(target);
+    // will not start) is left to the user. So is a program still running: a second copy would
+    // only say that it is already running, and the old one would go on.
+    const bool started = target == defaultTarget && !programRunning() && startProgram(target);
     if (!started && options_.dialogs)
         options_.dialogs->info(doneIt_.get(), QString::fromLatin1(kWindowTitle), QString::fromLatin1(kUpdatedMessage));
     endUpdater();
@@ -288,6 +302,11 @@ void UpdaterWindow::endUpdater()
     doneIt_->hide();
     hide();
     emit ended();
+}
+
+bool UpdaterWindow::programRunning() const
+{
+    return options_.programRunning && options_.programRunning();
 }
 
 bool UpdaterWindow::startProgram(const QString &program)

@@ -70,9 +70,11 @@ protected:
 
 private:
     void downloadFinished(bool ok, const QString &reason);
+    void setStatus(const QString &text);
     void showAmountNow();
     void endUpdater();
     bool startProgram(const QString &program);
+    bool programRunning() const;
 
     UpdaterOptions options_;
     std::unique_ptr<QNetworkAccessManager> network_;

@@ -41,10 +41,11 @@ struct FakeStarter final : maintenance::ProgramStarter {
 
 struct FakeOpener final : maintenance::UrlOpener {
     QList<QUrl> opened;
+    bool works = true; // false: no browser or mail program
     bool openUrl(const QUrl &url) override
     {
         opened.append(url);
-        return true;
+        return works;
     }
 };
 
@@ -363,6 +364,23 @@ private slots:
         QVERIFY(rig.dialogs.shown.isEmpty());
     }
 
+    void updaterIsNotStartedOnADirectoryThatCouldNotBeSaved()
+    {
+        QTemporaryDir dir;
+        AboutRig rig(dir.path());
+        QVERIFY(rig.startWith("1.2.2\n"));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("TVRDir.ini"))); // no file can be written there
+        rig.in<QLineEdit>("ProgDir")->setText(QStringLiteral("/opt/other/"));
+        click(rig.in<QPushButton>("Command5"));
+        QCOMPARE(rig.dialogs.shown.size(), 1); // the failed save
+        QVERIFY(rig.starter.started.isEmpty());
+        QVERIFY(!rig.program().isEnding());
+        // The directory the updater would read anyway is handed over as before.
+        rig.in<QLineEdit>("ProgDir")->setText(platform::defaultProgramDirectory());
+        click(rig.in<QPushButton>("Command5"));
+        QCOMPARE(rig.starter.started.size(), 1);
+    }
+
     void updaterStartsWithoutSavingFromTheTitleAndThePrompt()
     {
         for (int from = 0; from < 2; ++from) {
@@ -377,6 +395,8 @@ private slots:
                 QVERIFY(rig.waitForFetch());
                 rig.about()->Timer3_Timer();
                 QVERIFY(rig.about()->prompt());
+                // A double click: the program ends a moment later, with one updater started.
+                click(rig.about()->prompt()->findChild<QPushButton *>("Command1"));
                 click(rig.about()->prompt()->findChild<QPushButton *>("Command1"));
             }
             QCOMPARE(rig.starter.started.size(), 1);
@@ -485,6 +505,13 @@ private slots:
         QCOMPARE(mail.path(), rig.options.servers.mailAddress);
         QCOMPARE(QUrlQuery(mail).queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
                  QStringLiteral(" Tavrin Program "));
+        // No browser on the computer: the user is told where to go instead of nothing happening.
+        rig.opener.works = false;
+        click(rig.in<QPushButton>("Command6"));
+        QCOMPARE(rig.dialogs.shown.size(), 1);
+        QCOMPARE(rig.dialogs.shown.first().icon, QMessageBox::Warning);
+        QVERIFY(rig.dialogs.shown.first().text.contains(rig.options.servers.webUrl));
+        rig.dialogs.shown.clear();
 
         // The backup holds what the windows saved.
         click(rig.in<QPushButton>("Command1"));

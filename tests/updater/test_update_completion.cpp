@@ -3,6 +3,7 @@
 
 #include "UpdaterTestKit.h"
 
+#include "core/InstanceLock.h"
 #include "updater/DoneItWindow.h"
 
 #include <QLineEdit>
@@ -61,6 +62,24 @@ private slots:
             QCOMPARE(rig.dialogs.texts,
                      QStringList({QStringLiteral("Program Updated. Start you program to see the new updates")}));
             QCOMPARE(ended.size(), 1);
+        }
+        // The old program still runs on its settings (the updater was started by hand): a new
+        // copy would only say so, so the user is told to restart it.
+        {
+            UpdaterRig rig;
+            QTemporaryDir settings;
+            auto running = std::make_unique<tavrin::InstanceLock>(settings.filePath(QStringLiteral("tavrin.lock")));
+            QCOMPARE(running->tryLock(), tavrin::InstanceLock::Result::Locked);
+            rig.offer(programBytes(1000));
+            UpdaterOptions options = rig.options(rig.programDir());
+            options.programRunning = [&settings] { return mainProgramRunsOn(settings.path()); };
+            UpdaterWindow &w = rig.open(options);
+            QVERIFY(rig.update());
+            w.Timer1_Timer();
+            QCOMPARE(rig.started.size(), 0);
+            QCOMPARE(rig.dialogs.texts.size(), 1);
+            running.reset(); // it ended
+            QVERIFY(!mainProgramRunsOn(settings.path()));
         }
         // The new program will not start: the user is told to start it.
         {
@@ -158,6 +177,7 @@ private slots:
         QCOMPARE(rig.find<QLabel>("lblData(0)")->text(), QStringLiteral("20.0 Kb ")); // 39 whole blocks: 19968 bytes
         w.download().cancel();
         QCOMPARE(rig.status(), QStringLiteral("Update failed: cancelled"));
+        QCOMPARE(timeLeft->text(), QStringLiteral("Time Left")); // no countdown beside a failure
         QVERIFY(!rig.find<QTimer>("tmrSpeedTest")->isActive());
     }
 

@@ -268,6 +268,11 @@ private slots:
         QTest::newRow("no program there") << QStringLiteral("@/empty/")
                                           << QStringLiteral("there is no installed program at @/empty/") + QLatin1String(tavrin::platform::kMainProgramFile)
                 + QStringLiteral("; set the program directory in Help / About");
+        // Long enough to take several lines of the status, with spaces and letters beyond ASCII.
+        const QString missing = QStringLiteral("@/Tavrin Programme/Amateurfunk Fernsteuerung/Installationsverzeichnis "
+                                               "f\u00fcr die Station/Kurzwelle \u00e4\u00f6\u00fc/");
+        QTest::newRow("missing, long") << missing
+                                       << QStringLiteral("the program directory \"%1\" does not exist").arg(missing) + set;
     }
     void unusableProgramDirectoryIsRefused()
     {
@@ -283,6 +288,8 @@ private slots:
         UpdaterWindow &w = rig.open(options);
         QTest::mouseClick(rig.find<QPushButton>("Command3"), Qt::LeftButton);
         QCOMPARE(rig.status(), kFailed + reason);
+        auto *status = rig.find<QLabel>("Label2"); // read whole, not squeezed over the other controls
+        QTRY_VERIFY(status->height() >= status->heightForWidth(status->width()));
         QVERIFY(!w.download().inProgress());
         QCOMPARE(rig.server.requests().size(), 0);
         QVERIFY(rig.find<QPushButton>("Command3")->isEnabled());
@@ -328,6 +335,37 @@ private slots:
             QVERIFY2(!rig.status().contains(QStringLiteral("does not begin")), qPrintable(rig.status()));
             QCOMPARE(rig.installed(), QByteArray(UpdaterRig::kOldProgram));
         }
+    }
+
+    void aSecondUpdaterLeavesTheFirstOnesDownloadAlone()
+    {
+        UpdaterRig rig;
+        HttpResponse response;
+        response.body = programBytes(100000);
+        response.stallAfterBytes = 20000;
+        rig.server.setResponse("/Tavrin.exe", response);
+        rig.server.setBody("/Tavrin.exe.manifest", rig.key.manifest(response.body));
+        UpdaterWindow &first = rig.open();
+        QTest::mouseClick(rig.find<QPushButton>("Command3"), Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return first.download().bytesReceived() >= 20000; }, 5000));
+        const QString partial = first.download().temporaryPath();
+
+        UpdaterWindow second(rig.options());
+        QSignalSpy done(&second.download(), &UpdateDownload::finished);
+        QTest::mouseClick(second.findChild<QPushButton *>("Command3"), Qt::LeftButton);
+        QVERIFY(done.wait(10000));
+        QCOMPARE(second.findChild<QLabel *>("Label2")->text(),
+                 kFailed + QStringLiteral("another updater is already updating %1; wait for it to finish").arg(rig.target()));
+        QVERIFY(QFile::exists(partial));
+        QVERIFY(first.download().inProgress());
+
+        // Once the first is over, the program can be updated again.
+        first.download().cancel();
+        rig.offer(programBytes(3000));
+        QSignalSpy again(&second.download(), &UpdateDownload::finished);
+        QTest::mouseClick(second.findChild<QPushButton *>("Command3"), Qt::LeftButton);
+        QVERIFY(again.wait(10000));
+        QVERIFY(again.first().at(0).toBool());
     }
 
     void aSecondAttemptAfterAFailureSucceeds()

@@ -208,6 +208,18 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("old"));
         QVERIFY(QFileInfo(target).isExecutable());
+        f.close();
+
+        // Killed between moving the old program aside and putting the new one in: only the
+        // backup is left, and the next start of the updater puts it back.
+        QVERIFY(ProgramInstaller::recoverInterrupted(target).ok); // nothing to do
+        const QString backup = ProgramInstaller::backupPathFor(target);
+        QFile::remove(backup);
+        QVERIFY(QFile::rename(target, backup));
+        QVERIFY(ProgramInstaller::recoverInterrupted(target).ok);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("old"));
+        QVERIFY(QFileInfo(target).isExecutable());
     }
 
     void commandLineAndAddresses()
