@@ -142,6 +142,11 @@ void AboutWindow::setStatusText(const QString &text)
         unbuilt_.status = text;
 }
 
+QString AboutWindow::statusText() const
+{
+    return status5_ ? status5_->text() : unbuilt_.status;
+}
+
 void AboutWindow::setUpdateShown(bool shown)
 {
     if (update5_)
@@ -365,7 +370,12 @@ QTimer *AboutWindow::timer(int number) const
 
 void AboutWindow::Command24_Click()
 {
+    // A check already under way answers this click too.
+    if (fetch_->isRunning())
+        return;
     setNetText(QString());
+    // The answer can take up to the transfer time-out: the click is seen at once.
+    setStatusText(QString::fromLatin1(kChecking));
     startFetch();
 }
 
@@ -392,6 +402,8 @@ void AboutWindow::Timer1_Timer()
         setStatusText(QString::fromLatin1(kPackagedUpdate));
     } else if (isUpdateAvailable(netText(), options_.versionText)) {
         setUpdateShown(true);
+        if (statusText() == QLatin1String(kChecking))
+            setStatusText(QString());
     } else {
         setUpdateShown(false);
         setStatusText(QString::fromLatin1(kNoUpdate));

@@ -124,6 +124,7 @@ private:
     void setProgramDirectory(const QString &directory);
     void setNetText(const QString &text);
     void setStatusText(const QString &text);
+    QString statusText() const;
     void setUpdateShown(bool shown);
     void startFetch();
     void fetchEnded(const QString &body);
