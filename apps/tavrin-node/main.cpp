@@ -14,6 +14,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -27,7 +28,10 @@ namespace {
 
 constexpr int kExitBadUsage = 2;
 constexpr int kExitBadConfig = 1;
-constexpr int kStopWaitMs = 4000; // longest wait for the rig's unkey and the directory logoff
+constexpr int kExitNotReleased = 3; // the rig did not confirm the unkey at the stop
+// Longest wait at the stop for the unkey, which may queue behind one slow rig call; the unit's
+// TimeoutStopSec leaves room for it and the directory logoff.
+constexpr int kMaxStopWaitMs = 20000;
 
 // One line per event on stderr: journald stamps and tags them.
 void logLine(const QString &text)
@@ -120,7 +124,8 @@ int main(int argc, char *argv[])
     rigOptions.serialSpeed = config.serialSpeed;
     rigOptions.timeoutMs = config.rigTimeoutMs;
     // The controller's own time-out sits above Hamlib's, which may retry once.
-    RigController rig(std::make_unique<HamlibRig>(rigOptions), config.rigTimeoutMs * 2 + 1000);
+    const int rigCallTimeoutMs = config.rigTimeoutMs * 2 + 1000;
+    RigController rig(std::make_unique<HamlibRig>(rigOptions), rigCallTimeoutMs);
 
     NativeLinkOptions linkOptions;
     linkOptions.callsign = config.callsign;
@@ -169,12 +174,20 @@ int main(int argc, char *argv[])
             return;
         stopping = true;
         logLine(QStringLiteral("signal %1: stopping").arg(int(byte)));
-        // The unkey first; the exit does not wait for ever on a rig that does not answer.
-        service.stop([&app] { app.quit(); });
-        QTimer::singleShot(kStopWaitMs, &app, [&app] {
-            logLine(QStringLiteral("the rig did not confirm the unkey in time"));
-            app.quit();
+        // The unkey first; the exit does not wait for ever on a rig that does not answer, and
+        // an unkey that is not confirmed is said and ends the program with a failure.
+        const auto notReleased = [&app](const QString &why) {
+            logLine(QStringLiteral("the rig did not confirm the unkey (%1): check that the transmitter is not keyed").arg(why));
+            app.exit(kExitNotReleased);
+        };
+        service.stop([&app, notReleased](bool released, const QString &error) {
+            if (released)
+                app.quit();
+            else
+                notReleased(error);
         });
+        QTimer::singleShot(std::min(2 * rigCallTimeoutMs, kMaxStopWaitMs), &app,
+                           [notReleased] { notReleased(QStringLiteral("no answer in time")); });
     });
 
     const int code = app.exec();

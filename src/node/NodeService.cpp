@@ -88,7 +88,7 @@ void NodeService::start()
     linkTimer_.start();
 }
 
-void NodeService::stop(std::function<void()> done)
+void NodeService::stop(std::function<void(bool, const QString &)> done)
 {
     stopping_ = true;
     pollTimer_.stop();
@@ -97,7 +97,7 @@ void NodeService::stop(std::function<void()> done)
     keyed_ = false;
     updateSend(QStringLiteral("stopping"));
     log_(QStringLiteral("stopping: unkeying the rig"));
-    rig_.run(RigController::setPtt(false), [done = std::move(done)](const RigOutcome &) { done(); }, true);
+    rig_.run(RigController::setPtt(false), [done = std::move(done)](const RigOutcome &o) { done(o.ok, o.error); }, true);
 }
 
 bool NodeService::mayControl(const QString &callsign) const

@@ -63,8 +63,9 @@ public:
 
     // Unkeys the rig (whatever a previous run left) and starts polling it.
     void start();
-    // Unkeys and stops; `done` runs once the unkey has been answered or has failed.
-    void stop(std::function<void()> done);
+    // Unkeys and stops; `done` runs once the unkey has been answered (released) or has failed
+    // (`error` says why: the transmitter may still be keyed).
+    void stop(std::function<void(bool released, const QString &error)> done);
 
     bool keyed() const { return keyed_; }
     bool sending() const { return sending_; }

@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <atomic>
+
 using namespace tavrin::node;
 using namespace tavrin::test;
 
@@ -44,6 +46,23 @@ HamlibOptions network(const Rigctld &daemon, int timeoutMs = 2000)
     o.timeoutMs = timeoutMs;
     return o;
 }
+
+// A rig that only counts its unkeys.
+class CountingRig : public Rig {
+public:
+    explicit CountingRig(std::shared_ptr<std::atomic<int>> unkeys) : unkeys_(std::move(unkeys)) {}
+    void open() override {}
+    void close() override {}
+    bool isOpen() const override { return true; }
+    void setFrequency(qint64) override {}
+    RigReading read() override { return {}; }
+    void setPtt(bool on) override { *unkeys_ += on ? 0 : 1; }
+    bool ptt() override { return false; }
+    std::optional<int> strength() override { return std::nullopt; }
+
+private:
+    std::shared_ptr<std::atomic<int>> unkeys_;
+};
 
 } // namespace
 
@@ -111,6 +130,16 @@ private Q_SLOTS:
         QVERIFY(unkey->ok);
         QTRY_COMPARE_WITH_TIMEOUT(recoveries.count(), 1, kWaitMs);
         QCOMPARE(runAndWait(controller, readPtt).reading.hz, qint64(0));
+
+        // The program stops while a call is still on its way: the unkey queued behind it is
+        // still sent, though the event loop that would have sent it has ended.
+        auto unkeys = std::make_shared<std::atomic<int>>(0);
+        {
+            RigController stopping(std::make_unique<CountingRig>(unkeys), 10000);
+            stopping.run(&RigController::read, nullptr);
+            stopping.run(RigController::setPtt(false), nullptr, true);
+        }
+        QCOMPARE(unkeys->load(), 1);
     }
 
     // rigctld killed mid-session, then back on its port: the next calls fail with a reason

@@ -201,6 +201,13 @@ private Q_SLOTS:
         s.service->pollRig();
         s.settle();
         QCOMPARE(s.sentSince(from).last(), kNode + QStringLiteral(">Rig is answering again"));
+
+        // A stop whose unkey fails is no clean stop: the program must say so.
+        *pulled = true;
+        std::optional<QString> notReleased;
+        s.service->stop([&](bool released, const QString &error) { notReleased = released ? QString() : error; });
+        QTRY_VERIFY_WITH_TIMEOUT(notReleased.has_value(), kWaitMs);
+        QCOMPARE(*notReleased, QStringLiteral("the cable is gone"));
     }
 
     // Strangers, free chat, our own echo, a 64 KiB line and binary junk: nothing moves; a
@@ -278,7 +285,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(s.ptt(), kWaitMs);
 
         bool stopped = false;
-        s.service->stop([&] { stopped = true; });
+        s.service->stop([&](bool released, const QString &) { stopped = released; });
         QTRY_VERIFY_WITH_TIMEOUT(stopped, kWaitMs);
         QVERIFY(!s.ptt());
         s.backend.raiseRx(true);
