@@ -89,9 +89,12 @@ int main(int argc, char *argv[])
         return kExitBadUsage;
     }
 
-    const ConfigResult loaded = loadConfig(configPath);
+    ConfigResult loaded = loadConfig(configPath);
+    if (loaded.config.rigModel > 0)
+        loaded.errors << hamlibOptionProblems({loaded.config.rigModel, loaded.config.rigPort, loaded.config.serialSpeed,
+                                               loaded.config.rigTimeoutMs});
     for (const QString &error : loaded.errors)
-        logLine(QStringLiteral("%1: %2").arg(configPath, error));
+        logLine(error.startsWith(configPath) ? error : QStringLiteral("%1: %2").arg(configPath, error));
     if (!loaded.ok())
         return kExitBadConfig;
     if (checkOnly) {

@@ -2,7 +2,15 @@
 
 #include <hamlib/rig.h>
 
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
 #include <clocale>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <mutex>
 
 namespace tavrin::node {
@@ -35,7 +43,58 @@ std::string errorText(int code)
     return QString::fromLocal8Bit(rigerror2(code)).trimmed().toStdString();
 }
 
+// Speeds Hamlib's serial port can be set to.
+constexpr int kSerialSpeeds[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800};
+
+// Why a serial device will not open, in the system's words: Hamlib only says "IO error".
+QString serialDeviceProblem(const QString &port)
+{
+    const QByteArray path = QFile::encodeName(port);
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0)
+        return QStringLiteral("%1: %2 (rig switched off or cable unplugged?)").arg(port, QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISCHR(st.st_mode))
+        return QStringLiteral("%1 is not a serial device").arg(port);
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return QStringLiteral("%1: %2").arg(port, QString::fromLocal8Bit(std::strerror(errno)));
+    const bool terminal = ::isatty(fd);
+    ::close(fd);
+    return terminal ? QString() : QStringLiteral("%1 is not a serial device").arg(port);
+}
+
+bool isSerial(const HamlibOptions &options)
+{
+    const rig_caps *caps = rig_get_caps(rig_model_t(options.model));
+    return caps && caps->port_type == RIG_PORT_SERIAL && options.port.startsWith(QLatin1Char('/'));
+}
+
 } // namespace
+
+QStringList hamlibOptionProblems(const HamlibOptions &options)
+{
+    quietHamlib();
+    QStringList problems;
+    rig_check_backend(rig_model_t(options.model));
+    const rig_caps *caps = rig_get_caps(rig_model_t(options.model));
+    if (!caps) {
+        problems << QStringLiteral("[rig] model %1 is not a rig model Hamlib knows (rigctl --list)").arg(options.model);
+        return problems;
+    }
+    if (options.serialSpeed > 0 && caps->port_type == RIG_PORT_SERIAL) {
+        if (std::find(std::begin(kSerialSpeeds), std::end(kSerialSpeeds), options.serialSpeed) == std::end(kSerialSpeeds))
+            problems << QStringLiteral("[rig] speed %1 is not a serial speed (such as 4800, 9600, 19200, 38400, 115200)")
+                            .arg(options.serialSpeed);
+        else if ((caps->serial_rate_min > 0 && options.serialSpeed < caps->serial_rate_min)
+                 || (caps->serial_rate_max > 0 && options.serialSpeed > caps->serial_rate_max))
+            problems << QStringLiteral("[rig] speed %1 is outside what the %2 %3 takes (%4 to %5)")
+                            .arg(options.serialSpeed)
+                            .arg(QString::fromLatin1(caps->mfg_name), QString::fromLatin1(caps->model_name))
+                            .arg(caps->serial_rate_min)
+                            .arg(caps->serial_rate_max);
+    }
+    return problems;
+}
 
 HamlibRig::HamlibRig(HamlibOptions options) : options_(std::move(options)) { quietHamlib(); }
 
@@ -77,6 +136,9 @@ void HamlibRig::open()
     if (code != RIG_OK) {
         rig_cleanup(rig_);
         rig_ = nullptr;
+        const QString device = isSerial(options_) ? serialDeviceProblem(options_.port) : QString();
+        if (!device.isEmpty())
+            throw RigError("cannot open the rig: " + device.toStdString());
         throw RigError(std::string("cannot open the rig: ") + errorText(code));
     }
     open_ = true;
@@ -122,7 +184,13 @@ void HamlibRig::setPtt(bool on)
 {
     if (!open_)
         open();
-    check(rig_set_ptt(rig_, RIG_VFO_CURR, on ? RIG_PTT_ON : RIG_PTT_OFF), on ? "keying the rig" : "unkeying the rig");
+    const int code = rig_set_ptt(rig_, RIG_VFO_CURR, on ? RIG_PTT_ON : RIG_PTT_OFF);
+    // A rig (or a rigctld started without "-P RIG") that takes no keying by its commands
+    // says only "Invalid parameter": say what it means.
+    if (code == -RIG_EINVAL || code == -RIG_ENAVAIL || code == -RIG_ENIMPL)
+        throw RigError(std::string(on ? "keying the rig: " : "unkeying the rig: ") + "the rig takes no PTT by CAT ("
+                       + errorText(code) + (options_.model == 2 ? "); start rigctld with -P RIG" : ")"));
+    check(code, on ? "keying the rig" : "unkeying the rig");
 }
 
 bool HamlibRig::ptt()

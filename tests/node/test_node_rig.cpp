@@ -70,7 +70,8 @@ class NodeRigTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     // Frequency set and read back, PTT on and off, through the in-process dummy rig and
-    // through rigctld; an unknown model and a closed port fail with a message, not a crash.
+    // through rigctld; an unknown model, a closed port, a missing or wrong serial device and
+    // a rig that takes no CAT keying fail with a message that says why, not a crash.
     void dummyRigInProcessAndOverTheNetwork()
     {
         std::vector<std::unique_ptr<HamlibRig>> rigs;
@@ -99,6 +100,39 @@ private Q_SLOTS:
         closed.timeoutMs = 500;
         HamlibRig nobodyThere(closed);
         QVERIFY_THROWS_EXCEPTION(RigError, nobodyThere.read());
+
+        // What --check-config and the start refuse, and what Hamlib alone would call an "IO error".
+        QVERIFY(hamlibOptionProblems(unknown).value(0).startsWith(QLatin1String("[rig] model 999999")));
+        HamlibOptions ic7300{3073, QStringLiteral("/nonexistent/ttyUSB9"), 19200, 500};
+        QVERIFY(hamlibOptionProblems(ic7300).isEmpty());
+        for (const int badSpeed : {1200, 12345}) {
+            HamlibOptions o = ic7300;
+            o.serialSpeed = badSpeed;
+            QVERIFY(hamlibOptionProblems(o).value(0).startsWith(QLatin1String("[rig] speed")));
+        }
+        const auto openError = [](const HamlibOptions &o) {
+            try {
+                HamlibRig(o).open();
+            } catch (const RigError &e) {
+                return QString::fromLocal8Bit(e.what());
+            }
+            return QString();
+        };
+        QVERIFY2(openError(ic7300).contains(QLatin1String("No such file or directory")), qPrintable(openError(ic7300)));
+        ic7300.port = QStringLiteral("/dev/null");
+        QVERIFY2(openError(ic7300).contains(QLatin1String("/dev/null is not a serial device")), qPrintable(openError(ic7300)));
+
+        if (Rigctld::available()) {
+            Rigctld plain;
+            QVERIFY(plain.start(0, false));
+            HamlibRig noCatPtt(network(plain));
+            try {
+                noCatPtt.setPtt(false);
+                QFAIL("a rig without CAT keying took the unkey");
+            } catch (const RigError &e) {
+                QVERIFY2(QString::fromLocal8Bit(e.what()).contains(QLatin1String("-P RIG")), e.what());
+            }
+        }
     }
 
     // A rig that stops answering mid-command: its caller hears at once, later callers are
