@@ -109,7 +109,9 @@ int main(int argc, char *argv[])
         return kExitBadConfig;
     }
 
-    // SIGTERM and SIGINT reach the event loop through a pipe, so the stop runs there.
+    // SIGTERM and SIGINT reach the event loop through a pipe, so the stop runs there; so does
+    // SIGHUP, whose default would end a node run from a terminal whose session drops without
+    // the unkey.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
         logLine(QStringLiteral("cannot set up signal handling"));
         return kExitBadConfig;
@@ -120,6 +122,7 @@ int main(int argc, char *argv[])
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 
     HamlibOptions rigOptions;
     rigOptions.model = config.rigModel;
