@@ -161,7 +161,10 @@ void HamlibRig::setFrequency(qint64 hz)
 {
     if (!open_)
         open();
-    check(rig_set_freq(rig_, RIG_VFO_CURR, freq_t(hz)), "setting the frequency");
+    const int code = rig_set_freq(rig_, RIG_VFO_CURR, freq_t(hz));
+    if (code == -RIG_ERJCTED || code == -RIG_EINVAL || code == -RIG_EDOM)
+        throw RigRefusal("the rig cannot tune there (" + errorText(code) + ")");
+    check(code, "setting the frequency");
 }
 
 RigReading HamlibRig::read()

@@ -21,6 +21,7 @@ constexpr char kProgramName[] = "tavrin-node";
 constexpr char kNotAllowed[] = "Refused: %1 may not control this node";
 constexpr char kOutOfRange[] = "Refused FN%1: outside the frequency ranges of this node";
 constexpr char kNoFrequency[] = "Refused FN: no frequency given";
+constexpr char kRigRefused[] = "Refused FN%1: %2";
 constexpr char kRigFault[] = "Rig fault: %1";
 constexpr char kRigBack[] = "Rig is answering again";
 constexpr char kNotAvailable[] = "%1 is not available on this node";
@@ -226,15 +227,22 @@ void NodeService::tune(qint64 hz)
         return;
     }
     tuning_ = true;
-    rig_.run(RigController::setFrequency(hz), [this](const RigOutcome &o) {
+    rig_.run(RigController::setFrequency(hz), [this, hz](const RigOutcome &o) {
         tuning_ = false;
-        if (!nextFrequency_) {
+        if (o.refused) {
+            // The rig is fine and stays where it was: a refusal, not a fault.
+            const QString asked = nodeFrequencyText(double(hz) / 1e6);
+            log_(QStringLiteral("refused FN%1: %2").arg(asked, o.error));
+            reply(QString::fromLatin1(kRigRefused).arg(asked, o.error));
+        } else if (!nextFrequency_) {
             report(o);
             return;
-        }
-        // Overtaken: its fault still counts, its frequency does not.
-        if (!o.ok)
+        } else if (!o.ok) {
+            // Overtaken: its fault still counts, its frequency does not.
             report(o);
+        }
+        if (!nextFrequency_)
+            return;
         const qint64 next = *nextFrequency_;
         nextFrequency_.reset();
         tune(next);

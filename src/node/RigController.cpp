@@ -89,6 +89,10 @@ void RigController::next()
             try {
                 outcome = job(*rig);
                 outcome.ok = true;
+            } catch (const RigRefusal &e) {
+                outcome.ok = false;
+                outcome.refused = true;
+                outcome.error = QString::fromLocal8Bit(e.what());
             } catch (const std::exception &e) {
                 outcome.ok = false;
                 outcome.error = QString::fromLocal8Bit(e.what());
@@ -145,7 +149,8 @@ void RigController::timedOut()
 
 void RigController::note(const RigOutcome &outcome)
 {
-    if (outcome.ok) {
+    // A refusal is an answer: the rig is there.
+    if (outcome.ok || outcome.refused) {
         if (faulty_) {
             faulty_ = false;
             lastFault_.clear();

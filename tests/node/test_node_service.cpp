@@ -50,6 +50,18 @@ private:
     std::shared_ptr<std::atomic<bool>> pulled_;
 };
 
+// A rig without the 40 m band: it turns such frequencies down.
+class No40mRig : public HamlibRig {
+public:
+    No40mRig() : HamlibRig(HamlibOptions{}) {}
+    void setFrequency(qint64 hz) override
+    {
+        if (hz < 10'000'000)
+            throw RigRefusal("the rig cannot tune there (Command rejected by the rig)");
+        HamlibRig::setFrequency(hz);
+    }
+};
+
 struct Station {
     FakeEchoLinkBackend backend;
     std::unique_ptr<EchoLinkClientFactory> factory = backend.factory();
@@ -208,6 +220,25 @@ private Q_SLOTS:
         s.service->stop([&](bool released, const QString &error) { notReleased = released ? QString() : error; });
         QTRY_VERIFY_WITH_TIMEOUT(notReleased.has_value(), kWaitMs);
         QCOMPARE(*notReleased, QStringLiteral("the cable is gone"));
+    }
+
+    // A frequency inside the node's ranges that the rig itself turns down is refused in the
+    // chat; it is no rig fault and does not cut the operator's over.
+    void frequencyTheRigRefuses()
+    {
+        Station s(std::make_unique<No40mRig>());
+        s.ask(RigController::setFrequency(14'200'000));
+        s.service->pollRig();
+        s.settle();
+        s.backend.raiseRx(true);
+        QTRY_VERIFY_WITH_TIMEOUT(s.ptt(), kWaitMs);
+        const int from = int(s.backend.sent().size());
+        s.backend.raiseChat(kOperator + QStringLiteral(">FN7.1000"));
+        s.settle();
+        QCOMPARE(s.sentSince(from),
+                 QStringList{kNode + QStringLiteral(">Refused FN7.1000: the rig cannot tune there (Command rejected by the rig)")});
+        QVERIFY(s.ptt());
+        QCOMPARE(s.frequency(), qint64(14'200'000));
     }
 
     // Strangers, free chat, our own echo, a 64 KiB line and binary junk: nothing moves; a
