@@ -148,6 +148,7 @@ private Q_SLOTS:
         QTest::newRow("no number") << "FNxyz" << "XX9ABC-L>Refused FN:" << qint64(14'200'000);
         QTest::newRow("absurd number") << "FN999999999999999999999" << "XX9ABC-L>Refused FN:" << qint64(14'200'000);
         QTest::newRow("negative") << "FN-7.1" << "XX9ABC-L>Refused FN:" << qint64(14'200'000);
+        QTest::newRow("decimal comma") << "FN14,235" << "XX9ABC-L>Refused FN:" << qint64(14'200'000);
         QTest::newRow("time") << "Time?" << "XX9ABC-L>Time " << qint64(14'200'000);
         QTest::newRow("version") << "x /ver/" << "XX9ABC-L>tavrin-node  v" << qint64(14'200'000);
         QTest::newRow("not here") << "12:00:00 CPA?" << "XX9ABC-L>CPA? is not available" << qint64(14'200'000);
