@@ -82,7 +82,9 @@ NodeService::NodeService(NodeServiceOptions options, EchoLinkClient &link, RigCo
 
 void NodeService::start()
 {
-    // Whatever a crash or a previous run left keyed is released first.
+    // Whatever a crash or a previous run left keyed is released first; a rig that cannot be
+    // reached yet is released when it first answers.
+    unkeyOwed_ = true;
     key(false, QStringLiteral("start-up"));
     pollRig();
     pollTimer_.start();
@@ -353,6 +355,8 @@ void NodeService::key(bool on, const QString &why)
         log_(QStringLiteral("unkeying the rig (%1)").arg(why));
     }
     rig_.run(RigController::setPtt(on), [this, on](const RigOutcome &o) {
+        if (o.ok && !on)
+            unkeyOwed_ = false;
         if (o.ok || !on)
             return;
         // Keying failed: the rig may be half-keyed; release it and wait for the next over.
@@ -374,6 +378,8 @@ void NodeService::rigRecovered()
     log_(QStringLiteral("rig answering again"));
     if (!linked_.isEmpty())
         reply(QLatin1String(kRigBack));
+    if (unkeyOwed_ && !keyed_ && !stopping_)
+        key(false, QStringLiteral("rig back, not yet released since the start"));
     updateKey(QStringLiteral("rig back"));
 }
 

@@ -108,6 +108,7 @@ private:
     bool receiving_ = false;
     bool overTimedOut_ = false;
     bool keyed_ = false;
+    bool unkeyOwed_ = false; // the start-up unkey has not reached the rig yet
     bool stopping_ = false;
     bool squelchOpen_ = false;
     bool holdReceiver_ = false; // " CPT?": quiet until the squelch closes

@@ -242,6 +242,18 @@ private Q_SLOTS:
         QCOMPARE(s.frequency(), qint64(14'200'000));
     }
 
+    // The rig cannot be reached when the node starts, and comes back keyed (a crash left it
+    // so): the unkey the start owed it follows as soon as it answers.
+    void startUnkeyWaitsForTheRig()
+    {
+        auto pulled = std::make_shared<std::atomic<bool>>(true);
+        Station s(std::make_unique<CabledRig>(pulled));
+        s.settle();
+        *pulled = false;
+        s.ask(RigController::setPtt(true));
+        QTRY_VERIFY_WITH_TIMEOUT(!s.ptt(), kWaitMs);
+    }
+
     // Strangers, free chat, our own echo, a 64 KiB line and binary junk: nothing moves; a
     // stranger's commands get one short refusal, however many it sends.
     void nothingMovesTheRigButAnAllowedCommand()
