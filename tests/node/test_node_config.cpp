@@ -41,7 +41,7 @@ private Q_SLOTS:
                                         "[directory]\nservers=bad host!\nport_base=99999\nbind_address=nowhere\n"
                                         "[rig]\nmodel=-3\nport=\nspeed=fast\ntimeout_ms=1\npoll_interval_s=0\n"
                                         "[limits]\nranges=14.0-13.0\ntransmit_timeout_s=forever\n"
-                                        "[access]\nallow=not a call\nlisteners=perhaps\n");
+                                        "[access]\nallow=not a call\nlisteners=perhaps\n[Rig]\nModel=3073\n");
         const ConfigResult r = loadConfig(ini);
         QVERIFY(!r.ok());
         const QString all = r.errors.join(QLatin1Char('\n'));
@@ -49,7 +49,7 @@ private Q_SLOTS:
              {"[station] password is refused", "[station] callsign", "[directory] servers",
               "[directory] port_base", "[directory] bind_address", "[rig] model", "[rig] speed", "[rig] timeout_ms",
               "[rig] poll_interval_s", "[limits] ranges", "[limits] transmit_timeout_s", "[access] allow",
-              "[access] listeners", "can be read by others (mode 604)"})
+              "[access] listeners", "can be read by others (mode 604)", "[Rig] Model is not a setting tavrin-node knows: sections and keys are lower case, [rig] model"})
             QVERIFY2(all.contains(QLatin1String(named)), qPrintable(QStringLiteral("%1 not in:\n%2").arg(QLatin1String(named), all)));
 
         QVERIFY(loadConfig(dir.filePath(QStringLiteral("missing.ini"))).errors.value(0).contains(QLatin1String("cannot read")));
