@@ -79,6 +79,9 @@ int main(int argc, char *argv[])
             checkOnly = true;
         } else if (a == QLatin1String("--config") && i + 1 < args.size()) {
             configPath = args.at(++i);
+        } else if (a == QLatin1String("--config")) {
+            std::fputs(qPrintable(QStringLiteral("tavrin-node: --config needs the configuration file\n") + usage()), stderr);
+            return kExitBadUsage;
         } else {
             std::fputs(qPrintable(QStringLiteral("tavrin-node: unknown option %1\n").arg(a) + usage()), stderr);
             return kExitBadUsage;

@@ -4,6 +4,7 @@
 #include "node/NodeConfig.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -80,6 +81,31 @@ private Q_SLOTS:
         QVERIFY(!readPasswordFile(write(dir, QStringLiteral("blank"), "\n"), &why));
         QVERIFY(why.contains(QLatin1String("holds no password")));
         QVERIFY(!readPasswordFile(dir.path(), &why));
+    }
+
+    // The program itself: a missing file name, and --check-config that asks Hamlib about the
+    // rig and names the file once per line.
+    void programChecksTheConfiguration()
+    {
+        QTemporaryDir dir;
+        const auto run = [](const QStringList &args, QString *err) {
+            QProcess p;
+            p.start(qEnvironmentVariable("TAVRIN_NODE_PROGRAM"), args);
+            p.waitForFinished(60000);
+            *err = QString::fromLocal8Bit(p.readAllStandardError());
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        QString err;
+        QCOMPARE(run({QStringLiteral("--config")}, &err), 2);
+        QVERIFY2(err.startsWith(QLatin1String("tavrin-node: --config needs the configuration file")), qPrintable(err));
+        const QString pw = write(dir, QStringLiteral("pw"), "secret\n");
+        const QString ini = write(dir, QStringLiteral("node.ini"),
+                                  "[station]\ncallsign=XX9ABC-L\npassword_file=" + pw.toUtf8()
+                                      + "\n[rig]\nmodel=999999\nport=/dev/ttyUSB0\n[access]\nallow=XX1TAV\n");
+        QCOMPARE(run({QStringLiteral("--config"), ini, QStringLiteral("--check-config")}, &err), 1);
+        QCOMPARE(err, ini + QStringLiteral(": [rig] model 999999 is not a rig model Hamlib knows (rigctl --list)\n"));
+        QCOMPARE(run({QStringLiteral("--config"), dir.path(), QStringLiteral("--check-config")}, &err), 1);
+        QCOMPARE(err.count(dir.path()), 1);
     }
 
     void rangesIncludeBothEnds()
