@@ -22,6 +22,7 @@ constexpr char kNotAllowed[] = "Refused: %1 may not control this node";
 constexpr char kOutOfRange[] = "Refused FN%1: outside the frequency ranges of this node";
 constexpr char kNoFrequency[] = "Refused FN: no frequency given";
 constexpr char kRigRefused[] = "Refused FN%1: %2";
+constexpr char kNotKeyed[] = "Not transmitting: %1";
 constexpr char kRigFault[] = "Rig fault: %1";
 constexpr char kRigBack[] = "Rig is answering again";
 constexpr char kNotAvailable[] = "%1 is not available on this node";
@@ -272,6 +273,9 @@ void NodeService::stationConnected(const QString &callsign)
     linked_.insert(call);
     refused_.remove(call);
     log_(QStringLiteral("%1 linked%2").arg(call, mayControl(call) ? QString() : QStringLiteral(" (listening only)")));
+    // A newcomer hears at once that the rig is down, before it talks into it.
+    if (rig_.faulty() && mayControl(call))
+        reply(QString::fromLatin1(kRigFault).arg(rig_.lastFault()));
     updateKey(QStringLiteral("station linked"));
 }
 
@@ -323,6 +327,30 @@ void NodeService::updateKey(const QString &why)
     if (want != keyed_)
         key(want, why);
     updateSend(why);
+    // An operator talking into a rig that stays unkeyed hears why, once for each reason.
+    const QString notKeyed = want ? QString() : whyNotKeyed();
+    if (notKeyed.isEmpty()) {
+        notKeyedSaid_.clear();
+    } else if (receiving_ && notKeyed != notKeyedSaid_) {
+        notKeyedSaid_ = notKeyed;
+        log_(QStringLiteral("not keying the rig: %1").arg(notKeyed));
+        reply(QString::fromLatin1(kNotKeyed).arg(notKeyed));
+    }
+}
+
+QString NodeService::whyNotKeyed() const
+{
+    // The time-out and the stop say so themselves; a fault is said as it happens.
+    if (overTimedOut_ || stopping_ || linked_.isEmpty() || !rig_.answering() || rig_.faulty())
+        return {};
+    for (const QString &call : linked_)
+        if (!mayControl(call))
+            return QStringLiteral("%1 is linked and may not control this node").arg(call);
+    if (!reading_)
+        return QStringLiteral("the rig's frequency is not known yet");
+    if (!options_.ranges.contains(reading_->hz))
+        return QStringLiteral("%1 MHz is outside the frequency ranges of this node").arg(nodeFrequencyText(double(reading_->hz) / 1e6));
+    return {};
 }
 
 void NodeService::receiverSquelch(bool open)

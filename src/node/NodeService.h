@@ -93,6 +93,7 @@ private:
     void setFrequency(qint64 hz, const QString &asked);
     void tune(qint64 hz);
     void updateKey(const QString &why);
+    QString whyNotKeyed() const;
     void key(bool on, const QString &why);
     void updateSend(const QString &why);
     void rigFault(const QString &text);
@@ -114,6 +115,7 @@ private:
     bool holdReceiver_ = false; // " CPT?": quiet until the squelch closes
     bool sending_ = false;
     QString faultSaid_; // the rig fault the chat heard in this turn of the event loop
+    QString notKeyedSaid_; // why an operator's voice does not key the rig, as the chat last heard it
     bool tuning_ = false;                // a frequency is being set
     std::optional<qint64> nextFrequency_; // the newest "FN" asked for meanwhile
     bool readingBusy_ = false;          // an "FR?" read is on its way

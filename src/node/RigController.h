@@ -45,6 +45,7 @@ public:
 
     bool answering() const { return !hung_; }
     bool faulty() const { return faulty_; }
+    QString lastFault() const { return lastFault_; }
     bool idle() const { return !inFlight_ && queue_.empty(); }
 
     // The usual jobs.

@@ -210,6 +210,9 @@ private Q_SLOTS:
         s.backend.raiseChat(kOperator + QStringLiteral(">FN14.1000"));
         s.settle();
         QCOMPARE(s.sentSince(from), QStringList{kNode + QStringLiteral(">Rig fault: the cable is gone")});
+        s.link(QStringLiteral("XX1TAV-R")); // an operator linking now hears it too
+        QCOMPARE(s.sentSince(from).size(), 2);
+        QCOMPARE(s.sentSince(from).last(), kNode + QStringLiteral(">Rig fault: the cable is gone"));
         *pulled = false;
         s.service->pollRig();
         s.settle();
@@ -310,8 +313,13 @@ private Q_SLOTS:
         s.backend.raiseRx(true);
         QTRY_VERIFY_WITH_TIMEOUT(s.ptt(), kWaitMs);
 
+        // While the rig stays unkeyed the operator hears why, once.
+        const auto said = [&](const QString &why) {
+            return s.backend.sent().filter(QStringLiteral("Not transmitting: ") + why).size();
+        };
         s.link(kStranger);
         QTRY_VERIFY_WITH_TIMEOUT(!s.ptt(), kWaitMs);
+        QCOMPARE(said(QStringLiteral("XX5BAD-L is linked and may not control this node")), 1);
         s.backend.connected.remove(kStranger);
         s.service->checkLinks();
         QTRY_VERIFY_WITH_TIMEOUT(s.ptt(), kWaitMs);
@@ -319,6 +327,9 @@ private Q_SLOTS:
         s.ask(RigController::setFrequency(14'400'000)); // moved at the rig
         s.service->pollRig();
         QTRY_VERIFY_WITH_TIMEOUT(!s.ptt(), kWaitMs);
+        s.service->pollRig();
+        s.settle();
+        QCOMPARE(said(QStringLiteral("14.4000 MHz is outside the frequency ranges of this node")), 1);
         s.ask(RigController::setFrequency(14'300'000));
         s.service->pollRig();
         QTRY_VERIFY_WITH_TIMEOUT(s.ptt(), kWaitMs);
