@@ -50,6 +50,19 @@ void onSignal(int number)
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
 
+// What the node will do, as read: a range in kHz by mistake or an allow-list that names
+// nobody shows here rather than in puzzled operators' chat.
+QStringList summary(const NodeConfig &config)
+{
+    return {QStringLiteral("rig: model %1 (%2)%3")
+                .arg(config.rigModel)
+                .arg(hamlibModelName(config.rigModel), config.rigPort.isEmpty() ? QString() : QStringLiteral(" on ") + config.rigPort),
+            QStringLiteral("frequency ranges (MHz): %1").arg(config.ranges.toText()),
+            QStringLiteral("may control the rig: %1; others %2")
+                .arg(config.allow.isEmpty() ? QStringLiteral("nobody ([access] allow is empty)") : config.allow.join(QStringLiteral(", ")),
+                     config.listeners ? QStringLiteral("may listen") : QStringLiteral("are disconnected"))};
+}
+
 QString usage()
 {
     return QStringLiteral("usage: tavrin-node --config FILE [--check-config]\n"
@@ -102,6 +115,8 @@ int main(int argc, char *argv[])
         return kExitBadConfig;
     if (checkOnly) {
         std::printf("%s: configuration OK\n", qPrintable(configPath));
+        for (const QString &line : summary(loaded.config))
+            std::printf("  %s\n", qPrintable(line));
         return 0;
     }
     const NodeConfig &config = loaded.config;
@@ -163,6 +178,8 @@ int main(int argc, char *argv[])
                 .arg(config.callsign)
                 .arg(config.rigModel)
                 .arg(config.rigPort.isEmpty() ? QString() : QStringLiteral(" on ") + config.rigPort));
+    for (const QString &line : summary(config))
+        logLine(line);
     service.start();
 
     // The rig's received audio, when there is a source for it: its squelch decides when the

@@ -96,6 +96,15 @@ QStringList hamlibOptionProblems(const HamlibOptions &options)
     return problems;
 }
 
+QString hamlibModelName(int model)
+{
+    quietHamlib();
+    rig_check_backend(rig_model_t(model));
+    const rig_caps *caps = rig_get_caps(rig_model_t(model));
+    return caps ? QStringLiteral("%1 %2").arg(QString::fromLatin1(caps->mfg_name), QString::fromLatin1(caps->model_name))
+                : QString();
+}
+
 HamlibRig::HamlibRig(HamlibOptions options) : options_(std::move(options)) { quietHamlib(); }
 
 HamlibRig::~HamlibRig() { close(); }

@@ -23,6 +23,8 @@ struct HamlibOptions {
 // What Hamlib itself can tell of the options before any rig is opened: a model it does not
 // know, a serial speed the model or the serial port cannot use. Each text names the key.
 QStringList hamlibOptionProblems(const HamlibOptions &options);
+// "Icom IC-7300" for 3073; empty for a model Hamlib does not know.
+QString hamlibModelName(int model);
 
 class HamlibRig : public Rig {
 public:

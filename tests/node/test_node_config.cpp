@@ -106,6 +106,18 @@ private Q_SLOTS:
         QCOMPARE(err, ini + QStringLiteral(": [rig] model 999999 is not a rig model Hamlib knows (rigctl --list)\n"));
         QCOMPARE(run({QStringLiteral("--config"), dir.path(), QStringLiteral("--check-config")}, &err), 1);
         QCOMPARE(err.count(dir.path()), 1);
+        // A sound file is summed up, so that an allow-list of blanks or a range in kHz shows.
+        const QString blanks = write(dir, QStringLiteral("blanks.ini"),
+                                     "[station]\ncallsign=XX9ABC-L\npassword_file=" + pw.toUtf8()
+                                         + "\n[rig]\nmodel=1\n[limits]\nranges=14000-14350\n[access]\nallow= , ,\n");
+        QProcess p;
+        p.start(qEnvironmentVariable("TAVRIN_NODE_PROGRAM"), {QStringLiteral("--config"), blanks, QStringLiteral("--check-config")});
+        QVERIFY(p.waitForFinished(60000));
+        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY2(out.contains(QLatin1String("may control the rig: nobody")), qPrintable(out));
+        QVERIFY2(out.contains(QLatin1String("(MHz): 14000.0000-14350.0000")), qPrintable(out));
+        QVERIFY2(out.contains(QLatin1String("rig: model 1 (Hamlib Dummy)")), qPrintable(out));
     }
 
     void rangesIncludeBothEnds()
