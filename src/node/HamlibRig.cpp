@@ -9,6 +9,8 @@
 #include <clocale>
 #include <cstring>
 #include <fcntl.h>
+#include <netdb.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <mutex>
@@ -43,6 +45,8 @@ std::string errorText(int code)
     return QString::fromLocal8Bit(rigerror2(code)).trimmed().toStdString();
 }
 
+constexpr int kNetRigctlModel = 2;
+
 // Speeds Hamlib's serial port can be set to.
 constexpr int kSerialSpeeds[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800};
 
@@ -61,6 +65,28 @@ QString serialDeviceProblem(const QString &port)
     const bool terminal = ::isatty(fd);
     ::close(fd);
     return terminal ? QString() : QStringLiteral("%1 is not a serial device").arg(port);
+}
+
+// Why a rigctld will not answer, in the system's words: Hamlib only says "IO error".
+QString rigctldProblem(const QString &port)
+{
+    const QString address = port.isEmpty() ? QStringLiteral("localhost:4532") : port;
+    const qsizetype colon = address.lastIndexOf(QLatin1Char(':'));
+    const QByteArray host = (colon < 0 ? address : address.left(colon)).toLocal8Bit();
+    const QByteArray service = colon < 0 ? QByteArray("4532") : address.mid(colon + 1).toLocal8Bit();
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    if (const int code = ::getaddrinfo(host.constData(), service.constData(), &hints, &found); code != 0)
+        return QStringLiteral("rigctld at %1: %2").arg(address, QString::fromLocal8Bit(::gai_strerror(code)));
+    QString problem;
+    const int fd = ::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC, found->ai_protocol);
+    if (fd >= 0 && ::connect(fd, found->ai_addr, found->ai_addrlen) != 0)
+        problem = QStringLiteral("rigctld at %1: %2 (is rigctld running?)").arg(address, QString::fromLocal8Bit(std::strerror(errno)));
+    if (fd >= 0)
+        ::close(fd);
+    ::freeaddrinfo(found);
+    return problem;
 }
 
 bool isSerial(const HamlibOptions &options)
@@ -145,7 +171,9 @@ void HamlibRig::open()
     if (code != RIG_OK) {
         rig_cleanup(rig_);
         rig_ = nullptr;
-        const QString device = isSerial(options_) ? serialDeviceProblem(options_.port) : QString();
+        const QString device = isSerial(options_)               ? serialDeviceProblem(options_.port)
+                               : options_.model == kNetRigctlModel ? rigctldProblem(options_.port)
+                                                                   : QString();
         if (!device.isEmpty())
             throw RigError("cannot open the rig: " + device.toStdString());
         throw RigError(std::string("cannot open the rig: ") + errorText(code));
@@ -201,7 +229,7 @@ void HamlibRig::setPtt(bool on)
     // says only "Invalid parameter": say what it means.
     if (code == -RIG_EINVAL || code == -RIG_ENAVAIL || code == -RIG_ENIMPL)
         throw RigError(std::string(on ? "keying the rig: " : "unkeying the rig: ") + "the rig takes no PTT by CAT ("
-                       + errorText(code) + (options_.model == 2 ? "); start rigctld with -P RIG" : ")"));
+                       + errorText(code) + (options_.model == kNetRigctlModel ? "); start rigctld with -P RIG" : ")"));
     check(code, on ? "keying the rig" : "unkeying the rig");
 }
 
