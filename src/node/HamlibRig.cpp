@@ -107,7 +107,12 @@ QStringList hamlibOptionProblems(const HamlibOptions &options)
         problems << QStringLiteral("[rig] model %1 is not a rig model Hamlib knows (rigctl --list)").arg(options.model);
         return problems;
     }
-    if (options.serialSpeed > 0 && caps->port_type == RIG_PORT_SERIAL) {
+    if (options.serialSpeed > 0 && caps->port_type != RIG_PORT_SERIAL) {
+        // Hamlib refuses the setting, so the rig would never open.
+        problems << QStringLiteral("[rig] speed is for a rig on a serial port; the %1 %2 takes none%3")
+                        .arg(QString::fromLatin1(caps->mfg_name), QString::fromLatin1(caps->model_name),
+                             options.model == kNetRigctlModel ? QStringLiteral(" (give it to rigctld: -s)") : QString());
+    } else if (options.serialSpeed > 0) {
         if (std::find(std::begin(kSerialSpeeds), std::end(kSerialSpeeds), options.serialSpeed) == std::end(kSerialSpeeds))
             problems << QStringLiteral("[rig] speed %1 is not a serial speed (such as 4800, 9600, 19200, 38400, 115200)")
                             .arg(options.serialSpeed);

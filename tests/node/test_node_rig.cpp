@@ -109,8 +109,10 @@ private Q_SLOTS:
         QVERIFY(hamlibOptionProblems(unknown).value(0).startsWith(QLatin1String("[rig] model 999999")));
         HamlibOptions ic7300{3073, QStringLiteral("/nonexistent/ttyUSB9"), 19200, 500};
         QVERIFY(hamlibOptionProblems(ic7300).isEmpty());
-        for (const int badSpeed : {1200, 12345}) {
+        // Too slow for the rig, no serial speed at all, and a speed for rigctld, which takes none.
+        for (const auto &[model, badSpeed] : {std::pair{3073, 1200}, std::pair{3073, 12345}, std::pair{2, 19200}}) {
             HamlibOptions o = ic7300;
+            o.model = model;
             o.serialSpeed = badSpeed;
             QVERIFY(hamlibOptionProblems(o).value(0).startsWith(QLatin1String("[rig] speed")));
         }
