@@ -8,12 +8,14 @@
 #include <cerrno>
 #include <clocale>
 #include <cstring>
-#include <fcntl.h>
+#include <mutex>
+
 #include <netdb.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/time.h>
 #include <unistd.h>
-#include <mutex>
 
 namespace tavrin::node {
 
@@ -50,21 +52,21 @@ constexpr int kNetRigctlModel = 2;
 // Speeds Hamlib's serial port can be set to.
 constexpr int kSerialSpeeds[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800};
 
-// Why a serial device will not open, in the system's words: Hamlib only says "IO error".
+// Why a serial device will not open, in the system's words: Hamlib only says "IO error". The
+// device is not opened to find out: opening a port raises its RTS and DTR, which key some rigs.
 QString serialDeviceProblem(const QString &port)
 {
     const QByteArray path = QFile::encodeName(port);
     struct stat st {};
     if (::stat(path.constData(), &st) != 0)
         return QStringLiteral("%1: %2 (rig switched off or cable unplugged?)").arg(port, QString::fromLocal8Bit(std::strerror(errno)));
-    if (!S_ISCHR(st.st_mode))
-        return QStringLiteral("%1 is not a serial device").arg(port);
-    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (::access(path.constData(), R_OK | W_OK) != 0)
         return QStringLiteral("%1: %2").arg(port, QString::fromLocal8Bit(std::strerror(errno)));
-    const bool terminal = ::isatty(fd);
-    ::close(fd);
-    return terminal ? QString() : QStringLiteral("%1 is not a serial device").arg(port);
+    // Not a device at all, or one of the memory devices (/dev/null, /dev/zero, ...).
+    constexpr unsigned kMemoryDevices = 1;
+    if (!S_ISCHR(st.st_mode) || major(st.st_rdev) == kMemoryDevices)
+        return QStringLiteral("%1 is not a serial device").arg(port);
+    return {};
 }
 
 // Why a rigctld will not answer, in the system's words: Hamlib only says "IO error".
@@ -79,12 +81,23 @@ QString rigctldProblem(const QString &port)
     addrinfo *found = nullptr;
     if (const int code = ::getaddrinfo(host.constData(), service.constData(), &hints, &found); code != 0)
         return QStringLiteral("rigctld at %1: %2").arg(address, QString::fromLocal8Bit(::gai_strerror(code)));
+    // Unreachable only when no address of the host answers; a distant one gets a few seconds.
     QString problem;
-    const int fd = ::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC, found->ai_protocol);
-    if (fd >= 0 && ::connect(fd, found->ai_addr, found->ai_addrlen) != 0)
-        problem = QStringLiteral("rigctld at %1: %2 (is rigctld running?)").arg(address, QString::fromLocal8Bit(std::strerror(errno)));
-    if (fd >= 0)
+    for (const addrinfo *a = found; a; a = a->ai_next) {
+        const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0)
+            continue;
+        const timeval wait{2, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+        const bool reached = ::connect(fd, a->ai_addr, a->ai_addrlen) == 0;
+        const int error = errno;
         ::close(fd);
+        if (reached) {
+            problem.clear();
+            break;
+        }
+        problem = QStringLiteral("rigctld at %1: %2 (is rigctld running?)").arg(address, QString::fromLocal8Bit(std::strerror(error)));
+    }
     ::freeaddrinfo(found);
     return problem;
 }
