@@ -14,6 +14,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -27,7 +28,10 @@ namespace {
 
 constexpr int kExitBadUsage = 2;
 constexpr int kExitBadConfig = 1;
-constexpr int kStopWaitMs = 4000; // longest wait for the rig's unkey and the directory logoff
+constexpr int kExitNotReleased = 3; // the rig did not confirm the unkey at the stop
+// Longest wait at the stop for the unkey, which may queue behind one slow rig call; the unit's
+// TimeoutStopSec leaves room for it and the directory logoff.
+constexpr int kMaxStopWaitMs = 20000;
 
 // One line per event on stderr: journald stamps and tags them.
 void logLine(const QString &text)
@@ -44,6 +48,19 @@ void onSignal(int number)
 {
     const char byte = char(number);
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+// What the node will do, as read: a range in kHz by mistake or an allow-list that names
+// nobody shows here rather than in puzzled operators' chat.
+QStringList summary(const NodeConfig &config)
+{
+    return {QStringLiteral("rig: model %1 (%2)%3")
+                .arg(config.rigModel)
+                .arg(hamlibModelName(config.rigModel), config.rigPort.isEmpty() ? QString() : QStringLiteral(" on ") + config.rigPort),
+            QStringLiteral("frequency ranges (MHz): %1").arg(config.ranges.toText()),
+            QStringLiteral("may control the rig: %1; others %2")
+                .arg(config.allow.isEmpty() ? QStringLiteral("nobody ([access] allow is empty)") : config.allow.join(QStringLiteral(", ")),
+                     config.listeners ? QStringLiteral("may listen") : QStringLiteral("are disconnected"))};
 }
 
 QString usage()
@@ -75,6 +92,9 @@ int main(int argc, char *argv[])
             checkOnly = true;
         } else if (a == QLatin1String("--config") && i + 1 < args.size()) {
             configPath = args.at(++i);
+        } else if (a == QLatin1String("--config")) {
+            std::fputs(qPrintable(QStringLiteral("tavrin-node: --config needs the configuration file\n") + usage()), stderr);
+            return kExitBadUsage;
         } else {
             std::fputs(qPrintable(QStringLiteral("tavrin-node: unknown option %1\n").arg(a) + usage()), stderr);
             return kExitBadUsage;
@@ -85,13 +105,18 @@ int main(int argc, char *argv[])
         return kExitBadUsage;
     }
 
-    const ConfigResult loaded = loadConfig(configPath);
+    ConfigResult loaded = loadConfig(configPath);
+    if (loaded.config.rigModel > 0)
+        loaded.errors << hamlibOptionProblems({loaded.config.rigModel, loaded.config.rigPort, loaded.config.serialSpeed,
+                                               loaded.config.rigTimeoutMs});
     for (const QString &error : loaded.errors)
-        logLine(QStringLiteral("%1: %2").arg(configPath, error));
+        logLine(error.startsWith(configPath) ? error : QStringLiteral("%1: %2").arg(configPath, error));
     if (!loaded.ok())
         return kExitBadConfig;
     if (checkOnly) {
         std::printf("%s: configuration OK\n", qPrintable(configPath));
+        for (const QString &line : summary(loaded.config))
+            std::printf("  %s\n", qPrintable(line));
         return 0;
     }
     const NodeConfig &config = loaded.config;
@@ -102,7 +127,9 @@ int main(int argc, char *argv[])
         return kExitBadConfig;
     }
 
-    // SIGTERM and SIGINT reach the event loop through a pipe, so the stop runs there.
+    // SIGTERM and SIGINT reach the event loop through a pipe, so the stop runs there; so does
+    // SIGHUP, whose default would end a node run from a terminal whose session drops without
+    // the unkey.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
         logLine(QStringLiteral("cannot set up signal handling"));
         return kExitBadConfig;
@@ -113,6 +140,7 @@ int main(int argc, char *argv[])
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 
     HamlibOptions rigOptions;
     rigOptions.model = config.rigModel;
@@ -120,7 +148,8 @@ int main(int argc, char *argv[])
     rigOptions.serialSpeed = config.serialSpeed;
     rigOptions.timeoutMs = config.rigTimeoutMs;
     // The controller's own time-out sits above Hamlib's, which may retry once.
-    RigController rig(std::make_unique<HamlibRig>(rigOptions), config.rigTimeoutMs * 2 + 1000);
+    const int rigCallTimeoutMs = config.rigTimeoutMs * 2 + 1000;
+    RigController rig(std::make_unique<HamlibRig>(rigOptions), rigCallTimeoutMs);
 
     NativeLinkOptions linkOptions;
     linkOptions.callsign = config.callsign;
@@ -149,6 +178,8 @@ int main(int argc, char *argv[])
                 .arg(config.callsign)
                 .arg(config.rigModel)
                 .arg(config.rigPort.isEmpty() ? QString() : QStringLiteral(" on ") + config.rigPort));
+    for (const QString &line : summary(config))
+        logLine(line);
     service.start();
 
     // The rig's received audio, when there is a source for it: its squelch decides when the
@@ -169,12 +200,20 @@ int main(int argc, char *argv[])
             return;
         stopping = true;
         logLine(QStringLiteral("signal %1: stopping").arg(int(byte)));
-        // The unkey first; the exit does not wait for ever on a rig that does not answer.
-        service.stop([&app] { app.quit(); });
-        QTimer::singleShot(kStopWaitMs, &app, [&app] {
-            logLine(QStringLiteral("the rig did not confirm the unkey in time"));
-            app.quit();
+        // The unkey first; the exit does not wait for ever on a rig that does not answer, and
+        // an unkey that is not confirmed is said and ends the program with a failure.
+        const auto notReleased = [&app](const QString &why) {
+            logLine(QStringLiteral("the rig did not confirm the unkey (%1): check that the transmitter is not keyed").arg(why));
+            app.exit(kExitNotReleased);
+        };
+        service.stop([&app, notReleased](bool released, const QString &error) {
+            if (released)
+                app.quit();
+            else
+                notReleased(error);
         });
+        QTimer::singleShot(std::min(2 * rigCallTimeoutMs, kMaxStopWaitMs), &app,
+                           [notReleased] { notReleased(QStringLiteral("no answer in time")); });
     });
 
     const int code = app.exec();

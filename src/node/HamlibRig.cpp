@@ -2,8 +2,20 @@
 
 #include <hamlib/rig.h>
 
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
 #include <clocale>
+#include <cstring>
 #include <mutex>
+
+#include <netdb.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 namespace tavrin::node {
 
@@ -35,7 +47,107 @@ std::string errorText(int code)
     return QString::fromLocal8Bit(rigerror2(code)).trimmed().toStdString();
 }
 
+constexpr int kNetRigctlModel = 2;
+
+// Speeds Hamlib's serial port can be set to.
+constexpr int kSerialSpeeds[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800};
+
+// Why a serial device will not open, in the system's words: Hamlib only says "IO error". The
+// device is not opened to find out: opening a port raises its RTS and DTR, which key some rigs.
+QString serialDeviceProblem(const QString &port)
+{
+    const QByteArray path = QFile::encodeName(port);
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0)
+        return QStringLiteral("%1: %2 (rig switched off or cable unplugged?)").arg(port, QString::fromLocal8Bit(std::strerror(errno)));
+    if (::access(path.constData(), R_OK | W_OK) != 0)
+        return QStringLiteral("%1: %2").arg(port, QString::fromLocal8Bit(std::strerror(errno)));
+    // Not a device at all, or one of the memory devices (/dev/null, /dev/zero, ...).
+    constexpr unsigned kMemoryDevices = 1;
+    if (!S_ISCHR(st.st_mode) || major(st.st_rdev) == kMemoryDevices)
+        return QStringLiteral("%1 is not a serial device").arg(port);
+    return {};
+}
+
+// Why a rigctld will not answer, in the system's words: Hamlib only says "IO error".
+QString rigctldProblem(const QString &port)
+{
+    const QString address = port.isEmpty() ? QStringLiteral("localhost:4532") : port;
+    const qsizetype colon = address.lastIndexOf(QLatin1Char(':'));
+    const QByteArray host = (colon < 0 ? address : address.left(colon)).toLocal8Bit();
+    const QByteArray service = colon < 0 ? QByteArray("4532") : address.mid(colon + 1).toLocal8Bit();
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    if (const int code = ::getaddrinfo(host.constData(), service.constData(), &hints, &found); code != 0)
+        return QStringLiteral("rigctld at %1: %2").arg(address, QString::fromLocal8Bit(::gai_strerror(code)));
+    // Unreachable only when no address of the host answers; a distant one gets a few seconds.
+    QString problem;
+    for (const addrinfo *a = found; a; a = a->ai_next) {
+        const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0)
+            continue;
+        const timeval wait{2, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+        const bool reached = ::connect(fd, a->ai_addr, a->ai_addrlen) == 0;
+        const int error = errno;
+        ::close(fd);
+        if (reached) {
+            problem.clear();
+            break;
+        }
+        problem = QStringLiteral("rigctld at %1: %2 (is rigctld running?)").arg(address, QString::fromLocal8Bit(std::strerror(error)));
+    }
+    ::freeaddrinfo(found);
+    return problem;
+}
+
+bool isSerial(const HamlibOptions &options)
+{
+    const rig_caps *caps = rig_get_caps(rig_model_t(options.model));
+    return caps && caps->port_type == RIG_PORT_SERIAL && options.port.startsWith(QLatin1Char('/'));
+}
+
 } // namespace
+
+QStringList hamlibOptionProblems(const HamlibOptions &options)
+{
+    quietHamlib();
+    QStringList problems;
+    rig_check_backend(rig_model_t(options.model));
+    const rig_caps *caps = rig_get_caps(rig_model_t(options.model));
+    if (!caps) {
+        problems << QStringLiteral("[rig] model %1 is not a rig model Hamlib knows (rigctl --list)").arg(options.model);
+        return problems;
+    }
+    if (options.serialSpeed > 0 && caps->port_type != RIG_PORT_SERIAL) {
+        // Hamlib refuses the setting, so the rig would never open.
+        problems << QStringLiteral("[rig] speed is for a rig on a serial port; the %1 %2 takes none%3")
+                        .arg(QString::fromLatin1(caps->mfg_name), QString::fromLatin1(caps->model_name),
+                             options.model == kNetRigctlModel ? QStringLiteral(" (give it to rigctld: -s)") : QString());
+    } else if (options.serialSpeed > 0) {
+        if (std::find(std::begin(kSerialSpeeds), std::end(kSerialSpeeds), options.serialSpeed) == std::end(kSerialSpeeds))
+            problems << QStringLiteral("[rig] speed %1 is not a serial speed (such as 4800, 9600, 19200, 38400, 115200)")
+                            .arg(options.serialSpeed);
+        else if ((caps->serial_rate_min > 0 && options.serialSpeed < caps->serial_rate_min)
+                 || (caps->serial_rate_max > 0 && options.serialSpeed > caps->serial_rate_max))
+            problems << QStringLiteral("[rig] speed %1 is outside what the %2 %3 takes (%4 to %5)")
+                            .arg(options.serialSpeed)
+                            .arg(QString::fromLatin1(caps->mfg_name), QString::fromLatin1(caps->model_name))
+                            .arg(caps->serial_rate_min)
+                            .arg(caps->serial_rate_max);
+    }
+    return problems;
+}
+
+QString hamlibModelName(int model)
+{
+    quietHamlib();
+    rig_check_backend(rig_model_t(model));
+    const rig_caps *caps = rig_get_caps(rig_model_t(model));
+    return caps ? QStringLiteral("%1 %2").arg(QString::fromLatin1(caps->mfg_name), QString::fromLatin1(caps->model_name))
+                : QString();
+}
 
 HamlibRig::HamlibRig(HamlibOptions options) : options_(std::move(options)) { quietHamlib(); }
 
@@ -77,6 +189,11 @@ void HamlibRig::open()
     if (code != RIG_OK) {
         rig_cleanup(rig_);
         rig_ = nullptr;
+        const QString device = isSerial(options_)               ? serialDeviceProblem(options_.port)
+                               : options_.model == kNetRigctlModel ? rigctldProblem(options_.port)
+                                                                   : QString();
+        if (!device.isEmpty())
+            throw RigError("cannot open the rig: " + device.toStdString());
         throw RigError(std::string("cannot open the rig: ") + errorText(code));
     }
     open_ = true;
@@ -99,7 +216,10 @@ void HamlibRig::setFrequency(qint64 hz)
 {
     if (!open_)
         open();
-    check(rig_set_freq(rig_, RIG_VFO_CURR, freq_t(hz)), "setting the frequency");
+    const int code = rig_set_freq(rig_, RIG_VFO_CURR, freq_t(hz));
+    if (code == -RIG_ERJCTED || code == -RIG_EINVAL || code == -RIG_EDOM)
+        throw RigRefusal("the rig cannot tune there (" + errorText(code) + ")");
+    check(code, "setting the frequency");
 }
 
 RigReading HamlibRig::read()
@@ -122,7 +242,13 @@ void HamlibRig::setPtt(bool on)
 {
     if (!open_)
         open();
-    check(rig_set_ptt(rig_, RIG_VFO_CURR, on ? RIG_PTT_ON : RIG_PTT_OFF), on ? "keying the rig" : "unkeying the rig");
+    const int code = rig_set_ptt(rig_, RIG_VFO_CURR, on ? RIG_PTT_ON : RIG_PTT_OFF);
+    // A rig (or a rigctld started without "-P RIG") that takes no keying by its commands
+    // says only "Invalid parameter": say what it means.
+    if (code == -RIG_EINVAL || code == -RIG_ENAVAIL || code == -RIG_ENIMPL)
+        throw RigError(std::string(on ? "keying the rig: " : "unkeying the rig: ") + "the rig takes no PTT by CAT ("
+                       + errorText(code) + (options_.model == kNetRigctlModel ? "); start rigctld with -P RIG" : ")"));
+    check(code, on ? "keying the rig" : "unkeying the rig");
 }
 
 bool HamlibRig::ptt()

@@ -7,6 +7,8 @@
 
 #include "node/Rig.h"
 
+#include <QStringList>
+
 struct s_rig;
 
 namespace tavrin::node {
@@ -17,6 +19,12 @@ struct HamlibOptions {
     int serialSpeed = 0; // 0: the model's default
     int timeoutMs = 3000;
 };
+
+// What Hamlib itself can tell of the options before any rig is opened: a model it does not
+// know, a serial speed the model or the serial port cannot use. Each text names the key.
+QStringList hamlibOptionProblems(const HamlibOptions &options);
+// "Icom IC-7300" for 3073; empty for a model Hamlib does not know.
+QString hamlibModelName(int model);
 
 class HamlibRig : public Rig {
 public:

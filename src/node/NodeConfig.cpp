@@ -197,7 +197,12 @@ ConfigResult loadConfig(const QString &path)
         if (key.endsWith(QLatin1String("password")))
             errors << QStringLiteral("%1 is refused: the password never goes in this file; use password_file or %2")
                           .arg(describeKey(key), QLatin1String(kPasswordFileVariable));
-        else if (!kKnownKeys.contains(key, Qt::CaseSensitive))
+        else if (kKnownKeys.contains(key, Qt::CaseSensitive))
+            continue;
+        else if (kKnownKeys.contains(key, Qt::CaseInsensitive))
+            errors << QStringLiteral("%1 is not a setting tavrin-node knows: sections and keys are lower case, %2")
+                          .arg(describeKey(key), describeKey(key.toLower()));
+        else
             errors << QStringLiteral("%1 is not a setting tavrin-node knows").arg(describeKey(key));
     }
 

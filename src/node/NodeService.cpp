@@ -21,6 +21,8 @@ constexpr char kProgramName[] = "tavrin-node";
 constexpr char kNotAllowed[] = "Refused: %1 may not control this node";
 constexpr char kOutOfRange[] = "Refused FN%1: outside the frequency ranges of this node";
 constexpr char kNoFrequency[] = "Refused FN: no frequency given";
+constexpr char kRigRefused[] = "Refused FN%1: %2";
+constexpr char kNotKeyed[] = "Not transmitting: %1";
 constexpr char kRigFault[] = "Rig fault: %1";
 constexpr char kRigBack[] = "Rig is answering again";
 constexpr char kNotAvailable[] = "%1 is not available on this node";
@@ -81,14 +83,16 @@ NodeService::NodeService(NodeServiceOptions options, EchoLinkClient &link, RigCo
 
 void NodeService::start()
 {
-    // Whatever a crash or a previous run left keyed is released first.
+    // Whatever a crash or a previous run left keyed is released first; a rig that cannot be
+    // reached yet is released when it first answers.
+    unkeyOwed_ = true;
     key(false, QStringLiteral("start-up"));
     pollRig();
     pollTimer_.start();
     linkTimer_.start();
 }
 
-void NodeService::stop(std::function<void()> done)
+void NodeService::stop(std::function<void(bool, const QString &)> done)
 {
     stopping_ = true;
     pollTimer_.stop();
@@ -97,7 +101,7 @@ void NodeService::stop(std::function<void()> done)
     keyed_ = false;
     updateSend(QStringLiteral("stopping"));
     log_(QStringLiteral("stopping: unkeying the rig"));
-    rig_.run(RigController::setPtt(false), [done = std::move(done)](const RigOutcome &) { done(); }, true);
+    rig_.run(RigController::setPtt(false), [done = std::move(done)](const RigOutcome &o) { done(o.ok, o.error); }, true);
 }
 
 bool NodeService::mayControl(const QString &callsign) const
@@ -226,15 +230,22 @@ void NodeService::tune(qint64 hz)
         return;
     }
     tuning_ = true;
-    rig_.run(RigController::setFrequency(hz), [this](const RigOutcome &o) {
+    rig_.run(RigController::setFrequency(hz), [this, hz](const RigOutcome &o) {
         tuning_ = false;
-        if (!nextFrequency_) {
+        if (o.refused) {
+            // The rig is fine and stays where it was: a refusal, not a fault.
+            const QString asked = nodeFrequencyText(double(hz) / 1e6);
+            log_(QStringLiteral("refused FN%1: %2").arg(asked, o.error));
+            reply(QString::fromLatin1(kRigRefused).arg(asked, o.error));
+        } else if (!nextFrequency_) {
             report(o);
             return;
-        }
-        // Overtaken: its fault still counts, its frequency does not.
-        if (!o.ok)
+        } else if (!o.ok) {
+            // Overtaken: its fault still counts, its frequency does not.
             report(o);
+        }
+        if (!nextFrequency_)
+            return;
         const qint64 next = *nextFrequency_;
         nextFrequency_.reset();
         tune(next);
@@ -262,6 +273,9 @@ void NodeService::stationConnected(const QString &callsign)
     linked_.insert(call);
     refused_.remove(call);
     log_(QStringLiteral("%1 linked%2").arg(call, mayControl(call) ? QString() : QStringLiteral(" (listening only)")));
+    // A newcomer hears at once that the rig is down, before it talks into it.
+    if (rig_.faulty() && mayControl(call))
+        reply(QString::fromLatin1(kRigFault).arg(rig_.lastFault()));
     updateKey(QStringLiteral("station linked"));
 }
 
@@ -313,6 +327,30 @@ void NodeService::updateKey(const QString &why)
     if (want != keyed_)
         key(want, why);
     updateSend(why);
+    // An operator talking into a rig that stays unkeyed hears why, once for each reason.
+    const QString notKeyed = want ? QString() : whyNotKeyed();
+    if (notKeyed.isEmpty()) {
+        notKeyedSaid_.clear();
+    } else if (receiving_ && notKeyed != notKeyedSaid_) {
+        notKeyedSaid_ = notKeyed;
+        log_(QStringLiteral("not keying the rig: %1").arg(notKeyed));
+        reply(QString::fromLatin1(kNotKeyed).arg(notKeyed));
+    }
+}
+
+QString NodeService::whyNotKeyed() const
+{
+    // The time-out and the stop say so themselves; a fault is said as it happens.
+    if (overTimedOut_ || stopping_ || linked_.isEmpty() || !rig_.answering() || rig_.faulty())
+        return {};
+    for (const QString &call : linked_)
+        if (!mayControl(call))
+            return QStringLiteral("%1 is linked and may not control this node").arg(call);
+    if (!reading_)
+        return QStringLiteral("the rig's frequency is not known yet");
+    if (!options_.ranges.contains(reading_->hz))
+        return QStringLiteral("%1 MHz is outside the frequency ranges of this node").arg(nodeFrequencyText(double(reading_->hz) / 1e6));
+    return {};
 }
 
 void NodeService::receiverSquelch(bool open)
@@ -345,6 +383,8 @@ void NodeService::key(bool on, const QString &why)
         log_(QStringLiteral("unkeying the rig (%1)").arg(why));
     }
     rig_.run(RigController::setPtt(on), [this, on](const RigOutcome &o) {
+        if (o.ok && !on)
+            unkeyOwed_ = false;
         if (o.ok || !on)
             return;
         // Keying failed: the rig may be half-keyed; release it and wait for the next over.
@@ -366,6 +406,8 @@ void NodeService::rigRecovered()
     log_(QStringLiteral("rig answering again"));
     if (!linked_.isEmpty())
         reply(QLatin1String(kRigBack));
+    if (unkeyOwed_ && !keyed_ && !stopping_)
+        key(false, QStringLiteral("rig back, not yet released since the start"));
     updateKey(QStringLiteral("rig back"));
 }
 

@@ -63,8 +63,9 @@ public:
 
     // Unkeys the rig (whatever a previous run left) and starts polling it.
     void start();
-    // Unkeys and stops; `done` runs once the unkey has been answered or has failed.
-    void stop(std::function<void()> done);
+    // Unkeys and stops; `done` runs once the unkey has been answered (released) or has failed
+    // (`error` says why: the transmitter may still be keyed).
+    void stop(std::function<void(bool released, const QString &error)> done);
 
     bool keyed() const { return keyed_; }
     bool sending() const { return sending_; }
@@ -92,6 +93,7 @@ private:
     void setFrequency(qint64 hz, const QString &asked);
     void tune(qint64 hz);
     void updateKey(const QString &why);
+    QString whyNotKeyed() const;
     void key(bool on, const QString &why);
     void updateSend(const QString &why);
     void rigFault(const QString &text);
@@ -107,11 +109,13 @@ private:
     bool receiving_ = false;
     bool overTimedOut_ = false;
     bool keyed_ = false;
+    bool unkeyOwed_ = false; // the start-up unkey has not reached the rig yet
     bool stopping_ = false;
     bool squelchOpen_ = false;
     bool holdReceiver_ = false; // " CPT?": quiet until the squelch closes
     bool sending_ = false;
     QString faultSaid_; // the rig fault the chat heard in this turn of the event loop
+    QString notKeyedSaid_; // why an operator's voice does not key the rig, as the chat last heard it
     bool tuning_ = false;                // a frequency is being set
     std::optional<qint64> nextFrequency_; // the newest "FN" asked for meanwhile
     bool readingBusy_ = false;          // an "FR?" read is on its way

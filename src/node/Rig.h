@@ -2,6 +2,7 @@
 // The transceiver as the node drives it: frequency, mode read-back, CAT PTT. Calls block
 // (serial or network round trips), so they run on the rig thread of RigController, never
 // on the event loop. A failed call throws RigError; the next call opens the rig again.
+// A request the rig turns down throws RigRefusal.
 
 #include <QString>
 
@@ -13,6 +14,13 @@ namespace tavrin::node {
 class RigError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// The rig answered and turned the request down (a frequency it cannot tune): the link to it
+// is sound, so this is no rig fault.
+class RigRefusal : public RigError {
+public:
+    using RigError::RigError;
 };
 
 struct RigReading {

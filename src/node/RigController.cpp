@@ -2,11 +2,14 @@
 
 #include <QPointer>
 
+#include <algorithm>
+
 namespace tavrin::node {
 
 namespace {
 constexpr size_t kMaxQueued = 16;
 constexpr unsigned long kStopWaitMs = 3000;
+constexpr unsigned long kUnkeyWaitMs = 10000; // longest wait at exit for an unkey behind a slow call
 } // namespace
 
 RigController::RigController(std::unique_ptr<Rig> rig, int timeoutMs, QObject *parent)
@@ -22,11 +25,30 @@ RigController::RigController(std::unique_ptr<Rig> rig, int timeoutMs, QObject *p
 
 RigController::~RigController()
 {
-    // The rig is closed on its own thread, after every queued call.
+    // The rig is closed on its own thread, after every queued call. An unkey still waiting
+    // behind a slow call goes first: once the event loop has ended nothing else would send it,
+    // and the transmitter would stay keyed.
     std::shared_ptr<Rig> rig = rig_;
-    QMetaObject::invokeMethod(worker_, [rig] { rig->close(); }, Qt::QueuedConnection);
-    thread_->quit();
-    if (thread_->wait(kStopWaitMs)) {
+    unsigned long waitMs = kStopWaitMs;
+    for (Pending &p : queue_) {
+        if (!p.mustRun)
+            continue;
+        waitMs = std::clamp(static_cast<unsigned long>(timeoutMs_), kStopWaitMs, kUnkeyWaitMs);
+        QMetaObject::invokeMethod(worker_, [rig, job = std::move(p.job)] {
+            try {
+                job(*rig);
+            } catch (const std::exception &) {
+                // Nobody is left to hear it; the close below is all that remains.
+            }
+        }, Qt::QueuedConnection);
+    }
+    queue_.clear();
+    // The thread ends from its own queue, so that nothing posted before is dropped unrun.
+    QMetaObject::invokeMethod(worker_, [rig] {
+        rig->close();
+        QThread::currentThread()->quit();
+    }, Qt::QueuedConnection);
+    if (thread_->wait(waitMs)) {
         delete thread_;
         return;
     }
@@ -67,6 +89,10 @@ void RigController::next()
             try {
                 outcome = job(*rig);
                 outcome.ok = true;
+            } catch (const RigRefusal &e) {
+                outcome.ok = false;
+                outcome.refused = true;
+                outcome.error = QString::fromLocal8Bit(e.what());
             } catch (const std::exception &e) {
                 outcome.ok = false;
                 outcome.error = QString::fromLocal8Bit(e.what());
@@ -123,7 +149,8 @@ void RigController::timedOut()
 
 void RigController::note(const RigOutcome &outcome)
 {
-    if (outcome.ok) {
+    // A refusal is an answer: the rig is there.
+    if (outcome.ok || outcome.refused) {
         if (faulty_) {
             faulty_ = false;
             lastFault_.clear();

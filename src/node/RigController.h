@@ -25,6 +25,7 @@ namespace tavrin::node {
 struct RigOutcome {
     bool ok = false;
     QString error;       // when !ok
+    bool refused = false; // when !ok: the rig answered and turned the request down
     RigReading reading;  // what the job read back, if it reads
     std::optional<int> strength;
 };
@@ -44,6 +45,7 @@ public:
 
     bool answering() const { return !hung_; }
     bool faulty() const { return faulty_; }
+    QString lastFault() const { return lastFault_; }
     bool idle() const { return !inFlight_ && queue_.empty(); }
 
     // The usual jobs.

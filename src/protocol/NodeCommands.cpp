@@ -33,7 +33,8 @@ struct Words {
     QRegularExpression squelchDisable = commandWord(QStringLiteral("CVSD?"));
     QRegularExpression preamp = commandWord(QStringLiteral("CPA?"));
     QRegularExpression endTransmission = commandWord(QStringLiteral("CPT?"), true);
-    QRegularExpression frequencySet{QStringLiteral("FN(\\d+(?:\\.\\d*)?|\\.\\d+)"),
+    // A decimal comma ("FN14,235") is a typo, not the whole megahertz in front of it.
+    QRegularExpression frequencySet{QStringLiteral("FN(\\d++(?:\\.\\d*+)?+|\\.\\d++)(?!,\\d)"),
                                     QRegularExpression::CaseInsensitiveOption};
     QRegularExpression frequencyWord = commandWord(QStringLiteral("FN"));
 };

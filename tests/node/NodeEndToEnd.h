@@ -63,12 +63,12 @@ public:
     }
     bool logSays(const QString &text) const { return log_.contains(text); }
     QString log() const { return log_; }
-    // SIGTERM, as systemd stops it; the exit code.
-    int stop()
+    // SIGTERM, as systemd stops it (or another signal); the exit code.
+    int stop(int signal = SIGTERM)
     {
         if (process_.state() == QProcess::NotRunning)
             return process_.exitCode();
-        process_.terminate();
+        ::kill(pid_t(process_.processId()), signal);
         if (!process_.waitForFinished(kWaitMs)) {
             process_.kill();
             process_.waitForFinished();

@@ -21,8 +21,9 @@ public:
 
     static bool available() { return !QStandardPaths::findExecutable(QStringLiteral("rigctld")).isEmpty(); }
 
-    // Starts on `port`, or on a free port when 0. False when it never listened.
-    bool start(quint16 port = 0)
+    // Starts on `port`, or on a free port when 0. False when it never listened. Without
+    // catPtt, the dummy rig takes no keying, as a plain "rigctld -m 1" does.
+    bool start(quint16 port = 0, bool catPtt = true)
     {
         if (port == 0) {
             QTcpServer probe;
@@ -32,10 +33,11 @@ public:
         }
         port_ = port;
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QStringLiteral("rigctld"), {QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-P"),
-                                                     QStringLiteral("RIG"), QStringLiteral("-T"),
-                                                     QStringLiteral("127.0.0.1"), QStringLiteral("-t"),
-                                                     QString::number(port)});
+        QStringList args{QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-T"), QStringLiteral("127.0.0.1"),
+                         QStringLiteral("-t"), QString::number(port)};
+        if (catPtt)
+            args << QStringLiteral("-P") << QStringLiteral("RIG");
+        process_.start(QStringLiteral("rigctld"), args);
         if (!process_.waitForStarted(10000))
             return false;
         // Listening is not yet answering: ready once a Hamlib client can open it.

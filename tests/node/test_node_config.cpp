@@ -4,6 +4,7 @@
 #include "node/NodeConfig.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -41,7 +42,7 @@ private Q_SLOTS:
                                         "[directory]\nservers=bad host!\nport_base=99999\nbind_address=nowhere\n"
                                         "[rig]\nmodel=-3\nport=\nspeed=fast\ntimeout_ms=1\npoll_interval_s=0\n"
                                         "[limits]\nranges=14.0-13.0\ntransmit_timeout_s=forever\n"
-                                        "[access]\nallow=not a call\nlisteners=perhaps\n");
+                                        "[access]\nallow=not a call\nlisteners=perhaps\n[Rig]\nModel=3073\n");
         const ConfigResult r = loadConfig(ini);
         QVERIFY(!r.ok());
         const QString all = r.errors.join(QLatin1Char('\n'));
@@ -49,7 +50,7 @@ private Q_SLOTS:
              {"[station] password is refused", "[station] callsign", "[directory] servers",
               "[directory] port_base", "[directory] bind_address", "[rig] model", "[rig] speed", "[rig] timeout_ms",
               "[rig] poll_interval_s", "[limits] ranges", "[limits] transmit_timeout_s", "[access] allow",
-              "[access] listeners", "can be read by others (mode 604)"})
+              "[access] listeners", "can be read by others (mode 604)", "[Rig] Model is not a setting tavrin-node knows: sections and keys are lower case, [rig] model"})
             QVERIFY2(all.contains(QLatin1String(named)), qPrintable(QStringLiteral("%1 not in:\n%2").arg(QLatin1String(named), all)));
 
         QVERIFY(loadConfig(dir.filePath(QStringLiteral("missing.ini"))).errors.value(0).contains(QLatin1String("cannot read")));
@@ -80,6 +81,43 @@ private Q_SLOTS:
         QVERIFY(!readPasswordFile(write(dir, QStringLiteral("blank"), "\n"), &why));
         QVERIFY(why.contains(QLatin1String("holds no password")));
         QVERIFY(!readPasswordFile(dir.path(), &why));
+    }
+
+    // The program itself: a missing file name, and --check-config that asks Hamlib about the
+    // rig and names the file once per line.
+    void programChecksTheConfiguration()
+    {
+        QTemporaryDir dir;
+        const auto run = [](const QStringList &args, QString *err) {
+            QProcess p;
+            p.start(qEnvironmentVariable("TAVRIN_NODE_PROGRAM"), args);
+            p.waitForFinished(60000);
+            *err = QString::fromLocal8Bit(p.readAllStandardError());
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        QString err;
+        QCOMPARE(run({QStringLiteral("--config")}, &err), 2);
+        QVERIFY2(err.startsWith(QLatin1String("tavrin-node: --config needs the configuration file")), qPrintable(err));
+        const QString pw = write(dir, QStringLiteral("pw"), "secret\n");
+        const QString ini = write(dir, QStringLiteral("node.ini"),
+                                  "[station]\ncallsign=XX9ABC-L\npassword_file=" + pw.toUtf8()
+                                      + "\n[rig]\nmodel=999999\nport=/dev/ttyUSB0\n[access]\nallow=XX1TAV\n");
+        QCOMPARE(run({QStringLiteral("--config"), ini, QStringLiteral("--check-config")}, &err), 1);
+        QCOMPARE(err, ini + QStringLiteral(": [rig] model 999999 is not a rig model Hamlib knows (rigctl --list)\n"));
+        QCOMPARE(run({QStringLiteral("--config"), dir.path(), QStringLiteral("--check-config")}, &err), 1);
+        QCOMPARE(err.count(dir.path()), 1);
+        // A sound file is summed up, so that an allow-list of blanks or a range in kHz shows.
+        const QString blanks = write(dir, QStringLiteral("blanks.ini"),
+                                     "[station]\ncallsign=XX9ABC-L\npassword_file=" + pw.toUtf8()
+                                         + "\n[rig]\nmodel=1\n[limits]\nranges=14000-14350\n[access]\nallow= , ,\n");
+        QProcess p;
+        p.start(qEnvironmentVariable("TAVRIN_NODE_PROGRAM"), {QStringLiteral("--config"), blanks, QStringLiteral("--check-config")});
+        QVERIFY(p.waitForFinished(60000));
+        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY2(out.contains(QLatin1String("may control the rig: nobody")), qPrintable(out));
+        QVERIFY2(out.contains(QLatin1String("(MHz): 14000.0000-14350.0000")), qPrintable(out));
+        QVERIFY2(out.contains(QLatin1String("rig: model 1 (Hamlib Dummy)")), qPrintable(out));
     }
 
     void rangesIncludeBothEnds()

@@ -207,6 +207,24 @@ private Q_SLOTS:
         QCOMPARE(e.text("Label3"), QStringLiteral("Transmitting"));
         transmit->click();
     }
+
+    // The terminal the node runs in goes away (SIGHUP) while an operator transmits: the rig
+    // is unkeyed and the node ends cleanly.
+    void hangUpUnkeys()
+    {
+        if (!Rigctld::available())
+            QSKIP("rigctld not installed (libhamlib-utils)");
+        EndToEnd e;
+        e.start("XX1TAV");
+        if (QTest::currentTestFailed())
+            return;
+        QTRY_COMPARE_WITH_TIMEOUT(e.text("NumStations"), QStringLiteral("1"), kWaitMs);
+        e.find<QPushButton>("Command1x")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(e.rig->ptt(), kWaitMs);
+        QCOMPARE(e.node.stop(SIGHUP), 0);
+        QVERIFY(!e.rig->ptt());
+        e.find<QPushButton>("Command1x")->click();
+    }
 };
 
 QTEST_MAIN(NodeEndToEndTest)

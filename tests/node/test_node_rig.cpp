@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <atomic>
+
 using namespace tavrin::node;
 using namespace tavrin::test;
 
@@ -45,13 +47,31 @@ HamlibOptions network(const Rigctld &daemon, int timeoutMs = 2000)
     return o;
 }
 
+// A rig that only counts its unkeys.
+class CountingRig : public Rig {
+public:
+    explicit CountingRig(std::shared_ptr<std::atomic<int>> unkeys) : unkeys_(std::move(unkeys)) {}
+    void open() override {}
+    void close() override {}
+    bool isOpen() const override { return true; }
+    void setFrequency(qint64) override {}
+    RigReading read() override { return {}; }
+    void setPtt(bool on) override { *unkeys_ += on ? 0 : 1; }
+    bool ptt() override { return false; }
+    std::optional<int> strength() override { return std::nullopt; }
+
+private:
+    std::shared_ptr<std::atomic<int>> unkeys_;
+};
+
 } // namespace
 
 class NodeRigTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     // Frequency set and read back, PTT on and off, through the in-process dummy rig and
-    // through rigctld; an unknown model and a closed port fail with a message, not a crash.
+    // through rigctld; an unknown model, a closed port, a missing or wrong serial device and
+    // a rig that takes no CAT keying fail with a message that says why, not a crash.
     void dummyRigInProcessAndOverTheNetwork()
     {
         std::vector<std::unique_ptr<HamlibRig>> rigs;
@@ -78,8 +98,47 @@ private Q_SLOTS:
         closed.model = 2;
         closed.port = QStringLiteral("127.0.0.1:1");
         closed.timeoutMs = 500;
-        HamlibRig nobodyThere(closed);
-        QVERIFY_THROWS_EXCEPTION(RigError, nobodyThere.read());
+        try {
+            HamlibRig(closed).read();
+            QFAIL("a closed port answered");
+        } catch (const RigError &e) {
+            QVERIFY2(QString::fromLocal8Bit(e.what()).contains(QLatin1String("rigctld at 127.0.0.1:1: Connection refused")), e.what());
+        }
+
+        // What --check-config and the start refuse, and what Hamlib alone would call an "IO error".
+        QVERIFY(hamlibOptionProblems(unknown).value(0).startsWith(QLatin1String("[rig] model 999999")));
+        HamlibOptions ic7300{3073, QStringLiteral("/nonexistent/ttyUSB9"), 19200, 500};
+        QVERIFY(hamlibOptionProblems(ic7300).isEmpty());
+        // Too slow for the rig, no serial speed at all, and a speed for rigctld, which takes none.
+        for (const auto &[model, badSpeed] : {std::pair{3073, 1200}, std::pair{3073, 12345}, std::pair{2, 19200}}) {
+            HamlibOptions o = ic7300;
+            o.model = model;
+            o.serialSpeed = badSpeed;
+            QVERIFY(hamlibOptionProblems(o).value(0).startsWith(QLatin1String("[rig] speed")));
+        }
+        const auto openError = [](const HamlibOptions &o) {
+            try {
+                HamlibRig(o).open();
+            } catch (const RigError &e) {
+                return QString::fromLocal8Bit(e.what());
+            }
+            return QString();
+        };
+        QVERIFY2(openError(ic7300).contains(QLatin1String("No such file or directory")), qPrintable(openError(ic7300)));
+        ic7300.port = QStringLiteral("/dev/null");
+        QVERIFY2(openError(ic7300).contains(QLatin1String("/dev/null is not a serial device")), qPrintable(openError(ic7300)));
+
+        if (Rigctld::available()) {
+            Rigctld plain;
+            QVERIFY(plain.start(0, false));
+            HamlibRig noCatPtt(network(plain));
+            try {
+                noCatPtt.setPtt(false);
+                QFAIL("a rig without CAT keying took the unkey");
+            } catch (const RigError &e) {
+                QVERIFY2(QString::fromLocal8Bit(e.what()).contains(QLatin1String("-P RIG")), e.what());
+            }
+        }
     }
 
     // A rig that stops answering mid-command: its caller hears at once, later callers are
@@ -111,6 +170,16 @@ private Q_SLOTS:
         QVERIFY(unkey->ok);
         QTRY_COMPARE_WITH_TIMEOUT(recoveries.count(), 1, kWaitMs);
         QCOMPARE(runAndWait(controller, readPtt).reading.hz, qint64(0));
+
+        // The program stops while a call is still on its way: the unkey queued behind it is
+        // still sent, though the event loop that would have sent it has ended.
+        auto unkeys = std::make_shared<std::atomic<int>>(0);
+        {
+            RigController stopping(std::make_unique<CountingRig>(unkeys), 10000);
+            stopping.run(&RigController::read, nullptr);
+            stopping.run(RigController::setPtt(false), nullptr, true);
+        }
+        QCOMPARE(unkeys->load(), 1);
     }
 
     // rigctld killed mid-session, then back on its port: the next calls fail with a reason

@@ -50,6 +50,18 @@ private:
     std::shared_ptr<std::atomic<bool>> pulled_;
 };
 
+// A rig without the 40 m band: it turns such frequencies down.
+class No40mRig : public HamlibRig {
+public:
+    No40mRig() : HamlibRig(HamlibOptions{}) {}
+    void setFrequency(qint64 hz) override
+    {
+        if (hz < 10'000'000)
+            throw RigRefusal("the rig cannot tune there (Command rejected by the rig)");
+        HamlibRig::setFrequency(hz);
+    }
+};
+
 struct Station {
     FakeEchoLinkBackend backend;
     std::unique_ptr<EchoLinkClientFactory> factory = backend.factory();
@@ -136,6 +148,7 @@ private Q_SLOTS:
         QTest::newRow("no number") << "FNxyz" << "XX9ABC-L>Refused FN:" << qint64(14'200'000);
         QTest::newRow("absurd number") << "FN999999999999999999999" << "XX9ABC-L>Refused FN:" << qint64(14'200'000);
         QTest::newRow("negative") << "FN-7.1" << "XX9ABC-L>Refused FN:" << qint64(14'200'000);
+        QTest::newRow("decimal comma") << "FN14,235" << "XX9ABC-L>Refused FN:" << qint64(14'200'000);
         QTest::newRow("time") << "Time?" << "XX9ABC-L>Time " << qint64(14'200'000);
         QTest::newRow("version") << "x /ver/" << "XX9ABC-L>tavrin-node  v" << qint64(14'200'000);
         QTest::newRow("not here") << "12:00:00 CPA?" << "XX9ABC-L>CPA? is not available" << qint64(14'200'000);
@@ -197,10 +210,51 @@ private Q_SLOTS:
         s.backend.raiseChat(kOperator + QStringLiteral(">FN14.1000"));
         s.settle();
         QCOMPARE(s.sentSince(from), QStringList{kNode + QStringLiteral(">Rig fault: the cable is gone")});
+        s.link(QStringLiteral("XX1TAV-R")); // an operator linking now hears it too
+        QCOMPARE(s.sentSince(from).size(), 2);
+        QCOMPARE(s.sentSince(from).last(), kNode + QStringLiteral(">Rig fault: the cable is gone"));
         *pulled = false;
         s.service->pollRig();
         s.settle();
         QCOMPARE(s.sentSince(from).last(), kNode + QStringLiteral(">Rig is answering again"));
+
+        // A stop whose unkey fails is no clean stop: the program must say so.
+        *pulled = true;
+        std::optional<QString> notReleased;
+        s.service->stop([&](bool released, const QString &error) { notReleased = released ? QString() : error; });
+        QTRY_VERIFY_WITH_TIMEOUT(notReleased.has_value(), kWaitMs);
+        QCOMPARE(*notReleased, QStringLiteral("the cable is gone"));
+    }
+
+    // A frequency inside the node's ranges that the rig itself turns down is refused in the
+    // chat; it is no rig fault and does not cut the operator's over.
+    void frequencyTheRigRefuses()
+    {
+        Station s(std::make_unique<No40mRig>());
+        s.ask(RigController::setFrequency(14'200'000));
+        s.service->pollRig();
+        s.settle();
+        s.backend.raiseRx(true);
+        QTRY_VERIFY_WITH_TIMEOUT(s.ptt(), kWaitMs);
+        const int from = int(s.backend.sent().size());
+        s.backend.raiseChat(kOperator + QStringLiteral(">FN7.1000"));
+        s.settle();
+        QCOMPARE(s.sentSince(from),
+                 QStringList{kNode + QStringLiteral(">Refused FN7.1000: the rig cannot tune there (Command rejected by the rig)")});
+        QVERIFY(s.ptt());
+        QCOMPARE(s.frequency(), qint64(14'200'000));
+    }
+
+    // The rig cannot be reached when the node starts, and comes back keyed (a crash left it
+    // so): the unkey the start owed it follows as soon as it answers.
+    void startUnkeyWaitsForTheRig()
+    {
+        auto pulled = std::make_shared<std::atomic<bool>>(true);
+        Station s(std::make_unique<CabledRig>(pulled));
+        s.settle();
+        *pulled = false;
+        s.ask(RigController::setPtt(true));
+        QTRY_VERIFY_WITH_TIMEOUT(!s.ptt(), kWaitMs);
     }
 
     // Strangers, free chat, our own echo, a 64 KiB line and binary junk: nothing moves; a
@@ -259,8 +313,13 @@ private Q_SLOTS:
         s.backend.raiseRx(true);
         QTRY_VERIFY_WITH_TIMEOUT(s.ptt(), kWaitMs);
 
+        // While the rig stays unkeyed the operator hears why, once.
+        const auto said = [&](const QString &why) {
+            return s.backend.sent().filter(QStringLiteral("Not transmitting: ") + why).size();
+        };
         s.link(kStranger);
         QTRY_VERIFY_WITH_TIMEOUT(!s.ptt(), kWaitMs);
+        QCOMPARE(said(QStringLiteral("XX5BAD-L is linked and may not control this node")), 1);
         s.backend.connected.remove(kStranger);
         s.service->checkLinks();
         QTRY_VERIFY_WITH_TIMEOUT(s.ptt(), kWaitMs);
@@ -268,6 +327,9 @@ private Q_SLOTS:
         s.ask(RigController::setFrequency(14'400'000)); // moved at the rig
         s.service->pollRig();
         QTRY_VERIFY_WITH_TIMEOUT(!s.ptt(), kWaitMs);
+        s.service->pollRig();
+        s.settle();
+        QCOMPARE(said(QStringLiteral("14.4000 MHz is outside the frequency ranges of this node")), 1);
         s.ask(RigController::setFrequency(14'300'000));
         s.service->pollRig();
         QTRY_VERIFY_WITH_TIMEOUT(s.ptt(), kWaitMs);
@@ -278,7 +340,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(s.ptt(), kWaitMs);
 
         bool stopped = false;
-        s.service->stop([&] { stopped = true; });
+        s.service->stop([&](bool released, const QString &) { stopped = released; });
         QTRY_VERIFY_WITH_TIMEOUT(stopped, kWaitMs);
         QVERIFY(!s.ptt());
         s.backend.raiseRx(true);
