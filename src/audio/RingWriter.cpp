@@ -37,6 +37,7 @@ std::vector<int> RingWriter::queued() const
 
 qint64 RingWriter::writeData(const char *data, qint64 len)
 {
+    received_ += std::max<qint64>(len, 0);
     qint64 left = len;
     while (left > 0) {
         if (size_ == 0) {

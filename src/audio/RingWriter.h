@@ -29,6 +29,8 @@ public:
     void requeue(int index);
     std::vector<int> queued() const;
     qint64 dropped() const { return dropped_; }
+    // Every byte the device has written, kept or dropped.
+    qint64 received() const { return received_; }
 
 protected:
     qint64 writeData(const char *data, qint64 len) override;
@@ -41,6 +43,7 @@ private:
     size_t head_ = 0;
     size_t size_ = 0;
     qint64 dropped_ = 0;
+    qint64 received_ = 0;
     std::function<void(int)> full_;
 };
 

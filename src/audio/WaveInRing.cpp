@@ -100,6 +100,41 @@ void WaveInRecorder::HandleBufferDone(bool, int message, qintptr wParam, qintptr
         ring_->requeue(index);
 }
 
+void WaveInRecorder::startStallWatch()
+{
+    if (!stall_) {
+        stall_ = new QTimer(this);
+        stall_->setObjectName(QString::fromLatin1(kStallTimerName));
+        stall_->setInterval(kStallMs);
+        connect(stall_, &QTimer::timeout, this, &WaveInRecorder::stallTick);
+    }
+    seenBytes_ = 0;
+    stall_->start();
+}
+
+void WaveInRecorder::stallTick()
+{
+    if (!ring_ || !IsRecording()) {
+        if (stall_)
+            stall_->stop();
+        return;
+    }
+    if (ring_->received() != seenBytes_) {
+        seenBytes_ = ring_->received();
+        return;
+    }
+    // Not one byte for a whole interval: the device went or its server hangs, though Qt's
+    // source still looks active.
+    loseRecording();
+}
+
+void WaveInRecorder::loseRecording()
+{
+    server_ = Server::Unknown;
+    StopRecord();
+    emit recordingLost();
+}
+
 std::vector<int> WaveInRecorder::queuedBuffers() const
 {
     return ring_ ? ring_->queued() : std::vector<int>{};
