@@ -73,7 +73,7 @@ bool WaveInRecorder::StartRecord(qint32 samplerate, qint16 Channels)
         return false;
     }
     const QAudioDevice device = selectedAudioDevice();
-    if (!startRing())
+    if (!startRing(Channels))
         return false;
     if (device.isNull()) {
         // Ask again next time: the server may have gone since it answered.

@@ -106,7 +106,7 @@ public:
     // Feeds bytes as the device would (tests and the benchmark drive the ring without a device).
     void feedForTest(const char *data, qint64 len);
     // Starts the ring and the notification path without opening any device.
-    bool startWithoutDeviceForTest();
+    bool startWithoutDeviceForTest(int channels = 2);
 
 public slots:
     // The stall watch: ends the recording as lost when nothing arrived since the last tick.
@@ -121,7 +121,7 @@ signals:
     void serverAnswered(bool up);
 
 private:
-    bool startRing(); // steps 1, 2 and 4 of a start
+    bool startRing(int channels); // steps 1, 2 and 4 of a start
     void HandleBufferDone(bool before, int message, qintptr wParam, qintptr lParam, qintptr user);
     void CreateNotifyWindow();
     void DestroyNotifyWindow();

@@ -54,9 +54,10 @@ void WaveInRecorder::DestroyNotifyWindow()
         delete notify;
 }
 
-bool WaveInRecorder::startRing()
+bool WaveInRecorder::startRing(int channels)
 {
-    if (bufferCount_ < 1 || bufferSize_ < 2)
+    // A buffer holds at least one whole frame.
+    if (bufferCount_ < 1 || channels < 1 || bufferSize_ < 2 * channels)
         return false;
     ++generation_;
     const quint32 generation = generation_;
@@ -64,15 +65,15 @@ bool WaveInRecorder::startRing()
         if (notify_)
             QCoreApplication::postEvent(notify_.data(),
                                         new HookMessageEvent(kBufferDoneMessage, generation, index));
-    });
+    }, 2 * channels);
     CreateNotifyWindow();
     ring_->open(QIODevice::WriteOnly);
     return true;
 }
 
-bool WaveInRecorder::startWithoutDeviceForTest()
+bool WaveInRecorder::startWithoutDeviceForTest(int channels)
 {
-    if (IsRecording() || !startRing())
+    if (IsRecording() || !startRing(channels))
         return false;
     fakeDevice_ = true;
     return true;
