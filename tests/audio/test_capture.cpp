@@ -260,10 +260,12 @@ void CaptureTest::serverGoneAndBackResumesTheMeter()
         QCOMPARE(QProcess::execute(QStringLiteral("bash"), breakIt), 0);
         QVERIFY(waitFor([&] { return !meter.oRec().IsRecording(); }, 15000));
         QCOMPARE(meter.barRight(), 0);
+        QVERIFY(!meter.toolTip().isEmpty()); // an empty bar that says why
         QCOMPARE(QProcess::execute(QStringLiteral("bash"), mendIt), 0);
         startTone();
         buffers = 0;
         QVERIFY(waitFor([&] { return meter.oRec().IsRecording() && buffers >= 1; }, 20000));
+        QCOMPARE(meter.toolTip(), QString());
     }
     QCOMPARE(lost.size(), 3);
     meter.StopVU();
@@ -324,6 +326,11 @@ void CaptureTest::noServerFailsAtOnce()
     GradH meter;
     meter.StartVU();
     QVERIFY(!meter.oRec().IsRecording());
+    QSignalSpy answered(&meter.oRec(), &WaveInRecorder::serverAnswered);
+    QVERIFY(answered.wait(10000));
+    QCOMPARE(meter.toolTip(), QString::fromLatin1(GradH::kServerSilentTip));
+    meter.StopVU();
+    QCOMPARE(meter.toolTip(), QString());
 }
 
 // Run by pulse-capture.sh against a daemon stopped with SIGSTOP, under a time limit: the
