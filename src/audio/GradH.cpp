@@ -35,11 +35,15 @@ GradH::GradH(QWidget *parent)
     connect(rec_, &WaveInRecorder::serverAnswered, this, [this](bool up) {
         if (up)
             reconnectTick();
+        else if (running_)
+            setToolTip(QString::fromLatin1(kServerSilentTip));
     });
     connect(rec_, &WaveInRecorder::recordingLost, this, [this] {
         DrawLevel(0);
-        if (running_)
+        if (running_) {
+            setToolTip(QString::fromLatin1(kInputLostTip));
             reconnect_->start();
+        }
     });
     applySize();
     Repaint();
@@ -110,13 +114,21 @@ void GradH::setBackColor(const QColor &New_BackColor)
 void GradH::StartVU()
 {
     running_ = true;
-    if (!rec_->IsRecording() && !rec_->StartRecord(kSampleRate, kChannels))
+    if (!rec_->IsRecording() && !rec_->StartRecord(kSampleRate, kChannels)) {
         reconnect_->start();
+        // Unknown here: the server answered, but no input could be opened. A lost device
+        // keeps saying so until it is back.
+        if (rec_->serverState() == WaveInRecorder::Server::Unknown && toolTip() != QLatin1String(kInputLostTip))
+            setToolTip(QString::fromLatin1(kNoInputTip));
+    } else {
+        setToolTip({});
+    }
 }
 
 void GradH::StopVU()
 {
     running_ = false;
+    setToolTip({});
     reconnect_->stop();
     DrawLevel(0);
     rec_->StopRecord();
@@ -124,10 +136,11 @@ void GradH::StopVU()
 
 void GradH::reconnectTick()
 {
-    if (!running_ || rec_->IsRecording() || rec_->StartRecord(kSampleRate, kChannels))
+    if (!running_)
+        return reconnect_->stop();
+    StartVU();
+    if (rec_->IsRecording())
         reconnect_->stop();
-    else if (!reconnect_->isActive())
-        reconnect_->start();
 }
 
 void GradH::Preview()

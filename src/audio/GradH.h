@@ -9,7 +9,8 @@
 //
 // Between StartVU and StopVU the meter keeps recording: when the recorder cannot start (the
 // sound server has not answered yet, or is away) or loses its recording, the meter shows the
-// empty bar and tries again every kReconnectMs and whenever the server answers, quietly.
+// empty bar and tries again every kReconnectMs and whenever the server answers. Its tool tip
+// says why it shows nothing, so an empty bar is not taken for a silent microphone.
 //
 // Thread: user-interface thread. Owns its recorder and its copy of the last buffer.
 
@@ -44,6 +45,9 @@ public:
     static constexpr quint32 kDefaultGradientColor2 = 255;   // red
     static constexpr int kReconnectMs = 2000;
     static constexpr char kReconnectTimerName[] = "ReconnectTimer";
+    static constexpr char kServerSilentTip[] = "No sound input: the sound server does not answer. Trying again.";
+    static constexpr char kInputLostTip[] = "No sound input: the recording device was lost. Trying again.";
+    static constexpr char kNoInputTip[] = "No sound input. Trying again.";
 
     explicit GradH(QWidget *parent = nullptr);
     ~GradH() override;

@@ -6,10 +6,13 @@
 
 namespace tavrin {
 
-RingWriter::RingWriter(int count, int bufferBytes, std::function<void(int index)> full)
+RingWriter::RingWriter(int count, int bufferBytes, std::function<void(int index)> full, int frameBytes)
     : records_(static_cast<size_t>(std::max(count, 0))), queue_(records_.size()), inQueue_(records_.size(), true),
       full_(std::move(full))
 {
+    const qint64 sampleBytes = qint64(std::max(bufferBytes, 0) / 2) * 2;
+    const qint64 frame = std::max(frameBytes, 1);
+    fillBytes_ = sampleBytes / frame * frame;
     for (size_t i = 0; i < records_.size(); ++i) {
         records_[i].samples.assign(static_cast<size_t>(std::max(bufferBytes, 0) / 2), 0);
         queue_[i] = static_cast<int>(i);
@@ -37,21 +40,21 @@ std::vector<int> RingWriter::queued() const
 
 qint64 RingWriter::writeData(const char *data, qint64 len)
 {
+    received_ += std::max<qint64>(len, 0);
     qint64 left = len;
     while (left > 0) {
-        if (size_ == 0) {
+        if (size_ == 0 || fillBytes_ <= 0) {
             dropped_ += left;
             break;
         }
         const int index = queue_[head_];
         Record &r = records_[static_cast<size_t>(index)];
-        const qint64 capacity = static_cast<qint64>(r.samples.size()) * 2;
-        const qint64 n = std::min(left, capacity - r.bytesRecorded);
+        const qint64 n = std::min(left, fillBytes_ - r.bytesRecorded);
         std::memcpy(reinterpret_cast<char *>(r.samples.data()) + r.bytesRecorded, data, static_cast<size_t>(n));
         r.bytesRecorded += static_cast<qint32>(n);
         data += n;
         left -= n;
-        if (r.bytesRecorded >= capacity) {
+        if (r.bytesRecorded >= fillBytes_) {
             head_ = (head_ + 1) % queue_.size();
             --size_;
             inQueue_[static_cast<size_t>(index)] = false;

@@ -20,8 +20,10 @@ public:
         qint32 bytesRecorded = 0;
     };
 
-    // All records start queued in index order.
-    RingWriter(int count, int bufferBytes, std::function<void(int index)> full);
+    // All records start queued in index order. A record counts as full at the last whole frame
+    // of frameBytes that fits (as a wave-in device fills it), so every buffer starts on a left
+    // sample; samples past that stay 0.
+    RingWriter(int count, int bufferBytes, std::function<void(int index)> full, int frameBytes = 1);
 
     int count() const { return static_cast<int>(records_.size()); }
     const Record &record(int index) const { return records_.at(static_cast<size_t>(index)); }
@@ -29,6 +31,8 @@ public:
     void requeue(int index);
     std::vector<int> queued() const;
     qint64 dropped() const { return dropped_; }
+    // Every byte the device has written, kept or dropped.
+    qint64 received() const { return received_; }
 
 protected:
     qint64 writeData(const char *data, qint64 len) override;
@@ -36,11 +40,13 @@ protected:
 
 private:
     std::vector<Record> records_;
+    qint64 fillBytes_ = 0;
     std::vector<int> queue_; // circular, capacity = count
     std::vector<bool> inQueue_;
     size_t head_ = 0;
     size_t size_ = 0;
     qint64 dropped_ = 0;
+    qint64 received_ = 0;
     std::function<void(int)> full_;
 };
 

@@ -73,7 +73,7 @@ bool WaveInRecorder::StartRecord(qint32 samplerate, qint16 Channels)
         return false;
     }
     const QAudioDevice device = selectedAudioDevice();
-    if (!startRing())
+    if (!startRing(Channels))
         return false;
     if (device.isNull()) {
         // Ask again next time: the server may have gone since it answered.
@@ -95,6 +95,7 @@ bool WaveInRecorder::StartRecord(qint32 samplerate, qint16 Channels)
         StopRecord();
         return false;
     }
+    startStallWatch();
     return true;
 }
 
@@ -105,6 +106,8 @@ bool WaveInRecorder::StopRecord()
         source->disconnect(this);
         source->stop();
     }
+    if (stall_)
+        stall_->stop();
     fakeDevice_ = false;
     ring_.reset();
     DestroyNotifyWindow();
@@ -120,11 +123,8 @@ void WaveInRecorder::onSourceStateChanged()
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (source_ && source_->state() == QAudio::StoppedState) {
-                server_ = Server::Unknown;
-                StopRecord();
-                emit recordingLost();
-            }
+            if (source_ && source_->state() == QAudio::StoppedState)
+                loseRecording();
         },
         Qt::QueuedConnection);
 }

@@ -17,6 +17,10 @@
 // deadline, asked on a worker thread (askServer). Until then StartRecord fails at once and
 // starts the question; serverAnswered reports the outcome. A lost recording asks again.
 //
+// A source that is killed under Qt (its device unloaded) or a server that stops answering
+// leaves Qt's source "active" with no sound and no error. So while a device records, a watch
+// (StallTimer) ends the recording as lost when no byte at all arrived for kStallMs.
+//
 // Thread: user-interface thread (the question runs on a worker thread of its own, which
 // touches nothing of the recorder). Owns the audio source, the ring and the notification
 // object between StartRecord and StopRecord; none of them outlive StopRecord.
@@ -28,6 +32,7 @@
 #endif
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -54,6 +59,9 @@ public:
     enum class Server { Unknown, Asking, Up, Down };
     // How long the question may take before the server counts as not answering.
     static constexpr int kServerQuestionMs = 2000;
+    // How long a recording device may deliver nothing before the recording counts as lost.
+    static constexpr int kStallMs = 3000;
+    static constexpr char kStallTimerName[] = "StallTimer";
 
     explicit WaveInRecorder(QObject *parent = nullptr);
     ~WaveInRecorder() override;
@@ -98,7 +106,11 @@ public:
     // Feeds bytes as the device would (tests and the benchmark drive the ring without a device).
     void feedForTest(const char *data, qint64 len);
     // Starts the ring and the notification path without opening any device.
-    bool startWithoutDeviceForTest();
+    bool startWithoutDeviceForTest(int channels = 2);
+
+public slots:
+    // The stall watch: ends the recording as lost when nothing arrived since the last tick.
+    void stallTick();
 
 signals:
     // intBuffer is the recorder's own array, valid only during the handler; lngLen in bytes.
@@ -109,11 +121,14 @@ signals:
     void serverAnswered(bool up);
 
 private:
-    bool startRing(); // steps 1, 2 and 4 of a start
+    bool startRing(int channels); // steps 1, 2 and 4 of a start
     void HandleBufferDone(bool before, int message, qintptr wParam, qintptr lParam, qintptr user);
     void CreateNotifyWindow();
     void DestroyNotifyWindow();
     void onSourceStateChanged();
+    // Stops a recording that ended by itself and says so.
+    void loseRecording();
+    void startStallWatch();
 #ifdef _WIN32
     qint32 selectedIndexByName() const;
 #else
@@ -139,6 +154,8 @@ private:
     std::unique_ptr<QAudioSource> source_;
 #endif
     std::unique_ptr<RingWriter> ring_;
+    QTimer *stall_ = nullptr; // made at the first start of a device
+    qint64 seenBytes_ = 0;
     bool dispatching_ = false;
     bool fakeDevice_ = false;
     quint32 generation_ = 0;

@@ -54,9 +54,10 @@ void WaveInRecorder::DestroyNotifyWindow()
         delete notify;
 }
 
-bool WaveInRecorder::startRing()
+bool WaveInRecorder::startRing(int channels)
 {
-    if (bufferCount_ < 1 || bufferSize_ < 2)
+    // A buffer holds at least one whole frame.
+    if (bufferCount_ < 1 || channels < 1 || bufferSize_ < 2 * channels)
         return false;
     ++generation_;
     const quint32 generation = generation_;
@@ -64,15 +65,15 @@ bool WaveInRecorder::startRing()
         if (notify_)
             QCoreApplication::postEvent(notify_.data(),
                                         new HookMessageEvent(kBufferDoneMessage, generation, index));
-    });
+    }, 2 * channels);
     CreateNotifyWindow();
     ring_->open(QIODevice::WriteOnly);
     return true;
 }
 
-bool WaveInRecorder::startWithoutDeviceForTest()
+bool WaveInRecorder::startWithoutDeviceForTest(int channels)
 {
-    if (IsRecording() || !startRing())
+    if (IsRecording() || !startRing(channels))
         return false;
     fakeDevice_ = true;
     return true;
@@ -98,6 +99,41 @@ void WaveInRecorder::HandleBufferDone(bool, int message, qintptr wParam, qintptr
     dispatching_ = false;
     if (ring_ && generation == generation_)
         ring_->requeue(index);
+}
+
+void WaveInRecorder::startStallWatch()
+{
+    if (!stall_) {
+        stall_ = new QTimer(this);
+        stall_->setObjectName(QString::fromLatin1(kStallTimerName));
+        stall_->setInterval(kStallMs);
+        connect(stall_, &QTimer::timeout, this, &WaveInRecorder::stallTick);
+    }
+    seenBytes_ = 0;
+    stall_->start();
+}
+
+void WaveInRecorder::stallTick()
+{
+    if (!ring_ || !IsRecording()) {
+        if (stall_)
+            stall_->stop();
+        return;
+    }
+    if (ring_->received() != seenBytes_) {
+        seenBytes_ = ring_->received();
+        return;
+    }
+    // Not one byte for a whole interval: the device went or its server hangs, though Qt's
+    // source still looks active.
+    loseRecording();
+}
+
+void WaveInRecorder::loseRecording()
+{
+    server_ = Server::Unknown;
+    StopRecord();
+    emit recordingLost();
 }
 
 std::vector<int> WaveInRecorder::queuedBuffers() const

@@ -7,7 +7,7 @@
 # no-server case with PULSE_SERVER=unix:/nonexistent and autospawn off, then the hung-server
 # case against a fresh daemon stopped with SIGSTOP (under a time limit: a start that waits for
 # the server fails), and tears down.
-#   pulse-capture.sh start|stop      (used by the test, with TAVRIN_PULSE_DIR set)
+#   pulse-capture.sh start|stop|hang|wake   (used by the test, with TAVRIN_PULSE_DIR set)
 # Exits 77 (skipped) when PulseAudio is not installed.
 set -uo pipefail
 
@@ -53,6 +53,8 @@ stop_daemon() {
 case "${1:-}" in
 start) start_daemon "$TAVRIN_PULSE_DIR"; exit $? ;;
 stop) stop_daemon "$TAVRIN_PULSE_DIR"; exit $? ;;
+hang) kill -STOP "$(cat "$TAVRIN_PULSE_DIR/pid")"; exit $? ;;
+wake) kill -CONT "$(cat "$TAVRIN_PULSE_DIR/pid")"; exit $? ;;
 esac
 
 test_binary=${1:?usage: pulse-capture.sh TEST_BINARY}

@@ -246,6 +246,28 @@ void CaptureTest::serverGoneAndBackResumesTheMeter()
     buffers = 0;
     startTone();
     QVERIFY(waitFor([&] { return meter.oRec().IsRecording() && buffers >= 1; }, 15000));
+
+    // Qt's source stays "active" when its device is unloaded or the server hangs: the meter
+    // must notice the silence of the device rather than freeze at its last bar, and come back.
+    const QString unload = QStringLiteral("pactl unload-module module-remap-source; pactl unload-module module-null-sink");
+    const QString reload = QStringLiteral("pactl load-module module-null-sink sink_name=txsink >/dev/null; "
+                                          "pactl load-module module-remap-source master=txsink.monitor source_name=rxmic >/dev/null");
+    const QList<QPair<QStringList, QStringList>> troubles{
+        {{QStringLiteral("-c"), unload}, {QStringLiteral("-c"), reload}},
+        {{QStringLiteral("-c"), control + QStringLiteral(" hang")}, {QStringLiteral("-c"), control + QStringLiteral(" wake")}}};
+    for (const auto &[breakIt, mendIt] : troubles) {
+        QVERIFY(waitFor([&] { return meter.level() > 0.4; }, 8000));
+        QCOMPARE(QProcess::execute(QStringLiteral("bash"), breakIt), 0);
+        QVERIFY(waitFor([&] { return !meter.oRec().IsRecording(); }, 15000));
+        QCOMPARE(meter.barRight(), 0);
+        QVERIFY(!meter.toolTip().isEmpty()); // an empty bar that says why
+        QCOMPARE(QProcess::execute(QStringLiteral("bash"), mendIt), 0);
+        startTone();
+        buffers = 0;
+        QVERIFY(waitFor([&] { return meter.oRec().IsRecording() && buffers >= 1; }, 20000));
+        QCOMPARE(meter.toolTip(), QString());
+    }
+    QCOMPARE(lost.size(), 3);
     meter.StopVU();
     QVERIFY(!meter.findChild<QTimer *>(QStringLiteral("ReconnectTimer"))->isActive());
 }
@@ -304,6 +326,11 @@ void CaptureTest::noServerFailsAtOnce()
     GradH meter;
     meter.StartVU();
     QVERIFY(!meter.oRec().IsRecording());
+    QSignalSpy answered(&meter.oRec(), &WaveInRecorder::serverAnswered);
+    QVERIFY(answered.wait(10000));
+    QCOMPARE(meter.toolTip(), QString::fromLatin1(GradH::kServerSilentTip));
+    meter.StopVU();
+    QCOMPARE(meter.toolTip(), QString());
 }
 
 // Run by pulse-capture.sh against a daemon stopped with SIGSTOP, under a time limit: the

@@ -94,6 +94,20 @@ void MeterTest::ringCyclesAndRequeuesInOrder()
     QCOMPARE(got.at(2).first, (QList<qint16>{9, 10, 11, 12}));
     QCOMPARE(rec.queuedBuffers(), (std::vector<int>{2, 0, 1}));
     QVERIFY(rec.StopRecord());
+
+    // A size that is no whole number of stereo frames: each buffer still starts on a left
+    // sample, and the count says how much was filled.
+    got.clear();
+    rec.setBufferSize(10);
+    QVERIFY(rec.startWithoutDeviceForTest(2));
+    rec.feedForTest(data.constData(), data.size());
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(got.size(), 2);
+    QCOMPARE(got.at(1).first, (QList<qint16>{5, 6, 7, 8, 0}));
+    QCOMPARE(got.at(1).second, 8);
+    rec.StopRecord();
+    rec.setBufferSize(2); // less than one frame
+    QVERIFY(!rec.startWithoutDeviceForTest(2));
 }
 
 void MeterTest::stopWithBuffersPending()

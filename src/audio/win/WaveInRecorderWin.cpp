@@ -142,7 +142,7 @@ bool WaveInRecorder::StartRecord(qint32 samplerate, qint16 Channels)
             return false;
         device = UINT(index);
     }
-    if (!startRing())
+    if (!startRing(Channels))
         return false;
     auto source = std::make_unique<WaveInSource>();
     if (!source->open(device, samplerate, Channels, bufferSize_, ring_.get())) {
