@@ -430,6 +430,13 @@ QString ProfileStore::defaultDirectory()
     const QString fromEnv = qEnvironmentVariable(kConfigDirVariable);
     if (!fromEnv.isEmpty())
         return fromEnv;
+#ifdef Q_OS_WIN
+    // %APPDATA%\Tavrin, where Windows keeps a user's program settings (and a roaming profile
+    // takes them along); Qt's generic configuration location there is the local folder.
+    const QString appData = qEnvironmentVariable("APPDATA");
+    if (!appData.isEmpty())
+        return QDir::fromNativeSeparators(appData) + QLatin1String("/Tavrin");
+#endif
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/'
         + QLatin1String(kConfigSubdir);
 }
