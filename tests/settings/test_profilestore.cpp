@@ -467,7 +467,13 @@ void TestProfileStore::defaultDirectoryFollowsEnvironment()
     const QString fallback = ProfileStore::defaultDirectory();
 #ifdef Q_OS_WIN
     // The roaming folder, not Qt's local configuration folder.
-    QCOMPARE(fallback, QDir::fromNativeSeparators(qEnvironmentVariable("APPDATA")) + "/Tavrin");
+    QVERIFY(!fallback.isEmpty());
+    const QByteArray savedAppData = qgetenv("APPDATA");
+    QTemporaryDir appData;
+    QVERIFY(QDir(appData.path()).mkdir("Tavrin"));
+    qputenv("APPDATA", QDir::toNativeSeparators(appData.path()).toLocal8Bit());
+    QCOMPARE(ProfileStore::defaultDirectory(), appData.path() + "/Tavrin");
+    qputenv("APPDATA", savedAppData);
 #else
     QVERIFY(fallback.endsWith("/tavrin"));
     QVERIFY(fallback != "/tavrin");
