@@ -3,6 +3,8 @@
 
 #include "common/WindowNames.h"
 
+#include <QtGlobal>
+
 namespace tavrin::texts {
 
 // Windows, by objectName.
@@ -28,8 +30,15 @@ inline constexpr char kNoClient[] = "EchoLink client not running";
 inline constexpr char kNodeDataSelected[] = " Node Data Selected";
 
 // The mixer that stands in for the volume control.
+#ifdef Q_OS_WIN
+// Windows' Sound settings on their Playback and Recording pages (sndvol32 is gone).
+inline constexpr char kMixerProgram[] = "control";
+inline constexpr char kPlaybackTab[] = "mmsys.cpl,,0";
+inline constexpr char kRecordingTab[] = "mmsys.cpl,,1";
+#else
 inline constexpr char kMixerProgram[] = "pavucontrol";
 inline constexpr char kPlaybackTab[] = "--tab=3";
 inline constexpr char kRecordingTab[] = "--tab=4";
+#endif
 
 } // namespace tavrin::texts

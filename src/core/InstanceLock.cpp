@@ -21,6 +21,21 @@ InstanceLock::InstanceLock(QString path) : path_(std::move(path)) {}
 
 InstanceLock::~InstanceLock() = default;
 
+namespace {
+
+bool removeLeftover(const QString &path)
+{
+    // A running copy keeps its lock file open without letting anyone delete it. A file that
+    // can go is a leftover Qt cannot judge by its process: a crash on another computer (a
+    // roaming profile), under an earlier computer name, or one made read-only since.
+    if (!QFile::exists(path))
+        return false;
+    QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner | QFile::WriteUser);
+    return QFile::remove(path);
+}
+
+} // namespace
+
 InstanceLock::Result InstanceLock::tryLock()
 {
     file_ = std::make_unique<QLockFile>(path_);
@@ -28,6 +43,8 @@ InstanceLock::Result InstanceLock::tryLock()
     // is still recognised by its dead process.
     file_->setStaleLockTime(0);
     if (file_->tryLock(0))
+        return Result::Locked;
+    if (file_->error() == QLockFile::LockFailedError && removeLeftover(path_) && file_->tryLock(0))
         return Result::Locked;
     const bool held = file_->error() == QLockFile::LockFailedError;
     file_.reset();

@@ -430,8 +430,21 @@ QString ProfileStore::defaultDirectory()
     const QString fromEnv = qEnvironmentVariable(kConfigDirVariable);
     if (!fromEnv.isEmpty())
         return fromEnv;
+#ifdef Q_OS_WIN
+    // %APPDATA%\Tavrin, where Windows keeps a user's program settings (and a roaming profile
+    // takes them along); Qt's generic configuration location there is the local folder.
+    // Settings an earlier build left in the local folder are used until the roaming one exists.
+    const QString local = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/'
+        + QLatin1String(kConfigSubdir);
+    const QString appData = qEnvironmentVariable("APPDATA");
+    if (appData.isEmpty())
+        return local;
+    const QString roaming = QDir::fromNativeSeparators(appData) + QLatin1String("/Tavrin");
+    return !QFileInfo::exists(roaming) && QFileInfo(local).isDir() ? local : roaming;
+#else
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/'
         + QLatin1String(kConfigSubdir);
+#endif
 }
 
 QString writtenKey(const QString &readKey)

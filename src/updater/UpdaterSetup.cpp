@@ -95,6 +95,12 @@ bool mainProgramRunsOn(const QString &settingsDirectory)
         lock.unlock();
         return false;
     }
+    // The program keeps its lock file open without letting anyone delete it; a file that can
+    // be removed was left by a run that ended (perhaps on another computer).
+    if (lock.error() == QLockFile::LockFailedError && QFile::exists(path)) {
+        QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner | QFile::WriteUser);
+        return !QFile::remove(path);
+    }
     return lock.error() == QLockFile::LockFailedError;
 #else
     // The program holds an exclusive flock(2) on the file; a shared one is refused while it runs.

@@ -465,8 +465,19 @@ void TestProfileStore::defaultDirectoryFollowsEnvironment()
     QCOMPARE(ProfileStore::defaultDirectory(), QString("/some/where"));
     qputenv("TAVRIN_CONFIG_DIR", "");
     const QString fallback = ProfileStore::defaultDirectory();
+#ifdef Q_OS_WIN
+    // The roaming folder, not Qt's local configuration folder.
+    QVERIFY(!fallback.isEmpty());
+    const QByteArray savedAppData = qgetenv("APPDATA");
+    QTemporaryDir appData;
+    QVERIFY(QDir(appData.path()).mkdir("Tavrin"));
+    qputenv("APPDATA", QDir::toNativeSeparators(appData.path()).toLocal8Bit());
+    QCOMPARE(ProfileStore::defaultDirectory(), appData.path() + "/Tavrin");
+    qputenv("APPDATA", savedAppData);
+#else
     QVERIFY(fallback.endsWith("/tavrin"));
     QVERIFY(fallback != "/tavrin");
+#endif
     if (saved.isNull())
         qunsetenv("TAVRIN_CONFIG_DIR");
     else

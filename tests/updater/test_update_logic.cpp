@@ -3,6 +3,7 @@
 
 #include "UpdaterTestKit.h"
 
+#include "core/InstanceLock.h"
 #include "updater/InternetErrors.h"
 #include "updater/ProgramInstaller.h"
 #include "updater/ReleaseKey.h"
@@ -257,6 +258,27 @@ private slots:
             QVERIFY2(UpdateDownload::acceptedScheme(QString::fromLatin1(url)), url);
         for (const char *url : {"file:///etc/passwd", "httpx://h", "h/x", ""})
             QVERIFY2(!UpdateDownload::acceptedScheme(QString::fromLatin1(url)), url);
+    }
+
+    // A lock file left by a run that crashed on another computer (a roaming settings folder),
+    // and made read-only, neither keeps the program out nor counts as a running program; a
+    // lock held by a running copy does.
+    void leftoverLockFromAnotherComputer()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("tavrin.lock"));
+        QFile leftover(path);
+        QVERIFY(leftover.open(QIODevice::WriteOnly));
+        leftover.write("4242\nTavrin\nanother-computer\n");
+        leftover.close();
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadUser));
+        QVERIFY(!mainProgramRunsOn(dir.path()));
+        tavrin::InstanceLock running(path);
+        QCOMPARE(running.tryLock(), tavrin::InstanceLock::Result::Locked);
+        QVERIFY(mainProgramRunsOn(dir.path()));
+        tavrin::InstanceLock second(path);
+        QCOMPARE(second.tryLock(), tavrin::InstanceLock::Result::HeldElsewhere);
+        QVERIFY(running.isLocked());
     }
 };
 
