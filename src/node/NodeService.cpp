@@ -148,6 +148,27 @@ void NodeService::report(const RigOutcome &outcome)
     updateKey(QStringLiteral("frequency read back"));
 }
 
+void NodeService::reportFrequency()
+{
+    if (readingBusy_)
+        return;
+    readingBusy_ = true;
+    rig_.run(&RigController::read, [this](const RigOutcome &o) {
+        readingBusy_ = false;
+        report(o);
+    });
+}
+
+void NodeService::refuseFrequency(const QString &text)
+{
+    reply(text);
+    // The panel shows a frequency as soon as it sends it: after a refusal it hears where the
+    // rig really is, or its display would claim a frequency the rig never went to. A tune on
+    // its way reports on its own.
+    if (!tuning_)
+        reportFrequency();
+}
+
 void NodeService::hearChat(const QString &line)
 {
     const QString sender = senderOf(line);
@@ -177,14 +198,9 @@ void NodeService::hearChat(const QString &line)
     if (request.frequencyMHz)
         setFrequency(std::llround(*request.frequencyMHz * 1e6), nodeFrequencyText(*request.frequencyMHz));
     else if (request.unreadableFrequency)
-        reply(QLatin1String(kNoFrequency));
-    if (request.frequencyQuery && !readingBusy_) {
-        readingBusy_ = true;
-        rig_.run(&RigController::read, [this](const RigOutcome &o) {
-            readingBusy_ = false;
-            report(o);
-        });
-    }
+        refuseFrequency(QLatin1String(kNoFrequency));
+    if (request.frequencyQuery)
+        reportFrequency();
     if (request.timeQuery)
         reply(nodeTimeText(QTime::currentTime()));
     if (request.signalReport && !strengthBusy_) {
@@ -217,7 +233,7 @@ void NodeService::setFrequency(qint64 hz, const QString &asked)
 {
     if (!options_.ranges.contains(hz)) {
         log_(QStringLiteral("refused FN%1: outside the configured ranges").arg(asked));
-        reply(QString::fromLatin1(kOutOfRange).arg(asked));
+        refuseFrequency(QString::fromLatin1(kOutOfRange).arg(asked));
         return;
     }
     tune(hz);
@@ -236,7 +252,10 @@ void NodeService::tune(qint64 hz)
             // The rig is fine and stays where it was: a refusal, not a fault.
             const QString asked = nodeFrequencyText(double(hz) / 1e6);
             log_(QStringLiteral("refused FN%1: %2").arg(asked, o.error));
-            reply(QString::fromLatin1(kRigRefused).arg(asked, o.error));
+            if (nextFrequency_)
+                reply(QString::fromLatin1(kRigRefused).arg(asked, o.error));
+            else
+                refuseFrequency(QString::fromLatin1(kRigRefused).arg(asked, o.error));
         } else if (!nextFrequency_) {
             report(o);
             return;

@@ -89,6 +89,8 @@ private:
     bool allLinkedMayControl() const;
     void reply(const QString &text);
     void report(const RigOutcome &outcome);
+    void reportFrequency();
+    void refuseFrequency(const QString &text);
     void sayFault(const QString &error);
     void setFrequency(qint64 hz, const QString &asked);
     void tune(qint64 hz);
