@@ -276,8 +276,10 @@ void NodeService::linkReceiving(bool receiving)
     if (receiving != receiving_)
         log_(receiving ? QStringLiteral("voice from the link") : QStringLiteral("voice from the link ended"));
     receiving_ = receiving;
-    if (!receiving)
+    if (!receiving) {
         overTimedOut_ = false;
+        keyFailed_ = false;
+    }
     updateKey(receiving ? QStringLiteral("voice from the link") : QStringLiteral("voice from the link ended"));
 }
 
@@ -341,7 +343,7 @@ void NodeService::transmitTimedOut()
 void NodeService::updateKey(const QString &why)
 {
     const bool inRange = reading_ && options_.ranges.contains(reading_->hz);
-    const bool want = receiving_ && !overTimedOut_ && !stopping_ && allLinkedMayControl() && inRange
+    const bool want = receiving_ && !overTimedOut_ && !keyFailed_ && !stopping_ && allLinkedMayControl() && inRange
                       && rig_.answering() && !rig_.faulty();
     if (want != keyed_)
         key(want, why);
@@ -360,7 +362,7 @@ void NodeService::updateKey(const QString &why)
 QString NodeService::whyNotKeyed() const
 {
     // The time-out and the stop say so themselves; a fault is said as it happens.
-    if (overTimedOut_ || stopping_ || linked_.isEmpty() || !rig_.answering() || rig_.faulty())
+    if (overTimedOut_ || keyFailed_ || stopping_ || linked_.isEmpty() || !rig_.answering() || rig_.faulty())
         return {};
     for (const QString &call : linked_)
         if (!mayControl(call))
@@ -402,11 +404,16 @@ void NodeService::key(bool on, const QString &why)
         log_(QStringLiteral("unkeying the rig (%1)").arg(why));
     }
     rig_.run(RigController::setPtt(on), [this, on](const RigOutcome &o) {
+        if (!on)
+            unkeyError_ = o.ok ? QString() : o.error;
         if (o.ok && !on)
             unkeyOwed_ = false;
         if (o.ok || !on)
             return;
-        // Keying failed: the rig may be half-keyed; release it and wait for the next over.
+        // Keying failed: the rig may be half-keyed; release it and wait for the next over
+        // (a rig that takes no PTT would otherwise be tried again at every poll, each time
+        // with a fault and a recovery in the chat).
+        keyFailed_ = true;
         key(false, QStringLiteral("keying failed: ") + o.error);
     }, !on);
 }
@@ -414,6 +421,7 @@ void NodeService::key(bool on, const QString &why)
 void NodeService::rigFault(const QString &text)
 {
     log_(QStringLiteral("rig fault: %1").arg(text));
+    lastFault_ = text;
     if (!linked_.isEmpty())
         sayFault(text);
     if (keyed_)
@@ -425,8 +433,12 @@ void NodeService::rigRecovered()
     log_(QStringLiteral("rig answering again"));
     if (!linked_.isEmpty())
         reply(QLatin1String(kRigBack));
-    if (unkeyOwed_ && !keyed_ && !stopping_)
+    // Tried once more when the rig answers; not again when that try was the fault: the rig
+    // answers, only not to PTT, and each try would fail the same way at every poll.
+    if (unkeyOwed_ && !keyed_ && !stopping_ && !(owedUnkeyRetried_ && lastFault_ == unkeyError_)) {
+        owedUnkeyRetried_ = true;
         key(false, QStringLiteral("rig back, not yet released since the start"));
+    }
     updateKey(QStringLiteral("rig back"));
 }
 

@@ -62,6 +62,18 @@ public:
     }
 };
 
+// A rig that reads and tunes but takes no PTT over its control line.
+class NoCatPttRig : public HamlibRig {
+public:
+    NoCatPttRig() : HamlibRig(HamlibOptions{}) {}
+    void setPtt(bool on) override
+    {
+        ++tries;
+        throw RigError(std::string(on ? "keying" : "unkeying") + " the rig: the rig takes no PTT by CAT");
+    }
+    std::atomic<int> tries{0};
+};
+
 struct Station {
     FakeEchoLinkBackend backend;
     std::unique_ptr<EchoLinkClientFactory> factory = backend.factory();
@@ -252,6 +264,29 @@ private Q_SLOTS:
         QVERIFY(s.sentSince(from).last().startsWith(kNode + QStringLiteral(">FN14.2000 ")));
         QVERIFY(s.ptt());
         QCOMPARE(s.frequency(), qint64(14'200'000));
+    }
+
+    // A rig that answers everything but PTT: the chat hears of it once, and the node neither
+    // retries the keying at each poll of the same over nor alternates fault and recovery.
+    void rigWithoutCatPttIsNotRetried()
+    {
+        auto rig = std::make_unique<NoCatPttRig>();
+        NoCatPttRig *raw = rig.get();
+        Station s(std::move(rig));
+        s.ask(RigController::setFrequency(14'200'000));
+        s.service->pollRig();
+        s.settle();
+        const int from = int(s.backend.sent().size());
+        const int triesBefore = raw->tries;
+        s.backend.raiseRx(true);
+        s.settle();
+        for (int i = 0; i < 4; ++i) {
+            s.service->pollRig();
+            s.settle();
+        }
+        const QStringList sent = s.sentSince(from);
+        QVERIFY2(sent.size() <= 4, qPrintable(sent.join(QLatin1Char('|'))));
+        QVERIFY2(raw->tries - triesBefore <= 2, qPrintable(QString::number(raw->tries - triesBefore)));
     }
 
     // The rig cannot be reached when the node starts, and comes back keyed (a crash left it
