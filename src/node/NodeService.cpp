@@ -412,8 +412,9 @@ void NodeService::key(bool on, const QString &why)
             return;
         // Keying failed: the rig may be half-keyed; release it and wait for the next over
         // (a rig that takes no PTT would otherwise be tried again at every poll, each time
-        // with a fault and a recovery in the chat).
-        keyFailed_ = true;
+        // with a fault and a recovery in the chat). A hung rig that answers again mid-over is
+        // keyed then, as before.
+        keyFailed_ = rig_.answering();
         key(false, QStringLiteral("keying failed: ") + o.error);
     }, !on);
 }
