@@ -148,6 +148,27 @@ void NodeService::report(const RigOutcome &outcome)
     updateKey(QStringLiteral("frequency read back"));
 }
 
+void NodeService::reportFrequency()
+{
+    if (readingBusy_)
+        return;
+    readingBusy_ = true;
+    rig_.run(&RigController::read, [this](const RigOutcome &o) {
+        readingBusy_ = false;
+        report(o);
+    });
+}
+
+void NodeService::refuseFrequency(const QString &text)
+{
+    reply(text);
+    // The panel shows a frequency as soon as it sends it: after a refusal it hears where the
+    // rig really is, or its display would claim a frequency the rig never went to. A tune on
+    // its way reports on its own.
+    if (!tuning_)
+        reportFrequency();
+}
+
 void NodeService::hearChat(const QString &line)
 {
     const QString sender = senderOf(line);
@@ -177,14 +198,9 @@ void NodeService::hearChat(const QString &line)
     if (request.frequencyMHz)
         setFrequency(std::llround(*request.frequencyMHz * 1e6), nodeFrequencyText(*request.frequencyMHz));
     else if (request.unreadableFrequency)
-        reply(QLatin1String(kNoFrequency));
-    if (request.frequencyQuery && !readingBusy_) {
-        readingBusy_ = true;
-        rig_.run(&RigController::read, [this](const RigOutcome &o) {
-            readingBusy_ = false;
-            report(o);
-        });
-    }
+        refuseFrequency(QLatin1String(kNoFrequency));
+    if (request.frequencyQuery)
+        reportFrequency();
     if (request.timeQuery)
         reply(nodeTimeText(QTime::currentTime()));
     if (request.signalReport && !strengthBusy_) {
@@ -217,7 +233,7 @@ void NodeService::setFrequency(qint64 hz, const QString &asked)
 {
     if (!options_.ranges.contains(hz)) {
         log_(QStringLiteral("refused FN%1: outside the configured ranges").arg(asked));
-        reply(QString::fromLatin1(kOutOfRange).arg(asked));
+        refuseFrequency(QString::fromLatin1(kOutOfRange).arg(asked));
         return;
     }
     tune(hz);
@@ -236,7 +252,10 @@ void NodeService::tune(qint64 hz)
             // The rig is fine and stays where it was: a refusal, not a fault.
             const QString asked = nodeFrequencyText(double(hz) / 1e6);
             log_(QStringLiteral("refused FN%1: %2").arg(asked, o.error));
-            reply(QString::fromLatin1(kRigRefused).arg(asked, o.error));
+            if (nextFrequency_)
+                reply(QString::fromLatin1(kRigRefused).arg(asked, o.error));
+            else
+                refuseFrequency(QString::fromLatin1(kRigRefused).arg(asked, o.error));
         } else if (!nextFrequency_) {
             report(o);
             return;
@@ -257,8 +276,10 @@ void NodeService::linkReceiving(bool receiving)
     if (receiving != receiving_)
         log_(receiving ? QStringLiteral("voice from the link") : QStringLiteral("voice from the link ended"));
     receiving_ = receiving;
-    if (!receiving)
+    if (!receiving) {
         overTimedOut_ = false;
+        keyFailed_ = false;
+    }
     updateKey(receiving ? QStringLiteral("voice from the link") : QStringLiteral("voice from the link ended"));
 }
 
@@ -322,7 +343,7 @@ void NodeService::transmitTimedOut()
 void NodeService::updateKey(const QString &why)
 {
     const bool inRange = reading_ && options_.ranges.contains(reading_->hz);
-    const bool want = receiving_ && !overTimedOut_ && !stopping_ && allLinkedMayControl() && inRange
+    const bool want = receiving_ && !overTimedOut_ && !keyFailed_ && !stopping_ && allLinkedMayControl() && inRange
                       && rig_.answering() && !rig_.faulty();
     if (want != keyed_)
         key(want, why);
@@ -341,7 +362,7 @@ void NodeService::updateKey(const QString &why)
 QString NodeService::whyNotKeyed() const
 {
     // The time-out and the stop say so themselves; a fault is said as it happens.
-    if (overTimedOut_ || stopping_ || linked_.isEmpty() || !rig_.answering() || rig_.faulty())
+    if (overTimedOut_ || keyFailed_ || stopping_ || linked_.isEmpty() || !rig_.answering() || rig_.faulty())
         return {};
     for (const QString &call : linked_)
         if (!mayControl(call))
@@ -383,11 +404,17 @@ void NodeService::key(bool on, const QString &why)
         log_(QStringLiteral("unkeying the rig (%1)").arg(why));
     }
     rig_.run(RigController::setPtt(on), [this, on](const RigOutcome &o) {
+        if (!on)
+            unkeyError_ = o.ok ? QString() : o.error;
         if (o.ok && !on)
             unkeyOwed_ = false;
         if (o.ok || !on)
             return;
-        // Keying failed: the rig may be half-keyed; release it and wait for the next over.
+        // Keying failed: the rig may be half-keyed; release it and wait for the next over
+        // (a rig that takes no PTT would otherwise be tried again at every poll, each time
+        // with a fault and a recovery in the chat). A hung rig that answers again mid-over is
+        // keyed then, as before.
+        keyFailed_ = rig_.answering();
         key(false, QStringLiteral("keying failed: ") + o.error);
     }, !on);
 }
@@ -395,6 +422,7 @@ void NodeService::key(bool on, const QString &why)
 void NodeService::rigFault(const QString &text)
 {
     log_(QStringLiteral("rig fault: %1").arg(text));
+    lastFault_ = text;
     if (!linked_.isEmpty())
         sayFault(text);
     if (keyed_)
@@ -406,8 +434,12 @@ void NodeService::rigRecovered()
     log_(QStringLiteral("rig answering again"));
     if (!linked_.isEmpty())
         reply(QLatin1String(kRigBack));
-    if (unkeyOwed_ && !keyed_ && !stopping_)
+    // Tried once more when the rig answers; not again when that try was the fault: the rig
+    // answers, only not to PTT, and each try would fail the same way at every poll.
+    if (unkeyOwed_ && !keyed_ && !stopping_ && !(owedUnkeyRetried_ && lastFault_ == unkeyError_)) {
+        owedUnkeyRetried_ = true;
         key(false, QStringLiteral("rig back, not yet released since the start"));
+    }
     updateKey(QStringLiteral("rig back"));
 }
 

@@ -89,6 +89,8 @@ private:
     bool allLinkedMayControl() const;
     void reply(const QString &text);
     void report(const RigOutcome &outcome);
+    void reportFrequency();
+    void refuseFrequency(const QString &text);
     void sayFault(const QString &error);
     void setFrequency(qint64 hz, const QString &asked);
     void tune(qint64 hz);
@@ -110,6 +112,10 @@ private:
     bool overTimedOut_ = false;
     bool keyed_ = false;
     bool unkeyOwed_ = false; // the start-up unkey has not reached the rig yet
+    bool keyFailed_ = false;  // keying failed in this over: not retried before the next
+    QString unkeyError_;      // why the last unkey failed; empty once one went through
+    QString lastFault_;       // the rig fault last heard of
+    bool owedUnkeyRetried_ = false; // the start-up unkey was tried again when the rig answered
     bool stopping_ = false;
     bool squelchOpen_ = false;
     bool holdReceiver_ = false; // " CPT?": quiet until the squelch closes

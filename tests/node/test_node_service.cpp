@@ -62,6 +62,18 @@ public:
     }
 };
 
+// A rig that reads and tunes but takes no PTT over its control line.
+class NoCatPttRig : public HamlibRig {
+public:
+    NoCatPttRig() : HamlibRig(HamlibOptions{}) {}
+    void setPtt(bool on) override
+    {
+        ++tries;
+        throw RigError(std::string(on ? "keying" : "unkeying") + " the rig: the rig takes no PTT by CAT");
+    }
+    std::atomic<int> tries{0};
+};
+
 struct Station {
     FakeEchoLinkBackend backend;
     std::unique_ptr<EchoLinkClientFactory> factory = backend.factory();
@@ -162,13 +174,20 @@ private Q_SLOTS:
         s.ask(RigController::setFrequency(14'200'000));
         const int from = int(s.backend.sent().size());
         s.backend.raiseChat(kOperator + QLatin1Char('>') + text);
-        QTRY_COMPARE_WITH_TIMEOUT(s.sentSince(from).size(), 1, kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.sentSince(from).isEmpty(), kWaitMs);
         const QString line = s.sentSince(from).first();
         QVERIFY2(line.startsWith(answer), qPrintable(line));
         QCOMPARE(s.frequency(), hz);
         // A refusal is no report: the panel would show the refused frequency as the rig's.
-        if (line.contains(QLatin1String("Refused")))
+        // It is followed by the frequency the rig stayed on, which puts right the panel that
+        // already shows the one it asked for.
+        if (line.contains(QLatin1String("Refused"))) {
             QVERIFY2(!remote::isFrequencyReport(line), qPrintable(line));
+            QTRY_COMPARE_WITH_TIMEOUT(s.sentSince(from).size(), 2, kWaitMs);
+            QVERIFY2(s.sentSince(from).at(1).startsWith(kNode + QStringLiteral(">FN14.2000 ")), qPrintable(s.sentSince(from).at(1)));
+        }
+        s.settle();
+        QCOMPARE(s.sentSince(from).size(), line.contains(QLatin1String("Refused")) ? 2 : 1);
         // A report is one the panel reads as the rig's frequency, and the simulated node
         // answers the same command with the same frequency.
         if (remote::isFrequencyReport(line)) {
@@ -239,10 +258,35 @@ private Q_SLOTS:
         const int from = int(s.backend.sent().size());
         s.backend.raiseChat(kOperator + QStringLiteral(">FN7.1000"));
         s.settle();
-        QCOMPARE(s.sentSince(from),
-                 QStringList{kNode + QStringLiteral(">Refused FN7.1000: the rig cannot tune there (Command rejected by the rig)")});
+        QCOMPARE(s.sentSince(from).size(), 2);
+        QCOMPARE(s.sentSince(from).first(),
+                 kNode + QStringLiteral(">Refused FN7.1000: the rig cannot tune there (Command rejected by the rig)"));
+        QVERIFY(s.sentSince(from).last().startsWith(kNode + QStringLiteral(">FN14.2000 ")));
         QVERIFY(s.ptt());
         QCOMPARE(s.frequency(), qint64(14'200'000));
+    }
+
+    // A rig that answers everything but PTT: the chat hears of it once, and the node neither
+    // retries the keying at each poll of the same over nor alternates fault and recovery.
+    void rigWithoutCatPttIsNotRetried()
+    {
+        auto rig = std::make_unique<NoCatPttRig>();
+        NoCatPttRig *raw = rig.get();
+        Station s(std::move(rig));
+        s.ask(RigController::setFrequency(14'200'000));
+        s.service->pollRig();
+        s.settle();
+        const int from = int(s.backend.sent().size());
+        const int triesBefore = raw->tries;
+        s.backend.raiseRx(true);
+        s.settle();
+        for (int i = 0; i < 4; ++i) {
+            s.service->pollRig();
+            s.settle();
+        }
+        const QStringList sent = s.sentSince(from);
+        QVERIFY2(sent.size() <= 4, qPrintable(sent.join(QLatin1Char('|'))));
+        QVERIFY2(raw->tries - triesBefore <= 2, qPrintable(QString::number(raw->tries - triesBefore)));
     }
 
     // The rig cannot be reached when the node starts, and comes back keyed (a crash left it
