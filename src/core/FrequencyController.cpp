@@ -63,6 +63,7 @@ bool FrequencyController::send(const QString &line)
         report(QString::fromLatin1(kSendFailed).arg(line, QString::fromUtf8(e.what())));
         return false;
     }
+    window_.station().lineSent(line);
     window_.lineSent();
     return true;
 }

@@ -52,8 +52,11 @@ void ProtocolController::readFrequencyReport(const QString &line)
     const std::optional<QString> frequency = remote::frequencyReport(line);
     if (!frequency)
         return;
-    window_.station().setDisplay(*frequency);
-    window_.station().reportFrequency(*frequency, remote::reportedModeWord(line));
+    station::StationState &station = window_.station();
+    const bool current = station.reportIsCurrent(*frequency);
+    if (current)
+        station.setDisplay(*frequency);
+    station.reportFrequency(*frequency, remote::reportedModeWord(line), current);
 }
 
 void ProtocolController::refreshMarkers(const QString &localCallsign, const QString &extraCall)

@@ -327,6 +327,7 @@ bool RemotePad::send(const QString &line)
         showStatus(QString::fromLatin1(sendtexts::kNotSent).arg(QString::fromUtf8(e.what())));
         return false;
     }
+    state_.lineSent(line);
     showStatus({});
     return true;
 }

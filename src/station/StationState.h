@@ -10,6 +10,8 @@
 // Thread: user-interface thread. Owns its transmit control; owned by the main window (as a
 // QObject child, so the request timers keep their names inside "Form2").
 
+#include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -50,12 +52,26 @@ public:
     void setFrequency(const QString &frequency);
     // A frequency report from the node: the frequency and its mode word ("USB"), which is
     // empty when the report names none (the mode then stays as it was).
-    void reportFrequency(const QString &frequency, const QString &modeWord);
+    // `current`: reportIsCurrent() said so; otherwise only the mode and the signal follow it.
+    void reportFrequency(const QString &frequency, const QString &modeWord, bool current = true);
     const QString &reportedMode() const { return mode_; }
     // The large display Label4: the frequency as typed, stepped or reported; the steps work
     // from it.
     const QString &display() const { return display_; }
     void setDisplay(const QString &text);
+
+    // A line went out to the node; a frequency command in it is remembered until the node
+    // reports that frequency (or for kAskedFrequencyMs at most).
+    void lineSent(const QString &line);
+    // Whether the node's report of `frequency` should move the displays. Over a link with some
+    // delay, the report of one step can arrive after the operator has stepped again: it is
+    // then the node catching up with a command of ours that a later one has overtaken, and
+    // setting the display back to it would make the next step start from the old frequency.
+    // Such a report is taken as a receipt only. Any other report (the last command's, a
+    // refusal, a change made at the station) moves the displays as always.
+    bool reportIsCurrent(const QString &frequency);
+    // How long a frequency command waits for the node's report before it is forgotten.
+    static constexpr qint64 kAskedFrequencyMs = 10000;
 
     // The node (or station) on the link, as Text2 shows it; empty before any.
     const QString &linkedNode() const { return linkedNode_; }
@@ -72,7 +88,14 @@ signals:
     void linkedNodeChanged(const QString &call);
 
 private:
+    struct Asked {
+        qint64 hz;
+        QDateTime at;
+    };
+
+    const Clock &clock_;
     TransmitControl *transmit_ = nullptr; // child
+    QList<Asked> asked_; // frequency commands not yet reported, oldest first
     bool transmitting_ = false;
     bool receiving_ = false;
     int stationCount_ = 0;

@@ -336,6 +336,38 @@ private slots:
         QCOMPARE(rig.backend.sent().size(), sent);
     }
 
+    // Over a slow link the report of one step arrives after the next step went out: it must
+    // not set the display back, or the third step would start from the first.
+    void reportsCatchingUpWithSteps()
+    {
+        QTemporaryDir dir;
+        FrequencyRig rig(dir.path());
+        rig.window()->station().setDisplay(QStringLiteral("14.2000"));
+        rig.press(cmd(54)); // +1kHz: 14.2010
+        rig.press(cmd(54)); // 14.2020
+        rig.backend.raiseChat(QStringLiteral("XX9XYZ-L>FN14.2010 USB"));
+        QCOMPARE(rig.text("Label4"), QStringLiteral("14.2020"));
+        QCOMPARE(rig.text("Text1"), QStringLiteral("14.2020"));
+        rig.press(cmd(54));
+        QCOMPARE(rig.backend.sent().last(), "FN14.2030" + kLineAt0907);
+        rig.backend.raiseChat(QStringLiteral("XX9XYZ-L>FN14.2020 USB"));
+        rig.backend.raiseChat(QStringLiteral("XX9XYZ-L>FN14.2030 USB"));
+        QCOMPARE(rig.text("Label4"), QStringLiteral("14.2030"));
+
+        // Anything else the node reports still moves the display: a refusal (it stays where
+        // it was), news from the station, and an old command's report once it has waited too
+        // long to be ours.
+        rig.press(cmd(54));
+        rig.press(cmd(54));
+        rig.backend.raiseChat(QStringLiteral("XX9XYZ-L>FN14.2030 USB"));
+        QCOMPARE(rig.text("Label4"), QStringLiteral("14.2030"));
+        rig.press(cmd(54)); // 14.2040
+        rig.press(cmd(54)); // 14.2050
+        rig.clock.advanceMs(station::StationState::kAskedFrequencyMs + 1000);
+        rig.backend.raiseChat(QStringLiteral("XX9XYZ-L>FN14.2040 USB"));
+        QCOMPARE(rig.text("Label4"), QStringLiteral("14.2040"));
+    }
+
     void userFrequencies()
     {
         QTemporaryDir dir;
