@@ -324,9 +324,15 @@ void NodeService::pollRig()
     rig_.run(&RigController::read, [this](const RigOutcome &o) {
         if (!o.ok)
             return; // the fault is reported once, by the controller's signal
-        if (!reading_ || reading_->hz != o.reading.hz || reading_->mode != o.reading.mode)
+        const bool moved = reading_ && (reading_->hz != o.reading.hz || reading_->mode != o.reading.mode);
+        if (!reading_ || moved)
             log_(QStringLiteral("rig on %1 Hz %2").arg(o.reading.hz).arg(o.reading.mode));
         reading_ = o.reading;
+        // Turned at the rig itself: the panels would go on showing (and stepping from) the old
+        // frequency. A tune or a read-back under way reports on its own; one line per poll at
+        // most, however fast the knob turns.
+        if (moved && !tuning_ && !readingBusy_ && !linked_.isEmpty())
+            reply(frequencyReportText(nodeFrequencyText(double(o.reading.hz) / 1e6), o.reading.mode));
         updateKey(QStringLiteral("frequency changed at the rig"));
     });
 }

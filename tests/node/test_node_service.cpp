@@ -266,6 +266,31 @@ private Q_SLOTS:
         QCOMPARE(s.frequency(), qint64(14'200'000));
     }
 
+    // Turned at the rig's own knob: the panels hear the new frequency at the next poll, once,
+    // and only while somebody is linked to hear it.
+    void knobAtTheRigIsReported()
+    {
+        Station s;
+        s.settle();
+        s.service->pollRig();
+        s.settle();
+        const int from = int(s.backend.sent().size());
+        s.ask(RigController::setFrequency(7'123'400));
+        s.service->pollRig();
+        s.settle();
+        s.service->pollRig();
+        s.settle();
+        const QStringList sent = s.sentSince(from);
+        QCOMPARE(sent.size(), 1);
+        QCOMPARE(remote::frequencyReport(sent.first()), QStringLiteral("7.1234"));
+
+        s.unlinkAll();
+        s.ask(RigController::setFrequency(14'100'000));
+        s.service->pollRig();
+        s.settle();
+        QCOMPARE(s.sentSince(from).size(), 1);
+    }
+
     // A rig that answers everything but PTT: the chat hears of it once, and the node neither
     // retries the keying at each poll of the same over nor alternates fault and recovery.
     void rigWithoutCatPttIsNotRetried()
