@@ -188,6 +188,13 @@ ConfigResult loadConfig(const QString &path)
         return result;
     }
     probe.close();
+    // The file says who may key the transmitter and which rig to drive: a file any user of
+    // the computer may change would hand them both.
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && (st.st_mode & S_IWOTH))
+        errors << QStringLiteral("%1 can be changed by any user of this computer (mode %2): refused; run chmod o-w %1")
+                      .arg(path)
+                      .arg(QString::number(st.st_mode & 0777, 8));
     QSettings ini(path, QSettings::IniFormat);
     if (ini.status() != QSettings::NoError) {
         errors << QStringLiteral("%1: not a readable INI file").arg(path);

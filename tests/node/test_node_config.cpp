@@ -54,6 +54,8 @@ private Q_SLOTS:
             QVERIFY2(all.contains(QLatin1String(named)), qPrintable(QStringLiteral("%1 not in:\n%2").arg(QLatin1String(named), all)));
 
         QVERIFY(loadConfig(dir.filePath(QStringLiteral("missing.ini"))).errors.value(0).contains(QLatin1String("cannot read")));
+        QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther);
+        QVERIFY(loadConfig(ini).errors.join(QLatin1Char('\n')).contains(QLatin1String("can be changed by any user of this computer (mode 606)")));
         const ConfigResult empty = loadConfig(write(dir, QStringLiteral("empty.ini"), ""));
         QVERIFY(empty.errors.join(QLatin1Char('\n')).contains(QLatin1String("[station] callsign is missing")));
         QVERIFY(empty.errors.join(QLatin1Char('\n')).contains(QLatin1String("[rig] model is missing")));
