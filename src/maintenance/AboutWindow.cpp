@@ -386,6 +386,7 @@ void AboutWindow::startFetch()
 
 void AboutWindow::fetchEnded(const QString &body)
 {
+    checkFailure_ = fetch_->failure();
     setNetText(body);
     timer1_->start();
     if (loadCheckRunning_) {
@@ -406,7 +407,8 @@ void AboutWindow::Timer1_Timer()
             setStatusText(QString());
     } else {
         setUpdateShown(false);
-        setStatusText(QString::fromLatin1(kNoUpdate));
+        setStatusText(checkFailure_.isEmpty() ? QString::fromLatin1(kNoUpdate)
+                                              : QString::fromLatin1(kCheckFailed).arg(checkFailure_));
         // Enabling a running Timer2 leaves its countdown as it is.
         if (!timer2_->isActive())
             timer2_->start();

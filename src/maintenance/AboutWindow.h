@@ -143,6 +143,7 @@ private:
     std::unique_ptr<UpdatePrompt> prompt_;
     VersionFetch *fetch_ = nullptr; // child
     bool loadCheckRunning_ = false; // the fetch under way is the one made at load
+    QString checkFailure_;          // why the last check brought no version file; empty when it did
     bool updaterStarted_ = false;   // the program is ending: a second press starts no second updater
     QString title_;
     // What the controls show while they are not built.

@@ -28,6 +28,8 @@ inline constexpr char kProgDirFrame[] = "Path to Program Directory ";
 inline constexpr char kWorksWith1[] = "Tavrin works in ";
 inline constexpr char kWorksWith2[] = "conjunction with EchoLink";
 inline constexpr char kNoUpdate[] = "No Update Available";
+// A check that could not reach the version file knows of no update, but cannot say there is none.
+inline constexpr char kCheckFailed[] = "Could not check for update: %1";
 // Shown from a "Check For Update" click until its answer is known.
 inline constexpr char kChecking[] = "Checking for update...";
 inline constexpr char kPackagedUpdate[] = "New version available: update Tavrin through your package manager";

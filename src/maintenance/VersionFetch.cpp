@@ -20,6 +20,11 @@ void VersionFetch::setTransferTimeout(int milliseconds) { request_->setTransferT
 int VersionFetch::transferTimeout() const { return request_->transferTimeout(); }
 bool VersionFetch::isRunning() const { return request_->isRunning() || pendingFailure_; }
 
+QString VersionFetch::failure() const
+{
+    return badAddress_ ? QStringLiteral("the address of the version file is not usable") : request_->failure();
+}
+
 void VersionFetch::abandon()
 {
     ++generation_;
@@ -31,7 +36,8 @@ void VersionFetch::start(const QUrl &url)
 {
     abandon();
     const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+    badAddress_ = !url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"));
+    if (badAddress_) {
         // Same as an unreachable server, and as late: callers never see it synchronously.
         pendingFailure_ = true;
         const quint64 generation = generation_;

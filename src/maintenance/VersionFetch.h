@@ -34,6 +34,9 @@ public:
     // request cannot even start (then on a later pass of the event loop).
     void start(const QUrl &url);
     bool isRunning() const;
+    // Why the last fetch that finished brought no version file, for the user; empty when it
+    // arrived (an empty file included).
+    QString failure() const;
 
 signals:
     void finished(const QString &body);
@@ -43,6 +46,7 @@ private:
 
     net::QuietRequest *request_ = nullptr; // child
     bool pendingFailure_ = false;
+    bool badAddress_ = false; // the last fetch had no usable address
     quint64 generation_ = 0; // tells a queued failure of an abandoned fetch from the current one
 };
 

@@ -58,6 +58,7 @@ void QuietRequest::send(const QUrl &url, const QByteArray *contentType, const QB
     abandon();
     answer_.clear();
     tooLarge_ = false;
+    timedOut_ = false;
 
     QNetworkRequest request(url);
     if (contentType)
@@ -91,6 +92,7 @@ void QuietRequest::onReadyRead()
 
 void QuietRequest::onDeadline()
 {
+    timedOut_ = true;
     if (reply_)
         reply_->abort(); // finished() follows from the abort, with an error: empty answer
 }
@@ -103,6 +105,19 @@ void QuietRequest::onFinished()
     if (!tooLarge_)
         onReadyRead();
     const bool ok = reply_->error() == QNetworkReply::NoError && !tooLarge_;
+    if (ok)
+        failure_.clear();
+    else if (tooLarge_)
+        failure_ = QStringLiteral("the server's answer is too large");
+    else if (timedOut_)
+        failure_ = QStringLiteral("no answer within %1 s").arg((transferTimeoutMs_ + 999) / 1000);
+    else if (const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(); status != 0)
+        failure_ = QStringLiteral("the server answered %1 %2")
+                       .arg(status)
+                       .arg(reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString())
+                       .trimmed();
+    else
+        failure_ = reply_->errorString();
     reply_->deleteLater();
     reply_ = nullptr;
     const QString answer = ok ? QString::fromUtf8(answer_) : QString();

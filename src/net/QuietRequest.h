@@ -38,6 +38,9 @@ public:
 
     bool isRunning() const { return reply_ != nullptr; }
     void abandon();
+    // Why the last request that finished gave no answer, worded for the user; empty when it
+    // succeeded.
+    const QString &failure() const { return failure_; }
 
 signals:
     void finished(const QString &answer);
@@ -53,6 +56,8 @@ private:
     QByteArray answer_;
     qint64 maxAnswerBytes_;
     bool tooLarge_ = false;
+    bool timedOut_ = false;
+    QString failure_;
     QTimer deadline_;
     int transferTimeoutMs_ = kDefaultTransferTimeoutMs;
     QString userAgent_;

@@ -220,16 +220,19 @@ private slots:
         QVERIFY(!prompt->isVisible());
     }
 
+    // A failed check offers no update, and says it failed instead of claiming there is none.
     void failedFetchesCountAsNoUpdate_data()
     {
         QTest::addColumn<int>("kind");
-        QTest::newRow("404") << 0;
-        QTest::newRow("stalled") << 1;
-        QTest::newRow("over 64 KiB") << 2;
+        QTest::addColumn<QString>("why");
+        QTest::newRow("404") << 0 << QStringLiteral("the server answered 404 Not Found");
+        QTest::newRow("stalled") << 1 << QStringLiteral("no answer within 1 s");
+        QTest::newRow("over 64 KiB") << 2 << QStringLiteral("the server's answer is too large");
     }
     void failedFetchesCountAsNoUpdate()
     {
         QFETCH(int, kind);
+        QFETCH(QString, why);
         QTemporaryDir dir;
         // Long enough for a loaded machine to get the request out, short enough to wait for.
         AboutRig rig(dir.path(), kind == 1 ? 1000 : 5000);
@@ -252,7 +255,7 @@ private slots:
         QCOMPARE(about->netText(), QString());
         about->Timer1_Timer();
         QVERIFY(rig.in<QPushButton>("Command5")->isHidden());
-        QCOMPARE(rig.in<QLabel>("Label5")->text(), QStringLiteral("No Update Available"));
+        QCOMPARE(rig.in<QLabel>("Label5")->text(), QStringLiteral("Could not check for update: ") + why);
         about->Timer3_Timer();
         QVERIFY(!about->prompt());
     }
