@@ -47,7 +47,7 @@ RigWindow::RigWindow(ProfileStore &store, QWidget *parent) : QWidget(parent), st
     form->addRow(allowRemote_);
     form->addRow(QStringLiteral("&Port:"), port_);
     form->addRow(allowPtt_);
-    form->addRow(QStringLiteral("PTT time-&out:"), pttTimeout_);
+    form->addRow(QStringLiteral("PTT time-o&ut:"), pttTimeout_);
 
     auto *save = named(new QPushButton(QStringLiteral("&Save")), "RigSave");
     auto *hideButton = named(new QPushButton(QStringLiteral("&Hide")), "RigHide");

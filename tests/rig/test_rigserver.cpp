@@ -9,11 +9,13 @@
 #include "core/RigService.h"
 #include "rig/RigWindow.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QSpinBox>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -466,6 +468,19 @@ private slots:
         QVERIFY(!ptt->isChecked());
         QCOMPARE(timeout->value(), 180);
         QCOMPARE(line->text(), QString::fromLatin1(rig::kOff));
+        // Each access key reaches one control: a second "&o" would only move the focus between the two.
+        QSet<QChar> keys;
+        for (QWidget *c : w->findChildren<QWidget *>()) {
+            auto *b = qobject_cast<QAbstractButton *>(c);
+            auto *l = qobject_cast<QLabel *>(c);
+            const QString t = b ? b->text() : (l && l->buddy()) ? l->text() : QString();
+            const qsizetype i = t.indexOf(QLatin1Char('&'));
+            if (i < 0 || i + 1 >= t.size())
+                continue;
+            const QChar key = t.at(i + 1).toLower();
+            QVERIFY2(!keys.contains(key), qPrintable(t));
+            keys.insert(key);
+        }
 
         // Another address needs the explicit choice; nothing is saved without it.
         enabled->setChecked(true);
