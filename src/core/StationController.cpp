@@ -33,6 +33,7 @@ constexpr char kLineEnd[] = "\r\n";
 
 constexpr char kAskLinkedFailed[] = "Could not ask whether %1 is linked: %2";
 constexpr char kDisconnectFailed[] = "Could not disconnect %1: %2";
+constexpr char kConnectFailed[] = "Could not link %1: %2";
 constexpr char kDisconnectAllFailed[] = "Could not disconnect all stations: %1";
 
 QString errorText(const std::exception &e) { return QString::fromUtf8(e.what()); }
@@ -254,7 +255,7 @@ void StationController::nodeButton(int k)
             window_.showStatus(QString::fromLatin1(kAskLinkedFailed).arg(call, errorText(e)));
         }
         if (!linked) {
-            ignoreErrors([&] { window_.requireClient().Connect(call, true); });
+            connectNode(call);
             s.nodeSelected->setText(call);
         }
     }
@@ -285,8 +286,18 @@ void StationController::linkToggle(int k)
         }
         return;
     }
-    ignoreErrors([&] { window_.requireClient().Connect(call, true); });
+    connectNode(call);
     s.nodeSelected->setText(call);
+}
+
+void StationController::connectNode(const QString &call)
+{
+    // The rest of the press goes on regardless, but the operator hears why no link came up.
+    try {
+        window_.requireClient().Connect(call, true);
+    } catch (const std::exception &e) {
+        window_.showStatus(QString::fromLatin1(kConnectFailed).arg(call, errorText(e)));
+    }
 }
 
 void StationController::disconnectAll()

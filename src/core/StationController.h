@@ -60,6 +60,8 @@ private:
     bool askLinked(const QString &call, QString *failure);
     // The first of the four sets whose node answers "linked", or 0; failures reported once.
     int firstLinkedSet();
+    // Connect(call), a failure said in the status line.
+    void connectNode(const QString &call);
 
     MainWindow &window_;
     Program &program_;

@@ -481,12 +481,17 @@ private slots:
         QCOMPARE(sysop.field->text(), QStringLiteral("xx3ccc-r")); // the caption as it stands
         QCOMPARE(rig.window()->activeSet(), 3);
 
-        // A failing Connect is ignored: the rest still happens.
+        // A failing Connect is said in the status line; the rest still happens.
         rig.backend.failing.insert(QStringLiteral("Connect"));
         rig.find<QLabel>("NodeSelected")->clear();
         click(rig.find<QPushButton>("Command29"));
         QCOMPARE(rig.find<QLabel>("NodeSelected")->text(), kSet1Node);
         QCOMPARE(rig.window()->activeSet(), 1);
+        QVERIFY(statusOf(rig).startsWith(QStringLiteral("Could not link ") + kSet1Node));
+        // So is the link toggle's.
+        rig.find<QLabel>("StatusLine")->clear();
+        click(rig.find<QPushButton>("Command20"));
+        QVERIFY(statusOf(rig).startsWith(QStringLiteral("Could not link ") + kSet1Node));
     }
 
     void nodeButtonWhenTheQuestionFails()
