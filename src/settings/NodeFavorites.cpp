@@ -232,14 +232,12 @@ void NodeFavorites::linkOrUnlink(int k)
         return;
     try {
         EchoLinkClient &client = requireClient();
-        if (client.IsConnected(c)) {
+        if (client.IsConnected(c))
             client.Disconnect(c);
-        } else {
-            // A failed Connect has no effect, as if the press never happened.
-            ignoreErrors([&] { client.Connect(c, true); });
-        }
+        else
+            client.Connect(c, true);
         clearStatus();
-    } catch (const EchoLinkError &e) {
+    } catch (const std::exception &e) {
         showStatus(QString::fromLatin1(kToggleFailed).arg(c, QString::fromUtf8(e.what())));
     }
 }
