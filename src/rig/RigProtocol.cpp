@@ -144,54 +144,87 @@ private:
 
 } // namespace
 
-std::optional<Request> parseRequest(const QByteArray &raw)
+QList<Request> parseLine(const QByteArray &raw)
 {
     QByteArray line = raw;
     while (line.endsWith('\r') || line.endsWith('\n'))
         line.chop(1);
     line = line.trimmed();
     if (line.isEmpty())
-        return std::nullopt;
+        return {};
 
-    Request r;
-    r.command = Command::Malformed;
+    Request bad;
+    bad.command = Command::Malformed;
     for (char c : line)
         if (!isPrintable(c) && !isBlank(c))
-            return r;
+            return {bad};
 
-    const char first = line.at(0);
-    if (first == '+' || first == ';' || first == '|' || first == ',') {
-        r.separator = first == '+' ? '\n' : first;
-        line = line.mid(1).trimmed();
-        if (line.isEmpty())
-            return r;
+    // Read the way rigctld reads its input: a command is one letter (or "\name"), its
+    // arguments the blank-separated words after it, and whatever follows is the next command.
+    // Loggers rely on it: CQRlog polls with "fmv", three commands in one line.
+    QList<Request> requests;
+    const qsizetype n = line.size();
+    qsizetype i = 0;
+    const auto skipBlanks = [&] {
+        while (i < n && isBlank(line.at(i)))
+            ++i;
+    };
+    const auto nextWord = [&] {
+        const qsizetype from = i;
+        while (i < n && !isBlank(line.at(i)))
+            ++i;
+        return line.mid(from, i - from);
+    };
+    for (skipBlanks(); i < n; skipBlanks()) {
+        Request r;
+        const char first = line.at(i);
+        if (first == '+' || first == ';' || first == '|' || first == ',') {
+            r.separator = first == '+' ? '\n' : first;
+            ++i;
+            skipBlanks();
+            if (i == n) {
+                requests.append(bad);
+                break;
+            }
+        }
+        const Entry *entry = nullptr;
+        if (line.at(i) == '\\') {
+            const qsizetype from = ++i;
+            while (i < n && !isBlank(line.at(i)))
+                ++i;
+            r.name = line.mid(from, i - from);
+            if (!isWord(r.name)) {
+                requests.append(bad); // no command word at all
+                break;
+            }
+            entry = findLong(r.name);
+        } else {
+            r.name = QByteArray(1, line.at(i++));
+            entry = findShort(r.name.at(0));
+            // A word that is no run of our commands ("hello") is no command line.
+            if (!entry && i < n && !isBlank(line.at(i))) {
+                requests.append(bad);
+                break;
+            }
+        }
+        if (!entry) {
+            // We cannot know how many arguments a command we do not offer takes: the rest of
+            // the line is its.
+            r.command = Command::Unknown;
+            for (skipBlanks(); i < n; skipBlanks())
+                r.args.append(nextWord());
+            requests.append(r);
+            break;
+        }
+        r.name = entry->longName;
+        for (skipBlanks(); i < n && r.args.size() < entry->maxArgs; skipBlanks())
+            r.args.append(nextWord());
+        r.command = r.args.size() < entry->minArgs ? Command::Malformed : entry->command;
+        requests.append(r);
+        if (r.command == Command::Quit)
+            break;
     }
-
-    QList<QByteArray> tokens;
-    for (const QByteArray &t : line.split(' ')) {
-        for (const QByteArray &u : t.split('\t'))
-            if (!u.isEmpty())
-                tokens.append(u);
-    }
-    const QByteArray word = tokens.takeFirst();
-    const Entry *entry = nullptr;
-    if (word.size() == 1) {
-        entry = findShort(word.at(0));
-        r.name = word;
-    } else if (word.startsWith('\\') && isWord(word.mid(1))) {
-        r.name = word.mid(1);
-        entry = findLong(r.name);
-    } else {
-        return r; // no command word at all
-    }
-    r.args = tokens;
-    if (!entry) {
-        r.command = Command::Unknown;
-        return r;
-    }
-    r.name = entry->longName;
-    r.command = tokens.size() < entry->minArgs || tokens.size() > entry->maxArgs ? Command::Malformed : entry->command;
-    return r;
+    return requests;
 }
 
 std::optional<qint64> parseHertz(const QByteArray &text)

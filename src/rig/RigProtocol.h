@@ -59,8 +59,9 @@ struct Request {
     char separator = 0;    // 0: default protocol; otherwise the extended reply separator
 };
 
-// One line without its line end. An empty line gives nullopt (nothing to answer).
-std::optional<Request> parseRequest(const QByteArray &line);
+// The commands of one line (without its line end), in order; several may share a line
+// ("fmv", "F 7074000 f"), as rigctld takes them. An empty line gives none (nothing to answer).
+QList<Request> parseLine(const QByteArray &line);
 
 // "14074000", "14074000.000000", "14074055.9": whole hertz, fraction dropped; nullopt when
 // the text is no unsigned decimal number or is absurdly long.
