@@ -18,7 +18,7 @@ struct Entry {
     int maxArgs;
 };
 
-constexpr std::array<Entry, 15> kCommands{{
+constexpr std::array<Entry, 16> kCommands{{
     {'f', "get_freq", Command::GetFreq, 0, 0},
     {'F', "set_freq", Command::SetFreq, 1, 1},
     {'m', "get_mode", Command::GetMode, 0, 0},
@@ -33,6 +33,7 @@ constexpr std::array<Entry, 15> kCommands{{
     {0, "get_lock_mode", Command::GetLockMode, 0, 0},
     {0, "chk_vfo", Command::ChkVfo, 0, 0},
     {0, "dump_state", Command::DumpState, 0, 0},
+    {0, "get_vfo_info", Command::GetVfoInfo, 0, 1},
     {'q', "quit", Command::Quit, 0, 0},
 }};
 
@@ -70,9 +71,20 @@ constexpr char kTxVfoLabel[] = "TX VFO: ";
 constexpr char kPowerLabel[] = "Power Status: ";
 constexpr char kLockLabel[] = "Locked: ";
 constexpr char kChkVfoLabel[] = "ChkVFO: ";
+constexpr char kInfoFrequencyLabel[] = "Freq: ";
+constexpr char kWidthLabel[] = "Width: ";
+constexpr char kSatModeLabel[] = "SatMode: ";
 
 // Highest number of integer digits we read: far above any radio frequency, far below overflow.
 constexpr int kMaxDigits = 12;
+
+bool isOwnVfo(const QByteArray &name)
+{
+    for (const char *own : kOwnVfo)
+        if (name == own)
+            return true;
+    return false;
+}
 
 bool isPrintable(char c) { return c >= 0x20 && c < 0x7f; }
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -336,11 +348,19 @@ Reply answer(const Request &r, RigBackend &backend, int client)
     case Command::GetVfo:
         b.value(kVfoLabel, kVfoName);
         return {b.finish(kOk, true), false};
-    case Command::SetVfo: {
-        for (const char *own : kOwnVfo)
-            if (r.args.at(0) == own)
-                return {b.finish(kOk, false), false};
-        return {b.finish(kUnavailable, false), false};
+    case Command::SetVfo:
+        return {b.finish(isOwnVfo(r.args.at(0)) ? kOk : kUnavailable, false), false};
+    case Command::GetVfoInfo: {
+        // Raw clients poll with it rather than f and m; there is no other VFO to report on.
+        if (!r.args.isEmpty() && !isOwnVfo(r.args.at(0)))
+            return {b.finish(kUnavailable, false), false};
+        const QByteArray mode = backend.mode();
+        b.value(kInfoFrequencyLabel, QByteArray::number(backend.frequencyHz()));
+        b.value(kModeLabel, mode);
+        b.value(kWidthLabel, QByteArray::number(passbandOf(mode)));
+        b.value(kSplitLabel, "0");
+        b.value(kSatModeLabel, "0");
+        return {b.finish(kOk, true), false};
     }
     case Command::GetSplit:
         b.value(kSplitLabel, "0");

@@ -47,6 +47,7 @@ enum class Command {
     GetLockMode,
     ChkVfo,
     DumpState,
+    GetVfoInfo,
     Quit,
     Unknown,   // a command we do not offer
     Malformed, // not a command line at all

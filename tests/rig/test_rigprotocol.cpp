@@ -73,6 +73,11 @@ private slots:
         QCOMPARE(ask(st, "\\chk_vfo").text, QByteArray("0\n"));
         QCOMPARE(ask(st, "\\get_lock_mode").text, QByteArray("0\n"));
         QCOMPARE(ask(st, "\\get_powerstat").text, QByteArray("1\n"));
+        // What raw clients poll instead of f and m: frequency, mode, width, split, satellite mode.
+        QCOMPARE(ask(st, "\\get_vfo_info VFOA").text, QByteArray("14230000\nCW\n500\n0\n0\n"));
+        QCOMPARE(ask(st, "+\\get_vfo_info currVFO").text,
+                 QByteArray("get_vfo_info: currVFO\nFreq: 14230000\nMode: CW\nWidth: 500\nSplit: 0\nSatMode: 0\nRPRT 0\n"));
+        QCOMPARE(ask(st, "\\get_vfo_info VFOB").text, QByteArray("RPRT -11\n"));
         // CR LF line ends and surrounding blanks are fine; an empty line gets no answer.
         QCOMPARE(ask(st, "  f \r").text, QByteArray("14230000\n"));
         QVERIFY(parseLine("   \r").isEmpty());
@@ -137,7 +142,7 @@ private slots:
     {
         FakeStation st;
         QCOMPARE(ask(st, "l RFPOWER").text, QByteArray("RPRT -11\n"));
-        QCOMPARE(ask(st, "\\get_vfo_info VFOA").text, QByteArray("RPRT -11\n"));
+        QCOMPARE(ask(st, "\\get_dcd VFOA").text, QByteArray("RPRT -11\n"));
         QCOMPARE(ask(st, "hello world").text, QByteArray("RPRT -1\n"));
         QCOMPARE(ask(st, QByteArray("f\x01\xff")).text, QByteArray("RPRT -1\n"));
         QCOMPARE(ask(st, "+").text, QByteArray("RPRT -1\n"));
