@@ -52,6 +52,8 @@ public:
     // empty when the report names none (the mode then stays as it was).
     void reportFrequency(const QString &frequency, const QString &modeWord);
     const QString &reportedMode() const { return mode_; }
+    // The node says it did not tune to `frequency` (formatted text).
+    void refuseFrequency(const QString &frequency) { emit frequencyRefused(frequency); }
     // The large display Label4: the frequency as typed, stepped or reported; the steps work
     // from it.
     const QString &display() const { return display_; }
@@ -69,6 +71,7 @@ signals:
     void displayChanged(const QString &text);
     // Every report, even one that repeats the last: the rig server confirms commands by it.
     void frequencyReported(const QString &frequency, const QString &modeWord);
+    void frequencyRefused(const QString &frequency);
     void linkedNodeChanged(const QString &call);
 
 private:

@@ -183,6 +183,8 @@ private Q_SLOTS:
         // already shows the one it asked for.
         if (line.contains(QLatin1String("Refused"))) {
             QVERIFY2(!remote::isFrequencyReport(line), qPrintable(line));
+            // The panel's rig server reads which frequency was turned down, when one was named.
+            QCOMPARE(remote::refusedFrequency(line).has_value(), !line.contains(QLatin1String("Refused FN:")));
             QTRY_COMPARE_WITH_TIMEOUT(s.sentSince(from).size(), 2, kWaitMs);
             QVERIFY2(s.sentSince(from).at(1).startsWith(kNode + QStringLiteral(">FN14.2000 ")), qPrintable(s.sentSince(from).at(1)));
         }
