@@ -55,8 +55,6 @@ public:
     // `current`: reportIsCurrent() said so; otherwise only the mode and the signal follow it.
     void reportFrequency(const QString &frequency, const QString &modeWord, bool current = true);
     const QString &reportedMode() const { return mode_; }
-    // The node says it did not tune to `frequency` (formatted text).
-    void refuseFrequency(const QString &frequency) { emit frequencyRefused(frequency); }
     // The large display Label4: the frequency as typed, stepped or reported; the steps work
     // from it.
     const QString &display() const { return display_; }
@@ -87,7 +85,6 @@ signals:
     void displayChanged(const QString &text);
     // Every report, even one that repeats the last: the rig server confirms commands by it.
     void frequencyReported(const QString &frequency, const QString &modeWord);
-    void frequencyRefused(const QString &frequency);
     void linkedNodeChanged(const QString &call);
 
 private:
