@@ -52,11 +52,7 @@ void ProtocolController::readFrequencyReport(const QString &line)
     const std::optional<QString> frequency = remote::frequencyReport(line);
     if (!frequency)
         return;
-    station::StationState &station = window_.station();
-    const bool current = station.reportIsCurrent(*frequency);
-    if (current)
-        station.setDisplay(*frequency);
-    station.reportFrequency(*frequency, remote::reportedModeWord(line), current);
+    window_.station().reportFrequency(*frequency, remote::reportedModeWord(line));
 }
 
 void ProtocolController::refreshMarkers(const QString &localCallsign, const QString &extraCall)

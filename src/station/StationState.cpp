@@ -12,7 +12,7 @@ namespace tavrin::station {
 
 namespace {
 
-// A command holds many more commands than anyone steps ahead of a report.
+// Far more commands than anyone steps ahead of the node's reports.
 constexpr qsizetype kMaxAsked = 32;
 
 } // namespace
@@ -98,12 +98,14 @@ bool StationState::reportIsCurrent(const QString &frequency)
     return false;
 }
 
-void StationState::reportFrequency(const QString &frequency, const QString &modeWord, bool current)
+void StationState::reportFrequency(const QString &frequency, const QString &modeWord)
 {
     if (!modeWord.isEmpty())
         mode_ = modeWord;
-    if (current)
+    if (reportIsCurrent(frequency)) {
+        setDisplay(frequency);
         setFrequency(frequency);
+    }
     emit frequencyReported(frequency, modeWord);
 }
 

@@ -51,9 +51,9 @@ public:
     const QString &frequency() const { return frequency_; }
     void setFrequency(const QString &frequency);
     // A frequency report from the node: the frequency and its mode word ("USB"), which is
-    // empty when the report names none (the mode then stays as it was).
-    // `current`: reportIsCurrent() said so; otherwise only the mode and the signal follow it.
-    void reportFrequency(const QString &frequency, const QString &modeWord, bool current = true);
+    // empty when the report names none (the mode then stays as it was). The frequency and the
+    // display follow it unless it is only a late receipt (see lineSent()).
+    void reportFrequency(const QString &frequency, const QString &modeWord);
     const QString &reportedMode() const { return mode_; }
     // The large display Label4: the frequency as typed, stepped or reported; the steps work
     // from it.
@@ -61,15 +61,13 @@ public:
     void setDisplay(const QString &text);
 
     // A line went out to the node; a frequency command in it is remembered until the node
-    // reports that frequency (or for kAskedFrequencyMs at most).
+    // reports that frequency (or for kAskedFrequencyMs at most). Over a link with some delay,
+    // the report of one step can arrive after the operator has stepped again: it is then the
+    // node catching up with a command of ours that a later one has overtaken, and setting the
+    // display back to it would make the next step start from the old frequency. Such a report
+    // is taken as a receipt only. Any other report (the last command's, a refusal, a change
+    // made at the station) moves the displays as always.
     void lineSent(const QString &line);
-    // Whether the node's report of `frequency` should move the displays. Over a link with some
-    // delay, the report of one step can arrive after the operator has stepped again: it is
-    // then the node catching up with a command of ours that a later one has overtaken, and
-    // setting the display back to it would make the next step start from the old frequency.
-    // Such a report is taken as a receipt only. Any other report (the last command's, a
-    // refusal, a change made at the station) moves the displays as always.
-    bool reportIsCurrent(const QString &frequency);
     // How long a frequency command waits for the node's report before it is forgotten.
     static constexpr qint64 kAskedFrequencyMs = 10000;
 
@@ -88,6 +86,9 @@ signals:
     void linkedNodeChanged(const QString &call);
 
 private:
+    // Whether a report of `frequency` moves the displays (lineSent()); forgets what it answers.
+    bool reportIsCurrent(const QString &frequency);
+
     struct Asked {
         qint64 hz;
         QDateTime at;
