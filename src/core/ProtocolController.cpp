@@ -49,6 +49,8 @@ void ProtocolController::answerVersionQuery(const QString &line)
 void ProtocolController::readFrequencyReport(const QString &line)
 {
     // A report that leaves no digit or point changes nothing.
+    if (const std::optional<QString> refused = remote::refusedFrequency(line))
+        window_.station().refuseFrequency(*refused);
     const std::optional<QString> frequency = remote::frequencyReport(line);
     if (!frequency)
         return;

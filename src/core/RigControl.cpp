@@ -23,6 +23,7 @@ RigControl::RigControl(MainWindow &window, Program &program, QObject *parent)
     actionTimer_->setInterval(kActionIntervalMs);
     connect(actionTimer_, &QTimer::timeout, this, &RigControl::nextAction);
     connect(&window_.station(), &station::StationState::frequencyReported, this, &RigControl::frequencyReported);
+    connect(&window_.station(), &station::StationState::frequencyRefused, this, &RigControl::frequencyRefused);
     // The supervision tick rewrites the transmit state from the client: follow it from there.
     connect(window_.timer(3), &QTimer::timeout, this, &RigControl::followTransmitter);
 }
@@ -148,6 +149,12 @@ void RigControl::frequencyReported(const QString &frequency, const QString &mode
     if (!hz)
         return;
     state_.reported(*hz, modeWord.toLatin1(), program_.clock().now().toMSecsSinceEpoch());
+}
+
+void RigControl::frequencyRefused(const QString &frequency)
+{
+    if (const std::optional<qint64> hz = remote::frequencyTextToHertz(frequency))
+        state_.refused(*hz - *hz % kStepHz);
 }
 
 } // namespace tavrin::rig

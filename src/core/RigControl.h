@@ -61,6 +61,7 @@ public:
 
 public slots:
     void frequencyReported(const QString &frequency, const QString &modeWord);
+    void frequencyRefused(const QString &frequency);
     void clientClosed(int client);
     void RigPttTimer_Timer();
 

@@ -410,11 +410,16 @@ void NodeService::key(bool on, const QString &why)
         log_(QStringLiteral("unkeying the rig (%1)").arg(why));
     }
     rig_.run(RigController::setPtt(on), [this, on](const RigOutcome &o) {
-        if (!on)
+        if (!on) {
             unkeyError_ = o.ok ? QString() : o.error;
-        if (o.ok && !on)
-            unkeyOwed_ = false;
-        if (o.ok || !on)
+            // An unkey that did not reach the rig is owed to it: a rig keyed by CAT stays keyed
+            // through a restart of rigctld or a pulled cable, so it goes again once the rig answers.
+            unkeyOwed_ = !o.ok;
+            if (o.ok)
+                owedUnkeyRetried_ = false;
+            return;
+        }
+        if (o.ok)
             return;
         // Keying failed: the rig may be half-keyed; release it and wait for the next over
         // (a rig that takes no PTT would otherwise be tried again at every poll, each time
@@ -444,7 +449,7 @@ void NodeService::rigRecovered()
     // answers, only not to PTT, and each try would fail the same way at every poll.
     if (unkeyOwed_ && !keyed_ && !stopping_ && !(owedUnkeyRetried_ && lastFault_ == unkeyError_)) {
         owedUnkeyRetried_ = true;
-        key(false, QStringLiteral("rig back, not yet released since the start"));
+        key(false, QStringLiteral("rig back, not yet released"));
     }
     updateKey(QStringLiteral("rig back"));
 }

@@ -111,11 +111,11 @@ private:
     bool receiving_ = false;
     bool overTimedOut_ = false;
     bool keyed_ = false;
-    bool unkeyOwed_ = false; // the start-up unkey has not reached the rig yet
+    bool unkeyOwed_ = false; // the last unkey (the start-up one at first) has not reached the rig
     bool keyFailed_ = false;  // keying failed in this over: not retried before the next
     QString unkeyError_;      // why the last unkey failed; empty once one went through
     QString lastFault_;       // the rig fault last heard of
-    bool owedUnkeyRetried_ = false; // the start-up unkey was tried again when the rig answered
+    bool owedUnkeyRetried_ = false; // the owed unkey was tried again when the rig answered
     bool stopping_ = false;
     bool squelchOpen_ = false;
     bool holdReceiver_ = false; // " CPT?": quiet until the squelch closes

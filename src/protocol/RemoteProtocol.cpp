@@ -11,6 +11,7 @@ namespace tavrin::remote {
 namespace {
 inline constexpr char kVersionQuery[] = "/ver/";
 inline constexpr char kReportTag[] = ">FN";
+inline constexpr char kRefusalTag[] = ">Refused FN";
 inline constexpr char kRelaySuffix[] = "-R";
 inline constexpr char kLinkSuffix[] = "-L";
 inline constexpr char kAcknowledgementHead[] = " Message has been received and left for the ";
@@ -59,6 +60,21 @@ std::optional<QString> frequencyReport(const QString &line)
         return std::nullopt;
     // Another panel on the link asking for a frequency is no word from the node about it.
     if (isCommandLineTail(QStringView(line).mid(i)))
+        return std::nullopt;
+    return formatFrequency(number);
+}
+
+std::optional<QString> refusedFrequency(const QString &line)
+{
+    const qsizetype tag = line.indexOf(QLatin1String(kRefusalTag), 1, Qt::CaseSensitive);
+    if (tag < 0)
+        return std::nullopt;
+    const qsizetype start = tag + qsizetype(sizeof kRefusalTag) - 1;
+    qsizetype i = start;
+    while (i < line.size() && ((line[i] >= QLatin1Char('0') && line[i] <= QLatin1Char('9')) || line[i] == QLatin1Char('.')))
+        ++i;
+    const QString number = line.mid(start, i - start);
+    if (!isNumberText(number) || i == line.size() || line[i] != QLatin1Char(':'))
         return std::nullopt;
     return formatFrequency(number);
 }

@@ -31,6 +31,10 @@ bool isFrequencyReport(const QString &line);
 // the display keeps what it showed.
 std::optional<QString> frequencyReport(const QString &line);
 
+// The frequency a node line says it did not tune to ("XX9XYZ-L>Refused FN14.4000: outside
+// ..."), formatted; nullopt for any other line. The rig server drops its command by it.
+std::optional<QString> refusedFrequency(const QString &line);
+
 // The mode word that follows the frequency in a report line ("XX9XYZ-L>FN14.2300 USB"),
 // upper-cased, when it is a mode name; empty otherwise.
 QString reportedModeWord(const QString &reportLine);

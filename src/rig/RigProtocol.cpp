@@ -18,7 +18,7 @@ struct Entry {
     int maxArgs;
 };
 
-constexpr std::array<Entry, 15> kCommands{{
+constexpr std::array<Entry, 16> kCommands{{
     {'f', "get_freq", Command::GetFreq, 0, 0},
     {'F', "set_freq", Command::SetFreq, 1, 1},
     {'m', "get_mode", Command::GetMode, 0, 0},
@@ -33,6 +33,7 @@ constexpr std::array<Entry, 15> kCommands{{
     {0, "get_lock_mode", Command::GetLockMode, 0, 0},
     {0, "chk_vfo", Command::ChkVfo, 0, 0},
     {0, "dump_state", Command::DumpState, 0, 0},
+    {0, "get_vfo_info", Command::GetVfoInfo, 0, 1},
     {'q', "quit", Command::Quit, 0, 0},
 }};
 
@@ -70,9 +71,20 @@ constexpr char kTxVfoLabel[] = "TX VFO: ";
 constexpr char kPowerLabel[] = "Power Status: ";
 constexpr char kLockLabel[] = "Locked: ";
 constexpr char kChkVfoLabel[] = "ChkVFO: ";
+constexpr char kInfoFrequencyLabel[] = "Freq: ";
+constexpr char kWidthLabel[] = "Width: ";
+constexpr char kSatModeLabel[] = "SatMode: ";
 
 // Highest number of integer digits we read: far above any radio frequency, far below overflow.
 constexpr int kMaxDigits = 12;
+
+bool isOwnVfo(const QByteArray &name)
+{
+    for (const char *own : kOwnVfo)
+        if (name == own)
+            return true;
+    return false;
+}
 
 bool isPrintable(char c) { return c >= 0x20 && c < 0x7f; }
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -144,54 +156,87 @@ private:
 
 } // namespace
 
-std::optional<Request> parseRequest(const QByteArray &raw)
+QList<Request> parseLine(const QByteArray &raw)
 {
     QByteArray line = raw;
     while (line.endsWith('\r') || line.endsWith('\n'))
         line.chop(1);
     line = line.trimmed();
     if (line.isEmpty())
-        return std::nullopt;
+        return {};
 
-    Request r;
-    r.command = Command::Malformed;
+    Request bad;
+    bad.command = Command::Malformed;
     for (char c : line)
         if (!isPrintable(c) && !isBlank(c))
-            return r;
+            return {bad};
 
-    const char first = line.at(0);
-    if (first == '+' || first == ';' || first == '|' || first == ',') {
-        r.separator = first == '+' ? '\n' : first;
-        line = line.mid(1).trimmed();
-        if (line.isEmpty())
-            return r;
+    // Read the way rigctld reads its input: a command is one letter (or "\name"), its
+    // arguments the blank-separated words after it, and whatever follows is the next command.
+    // Loggers rely on it: CQRlog polls with "fmv", three commands in one line.
+    QList<Request> requests;
+    const qsizetype n = line.size();
+    qsizetype i = 0;
+    const auto skipBlanks = [&] {
+        while (i < n && isBlank(line.at(i)))
+            ++i;
+    };
+    const auto nextWord = [&] {
+        const qsizetype from = i;
+        while (i < n && !isBlank(line.at(i)))
+            ++i;
+        return line.mid(from, i - from);
+    };
+    for (skipBlanks(); i < n; skipBlanks()) {
+        Request r;
+        const char first = line.at(i);
+        if (first == '+' || first == ';' || first == '|' || first == ',') {
+            r.separator = first == '+' ? '\n' : first;
+            ++i;
+            skipBlanks();
+            if (i == n) {
+                requests.append(bad);
+                break;
+            }
+        }
+        const Entry *entry = nullptr;
+        if (line.at(i) == '\\') {
+            const qsizetype from = ++i;
+            while (i < n && !isBlank(line.at(i)))
+                ++i;
+            r.name = line.mid(from, i - from);
+            if (!isWord(r.name)) {
+                requests.append(bad); // no command word at all
+                break;
+            }
+            entry = findLong(r.name);
+        } else {
+            r.name = QByteArray(1, line.at(i++));
+            entry = findShort(r.name.at(0));
+            // A word that is no run of our commands ("hello") is no command line.
+            if (!entry && i < n && !isBlank(line.at(i))) {
+                requests.append(bad);
+                break;
+            }
+        }
+        if (!entry) {
+            // We cannot know how many arguments a command we do not offer takes: the rest of
+            // the line is its.
+            r.command = Command::Unknown;
+            for (skipBlanks(); i < n; skipBlanks())
+                r.args.append(nextWord());
+            requests.append(r);
+            break;
+        }
+        r.name = entry->longName;
+        for (skipBlanks(); i < n && r.args.size() < entry->maxArgs; skipBlanks())
+            r.args.append(nextWord());
+        r.command = r.args.size() < entry->minArgs ? Command::Malformed : entry->command;
+        requests.append(r);
+        if (r.command == Command::Quit)
+            break;
     }
-
-    QList<QByteArray> tokens;
-    for (const QByteArray &t : line.split(' ')) {
-        for (const QByteArray &u : t.split('\t'))
-            if (!u.isEmpty())
-                tokens.append(u);
-    }
-    const QByteArray word = tokens.takeFirst();
-    const Entry *entry = nullptr;
-    if (word.size() == 1) {
-        entry = findShort(word.at(0));
-        r.name = word;
-    } else if (word.startsWith('\\') && isWord(word.mid(1))) {
-        r.name = word.mid(1);
-        entry = findLong(r.name);
-    } else {
-        return r; // no command word at all
-    }
-    r.args = tokens;
-    if (!entry) {
-        r.command = Command::Unknown;
-        return r;
-    }
-    r.name = entry->longName;
-    r.command = tokens.size() < entry->minArgs || tokens.size() > entry->maxArgs ? Command::Malformed : entry->command;
-    return r;
+    return requests;
 }
 
 std::optional<qint64> parseHertz(const QByteArray &text)
@@ -303,11 +348,19 @@ Reply answer(const Request &r, RigBackend &backend, int client)
     case Command::GetVfo:
         b.value(kVfoLabel, kVfoName);
         return {b.finish(kOk, true), false};
-    case Command::SetVfo: {
-        for (const char *own : kOwnVfo)
-            if (r.args.at(0) == own)
-                return {b.finish(kOk, false), false};
-        return {b.finish(kUnavailable, false), false};
+    case Command::SetVfo:
+        return {b.finish(isOwnVfo(r.args.at(0)) ? kOk : kUnavailable, false), false};
+    case Command::GetVfoInfo: {
+        // Raw clients poll with it rather than f and m; there is no other VFO to report on.
+        if (!r.args.isEmpty() && !isOwnVfo(r.args.at(0)))
+            return {b.finish(kUnavailable, false), false};
+        const QByteArray mode = backend.mode();
+        b.value(kInfoFrequencyLabel, QByteArray::number(backend.frequencyHz()));
+        b.value(kModeLabel, mode);
+        b.value(kWidthLabel, QByteArray::number(passbandOf(mode)));
+        b.value(kSplitLabel, "0");
+        b.value(kSatModeLabel, "0");
+        return {b.finish(kOk, true), false};
     }
     case Command::GetSplit:
         b.value(kSplitLabel, "0");

@@ -1,7 +1,8 @@
 #pragma once
 // The text protocol of the rig server, as plain functions: the rigctld default protocol as
-// Hamlib's NET rigctl client (rig model 2) speaks it, one command per line, plus the long
-// "\name" forms and the extended reply forms ("+", ";", "|", ",") that scripts use.
+// Hamlib's NET rigctl client (rig model 2) speaks it, one command per line (loggers may run
+// several into one), plus the long "\name" forms and the extended reply forms ("+", ";",
+// "|", ",") that scripts use.
 //
 // Frequencies are whole hertz in 64-bit integers; nothing here touches a binary double.
 // No sockets, no widgets: RigServer feeds lines in, writes the replies out.
@@ -47,6 +48,7 @@ enum class Command {
     GetLockMode,
     ChkVfo,
     DumpState,
+    GetVfoInfo,
     Quit,
     Unknown,   // a command we do not offer
     Malformed, // not a command line at all
@@ -59,8 +61,9 @@ struct Request {
     char separator = 0;    // 0: default protocol; otherwise the extended reply separator
 };
 
-// One line without its line end. An empty line gives nullopt (nothing to answer).
-std::optional<Request> parseRequest(const QByteArray &line);
+// The commands of one line (without its line end), in order; several may share a line
+// ("fmv", "F 7074000 f"), as rigctld takes them. An empty line gives none (nothing to answer).
+QList<Request> parseLine(const QByteArray &line);
 
 // "14074000", "14074000.000000", "14074055.9": whole hertz, fraction dropped; nullopt when
 // the text is no unsigned decimal number or is absurdly long.

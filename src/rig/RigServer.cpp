@@ -142,16 +142,18 @@ void RigServer::serve(QTcpSocket *socket)
             break;
         }
         ++lines;
-        const std::optional<Request> request = parseRequest(data.mid(answered, end - answered));
+        const QList<Request> requests = parseLine(data.mid(answered, end - answered));
         answered = end + 1;
-        if (!request)
-            continue;
-        const Reply reply = answer(*request, backend_, id);
-        replies += reply.text;
-        if (reply.close) {
-            closeAfter = true;
-            break;
+        for (const Request &request : requests) {
+            const Reply reply = answer(request, backend_, id);
+            replies += reply.text;
+            if (reply.close) {
+                closeAfter = true;
+                break;
+            }
         }
+        if (closeAfter)
+            break;
     }
     if (!replies.isEmpty()) {
         // On the wire now; what the network cannot take yet stays in the socket. A failed

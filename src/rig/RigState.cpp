@@ -25,6 +25,12 @@ void RigState::commanded(qint64 hz, qint64 nowMs)
     commandedAtMs_ = nowMs;
 }
 
+void RigState::refused(qint64 hz)
+{
+    if (pending_ == hz)
+        pending_.reset();
+}
+
 void RigState::reported(qint64 hz, const QByteArray &modeWord, qint64 nowMs)
 {
     reported_ = hz;

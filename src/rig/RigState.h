@@ -28,6 +28,9 @@ public:
     void commanded(qint64 hz, qint64 nowMs);
     // A commanded frequency that never went out: back to the reported one.
     void cancelCommand() { pending_.reset(); }
+    // The node says it did not tune to `hz`: a command for it is over, and the report that
+    // follows stands at once.
+    void refused(qint64 hz);
     // A frequency report; an empty mode word keeps the mode we had.
     void reported(qint64 hz, const QByteArray &modeWord, qint64 nowMs);
 

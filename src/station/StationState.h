@@ -55,6 +55,8 @@ public:
     // display follow it unless it is only a late receipt (see lineSent()).
     void reportFrequency(const QString &frequency, const QString &modeWord);
     const QString &reportedMode() const { return mode_; }
+    // The node says it did not tune to `frequency` (formatted text).
+    void refuseFrequency(const QString &frequency) { emit frequencyRefused(frequency); }
     // The large display Label4: the frequency as typed, stepped or reported; the steps work
     // from it.
     const QString &display() const { return display_; }
@@ -83,6 +85,7 @@ signals:
     void displayChanged(const QString &text);
     // Every report, even one that repeats the last: the rig server confirms commands by it.
     void frequencyReported(const QString &frequency, const QString &modeWord);
+    void frequencyRefused(const QString &frequency);
     void linkedNodeChanged(const QString &call);
 
 private:

@@ -183,6 +183,8 @@ private Q_SLOTS:
         // already shows the one it asked for.
         if (line.contains(QLatin1String("Refused"))) {
             QVERIFY2(!remote::isFrequencyReport(line), qPrintable(line));
+            // The panel's rig server reads which frequency was turned down, when one was named.
+            QCOMPARE(remote::refusedFrequency(line).has_value(), !line.contains(QLatin1String("Refused FN:")));
             QTRY_COMPARE_WITH_TIMEOUT(s.sentSince(from).size(), 2, kWaitMs);
             QVERIFY2(s.sentSince(from).at(1).startsWith(kNode + QStringLiteral(">FN14.2000 ")), qPrintable(s.sentSince(from).at(1)));
         }
@@ -315,14 +317,30 @@ private Q_SLOTS:
     }
 
     // The rig cannot be reached when the node starts, and comes back keyed (a crash left it
-    // so): the unkey the start owed it follows as soon as it answers.
-    void startUnkeyWaitsForTheRig()
+    // so): the unkey the start owed it follows as soon as it answers. So does one that failed
+    // mid-over (rigctld restarted under the node while it was keyed).
+    void unkeyWaitsForTheRig()
     {
         auto pulled = std::make_shared<std::atomic<bool>>(true);
         Station s(std::make_unique<CabledRig>(pulled));
         s.settle();
         *pulled = false;
         s.ask(RigController::setPtt(true));
+        QTRY_VERIFY_WITH_TIMEOUT(!s.ptt(), kWaitMs);
+
+        s.ask(RigController::setFrequency(14'200'000));
+        s.service->pollRig();
+        s.settle();
+        s.backend.raiseRx(true);
+        QTRY_VERIFY_WITH_TIMEOUT(s.ptt(), kWaitMs);
+        *pulled = true;
+        s.service->pollRig();
+        s.settle();
+        QVERIFY(!s.service->keyed());
+        s.backend.raiseRx(false); // the over ends while the rig is away
+        s.settle();
+        *pulled = false;
+        s.service->pollRig();
         QTRY_VERIFY_WITH_TIMEOUT(!s.ptt(), kWaitMs);
     }
 

@@ -37,12 +37,19 @@ public:
     }
 };
 
+// The answers to every command of one line, as the server sends them.
 Reply ask(FakeStation &station, const QByteArray &line, int client = 1)
 {
-    const std::optional<Request> r = parseRequest(line);
-    if (!r)
-        return {};
-    return answer(*r, station, client);
+    Reply all;
+    for (const Request &r : parseLine(line)) {
+        const Reply one = answer(r, station, client);
+        all.text += one.text;
+        if (one.close) {
+            all.close = true;
+            break;
+        }
+    }
+    return all;
 }
 
 } // namespace
@@ -66,9 +73,36 @@ private slots:
         QCOMPARE(ask(st, "\\chk_vfo").text, QByteArray("0\n"));
         QCOMPARE(ask(st, "\\get_lock_mode").text, QByteArray("0\n"));
         QCOMPARE(ask(st, "\\get_powerstat").text, QByteArray("1\n"));
+        // What raw clients poll instead of f and m: frequency, mode, width, split, satellite mode.
+        QCOMPARE(ask(st, "\\get_vfo_info VFOA").text, QByteArray("14230000\nCW\n500\n0\n0\n"));
+        QCOMPARE(ask(st, "+\\get_vfo_info currVFO").text,
+                 QByteArray("get_vfo_info: currVFO\nFreq: 14230000\nMode: CW\nWidth: 500\nSplit: 0\nSatMode: 0\nRPRT 0\n"));
+        QCOMPARE(ask(st, "\\get_vfo_info VFOB").text, QByteArray("RPRT -11\n"));
         // CR LF line ends and surrounding blanks are fine; an empty line gets no answer.
         QCOMPARE(ask(st, "  f \r").text, QByteArray("14230000\n"));
-        QVERIFY(!parseRequest("   \r"));
+        QVERIFY(parseLine("   \r").isEmpty());
+    }
+
+    // Several commands on one line are answered one after the other, as rigctld does:
+    // CQRlog polls with "fmv" every half second.
+    void severalCommandsOnOneLine()
+    {
+        FakeStation st;
+        QCOMPARE(ask(st, "fmv").text, QByteArray("14230000\nUSB\n2400\nVFOA\n"));
+        QCOMPARE(ask(st, "f m\tv").text, QByteArray("14230000\nUSB\n2400\nVFOA\n"));
+        QCOMPARE(ask(st, "F 7074000 f").text, QByteArray("RPRT 0\n14230000\n"));
+        QCOMPARE(ask(st, "F7074000").text, QByteArray("RPRT 0\n"));
+        QCOMPARE(ask(st, "+f m").text, QByteArray("get_freq:\nFrequency: 14230000\nRPRT 0\nUSB\n2400\n"));
+        QCOMPARE(ask(st, ";f;v").text, QByteArray("get_freq:;Frequency: 14230000;RPRT 0\nget_vfo:;VFO: VFOA;RPRT 0\n"));
+        QCOMPARE(ask(st, "f \\get_powerstat t").text, QByteArray("14230000\n1\n0\n"));
+        QCOMPARE(ask(st, "M USB 2400 f").text, QByteArray("RPRT 0\n14230000\n"));
+        // An unknown command takes the rest of the line; a quit ends it.
+        QCOMPARE(ask(st, "f l RFPOWER f").text, QByteArray("14230000\nRPRT -11\n"));
+        const Reply q = ask(st, "f q f");
+        QCOMPARE(q.text, QByteArray("14230000\nRPRT 0\n"));
+        QVERIFY(q.close);
+        QCOMPARE(ask(st, "fhello").text, QByteArray("14230000\nRPRT -1\n"));
+        QCOMPARE(st.setCalls, (QList<qint64>{7074000, 7074000}));
     }
 
     void setCommandsAndTheirRefusals()
@@ -108,7 +142,7 @@ private slots:
     {
         FakeStation st;
         QCOMPARE(ask(st, "l RFPOWER").text, QByteArray("RPRT -11\n"));
-        QCOMPARE(ask(st, "\\get_vfo_info VFOA").text, QByteArray("RPRT -11\n"));
+        QCOMPARE(ask(st, "\\get_dcd VFOA").text, QByteArray("RPRT -11\n"));
         QCOMPARE(ask(st, "hello world").text, QByteArray("RPRT -1\n"));
         QCOMPARE(ask(st, QByteArray("f\x01\xff")).text, QByteArray("RPRT -1\n"));
         QCOMPARE(ask(st, "+").text, QByteArray("RPRT -1\n"));

@@ -178,6 +178,22 @@ private slots:
         QCOMPARE(c.ask("f"), QByteArray("14074000\n"));
     }
 
+    // The node turns the frequency down and says where the rig stayed: clients read that at
+    // once, as the panel shows it, not the refused one until the wait for a report is over.
+    void frequencyRefusedByTheNode()
+    {
+        startWith(false);
+        RigClient c(port());
+        rig_->backend.raiseChat(QStringLiteral("XX9XYZ-L>FN14.2300 USB"));
+        QCOMPARE(c.ask("F 14400000"), QByteArray("RPRT 0\n"));
+        rig_->backend.raiseChat(QStringLiteral("XX9XYZ-L>Refused FN7.0000: outside the frequency ranges of this node"));
+        QCOMPARE(c.ask("f"), QByteArray("14400000\n"));
+        rig_->backend.raiseChat(QStringLiteral("XX9XYZ-L>Refused FN14.4000: outside the frequency ranges of this node"));
+        rig_->backend.raiseChat(QStringLiteral("XX9XYZ-L>FN14.2300 USB"));
+        QCOMPARE(rig_->find<QLabel>(QStringLiteral("Label4"))->text(), QStringLiteral("14.2300"));
+        QCOMPARE(c.ask("f"), QByteArray("14230000\n"));
+    }
+
     void frequencyFloodIsThinnedOut()
     {
         startWith(true);
