@@ -1,5 +1,7 @@
 #include "core/Controls.h"
 
+#include "ui/ReadableLog.h"
+
 #include <QGroupBox>
 #include <QHelpEvent>
 #include <QLabel>
@@ -115,7 +117,7 @@ QTextEdit *makeRichBox(const QString &name, QWidget *parent)
 {
     auto *t = new QTextEdit(parent);
     t->setObjectName(name);
-    t->setReadOnly(true);
+    makeReadableLog(t);
     t->setAcceptRichText(true);
     return t;
 }

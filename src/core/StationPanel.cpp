@@ -2,6 +2,7 @@
 
 #include "core/Controls.h"
 #include "core/WidgetColors.h"
+#include "ui/ReadableLog.h"
 
 #include <QButtonGroup>
 #include <QFontMetrics>
@@ -140,7 +141,7 @@ void StationPanel::buildChat(QWidget *parent)
     // layout of every line.
     chatLog = new QPlainTextEdit(chatBox);
     chatLog->setObjectName(QStringLiteral("RTB2"));
-    chatLog->setReadOnly(true);
+    makeReadableLog(chatLog);
     // A line without spaces (a pasted address, a flood) still wraps, and cheaply: searching a
     // 64 KiB word for a word boundary costs far more than breaking it anywhere.
     chatLog->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);

@@ -1,6 +1,7 @@
 #include "updater/UpdaterWindow.h"
 
 #include "ui/Dialogs.h"
+#include "ui/ReadableLog.h"
 #include "common/PlatformNames.h"
 #include "updater/DoneItWindow.h"
 #include "updater/UpdaterTexts.h"
@@ -57,7 +58,7 @@ UpdaterWindow::UpdaterWindow(UpdaterOptions options, QWidget *parent)
     intro->setObjectName(QStringLiteral("Text1"));
     intro->setPlainText(QString::fromLatin1(kIntroLine1) + u'\n' + QString::fromLatin1(kIntroLine2) + u'\n'
                         + options_.webUrl);
-    intro->setReadOnly(true);
+    makeReadableLog(intro); // the address can be copied from the keyboard too
     intro->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     intro->setFixedHeight(intro->fontMetrics().lineSpacing() * 3 + int(intro->document()->documentMargin()) * 2
                           + intro->frameWidth() * 2 + 2);
