@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QVBoxLayout>
 
 namespace tavrin {
@@ -20,6 +22,30 @@ namespace {
 // Widest a caption makes its user button ask to be: room for 13 characters.
 constexpr int kUserButtonWidest = 140;
 QString command(int n) { return QStringLiteral("Command%1").arg(n); }
+
+// The transmit-request wait: as wide as a wait of six digits in the field's own font, so the
+// value stays readable whatever text size the desktop gives the window.
+class WaitField final : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+    QSize sizeHint() const override
+    {
+        // What QLineEdit itself adds around its text: 2 pixels a side, text and contents margins.
+        const QMargins text = textMargins();
+        const QMargins contents = contentsMargins();
+        const int width = fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 2 * 2 + text.left()
+            + text.right() + contents.left() + contents.right();
+        QStyleOptionFrame option;
+        initStyleOption(&option);
+        QSize hint = QLineEdit::sizeHint();
+        hint.setWidth(style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(width, fontMetrics().height()), this)
+                          .width());
+        return hint;
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+};
+
 } // namespace
 
 CommandPanels::CommandPanels(QWidget *parent)
@@ -59,9 +85,10 @@ void CommandPanels::buildTransmit(QWidget *parent)
     receiveIndicator->setFocusPolicy(Qt::NoFocus);
     setBackColor(receiveIndicator, buttonFace());
 
-    requestWait = makeEdit(QStringLiteral("Text15"), QStringLiteral("5000"), transmitBox,
-                           QStringLiteral("Transmit request wait (ms)"));
-    requestWait->setMaximumWidth(64);
+    requestWait = new WaitField(QStringLiteral("5000"), transmitBox);
+    requestWait->setObjectName(QStringLiteral("Text15"));
+    requestWait->setToolTip(QStringLiteral("Transmit request wait (ms)"));
+    requestWait->setSizePolicy(QSizePolicy::Fixed, requestWait->sizePolicy().verticalPolicy());
     requestWait->setAlignment(Qt::AlignRight);
 
     meterFrame = new QFrame(transmitBox);

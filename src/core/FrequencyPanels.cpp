@@ -85,6 +85,15 @@ void placeDigits(QGridLayout *grid, const std::array<QPushButton *, 10> &digits,
     clear->setFixedSize(kKeySize, kKeySize - 8);
 }
 
+// A key clicked with the mouse leaves the keys in the entry field, where the operator may go on
+// typing; Tab still reaches it.
+template <class Keys>
+void keepTypingWhereItWas(const Keys &keys)
+{
+    for (QPushButton *key : keys)
+        key->setFocusPolicy(Qt::TabFocus);
+}
+
 } // namespace
 
 double FrequencyPanels::stepOf(int index) { return kStepTable[index].mhz; }
@@ -198,6 +207,8 @@ void FrequencyPanels::buildKeypad(QWidget *parent)
     grid->addWidget(keypadEnter, 5, 0, 1, 2);
     grid->addWidget(keypadClose, 5, 2);
     keypadClose->setFixedWidth(kKeySize);
+    keepTypingWhereItWas(keypadDigits);
+    keepTypingWhereItWas(QList<QPushButton *>{keypadPoint, keypadClear, keypadEnter});
 }
 
 void FrequencyPanels::buildSteps(QWidget *parent)
@@ -230,6 +241,9 @@ void FrequencyPanels::buildSteps(QWidget *parent)
     steps->addWidget(frequencyWithUnit, 0, 0, 1, 4);
     steps->setRowStretch(3, 1);
     steps->addWidget(stepsClose, 4, 3);
+    keepTypingWhereItWas(stepsDigits);
+    keepTypingWhereItWas(stepButtons);
+    keepTypingWhereItWas(QList<QPushButton *>{stepsPoint, stepsClear, stepsEnter});
 
     auto *row = new QHBoxLayout(stepsPanel);
     row->addLayout(steps, 1);

@@ -5,6 +5,7 @@
 #include "core/CoreTexts.h"
 #include "core/FrequencyController.h"
 #include "core/FrequencyPanels.h"
+#include "core/Pictures.h"
 #include "core/Program.h"
 #include "core/ProtocolController.h"
 #include "core/StationController.h"
@@ -20,6 +21,7 @@
 #include "protocol/RemoteProtocol.h"
 #include "station/StationState.h"
 #include "station/TransmitControl.h"
+#include "ui/TabOrder.h"
 
 #include "BuildConfig.h"
 
@@ -31,6 +33,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -185,6 +188,8 @@ void MainWindow::buildLayout()
         panel->setParent(panelHost);
         panel->setVisible(false);
         panel->installEventFilter(this);
+        if (panel != commands_->requestNotice)
+            focusBeforePanel_.insert(panel, nullptr);
     }
     auto *panels = new QVBoxLayout(panelHost);
     panels->setContentsMargins(0, 0, 0, 0);
@@ -198,6 +203,9 @@ void MainWindow::buildLayout()
     panels->addWidget(commands_->requestNotice);
     panels->addStretch(1);
     panelArea->setWidget(panelHost);
+    // The area only holds the panels: Tab goes to their controls, never to the area itself
+    // (which, with every panel closed, has no height to show a focus in).
+    panelArea->setFocusPolicy(Qt::NoFocus);
     panelArea_ = panelArea;
     commands_->meterFrame->setVisible(false);
     buildMeter();
@@ -216,9 +224,51 @@ void MainWindow::buildLayout()
     statusLine_->setTextFormat(Qt::PlainText);
     statusBar()->addWidget(statusLine_, 1);
 
+    setTabChainAsShown();
+
     // Clicking either chat box opens the chat window.
     station_->lastLine->viewport()->installEventFilter(this);
     station_->chatLog->viewport()->installEventFilter(this);
+}
+
+void MainWindow::setTabChainAsShown()
+{
+    const FrequencyPanels &f = *frequency_;
+    const CommandPanels &c = *commands_;
+    const StationPanel &s = *station_;
+    QList<QWidget *> chain;
+    // Left column, top to bottom, each frame along its rows.
+    chain << f.frequency << f.keypadPicture2;
+    for (QWidget *w : f.bandOptions)
+        chain << w;
+    for (QWidget *w : f.bandButtons)
+        chain << w;
+    for (int k = 0; k < StationPanel::kSets; ++k)
+        chain << s.setOptions.at(k) << s.nodeButtons.at(k) << s.linkToggles.at(k);
+    chain << s.disconnectAll << s.lastStation;
+    chain << c.transmitButton << c.requestWait;
+    chain << c.keypadPicture << c.stepsPicture << c.chooserPicture << c.remotePadPicture << c.playbackPicture
+          << c.recordingPicture;
+    // Right column: the panels in their lines, then the chat.
+    for (QWidget *w : f.presetButtons)
+        chain << w;
+    chain << f.keypadEntry << digitsAsTheyStand(f.keypadDigits) << f.keypadPoint << f.keypadClear << f.keypadEnter
+          << f.keypadClose;
+    for (int j = 0; j < FrequencyPanels::kUserFrequencies; ++j)
+        chain << f.userFrequencies.at(j) << f.userSelectButtons.at(j);
+    chain << f.userSave << f.userHide;
+    // Steps: the down row, then the up row, each from the smallest step; then the keypad beside them.
+    chain << f.frequencyWithUnit;
+    for (int i : {1, 2, 0, 3, 5, 6, 4, 7})
+        chain << f.stepButtons.at(size_t(i));
+    chain << f.stepsClose << f.stepsEntry << digitsAsTheyStand(f.stepsDigits) << f.stepsPoint << f.stepsClear
+          << f.stepsEnter;
+    for (QWidget *w : c.userButtons)
+        chain << w;
+    chain << c.setupButtons << c.hideUserButtons;
+    chain << c.chooseFrequencies << c.chooseCommands << c.hideChooser;
+    chain << s.lastLine << s.chatLog << s.clearChat << s.stationList;
+    setTabChain(chain);
 }
 
 void MainWindow::buildTimers()
@@ -396,11 +446,41 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         panelArea_->updateGeometry();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     }
+    if (event->type() == QEvent::ShowToParent && focusBeforePanel_.contains(watched))
+        rememberFocusFor(static_cast<QWidget *>(watched));
+    else if (event->type() == QEvent::Hide && focusBeforePanel_.contains(watched))
+        returnFocusFrom(static_cast<QWidget *>(watched));
     // A click in the chat shows the chat window; selecting text to copy it does not.
     if ((watched == station_->lastLine->viewport() || watched == station_->chatLog->viewport())
         && chatClick_.clicked(event))
         showWindow(QString::fromLatin1(texts::kChatWindow));
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::rememberFocusFor(QWidget *panel)
+{
+    QWidget *was = focusWidget();
+    if (was && panel->isAncestorOf(was))
+        return; // shown again while it has the keys: it keeps where they came from
+    // Opened from inside another panel (the chooser): the keys go back where that one's came from.
+    for (auto it = focusBeforePanel_.cbegin(); was && it != focusBeforePanel_.cend(); ++it)
+        if (static_cast<QWidget *>(it.key())->isAncestorOf(was)) {
+            was = it.value();
+            break;
+        }
+    focusBeforePanel_[panel] = was;
+}
+
+void MainWindow::returnFocusFrom(QWidget *panel)
+{
+    // Only a panel that takes the keys with it gives them back; without this they would move on
+    // to whatever control follows it in the window.
+    QWidget *now = focusWidget();
+    if (!panel->isHidden() || !now || !panel->isAncestorOf(now))
+        return; // hidden with the whole window, or the keys are elsewhere
+    QWidget *back = focusBeforePanel_.value(panel);
+    if (back && back->isVisible() && back->isEnabled() && back->focusPolicy() != Qt::NoFocus)
+        back->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::EchoLink_Closing()

@@ -14,7 +14,9 @@
 #include "settings/ProfileStore.h"
 #include "ui/PlainClick.h"
 
+#include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 
@@ -136,6 +138,8 @@ protected:
 
 private:
     void buildLayout();
+    // Tab goes through the controls in the order the window shows them.
+    void setTabChainAsShown();
     void buildMenus();
     void buildTimers();
     void wireControls();
@@ -147,6 +151,9 @@ private:
     // that is closing takes its transmitter with it: a refused release is not worth a word.
     void saveAndEnd(bool clientClosing = false);
     void buildMeter();
+    // The keys leave a switched panel that closes for where they were when it opened.
+    void rememberFocusFor(QWidget *panel);
+    void returnFocusFrom(QWidget *panel);
     void showWindow(const QString &name);
     void startMixer(const QString &tabArgument);
     void sendCommand(const QString &line);
@@ -167,6 +174,8 @@ private:
     QString sendProblem_; // what showSendProblem last put on the status line
     PlainClick chatClick_; // a click in the chat boxes, not a selection
     QWidget *panelArea_ = nullptr; // scroll area holding the switched panels
+    // Where the keys were when each switched panel opened: they go back there when it closes.
+    QHash<QObject *, QPointer<QWidget>> focusBeforePanel_;
     QString lastSaveError_;
     bool leaving_ = false; // an exit path runs
     QMenu *soundDeviceMenu_ = nullptr;

@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QTextEdit>
 #include <QTimer>
@@ -105,6 +106,15 @@ void MainWindow::buildMenus()
 
     connect(addBarEntry(bar, "HelpAbout", "Help / About"), &QAction::triggered, this,
             [this] { showWindow(QString::fromLatin1(texts::kAboutWindow)); });
+
+    // The captions carry no access keys, and not every style opens the bar on Alt: F10 opens
+    // its first menu, and the arrow keys go on from there.
+    auto *openBar = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    openBar->setObjectName(QStringLiteral("MenuBarKey"));
+    connect(openBar, &QShortcut::activated, this, [bar] {
+        if (!bar->actions().isEmpty())
+            bar->setActiveAction(bar->actions().first());
+    });
 }
 
 void MainWindow::wireControls()
@@ -170,6 +180,9 @@ void MainWindow::showUserFrequencyPanelOnly() { frequency_->userPanel->setVisibl
 void MainWindow::chooseUserFrequencies()
 {
     frequency_->userPanel->setVisible(true);
+    // Chosen from the keyboard: the keys go on into the panel that was chosen.
+    if (commands_->chooserPanel->isAncestorOf(focusWidget()))
+        frequency_->userFrequencies.front()->setFocus(Qt::OtherFocusReason);
     commands_->userButtonPanel->setVisible(false);
     commands_->chooserPanel->setVisible(false);
 }
@@ -177,6 +190,8 @@ void MainWindow::chooseUserFrequencies()
 void MainWindow::chooseUserCommands()
 {
     commands_->userButtonPanel->setVisible(true);
+    if (commands_->chooserPanel->isAncestorOf(focusWidget()))
+        commands_->userButtons.front()->setFocus(Qt::OtherFocusReason);
     frequency_->userPanel->setVisible(false);
     commands_->chooserPanel->setVisible(false);
 }

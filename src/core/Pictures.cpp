@@ -1,10 +1,18 @@
 #include "core/Pictures.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 namespace tavrin {
+
+ClickableLabel::ClickableLabel(QWidget *parent) : QLabel(parent)
+{
+    setFocusPolicy(Qt::TabFocus);
+}
 
 void ClickableLabel::mousePressEvent(QMouseEvent *event)
 {
@@ -27,6 +35,31 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent *event)
         return;
     }
     QLabel::mouseReleaseEvent(event);
+}
+
+void ClickableLabel::keyPressEvent(QKeyEvent *event)
+{
+    const bool press = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
+    if (press && !event->isAutoRepeat()
+        && (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        event->accept();
+        emit clicked();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void ClickableLabel::paintEvent(QPaintEvent *event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QStylePainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = rect().adjusted(1, 1, -1, -1);
+    option.backgroundColor = palette().color(backgroundRole());
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
 }
 
 namespace {
@@ -136,6 +169,7 @@ ClickableLabel *makePicture(const QString &name, Icon icon, const QString &toolT
     label->setObjectName(name);
     label->setPixmap(drawIcon(icon));
     label->setToolTip(toolTip);
+    label->setAccessibleName(toolTip); // what a screen reader says for the picture
     label->setCursor(Qt::PointingHandCursor);
     label->setFixedSize(36, 36);
     label->setAlignment(Qt::AlignCenter);

@@ -1,6 +1,8 @@
 #pragma once
 // Clickable pictures of the main window: a label that reports a click, and the small icons
-// we draw for it (no image files to ship).
+// we draw for it (no image files to ship). A picture is a button to the keyboard too: Tab
+// reaches it, Space or Return presses it, and it shows a focus frame meanwhile. A mouse click
+// leaves the keys where they were (Tab focus only), as a tool button would.
 
 #include <QLabel>
 #include <QPixmap>
@@ -10,7 +12,7 @@ namespace tavrin {
 class ClickableLabel : public QLabel {
     Q_OBJECT
 public:
-    using QLabel::QLabel;
+    explicit ClickableLabel(QWidget *parent = nullptr);
 
 signals:
     void clicked();
@@ -18,6 +20,8 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     bool pressed_ = false;

@@ -1,5 +1,6 @@
 // The main window's menus, panel rules, other-window routing and its three exit paths.
 #include "CoreTestKit.h"
+#include "support/WindowShape.h"
 
 #include <QDir>
 #include <QGroupBox>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -125,6 +127,86 @@ private slots:
             const QRect inView(panel->mapTo(area->viewport(), QPoint()), panel->size());
             QVERIFY2(area->viewport()->rect().contains(inView), name);
         }
+    }
+
+    // An operator without a mouse: Tab reaches every control in the order the window shows
+    // them, the pictures act on Space and Return, a panel that closes gives the keys back to
+    // where they were, and a keypad key clicked with the mouse leaves them in the entry field.
+    void keyboardOnly()
+    {
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        MainWindow *w = rig.window();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        const auto focus = [] { return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString(); };
+        QCOMPARE(focus(), QStringLiteral("Text1"));
+        QCOMPARE(tabRound(),
+                 (QStringList{"Text1", "Picture7", "Option1", "Command11", "Command12", "Command13", "Command14",
+                              "Command15", "Command16", "Option1x", "Command29", "Command20", "Command30",
+                              "Command33", "Command31", "Command68", "Command32", "Command71", "Command72", "Text2",
+                              "Command1x", "Text15", "Picture2", "Picture5", "Picture6", "Picture8", "Picture1",
+                              "Picture4", "RTB", "RTB2", "Command17", "Text35"}));
+
+        // The chat log shows a caret to read and select with.
+        QVERIFY(rig.find<QPlainTextEdit>("RTB2")->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+
+        // The keypad from its picture: the keys go to its entry; its X gives them back.
+        auto *keypadPicture = rig.find<QWidget>("Picture2");
+        keypadPicture->setFocus();
+        QTest::keyClick(keypadPicture, Qt::Key_Space);
+        QVERIFY(shown(rig, "Frame9"));
+        QCOMPARE(focus(), QStringLiteral("Text3"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(focus(), QStringLiteral("Command39")); // 7, top left of the keys
+        click(rig.find<QPushButton>("Command44"));     // 2, with the mouse
+        QCOMPARE(focus(), QStringLiteral("Command39"));
+        rig.find<QLineEdit>("Text3")->setFocus();
+        click(rig.find<QPushButton>("Command34")); // 1
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("4"));
+        QCOMPARE(rig.find<QLineEdit>("Text3")->text(), QStringLiteral("214"));
+        rig.find<QWidget>("Command47")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QVERIFY(!shown(rig, "Frame9"));
+        QCOMPARE(focus(), QStringLiteral("Picture2"));
+
+        // The chooser, from its picture with Return: a choice takes the keys into its panel,
+        // whose Hide brings them back to the picture.
+        auto *chooserPicture = rig.find<QWidget>("Picture6");
+        chooserPicture->setFocus();
+        QTest::keyClick(chooserPicture, Qt::Key_Return);
+        QVERIFY(shown(rig, "Frame10"));
+        rig.find<QWidget>("Command74")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QVERIFY(shown(rig, "Frame8"));
+        QCOMPARE(focus(), QStringLiteral("Text5"));
+        rig.find<QWidget>("Command28")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QVERIFY(!shown(rig, "Frame8"));
+        QCOMPARE(focus(), QStringLiteral("Picture6"));
+        // A preset closes its panel: back to the band button that opened it.
+        rig.find<QWidget>("Command14")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QVERIFY(shown(rig, "Frame3"));
+        rig.find<QWidget>("Command3")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QVERIFY(!shown(rig, "Frame3"));
+        QCOMPARE(focus(), QStringLiteral("Command14"));
+
+        // F10 opens the menu bar, whose captions have no access keys.
+        QTest::keyClick(w, Qt::Key_F10);
+        QTRY_COMPARE(w->menuBar()->activeAction(), rig.find<QMenu>("FileMenu")->menuAction());
+        QTest::keyClick(rig.find<QMenu>("FileMenu"), Qt::Key_Escape);
+
+        // At a 16 pt text size the transmit-request wait still shows its whole value.
+        QFont large = w->font();
+        large.setPointSize(16);
+        w->setFont(large);
+        auto *wait = rig.find<QLineEdit>("Text15");
+        wait->setText(QStringLiteral("30000"));
+        QTRY_VERIFY(wait->width() >= QFontMetrics(wait->font()).horizontalAdvance(wait->text())
+                                         + 2 * wait->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 4);
     }
 
     void presetPanelClosesAfterItsTimer()
