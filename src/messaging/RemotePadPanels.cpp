@@ -2,6 +2,8 @@
 
 #include "audio/GradH.h"
 #include "audio/VU.h"
+#include "ui/ReadableLog.h"
+#include "ui/TabOrder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -74,6 +76,15 @@ void keepPlaceWhenHidden(QWidget *w)
     w->setSizePolicy(p);
 }
 
+// Where a step key stands, row by row from 0: up steps on the upper row, each row in columns by
+// size (0.1, 1, 5, 10 kHz).
+int stepPlace(const PadStep &s)
+{
+    const long long size = s.tenThousandths < 0 ? -s.tenThousandths : s.tenThousandths;
+    const int column = size == 1 ? 0 : size == 10 ? 1 : size == 50 ? 2 : 3;
+    return (s.tenThousandths > 0 ? 0 : 4) + column;
+}
+
 QLayout *buildKeypad(RemotePadControls &c, QWidget *window)
 {
     c.entry = named(new QLineEdit(window), "Text3");
@@ -113,12 +124,18 @@ QLayout *buildSteps(RemotePadControls &c, QWidget *window)
         const PadStep &s = kPadSteps.at(k);
         QPushButton *b = button(command(s.command), QLatin1String(s.caption), window, QStringLiteral("Frequency Steps"));
         c.steps.at(k) = b;
-        // Columns by size (0.1, 1, 5, 10 kHz), up on the upper row.
-        const long long size = s.tenThousandths < 0 ? -s.tenThousandths : s.tenThousandths;
-        const int column = size == 1 ? 0 : size == 10 ? 1 : size == 50 ? 2 : 3;
-        grid->addWidget(b, s.tenThousandths > 0 ? 1 : 2, column);
+        grid->addWidget(b, 1 + stepPlace(s) / 4, stepPlace(s) % 4);
     }
     return grid;
+}
+
+// The step keys as they stand, along the upper row, then the lower.
+QList<QWidget *> stepsAsTheyStand(const RemotePadControls &c)
+{
+    QList<QWidget *> keys(qsizetype(kPadSteps.size()), nullptr);
+    for (std::size_t k = 0; k < kPadSteps.size(); ++k)
+        keys[stepPlace(kPadSteps.at(k))] = c.steps.at(k);
+    return keys;
 }
 
 QLayout *buildTransmit(RemotePadControls &c, QWidget *window, GradH *meter)
@@ -212,7 +229,7 @@ GradH *buildPadMeter(QWidget *window)
 QPlainTextEdit *buildPadLog(QWidget *window)
 {
     auto *log = named(new QPlainTextEdit(window), "RTB");
-    log->setReadOnly(true);
+    makeReadableLog(log);
     log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     log->setMinimumHeight(90);
     // A flood of one endless word must not stall the pad: break it anywhere.
@@ -233,7 +250,7 @@ RemotePadControls buildRemotePadControls(QWidget *window, GradH *meter, QPlainTe
     c.hide->setFixedSize(24, 24);
 
     c.stationList = named(new QTextEdit(window), "StationList");
-    c.stationList->setReadOnly(true);
+    makeReadableLog(c.stationList);
     c.stationList->setToolTip(QStringLiteral("Station List"));
     c.stationList->setFixedHeight(64);
 
@@ -279,6 +296,12 @@ RemotePadControls buildRemotePadControls(QWidget *window, GradH *meter, QPlainTe
     page->addWidget(c.chatLog, 1);
     page->addLayout(sendRow);
     page->addLayout(bottom);
+
+    // Tab goes through the pad as it stands: the hide key at the top, the keypad, then the
+    // transmit box and the steps beside it, then down the window.
+    setTabChain(QList<QWidget *>{c.hide, c.entry} << digitsAsTheyStand(c.digits)
+                << QList<QWidget *>{c.point, c.clear, c.enter, c.transmit} << stepsAsTheyStand(c)
+                << QList<QWidget *>{c.stationList, c.chatLog, c.sendLine, c.send, c.showMain});
     return c;
 }
 

@@ -439,6 +439,16 @@ void PadTest::windowControls()
     // It opens with the keys in its send line, not on a button ("x" would hide it at a space).
     QCOMPARE(pad->focusWidget(), rig.inPad<QWidget>(QStringLiteral("TextTX")));
     QVERIFY(pad->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    // Tab goes round the pad as it stands: down the window, the keypad row by row, then the
+    // transmit box and the steps beside it.
+    pad->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(pad));
+    QCOMPARE(tabRound(), (QStringList{"TextTX", "Send", "Command2", "Command1", "Text3", "Command39", "Command38",
+                                      "Command37", "Command42", "Command41", "Command40", "Command34", "Command44",
+                                      "Command43", "Command36", "Command46", "Command45", "Command35", "Command1x",
+                                      "Command53", "Command54", "Command52", "Command55", "Command49", "Command50",
+                                      "Command48", "Command51", "StationList", "RTB"}));
+    QVERIFY(rig.inPad<QPlainTextEdit>(QStringLiteral("RTB"))->textInteractionFlags() & Qt::TextSelectableByKeyboard);
     rig.click(QStringLiteral("Command1"));
     QVERIFY(!pad->isVisible());
 
