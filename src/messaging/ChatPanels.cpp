@@ -2,6 +2,8 @@
 
 #include "messaging/Emoticons.h"
 #include "settings/OneLineValidator.h"
+#include "ui/ReadableLog.h"
+#include "ui/TabOrder.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -75,7 +77,7 @@ QWidget *buildPrivatePanel(ChatControls &c, QWidget *window)
     auto *panel = named(new QWidget(window), "PrivatePanel");
     auto *frame = new QGroupBox(QStringLiteral("Private Message    (Text Only)"), panel);
     c.privateLog = named(new QTextEdit(frame), "Text3");
-    c.privateLog->setReadOnly(true);
+    makeReadableLog(c.privateLog);
     c.privateLog->setAcceptRichText(false);
     c.privateLog->document()->setUndoRedoEnabled(false);
     // As the chat box: a word longer than the box breaks anywhere.
@@ -172,7 +174,12 @@ QWidget *buildPictures(ChatControls &c, QWidget *window)
     for (size_t k = 0; k < buttons.size(); ++k) {
         auto *b = named(new QToolButton(frame), buttons.at(k).name);
         b->setAutoRaise(true);
-        b->setFocusPolicy(Qt::NoFocus);
+        // Tab reaches a picture and Space inserts it, as a click does; a click leaves the keys
+        // in the send box.
+        b->setFocusPolicy(Qt::TabFocus);
+        const QString code = QString::fromLatin1(buttons.at(k).inserted).trimmed();
+        b->setToolTip(code);
+        b->setAccessibleName(code);
         b->setIcon(QIcon(new EmoticonIconEngine(buttons.at(k).element)));
         b->setIconSize(QSize(kEmoticonSize, kEmoticonSize));
         b->setFixedSize(kPictureButton, kPictureButton);
@@ -227,7 +234,7 @@ ChatControls buildChatControls(QWidget *window)
     window->setFont(controls);
     // A plain-text edit lays out only the lines it shows; ChatBox teaches it the pictures.
     c.chatBox = named(new QPlainTextEdit(window), "RTB");
-    c.chatBox->setReadOnly(true);
+    makeReadableLog(c.chatBox);
     c.chatBox->setUndoRedoEnabled(false);
     // A word longer than the box breaks anywhere: finding word breaks in a 64 KiB word costs
     // the layout quadratic time.
@@ -295,15 +302,18 @@ ChatControls buildChatControls(QWidget *window)
     left->addStretch(0);
 
     // Tab goes through the controls as they stand, top to bottom: the private panel sits above
-    // the send line, though it is made after it.
-    QWidget *previous = c.chatBox;
-    for (QWidget *next : std::initializer_list<QWidget *>{
-             c.privateLog, c.destination, c.privateText, c.privateSend, c.privateClear, c.redBox, c.sendBox, c.send,
-             c.stampOutgoing, c.stampIncoming, c.clearChat, c.save, c.hide, c.privateToggle, c.useChat, c.stopChat,
-             c.textSize, c.showOnLine, c.sysopBox, c.extraToggle}) {
-        QWidget::setTabOrder(previous, next);
-        previous = next;
-    }
+    // the send line, though it is made after it; the pictures close the left side, and the
+    // filter panel on the right comes last.
+    QList<QWidget *> chain{c.chatBox, c.privateLog, c.destination, c.privateText, c.privateSend, c.privateClear,
+                           c.redBox, c.sendBox, c.send, c.stampOutgoing, c.stampIncoming, c.clearChat, c.save,
+                           c.hide, c.privateToggle, c.useChat, c.stopChat, c.textSize, c.showOnLine, c.sysopBox,
+                           c.extraToggle};
+    for (QWidget *picture : c.pictures)
+        chain << picture;
+    for (QWidget *filter : c.filters)
+        chain << filter;
+    chain << c.caseSensitive << c.extraCall;
+    setTabChain(chain);
 
     c.filterPanel->setFixedWidth(kFilterPanelWidth);
     auto *root = new QHBoxLayout(window);

@@ -300,6 +300,22 @@ private slots:
             }
             previous = w;
         }
+        // A picture is a key like the others: Space inserts its code, and the keys go on in the
+        // send line. The logs take a caret to read and select with.
+        auto *smile = r.in<QToolButton>(QStringLiteral("Image1"));
+        smile->setFocus();
+        QTest::keyClick(smile, Qt::Key_Space);
+        QCOMPARE(sendBox->text(), QStringLiteral(" :) "));
+        QCOMPARE(QApplication::focusWidget(), sendBox);
+        auto *chatBox = r.in<QPlainTextEdit>(QStringLiteral("RTB"));
+        chatBox->setPlainText(QStringLiteral("XX9XYZ>first\nXX9XYZ>second"));
+        chatBox->setFocus();
+        QTest::keyClick(chatBox, Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(chatBox, Qt::Key_Down);
+        QTest::keyClick(chatBox, Qt::Key_End, Qt::ShiftModifier);
+        QCOMPARE(chatBox->textCursor().selectedText(), QStringLiteral("XX9XYZ>second"));
+        QVERIFY(r.in<QTextEdit>(QStringLiteral("Text3"))->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+
         auto *privateText = r.in<QLineEdit>(QStringLiteral("Text2"));
         privateText->setFocus();
         r.rig.window()->show();
