@@ -215,10 +215,7 @@ void Program::loadPresetEditors()
             PresetEditor *to = presetEditors_.at(number - 1).get();
             to->ensureBuilt(); // placed by its real size
             placeBeside(to, from);
-            to->setWindowState(to->windowState() & ~Qt::WindowMinimized);
-            to->show();
-            to->raise();
-            to->activateWindow();
+            bringUp(to);
         });
         // An edit is in use at once: the node captions follow it.
         connect(editor.get(), &PresetEditor::presetsChanged, this, [this] {

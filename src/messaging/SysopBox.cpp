@@ -7,6 +7,7 @@
 #include "messaging/SysopBoxTexts.h"
 #include "protocol/ChatTexts.h"
 #include "protocol/PrivateMessages.h"
+#include "ui/ReadableLog.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -14,6 +15,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -133,7 +135,7 @@ void SysopBox::ensureBuilt()
 
     log_ = new QPlainTextEdit(this);
     log_->setObjectName(QStringLiteral("Text1"));
-    log_->setReadOnly(true);
+    makeReadableLog(log_);
     log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // A word longer than the box breaks anywhere: looking for word breaks in it is slow.
     log_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -191,6 +193,14 @@ void SysopBox::ensureBuilt()
 
     connect(sendButton_, &QPushButton::clicked, this, &SysopBox::Send);
     connect(message_, &QLineEdit::returnPressed, this, &SysopBox::Send);
+    // Return in the node call sends what is written; with no message yet it goes on to the
+    // message rather than send an empty one.
+    connect(nodeCall_, &QLineEdit::returnPressed, this, [this] {
+        if (message_->text().isEmpty())
+            message_->setFocus(Qt::TabFocusReason);
+        else
+            Send();
+    });
     connect(clearButton, &QPushButton::clicked, log_, &QPlainTextEdit::clear);
     connect(chatButton, &QPushButton::clicked, this, &SysopBox::showChatWindow);
     connect(saveButton, &QPushButton::clicked, this, [this] { saveAndReport(); });
@@ -337,6 +347,16 @@ void SysopBox::hideBox()
     // Saved on the way out: the position is only worth keeping where the operator left it.
     saveAndReport();
     hide();
+}
+
+void SysopBox::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        hideBox();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SysopBox::closeEvent(QCloseEvent *event)

@@ -59,6 +59,8 @@ public slots:
 protected:
     // The title-bar button hides the box and saves, like Command1.
     void closeEvent(QCloseEvent *event) override;
+    // Escape hides the box like Command1; what is typed stays in its fields for the next time.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     // SaveData with a failure shown in StatusLine; true when saved.

@@ -8,6 +8,9 @@
 //
 // Thread: user-interface thread. Owns nothing: the composition root owns the windows.
 
+#include <QApplication>
+#include <QEvent>
+#include <QGuiApplication>
 #include <QHash>
 #include <QPointer>
 #include <QString>
@@ -27,13 +30,60 @@ inline void buildControlsOf(QWidget *window)
         QMetaObject::invokeMethod(window, "ensureBuilt", Qt::DirectConnection);
 }
 
+// Remembers which window the operator came from when a window was brought up, and when that
+// window goes away while it has the keys (Hide, Escape, its close button), makes the one they
+// came from active again: the keys are back where they were, rather than wherever the desktop
+// puts them. A child of the window it watches.
+class ReturnToOpener final : public QObject {
+public:
+    static void remember(QWidget *window, QWidget *opener)
+    {
+        ReturnToOpener *watch = nullptr;
+        for (QObject *child : window->children())
+            if ((watch = dynamic_cast<ReturnToOpener *>(child)))
+                break;
+        if (!watch) {
+            watch = new ReturnToOpener(window);
+            window->installEventFilter(watch);
+        }
+        watch->opener_ = opener;
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Hide && watched == parent()) {
+            QPointer<QWidget> opener = opener_;
+            opener_.clear(); // once: a window that shows again by itself came from nowhere
+            // Hiding the active window leaves the program with none active, while the desktop
+            // still gives it the keys; hidden while the operator was elsewhere, it leaves them.
+            const QWidget *active = QApplication::activeWindow();
+            const bool hadTheKeys = active == watched
+                || (!active && QGuiApplication::applicationState() == Qt::ApplicationActive);
+            if (opener && hadTheKeys && opener->isVisible() && !opener->isMinimized()) {
+                opener->raise();
+                opener->activateWindow();
+            }
+        }
+        return false;
+    }
+
+private:
+    explicit ReturnToOpener(QWidget *window) : QObject(window) {}
+
+    QPointer<QWidget> opener_;
+};
+
 // Brings a window up because the operator asked for it: a minimized window comes back (a plain
 // show() leaves it in the taskbar, and the click seems to do nothing), then it is raised and
-// made active.
+// made active. The window active until then gets the keys back when this one goes.
 inline void bringUp(QWidget *window)
 {
     if (!window)
         return;
+    QWidget *opener = QApplication::activeWindow();
+    if (opener && opener != window && opener->isVisible())
+        ReturnToOpener::remember(window, opener);
     if (window->isMinimized())
         window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();

@@ -6,6 +6,7 @@
 #include "messaging/SysopBox.h"
 #include "support/WindowShape.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QGuiApplication>
@@ -193,6 +194,48 @@ private slots:
         QVERIFY(rig.log()->toPlainText().isEmpty());
         QCOMPARE(rig.call()->text(), QStringLiteral("XX1ABC"));
         QCOMPARE(rig.message()->text(), QStringLiteral("draft"));
+    }
+
+    // From the keyboard alone: Return in the node call goes on to the message (or sends one
+    // that is written), Escape puts the box away with the typed message kept, and the keys go
+    // back to the window the box was opened from. The log takes a caret to read and select.
+    void keyboardOnly()
+    {
+        QTemporaryDir dir;
+        SysopRig rig(dir.path());
+        QVERIFY(rig.start());
+        rig.backend.clearCalls();
+        MainWindow *main = rig.window();
+        main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main));
+        QWidget *before = rig.find<QWidget>("Command1x");
+        before->setFocus();
+        rig.trigger("TextBoxChat3");
+        SysopBox *box = rig.box();
+        QVERIFY(QTest::qWaitForWindowActive(box));
+        QCOMPARE(QApplication::focusWidget(), rig.call());
+
+        QTest::keyClicks(rig.call(), QStringLiteral("xx9xyz"));
+        QTest::keyClick(rig.call(), Qt::Key_Return);
+        QVERIFY(rig.backend.sent().isEmpty());
+        QCOMPARE(QApplication::focusWidget(), rig.message());
+        QTest::keyClicks(rig.message(), QStringLiteral("half a thought"));
+        QTest::keyClick(rig.message(), Qt::Key_Escape);
+        QVERIFY(!box->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(main));
+        QCOMPARE(QApplication::focusWidget(), before);
+
+        rig.trigger("TextBoxChat3");
+        QVERIFY(QTest::qWaitForWindowActive(box));
+        QCOMPARE(rig.message()->text(), QStringLiteral("half a thought"));
+        rig.call()->setFocus();
+        QTest::keyClick(rig.call(), Qt::Key_Return);
+        QCOMPARE(rig.backend.sent(), QStringList{QStringLiteral("(14:05) >**XX9XYZ** half a thought")});
+
+        rig.log()->setFocus();
+        QTest::keyClick(rig.log(), Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(rig.log(), Qt::Key_End, Qt::ShiftModifier);
+        QCOMPARE(rig.log()->textCursor().selectedText(), QStringLiteral("Message Sent To -> XX9XYZ 14:05 > half a thought"));
     }
 
     void chatWindowFollowsCheck1()
