@@ -14,10 +14,13 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QTimer>
 #include <QUrlQuery>
 #include <QVBoxLayout>
@@ -31,10 +34,18 @@ namespace {
 constexpr int kLogoSize = 56;
 constexpr int kIconSize = 32;
 
-// A label that acts on a left click (press and release inside it).
+// A label that acts on a left click (press and release inside it). One that is a button to
+// the keyboard too (Keys::Too) is reached by Tab and pressed with Space or Return.
 class ClickableLabel final : public QLabel {
 public:
-    ClickableLabel(std::function<void()> onClick, QWidget *parent) : QLabel(parent), onClick_(std::move(onClick)) {}
+    enum class Keys { MouseOnly, Too };
+
+    ClickableLabel(std::function<void()> onClick, Keys keys, QWidget *parent)
+        : QLabel(parent), onClick_(std::move(onClick))
+    {
+        if (keys == Keys::Too)
+            setFocusPolicy(Qt::TabFocus);
+    }
 
 protected:
     void mouseReleaseEvent(QMouseEvent *event) override
@@ -42,6 +53,31 @@ protected:
         QLabel::mouseReleaseEvent(event);
         if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
             onClick_();
+    }
+
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        const bool pressKey =
+            event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (focusPolicy() != Qt::NoFocus && pressKey && !event->isAutoRepeat()
+            && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            event->accept();
+            onClick_();
+            return;
+        }
+        QLabel::keyPressEvent(event);
+    }
+
+    void paintEvent(QPaintEvent *event) override
+    {
+        QLabel::paintEvent(event);
+        if (!hasFocus())
+            return;
+        QStylePainter painter(this);
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = rect().adjusted(1, 1, -1, -1);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
     }
 
 private:
@@ -161,7 +197,9 @@ void AboutWindow::buildLayout()
     outer->setContentsMargins(12, 10, 12, 10);
     outer->setSpacing(8);
 
-    title6_ = new ClickableLabel([this] { handOver(); }, this);
+    // The title's click ends the program without saving: no key of the keyboard does that by
+    // chance. "Click Here To Update" (Command5) is the keyboard's way, and it saves first.
+    title6_ = new ClickableLabel([this] { handOver(); }, ClickableLabel::Keys::MouseOnly, this);
     title6_->setObjectName(QStringLiteral("Label6"));
     title6_->setText(QString::fromLatin1(kDesignTitle));
     QFont titleFont = title6_->font();
@@ -172,10 +210,11 @@ void AboutWindow::buildLayout()
     outer->addWidget(title6_);
 
     auto *brand = new QHBoxLayout;
-    auto *logo = new ClickableLabel([this] { openPage(QUrl(options_.webUrl)); }, this);
+    auto *logo = new ClickableLabel([this] { openPage(QUrl(options_.webUrl)); }, ClickableLabel::Keys::Too, this);
     logo->setObjectName(QStringLiteral("Picture1"));
     logo->setPixmap(logoPicture(kLogoSize));
     logo->setToolTip(QString::fromLatin1(kWebHint));
+    logo->setAccessibleName(QString::fromLatin1(kWebHint));
     logo->setCursor(Qt::PointingHandCursor);
     brand->addWidget(logo);
     auto *works = new QLabel(QString::fromLatin1(kWorksWith1) + QLatin1Char('\n') + QString::fromLatin1(kWorksWith2),

@@ -519,6 +519,15 @@ private slots:
         QCOMPARE(rig.dialogs.shown.first().icon, QMessageBox::Warning);
         QVERIFY(rig.dialogs.shown.first().text.contains(rig.options.servers.webUrl));
         rig.dialogs.shown.clear();
+        // The picture is a key too: Tab reaches it and Space opens the pages. The title, whose
+        // click ends the program, is not.
+        auto *logo = rig.in<QLabel>("Picture1");
+        QVERIFY(logo->focusPolicy() & Qt::TabFocus);
+        QVERIFY(!(rig.in<QLabel>("Label6")->focusPolicy() & Qt::TabFocus));
+        rig.opener.works = true;
+        const qsizetype opened = rig.opener.opened.size();
+        QTest::keyClick(logo, Qt::Key_Space);
+        QCOMPARE(rig.opener.opened.size(), opened + 1);
 
         // The backup holds what the windows saved.
         click(rig.in<QPushButton>("Command1"));
