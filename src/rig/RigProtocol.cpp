@@ -292,7 +292,10 @@ QByteArray dumpStateText()
     t += "0\n0\n";    // preamps, attenuators
     t += "0x0\n0x0\n0x0\n0x0\n0x0\n0x0\n"; // functions, levels, parameters (get, set)
     t += "vfo_ops=0x0\n";
-    t += "ptt_type=0x0\n"; // never CAT PTT: keying is the operator's choice here
+    // Keyed by command ("T 1"), as rigctld says of a rig with CAT PTT. Hamlib clients take
+    // this for the way to key: "none" makes them refuse every PTT request themselves, even
+    // where the operator allows keying. Where it is not allowed, "T 1" is answered RPRT -11.
+    t += "ptt_type=0x1\n";
     t += "targetable_vfo=0x3\n";
     t += "has_set_vfo=1\nhas_get_vfo=1\nhas_set_freq=1\nhas_get_freq=1\n";
     t += "has_set_conf=0\nhas_get_conf=0\nhas_power2mW=0\nhas_mW2power=0\n";
