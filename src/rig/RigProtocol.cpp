@@ -271,7 +271,7 @@ int passbandOf(const QByteArray &mode)
     return 2400;
 }
 
-QByteArray dumpStateText()
+QByteArray dumpStateText(bool settings)
 {
     // Modes we may report: AM CW USB LSB RTTY FM CWR RTTYR.
     const QByteArray modes = "0x1bf";
@@ -291,6 +291,8 @@ QByteArray dumpStateText()
     t += "0\n";       // announces
     t += "0\n0\n";    // preamps, attenuators
     t += "0x0\n0x0\n0x0\n0x0\n0x0\n0x0\n"; // functions, levels, parameters (get, set)
+    if (!settings)
+        return t;
     t += "vfo_ops=0x0\n";
     // Keyed by command ("T 1"), as rigctld says of a rig with CAT PTT. Hamlib clients take
     // this for the way to key: "none" makes them refuse every PTT request themselves, even
@@ -306,7 +308,7 @@ QByteArray dumpStateText()
     return t;
 }
 
-Reply answer(const Request &r, RigBackend &backend, int client)
+Reply answer(const Request &r, RigBackend &backend, int client, Session &session)
 {
     ReplyBuilder b(r);
     switch (r.command) {
@@ -382,12 +384,13 @@ Reply answer(const Request &r, RigBackend &backend, int client)
         b.value(kLockLabel, "0");
         return {b.finish(kOk, true), false};
     case Command::ChkVfo:
+        session.chkVfo = true;
         b.value(kChkVfoLabel, "0");
         return {b.finish(kOk, true), false};
     case Command::DumpState:
         if (r.separator)
-            return {r.name + ":\n" + dumpStateText() + rprt(kOk) + '\n', false};
-        return {dumpStateText(), false};
+            return {r.name + ":\n" + dumpStateText(session.chkVfo) + rprt(kOk) + '\n', false};
+        return {dumpStateText(session.chkVfo), false};
     case Command::Quit:
         return {b.finish(kOk, false), true};
     }

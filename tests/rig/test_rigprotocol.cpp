@@ -41,8 +41,9 @@ public:
 Reply ask(FakeStation &station, const QByteArray &line, int client = 1)
 {
     Reply all;
+    Session session;
     for (const Request &r : parseLine(line)) {
-        const Reply one = answer(r, station, client);
+        const Reply one = answer(r, station, client, session);
         all.text += one.text;
         if (one.close) {
             all.close = true;
@@ -174,6 +175,15 @@ private slots:
         QVERIFY(lines.contains("targetable_vfo=0x3"));
         QCOMPARE(lines.at(lines.size() - 2), QByteArray("done"));
         QVERIFY(lines.last().isEmpty());
+
+        // The settings only for a client that asked \chk_vfo first (Hamlib 4), as rigctld:
+        // a Hamlib 3 client reads up to the parameter masks and would take the rest for the
+        // answers to its next commands.
+        FakeStation st;
+        const QByteArray old = ask(st, "\\dump_state").text;
+        QCOMPARE(old, dumpStateText(false));
+        QVERIFY(old.endsWith("0x0\n0x0\n0x0\n0x0\n0x0\n0x0\n"));
+        QCOMPARE(ask(st, "\\chk_vfo \\dump_state").text, "0\n" + dumpStateText());
     }
 
     void hertzAndFrequencyTexts()

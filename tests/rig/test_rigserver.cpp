@@ -392,7 +392,7 @@ private slots:
         // line is answered before the server closes; the unfinished last one is not.
         const QList<QPair<QByteArray, QByteArray>> cases = {
             {"f\n", "14230000\n"},
-            {"f\nv\n\\dump_state\nt", "14230000\nVFOA\n" + rig::dumpStateText()},
+            {"f\nv\n\\chk_vfo\n\\dump_state\nt", "14230000\nVFOA\n0\n" + rig::dumpStateText()},
         };
         for (const auto &[input, expected] : cases) {
             QTcpSocket c;
@@ -430,7 +430,7 @@ private slots:
         hog.write(QByteArray("\\dump_state\n").repeated(kCommands));
 
         // The server stops answering once the replies back up; what it keeps stays small.
-        const qint64 reply = rig::dumpStateText().size();
+        const qint64 reply = rig::dumpStateText(false).size();
         qint64 mostUnsent = 0;
         const auto unsent = [&] {
             qint64 now = 0;
