@@ -101,10 +101,11 @@ public:
     // later line goes out (lineSent), unless something else has written the line since.
     void showSendProblem(const QString &text);
     void lineSent();
-    // A failure of a request that is made again later (node recognition, the busy listing):
+    // A failure of a request that is made again later (node recognition, the busy listing,
+    // the rig server's listener):
     // shown now, and taken off the status line by the next request of its kind that works,
     // unless something else has been written there since.
-    enum class Problem { Recognition, BusyListing };
+    enum class Problem { Recognition, BusyListing, RigListener, Count };
     void showProblem(Problem kind, const QString &text);
     void problemSolved(Problem kind);
     // What showProblem last said for `kind` that has not been solved since; empty if none.
@@ -173,7 +174,7 @@ private:
     Http *statisticsReport_ = nullptr;                // child QObject, made by SaveUserData
     QLabel *statusLine_ = nullptr;
     QString sendProblem_; // what showSendProblem last put on the status line
-    QString problems_[2]; // by Problem
+    QString problems_[int(Problem::Count)];
     PlainClick chatClick_; // a click in the chat boxes, not a selection
     QWidget *panelArea_ = nullptr; // scroll area holding the switched panels
     QString lastSaveError_;

@@ -407,6 +407,7 @@ private slots:
         service().apply(s);
         QVERIFY(service().server().isListening());
         QCOMPARE(service().server().port(), s.port);
+        QCOMPARE(status(), QString()); // the failure went with it
     }
 
     void halfCloseGetsEveryAnswer()
