@@ -199,6 +199,10 @@ QList<Request> parseLine(const QByteArray &raw)
                 break;
             }
         }
+        // A comment, to the end of the line, as rigctld reads it: command files piped in carry
+        // them, and an answer to one would put every later answer out of step.
+        if (line.at(i) == '#')
+            break;
         const Entry *entry = nullptr;
         if (line.at(i) == '\\') {
             const qsizetype from = ++i;

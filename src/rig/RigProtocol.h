@@ -2,7 +2,7 @@
 // The text protocol of the rig server, as plain functions: the rigctld default protocol as
 // Hamlib's NET rigctl client (rig model 2) speaks it, one command per line (loggers may run
 // several into one), plus the long "\name" forms and the extended reply forms ("+", ";",
-// "|", ",") that scripts use.
+// "|", ",") that scripts use; "#" starts a comment to the end of the line.
 //
 // Frequencies are whole hertz in 64-bit integers; nothing here touches a binary double.
 // No sockets, no widgets: RigServer feeds lines in, writes the replies out.

@@ -103,6 +103,9 @@ private slots:
         QCOMPARE(q.text, QByteArray("14230000\nRPRT 0\n"));
         QVERIFY(q.close);
         QCOMPARE(ask(st, "fhello").text, QByteArray("14230000\nRPRT -1\n"));
+        // "#" starts a comment, which gets no answer.
+        QCOMPARE(ask(st, "# tune, then read").text, QByteArray());
+        QCOMPARE(ask(st, "f # read").text, QByteArray("14230000\n"));
         QCOMPARE(st.setCalls, (QList<qint64>{7074000, 7074000}));
     }
 
