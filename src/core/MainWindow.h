@@ -102,10 +102,10 @@ public:
     void showSendProblem(const QString &text);
     void lineSent();
     // A failure of a request that is made again later (node recognition, the busy listing,
-    // the rig server's listener):
+    // the rig server's listener, keying):
     // shown now, and taken off the status line by the next request of its kind that works,
     // unless something else has been written there since.
-    enum class Problem { Recognition, BusyListing, RigListener, Count };
+    enum class Problem { Recognition, BusyListing, RigListener, Transmit, Count };
     void showProblem(Problem kind, const QString &text);
     void problemSolved(Problem kind);
     // What showProblem last said for `kind` that has not been solved since; empty if none.
