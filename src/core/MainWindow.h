@@ -102,9 +102,8 @@ public:
     void showSendProblem(const QString &text);
     void lineSent();
     // A failure of a request that is made again later (node recognition, the busy listing,
-    // the rig server's listener, keying):
-    // shown now, and taken off the status line by the next request of its kind that works,
-    // unless something else has been written there since.
+    // the rig server's listener, keying): shown now, and taken off the status line by the
+    // next request of its kind that works, unless something else has been written there since.
     enum class Problem { Recognition, BusyListing, RigListener, Transmit, Count };
     void showProblem(Problem kind, const QString &text);
     void problemSolved(Problem kind);
@@ -174,7 +173,7 @@ private:
     Http *statisticsReport_ = nullptr;                // child QObject, made by SaveUserData
     QLabel *statusLine_ = nullptr;
     QString sendProblem_; // what showSendProblem last put on the status line
-    QString problems_[int(Problem::Count)];
+    QString problems_[int(Problem::Count)]; // what showProblem said of each kind, until solved
     PlainClick chatClick_; // a click in the chat boxes, not a selection
     QWidget *panelArea_ = nullptr; // scroll area holding the switched panels
     QString lastSaveError_;
