@@ -188,6 +188,10 @@ private slots:
         rig_->backend.raiseChat(QStringLiteral("XX9XYZ-L>FN7.0740 LSB"));
         QCOMPARE(rig_->find<QLineEdit>(QStringLiteral("Text1"))->text(), QStringLiteral("21.2000"));
         QCOMPARE(c.ask("f"), QByteArray("21200000\n"));
+        // So does a user button that holds a frequency command.
+        rig_->program().registry().control<QLineEdit>(QStringLiteral("Form1"), QStringLiteral("Text12a"))->insert(QStringLiteral("FN18.1000"));
+        rig_->find<QPushButton>(QStringLiteral("Command92"))->click();
+        QCOMPARE(c.ask("f"), QByteArray("18100000\n"));
     }
 
     // The node turns the frequency down and says where the rig stayed: clients read that at
