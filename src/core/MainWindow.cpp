@@ -380,6 +380,20 @@ void MainWindow::lineSent()
     sendProblem_.clear();
 }
 
+void MainWindow::showProblem(Problem kind, const QString &text)
+{
+    problems_[int(kind)] = text;
+    showStatus(text);
+}
+
+void MainWindow::problemSolved(Problem kind)
+{
+    QString &shown = problems_[int(kind)];
+    if (!shown.isEmpty() && statusText() == shown)
+        showStatus(QString());
+    shown.clear();
+}
+
 // --- timers ---------------------------------------------------------------------------
 
 void MainWindow::Timer1_Timer()

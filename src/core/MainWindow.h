@@ -103,6 +103,14 @@ public:
     // later line goes out (lineSent), unless something else has written the line since.
     void showSendProblem(const QString &text);
     void lineSent();
+    // A failure of a request that is made again later (node recognition, the busy listing,
+    // the rig server's listener, keying): shown now, and taken off the status line by the
+    // next request of its kind that works, unless something else has been written there since.
+    enum class Problem { Recognition, BusyListing, RigListener, Transmit, Count };
+    void showProblem(Problem kind, const QString &text);
+    void problemSolved(Problem kind);
+    // What showProblem last said for `kind` that has not been solved since; empty if none.
+    QString problem(Problem kind) const { return problems_[int(kind)]; }
 
     // Timer1 ... Timer7; Timer6 and Timer7 are the station model's request timers.
     QTimer *timer(int number) const;
@@ -172,6 +180,7 @@ private:
     Http *statisticsReport_ = nullptr;                // child QObject, made by SaveUserData
     QLabel *statusLine_ = nullptr;
     QString sendProblem_; // what showSendProblem last put on the status line
+    QString problems_[int(Problem::Count)]; // what showProblem said of each kind, until solved
     PlainClick chatClick_; // a click in the chat boxes, not a selection
     QWidget *panelArea_ = nullptr; // scroll area holding the switched panels
     // Where the keys were when each switched panel opened: they go back there when it closes.

@@ -245,9 +245,10 @@ void MainWindow::listBusy()
     try {
         requireClient().SetBusy(busy);
     } catch (const EchoLinkError &e) {
-        showStatus(QStringLiteral("Could not change the busy listing: %1").arg(QString::fromUtf8(e.what())));
+        showProblem(Problem::BusyListing, QStringLiteral("Could not change the busy listing: %1").arg(QString::fromUtf8(e.what())));
         return;
     }
+    problemSolved(Problem::BusyListing);
     station_->listedBusy->setVisible(busy);
 }
 

@@ -24,11 +24,6 @@ ProtocolController::ProtocolController(MainWindow &window, Program &program)
             &ProtocolController::Command1x_Click);
 }
 
-void ProtocolController::reportFailure(const QString &what, const std::exception &e)
-{
-    window_.showStatus(QStringLiteral("%1: %2").arg(what, QString::fromUtf8(e.what())));
-}
-
 // --- incoming chat ----------------------------------------------------------------------
 
 void ProtocolController::EchoLink_ChatTextReceived(const QString &line)
@@ -110,9 +105,13 @@ bool ProtocolController::setTransmit(bool key)
     try {
         window_.requireClient().SetTransmit(key);
     } catch (const std::exception &e) {
-        reportFailure(key ? QStringLiteral("Could not key the transmitter") : QStringLiteral("Could not release the transmitter"), e);
+        window_.showProblem(MainWindow::Problem::Transmit,
+                            QStringLiteral("%1: %2").arg(key ? QStringLiteral("Could not key the transmitter")
+                                                             : QStringLiteral("Could not release the transmitter"),
+                                                         QString::fromUtf8(e.what())));
         return false;
     }
+    window_.problemSolved(MainWindow::Problem::Transmit);
     return true;
 }
 

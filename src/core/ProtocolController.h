@@ -50,8 +50,6 @@ private:
     void readSysopMessage(const QString &line);
     void refreshMarkers(const QString &localCallsign, const QString &extraCall);
 
-    void reportFailure(const QString &what, const std::exception &e);
-
     MainWindow &window_;
     Program &program_;
     QString markersCallsign_;

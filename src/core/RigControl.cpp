@@ -24,6 +24,7 @@ RigControl::RigControl(MainWindow &window, Program &program, QObject *parent)
     connect(actionTimer_, &QTimer::timeout, this, &RigControl::nextAction);
     connect(&window_.station(), &station::StationState::frequencyReported, this, &RigControl::frequencyReported);
     connect(&window_.station(), &station::StationState::frequencyRefused, this, &RigControl::frequencyRefused);
+    connect(&window_.station(), &station::StationState::frequencyCommanded, this, &RigControl::frequencyCommanded);
     // The supervision tick rewrites the transmit state from the client: follow it from there.
     connect(window_.timer(3), &QTimer::timeout, this, &RigControl::followTransmitter);
 }
@@ -54,7 +55,10 @@ int RigControl::setFrequencyHz(qint64 hz)
 
 bool RigControl::sendFrequency(qint64 hz)
 {
-    if (!window_.frequencyControl().sendFrequency(remote::hertzToFrequencyText(hz)))
+    sending_ = true;
+    const bool sent = window_.frequencyControl().sendFrequency(remote::hertzToFrequencyText(hz));
+    sending_ = false;
+    if (!sent)
         return false;
     state_.commanded(hz, program_.clock().now().toMSecsSinceEpoch());
     return true;
@@ -149,6 +153,15 @@ void RigControl::frequencyReported(const QString &frequency, const QString &mode
     if (!hz)
         return;
     state_.reported(*hz, modeWord.toLatin1(), program_.clock().now().toMSecsSinceEpoch());
+}
+
+void RigControl::frequencyCommanded(qint64 hz)
+{
+    if (sending_)
+        return;
+    // The operator tuned from a panel after whatever a client asked for: that stands.
+    heldFrequency_.reset();
+    state_.commanded(hz, program_.clock().now().toMSecsSinceEpoch());
 }
 
 void RigControl::frequencyRefused(const QString &frequency)

@@ -4,6 +4,10 @@
 // transmitter through the station model's transmit control, as the transmit buttons do (a
 // timed transmit request while the link is busy), only when PTT is allowed.
 //
+// The operator has the last word: a frequency sent from a panel is what the clients read from
+// then on (until the node reports), and a client's frequency still waiting for its turn is
+// dropped rather than sent after it.
+//
 // A transmitter keyed through the server belongs to the connection that keyed it: it is
 // released by that client's "T 0", when that connection closes, or when the PTT time-out
 // passes; the main window's status line says why. If anything else releases it first
@@ -62,6 +66,8 @@ public:
 public slots:
     void frequencyReported(const QString &frequency, const QString &modeWord);
     void frequencyRefused(const QString &frequency);
+    // A frequency command from a panel (or from here).
+    void frequencyCommanded(qint64 hz);
     void clientClosed(int client);
     void RigPttTimer_Timer();
 
@@ -85,6 +91,7 @@ private:
     QTimer *actionTimer_ = nullptr;
     int actionsLeft_ = kActionBurst;
     std::optional<qint64> heldFrequency_; // asked for while the actions were used up
+    bool sending_ = false; // our own frequency command is going out
 };
 
 } // namespace tavrin::rig

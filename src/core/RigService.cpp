@@ -50,8 +50,11 @@ void RigService::apply(const RigSettings &s)
         const QHostAddress host(address);
         listenError_ = host.isNull() ? QStringLiteral("not an IP address") : server_->listen(host, quint16(s.port));
         if (!listenError_.isEmpty())
-            program_.mainWindow()->showStatus(QString::fromLatin1(kListenFailed).arg(address).arg(s.port).arg(listenError_));
+            program_.mainWindow()->showProblem(MainWindow::Problem::RigListener,
+                                               QString::fromLatin1(kListenFailed).arg(address).arg(s.port).arg(listenError_));
     }
+    if (listenError_.isEmpty())
+        program_.mainWindow()->problemSolved(MainWindow::Problem::RigListener);
     showState();
 }
 

@@ -207,8 +207,12 @@ int StationController::firstLinkedSet()
     for (int k = 1; k <= StationPanel::kSets && !found; ++k)
         if (askLinked(program_.presetSet(k).NodeCall, &failure))
             found = k;
-    if (!failure.isEmpty())
-        window_.showStatus(failure);
+    // Asked every second: a failure is said once, not at every tick over whatever else the
+    // status line says meanwhile, and goes when the question is answered again.
+    if (failure.isEmpty())
+        window_.problemSolved(MainWindow::Problem::Recognition);
+    else if (failure != window_.problem(MainWindow::Problem::Recognition))
+        window_.showProblem(MainWindow::Problem::Recognition, failure);
     return found;
 }
 

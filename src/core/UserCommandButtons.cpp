@@ -6,6 +6,7 @@
 #include "protocol/TimeTexts.h"
 #include "protocol/UserCommandLine.h"
 #include "settings/UserButtonEditor.h"
+#include "station/StationState.h"
 
 #include <QPushButton>
 
@@ -37,6 +38,9 @@ void UserCommandButtons::press(int k)
         window_.showSendProblem(QString::fromLatin1(kSendFailed).arg(k).arg(QString::fromUtf8(e.what())));
         return;
     }
+    // A frequency command in it is the operator's as much as one from the keypad: the node's
+    // late report of an older one must not set the displays back, and the rig server follows.
+    window_.station().lineSent(line);
     window_.lineSent();
 }
 

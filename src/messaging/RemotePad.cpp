@@ -205,9 +205,14 @@ bool RemotePad::setTransmit(bool key)
             throw EchoLinkError(sendtexts::kNoClient);
         client_->SetTransmit(key);
     } catch (const std::exception &e) {
-        showStatus(QString::fromLatin1(key ? kKeyFailed : kReleaseFailed).arg(QString::fromUtf8(e.what())));
+        transmitProblem_ = QString::fromLatin1(key ? kKeyFailed : kReleaseFailed).arg(QString::fromUtf8(e.what()));
+        showStatus(transmitProblem_);
         return false;
     }
+    // The client took it: an earlier failure no longer holds.
+    if (!transmitProblem_.isEmpty() && statusText_ == transmitProblem_)
+        showStatus({});
+    transmitProblem_.clear();
     return true;
 }
 

@@ -129,6 +129,7 @@ private:
     QString frequencyText_;
     QString stationListText_;
     QString statusText_;
+    QString transmitProblem_; // a keying or release failure the status line may still show
 };
 
 } // namespace tavrin::messaging

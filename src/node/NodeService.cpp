@@ -25,6 +25,7 @@ constexpr char kRigRefused[] = "Refused FN%1: %2";
 constexpr char kNotKeyed[] = "Not transmitting: %1";
 constexpr char kRigFault[] = "Rig fault: %1";
 constexpr char kRigBack[] = "Rig is answering again";
+constexpr char kRigNotReady[] = "Rig not ready yet: %1";
 constexpr char kNotAvailable[] = "%1 is not available on this node";
 constexpr char kTimedOut[] = "Transmit time-out after %1 s: transmitter released";
 constexpr char kSignalReport[] = "Signal report %1";
@@ -71,6 +72,10 @@ NodeService::NodeService(NodeServiceOptions options, EchoLinkClient &link, RigCo
     pollTimer_.setInterval(options_.pollIntervalMs);
     linkTimer_.setObjectName(QStringLiteral("LinkCheck"));
     linkTimer_.setInterval(options_.linkCheckMs);
+    startTimer_.setObjectName(QStringLiteral("StartGrace"));
+    startTimer_.setSingleShot(true);
+    startTimer_.setInterval(options_.startGraceMs);
+    connect(&startTimer_, &QTimer::timeout, this, &NodeService::startOver);
     connect(&transmitTimer_, &QTimer::timeout, this, &NodeService::transmitTimedOut);
     connect(&pollTimer_, &QTimer::timeout, this, &NodeService::pollRig);
     connect(&linkTimer_, &QTimer::timeout, this, &NodeService::checkLinks);
@@ -86,6 +91,8 @@ void NodeService::start()
     // Whatever a crash or a previous run left keyed is released first; a rig that cannot be
     // reached yet is released when it first answers.
     unkeyOwed_ = true;
+    starting_ = true;
+    startTimer_.start();
     key(false, QStringLiteral("start-up"));
     pollRig();
     pollTimer_.start();
@@ -95,6 +102,7 @@ void NodeService::start()
 void NodeService::stop(std::function<void(bool, const QString &)> done)
 {
     stopping_ = true;
+    startTimer_.stop();
     pollTimer_.stop();
     linkTimer_.stop();
     transmitTimer_.stop();
@@ -134,7 +142,7 @@ void NodeService::sayFault(const QString &error)
         return;
     faultSaid_ = error;
     QTimer::singleShot(0, this, [this] { faultSaid_.clear(); });
-    reply(QString::fromLatin1(kRigFault).arg(error));
+    reply(QString::fromLatin1(waitingForRig_ ? kRigNotReady : kRigFault).arg(error));
 }
 
 void NodeService::report(const RigOutcome &outcome)
@@ -296,7 +304,7 @@ void NodeService::stationConnected(const QString &callsign)
     log_(QStringLiteral("%1 linked%2").arg(call, mayControl(call) ? QString() : QStringLiteral(" (listening only)")));
     // A newcomer hears at once that the rig is down, before it talks into it.
     if (rig_.faulty() && mayControl(call))
-        reply(QString::fromLatin1(kRigFault).arg(rig_.lastFault()));
+        reply(QString::fromLatin1(waitingForRig_ ? kRigNotReady : kRigFault).arg(rig_.lastFault()));
     updateKey(QStringLiteral("station linked"));
 }
 
@@ -432,8 +440,15 @@ void NodeService::key(bool on, const QString &why)
 
 void NodeService::rigFault(const QString &text)
 {
-    log_(QStringLiteral("rig fault: %1").arg(text));
     lastFault_ = text;
+    if (starting_ && !rig_.hasAnswered()) {
+        // Not a fault yet: rigctld, started with the node, may still be opening the rig.
+        waitingForRig_ = true;
+        log_(QStringLiteral("waiting for the rig: %1").arg(text));
+        return;
+    }
+    waitingForRig_ = false;
+    log_(QStringLiteral("rig fault: %1").arg(text));
     if (!linked_.isEmpty())
         sayFault(text);
     if (keyed_)
@@ -442,9 +457,14 @@ void NodeService::rigFault(const QString &text)
 
 void NodeService::rigRecovered()
 {
-    log_(QStringLiteral("rig answering again"));
-    if (!linked_.isEmpty())
-        reply(QLatin1String(kRigBack));
+    if (waitingForRig_) {
+        waitingForRig_ = false;
+        log_(QStringLiteral("rig answering"));
+    } else {
+        log_(QStringLiteral("rig answering again"));
+        if (!linked_.isEmpty())
+            reply(QLatin1String(kRigBack));
+    }
     // Tried once more when the rig answers; not again when that try was the fault: the rig
     // answers, only not to PTT, and each try would fail the same way at every poll.
     if (unkeyOwed_ && !keyed_ && !stopping_ && !(owedUnkeyRetried_ && lastFault_ == unkeyError_)) {
@@ -452,6 +472,14 @@ void NodeService::rigRecovered()
         key(false, QStringLiteral("rig back, not yet released"));
     }
     updateKey(QStringLiteral("rig back"));
+}
+
+void NodeService::startOver()
+{
+    starting_ = false;
+    // Still nothing from the rig: now it is a fault.
+    if (waitingForRig_ && rig_.faulty())
+        rigFault(rig_.lastFault());
 }
 
 } // namespace tavrin::node

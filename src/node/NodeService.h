@@ -11,6 +11,11 @@
 // keyed, no voice arrives from the link and no operator has asked the node to stop (" CPT?",
 // which holds it quiet until the squelch closes).
 //
+// A rig that does not answer in the first startGraceMs after the start, before it ever
+// answered, is waited for (rigctld may still be opening the rig it serves): the log says so,
+// an operator who asks hears "not ready yet", and only a rig still silent when the grace
+// ends counts as a fault.
+//
 // A flood of commands does not become a flood at the rig or in the chat: while a frequency is
 // being set the newest "FN" waits and only it follows, and a read ("FR?", "SR?") already on
 // its way answers the same question asked again meanwhile. A station not on the allow-list
@@ -43,6 +48,9 @@ struct NodeServiceOptions {
     int transmitTimeoutMs = 180000;
     int pollIntervalMs = 5000;
     int linkCheckMs = 1000;
+    // How long after the start a rig that has not answered yet is waited for rather than
+    // reported as faulty: rigctld, started with the node, may still be opening the rig.
+    int startGraceMs = 30000;
 };
 
 NodeServiceOptions serviceOptionsFrom(const NodeConfig &config);
@@ -100,6 +108,7 @@ private:
     void updateSend(const QString &why);
     void rigFault(const QString &text);
     void rigRecovered();
+    void startOver();
 
     NodeServiceOptions options_;
     EchoLinkClient &link_;
@@ -129,6 +138,9 @@ private:
     QTimer transmitTimer_;
     QTimer pollTimer_;
     QTimer linkTimer_;
+    QTimer startTimer_; // the start-up grace
+    bool starting_ = false;       // within the start-up grace
+    bool waitingForRig_ = false;  // the rig has failed since the start, not yet reported as a fault
 };
 
 } // namespace tavrin::node

@@ -151,6 +151,7 @@ void RigController::note(const RigOutcome &outcome)
 {
     // A refusal is an answer: the rig is there.
     if (outcome.ok || outcome.refused) {
+        answered_ = true;
         if (faulty_) {
             faulty_ = false;
             lastFault_.clear();

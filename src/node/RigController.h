@@ -45,6 +45,8 @@ public:
 
     bool answering() const { return !hung_; }
     bool faulty() const { return faulty_; }
+    // The rig has answered at least once (opened and took a call, or refused one).
+    bool hasAnswered() const { return answered_; }
     QString lastFault() const { return lastFault_; }
     bool idle() const { return !inFlight_ && queue_.empty(); }
 
@@ -80,6 +82,7 @@ private:
     quint64 currentId_ = 0;
     bool hung_ = false;
     bool faulty_ = false;
+    bool answered_ = false;
     QString lastFault_;
     QTimer watchdog_;
 };

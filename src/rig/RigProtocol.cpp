@@ -199,6 +199,10 @@ QList<Request> parseLine(const QByteArray &raw)
                 break;
             }
         }
+        // A comment, to the end of the line, as rigctld reads it: command files piped in carry
+        // them, and an answer to one would put every later answer out of step.
+        if (line.at(i) == '#')
+            break;
         const Entry *entry = nullptr;
         if (line.at(i) == '\\') {
             const qsizetype from = ++i;
@@ -271,7 +275,7 @@ int passbandOf(const QByteArray &mode)
     return 2400;
 }
 
-QByteArray dumpStateText()
+QByteArray dumpStateText(bool settings)
 {
     // Modes we may report: AM CW USB LSB RTTY FM CWR RTTYR.
     const QByteArray modes = "0x1bf";
@@ -291,8 +295,13 @@ QByteArray dumpStateText()
     t += "0\n";       // announces
     t += "0\n0\n";    // preamps, attenuators
     t += "0x0\n0x0\n0x0\n0x0\n0x0\n0x0\n"; // functions, levels, parameters (get, set)
+    if (!settings)
+        return t;
     t += "vfo_ops=0x0\n";
-    t += "ptt_type=0x0\n"; // never CAT PTT: keying is the operator's choice here
+    // Keyed by command ("T 1"), as rigctld says of a rig with CAT PTT. Hamlib clients take
+    // this for the way to key: "none" makes them refuse every PTT request themselves, even
+    // where the operator allows keying. Where it is not allowed, "T 1" is answered RPRT -11.
+    t += "ptt_type=0x1\n";
     t += "targetable_vfo=0x3\n";
     t += "has_set_vfo=1\nhas_get_vfo=1\nhas_set_freq=1\nhas_get_freq=1\n";
     t += "has_set_conf=0\nhas_get_conf=0\nhas_power2mW=0\nhas_mW2power=0\n";
@@ -303,7 +312,7 @@ QByteArray dumpStateText()
     return t;
 }
 
-Reply answer(const Request &r, RigBackend &backend, int client)
+Reply answer(const Request &r, RigBackend &backend, int client, Session &session)
 {
     ReplyBuilder b(r);
     switch (r.command) {
@@ -379,12 +388,13 @@ Reply answer(const Request &r, RigBackend &backend, int client)
         b.value(kLockLabel, "0");
         return {b.finish(kOk, true), false};
     case Command::ChkVfo:
+        session.chkVfo = true;
         b.value(kChkVfoLabel, "0");
         return {b.finish(kOk, true), false};
     case Command::DumpState:
         if (r.separator)
-            return {r.name + ":\n" + dumpStateText() + rprt(kOk) + '\n', false};
-        return {dumpStateText(), false};
+            return {r.name + ":\n" + dumpStateText(session.chkVfo) + rprt(kOk) + '\n', false};
+        return {dumpStateText(session.chkVfo), false};
     case Command::Quit:
         return {b.finish(kOk, false), true};
     }

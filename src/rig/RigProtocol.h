@@ -2,7 +2,7 @@
 // The text protocol of the rig server, as plain functions: the rigctld default protocol as
 // Hamlib's NET rigctl client (rig model 2) speaks it, one command per line (loggers may run
 // several into one), plus the long "\name" forms and the extended reply forms ("+", ";",
-// "|", ",") that scripts use.
+// "|", ",") that scripts use; "#" starts a comment to the end of the line.
 //
 // Frequencies are whole hertz in 64-bit integers; nothing here touches a binary double.
 // No sockets, no widgets: RigServer feeds lines in, writes the replies out.
@@ -74,8 +74,11 @@ bool isModeName(const QByteArray &word);
 // The passband we state for a mode (SSB 2400 Hz, CW 500 Hz, ...).
 int passbandOf(const QByteArray &mode);
 
-// The \dump_state block (protocol 1, ending in "done").
-QByteArray dumpStateText();
+// The \dump_state block (protocol 1). With `settings`, it goes on with the "name=value"
+// lines and "done" that Hamlib 4 clients read; they ask \chk_vfo first to say they do. As
+// rigctld does, a client that has not asked gets the block without them: a Hamlib 3 client
+// stops reading before them, and would take them for the answers to its next commands.
+QByteArray dumpStateText(bool settings = true);
 
 // What a command needs from the station; RigServer's control implements it.
 class RigBackend {
@@ -93,7 +96,12 @@ struct Reply {
     bool close = false; // answer, then close the connection
 };
 
-// The whole answer to one line from connection `client`.
-Reply answer(const Request &request, RigBackend &backend, int client);
+// What one connection has said about itself so far.
+struct Session {
+    bool chkVfo = false; // asked \chk_vfo: a Hamlib 4 client (see dumpStateText())
+};
+
+// The whole answer to one command from connection `client`.
+Reply answer(const Request &request, RigBackend &backend, int client, Session &session);
 
 } // namespace tavrin::rig

@@ -93,7 +93,9 @@ void RigServer::accept()
         // Replies are a few bytes each: send them without waiting for more.
         s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         s->setReadBufferSize(kReadBufferBytes);
-        clients_.insert(s, Client{nextId_++});
+        Client client;
+        client.id = nextId_++;
+        clients_.insert(s, client);
         connect(s, &QTcpSocket::readyRead, this, [this, s] { serve(s); });
         connect(s, &QTcpSocket::bytesWritten, this, [this, s] { serve(s); });
         connect(s, &QTcpSocket::disconnected, this, [this, s] { drop(s); });
@@ -115,6 +117,7 @@ void RigServer::serve(QTcpSocket *socket)
     }
     it->serving = true;
     const int id = it->id;
+    Session session = it->session; // the backend's calls may change the client table
     qsizetype answered = it->answered;
     bool closeAfter = false;
     bool linesLeft = false;
@@ -145,7 +148,7 @@ void RigServer::serve(QTcpSocket *socket)
         const QList<Request> requests = parseLine(data.mid(answered, end - answered));
         answered = end + 1;
         for (const Request &request : requests) {
-            const Reply reply = answer(request, backend_, id);
+            const Reply reply = answer(request, backend_, id, session);
             replies += reply.text;
             if (reply.close) {
                 closeAfter = true;
@@ -166,6 +169,7 @@ void RigServer::serve(QTcpSocket *socket)
     if (it == clients_.end())
         return;
     it->serving = false;
+    it->session = session;
     if (closeAfter) {
         // Let the answer go out, then close; drop() runs from the disconnected signal.
         it->closing = true;

@@ -62,6 +62,7 @@ private:
         bool closing = false;   // answered "q": ignore the rest
         bool serving = false;   // inside serve(): a nested call (bytesWritten) is a no-op
         bool turnQueued = false; // more lines wait for the next turn
+        Session session;
     };
 
     void accept();

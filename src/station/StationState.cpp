@@ -75,6 +75,7 @@ void StationState::lineSent(const QString &line)
     if (asked_.size() == kMaxAsked)
         asked_.removeFirst();
     asked_.append({hz, clock_.now()});
+    emit frequencyCommanded(hz);
 }
 
 bool StationState::reportIsCurrent(const QString &frequency)

@@ -85,6 +85,9 @@ signals:
     void displayChanged(const QString &text);
     // Every report, even one that repeats the last: the rig server confirms commands by it.
     void frequencyReported(const QString &frequency, const QString &modeWord);
+    // A frequency command went out to the node (lineSent), from whichever window: the
+    // frequency asked for, in hertz at the node's resolution.
+    void frequencyCommanded(qint64 hz);
     void frequencyRefused(const QString &frequency);
     void linkedNodeChanged(const QString &call);
 

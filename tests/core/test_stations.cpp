@@ -281,6 +281,23 @@ private slots:
         QCOMPARE(text2->text(), QStringLiteral("XX5EEE"));
         // The rest of the tick still ran.
         QVERIFY(!rig.find<QLabel>("Label2")->text().isEmpty());
+
+        // Said once: the next ticks do not write it over what the status line says since, and
+        // an answer leaves that alone.
+        const QString failure = statusOf(rig);
+        rig.window()->showStatus(QStringLiteral("something else"));
+        rig.window()->Timer4_Timer();
+        QCOMPARE(statusOf(rig), QStringLiteral("something else"));
+        rig.backend.failing.clear();
+        rig.window()->Timer4_Timer();
+        QCOMPARE(statusOf(rig), QStringLiteral("something else"));
+        // Failing anew is said anew, and goes once the question is answered again.
+        rig.backend.failing.insert(QStringLiteral("IsConnected"));
+        rig.window()->Timer4_Timer();
+        QCOMPARE(statusOf(rig), failure);
+        rig.backend.failing.clear();
+        rig.window()->Timer4_Timer();
+        QCOMPARE(statusOf(rig), QString());
     }
 
     void bandCaptionsFollowTheActiveSet()
@@ -600,6 +617,7 @@ private slots:
         rig.backend.failing.clear();
         rig.trigger("ListBusy");
         QVERIFY(label->isHidden());
+        QCOMPARE(statusOf(rig), QString()); // the failure went with the request that worked
         QCOMPARE(argsOf(rig, "SetBusy"), (QStringList{"true", "false", "false"}));
         rig.backend.failing.insert(QStringLiteral("SetBusy"));
         rig.trigger("ListBusy");

@@ -131,6 +131,17 @@ private slots:
         rig.press(source, true);
         QVERIFY(!state.transmitting());
         rig.expectShown(false, false);
+        // Its failure is said, and goes once a later keying works.
+        const auto status = [&] {
+            return source == Source::PadButton
+                       ? rig.program().registry().control<QLabel>(QStringLiteral("Form3"), QStringLiteral("StatusLine"))->text()
+                       : rig.find<QLabel>(QStringLiteral("StatusLine"))->text();
+        };
+        QVERIFY2(status().startsWith(QStringLiteral("Could not key")), qPrintable(status()));
+        rig.backend.failing.clear();
+        rig.press(source, true);
+        QVERIFY(state.transmitting());
+        QVERIFY2(!status().startsWith(QStringLiteral("Could not")), qPrintable(status()));
     }
 
     // Alt+Space opens a window's own menu: it must never key the transmitter, though the

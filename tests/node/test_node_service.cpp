@@ -82,9 +82,11 @@ struct Station {
     QStringList log;
     std::unique_ptr<NodeService> service;
 
-    explicit Station(std::unique_ptr<Rig> r = std::make_unique<HamlibRig>(HamlibOptions{})) : rig(std::move(r), 10000)
+    explicit Station(std::unique_ptr<Rig> r = std::make_unique<HamlibRig>(HamlibOptions{}), int startGraceMs = 30000)
+        : rig(std::move(r), 10000)
     {
         NodeServiceOptions o;
+        o.startGraceMs = startGraceMs;
         o.callsign = kNode;
         o.allow = {QStringLiteral("XX1TAV")};
         service = std::make_unique<NodeService>(o, *handle, rig, [this](const QString &l) { log << l; });
@@ -223,6 +225,13 @@ private Q_SLOTS:
     // the chat hears when the rig answers again.
     void rigFaultIsSaidOnce()
     {
+        {
+            // Silent past the start-up grace: a fault after all.
+            auto gone = std::make_shared<std::atomic<bool>>(true);
+            Station late(std::make_unique<CabledRig>(gone), 1);
+            QTRY_VERIFY_WITH_TIMEOUT(late.log.contains(QStringLiteral("rig fault: the cable is gone")), kWaitMs);
+            QCOMPARE(late.backend.sent(), QStringList{QStringLiteral("Rig fault: the cable is gone")});
+        }
         auto pulled = std::make_shared<std::atomic<bool>>(false);
         Station s(std::make_unique<CabledRig>(pulled));
         s.settle();
@@ -324,9 +333,13 @@ private Q_SLOTS:
         auto pulled = std::make_shared<std::atomic<bool>>(true);
         Station s(std::make_unique<CabledRig>(pulled));
         s.settle();
+        // A rig still coming up at the start (rigctld opening it) is waited for, not a fault.
+        QVERIFY2(s.log.filter(QStringLiteral("rig fault")).isEmpty(), qPrintable(s.log.join(QLatin1Char('|'))));
+        QVERIFY(s.backend.sent().filter(QStringLiteral("fault")).isEmpty());
         *pulled = false;
         s.ask(RigController::setPtt(true));
         QTRY_VERIFY_WITH_TIMEOUT(!s.ptt(), kWaitMs);
+        QVERIFY(s.backend.sent().filter(QStringLiteral("again")).isEmpty());
 
         s.ask(RigController::setFrequency(14'200'000));
         s.service->pollRig();

@@ -41,8 +41,9 @@ public:
 Reply ask(FakeStation &station, const QByteArray &line, int client = 1)
 {
     Reply all;
+    Session session;
     for (const Request &r : parseLine(line)) {
-        const Reply one = answer(r, station, client);
+        const Reply one = answer(r, station, client, session);
         all.text += one.text;
         if (one.close) {
             all.close = true;
@@ -102,6 +103,9 @@ private slots:
         QCOMPARE(q.text, QByteArray("14230000\nRPRT 0\n"));
         QVERIFY(q.close);
         QCOMPARE(ask(st, "fhello").text, QByteArray("14230000\nRPRT -1\n"));
+        // "#" starts a comment, which gets no answer.
+        QCOMPARE(ask(st, "# tune, then read").text, QByteArray());
+        QCOMPARE(ask(st, "f # read").text, QByteArray("14230000\n"));
         QCOMPARE(st.setCalls, (QList<qint64>{7074000, 7074000}));
     }
 
@@ -169,10 +173,20 @@ private slots:
         const QList<QByteArray> lines = dumpStateText().split('\n');
         QCOMPARE(lines.first(), QByteArray("1")); // protocol 1
         QCOMPARE(lines.at(3), QByteArray("1800000 30000000 0x1bf -1 -1 0x3 0x0"));
-        QVERIFY(lines.contains("ptt_type=0x0"));
+        // Keyed by command, or Hamlib clients refuse to key.
+        QVERIFY(lines.contains("ptt_type=0x1"));
         QVERIFY(lines.contains("targetable_vfo=0x3"));
         QCOMPARE(lines.at(lines.size() - 2), QByteArray("done"));
         QVERIFY(lines.last().isEmpty());
+
+        // The settings only for a client that asked \chk_vfo first (Hamlib 4), as rigctld:
+        // a Hamlib 3 client reads up to the parameter masks and would take the rest for the
+        // answers to its next commands.
+        FakeStation st;
+        const QByteArray old = ask(st, "\\dump_state").text;
+        QCOMPARE(old, dumpStateText(false));
+        QVERIFY(old.endsWith("0x0\n0x0\n0x0\n0x0\n0x0\n0x0\n"));
+        QCOMPARE(ask(st, "\\chk_vfo \\dump_state").text, "0\n" + dumpStateText());
     }
 
     void hertzAndFrequencyTexts()

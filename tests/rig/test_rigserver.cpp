@@ -3,6 +3,7 @@
 #include "core/CoreTestKit.h"
 
 #include "core/CommandPanels.h"
+#include "core/FrequencyController.h"
 #include "core/ProtocolController.h"
 #include "core/RigControl.h"
 #include "rig/RigServer.h"
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSet>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -176,6 +178,20 @@ private slots:
         rig_->backend.failing.insert(QStringLiteral("SendChatText"));
         QCOMPARE(c.ask("F 7074000"), QByteArray("RPRT -6\n"));
         QCOMPARE(c.ask("f"), QByteArray("14074000\n"));
+
+        // The operator tunes from the panel after a client did: clients read what the panel
+        // shows, also when the node's report of the client's frequency comes in late.
+        rig_->backend.failing.clear();
+        QCOMPARE(c.ask("F 7074000"), QByteArray("RPRT 0\n"));
+        QVERIFY(rig_->window()->frequencyControl().sendFrequency(QStringLiteral("21.2")));
+        QCOMPARE(c.ask("f"), QByteArray("21200000\n"));
+        rig_->backend.raiseChat(QStringLiteral("XX9XYZ-L>FN7.0740 LSB"));
+        QCOMPARE(rig_->find<QLineEdit>(QStringLiteral("Text1"))->text(), QStringLiteral("21.2000"));
+        QCOMPARE(c.ask("f"), QByteArray("21200000\n"));
+        // So does a user button that holds a frequency command.
+        rig_->program().registry().control<QLineEdit>(QStringLiteral("Form1"), QStringLiteral("Text12a"))->insert(QStringLiteral("FN18.1000"));
+        rig_->find<QPushButton>(QStringLiteral("Command92"))->click();
+        QCOMPARE(c.ask("f"), QByteArray("18100000\n"));
     }
 
     // The node turns the frequency down and says where the rig stayed: clients read that at
@@ -215,6 +231,19 @@ private slots:
         pace->start(0);
         QTRY_COMPARE(sent().size(), rig::kActionBurst + 1);
         QVERIFY2(sent().last().startsWith(QStringLiteral("FN14.0390 MHz")), qPrintable(sent().last()));
+
+        // A frequency waiting for its turn is dropped when the operator tunes from the panel
+        // meanwhile: the client's older wish must not undo the panel's.
+        QTRY_VERIFY(!pace->isActive()); // the burst is back
+        pace->setInterval(3600 * 1000);
+        QCOMPARE(c.ask(flood, 40), QByteArray("RPRT 0\n").repeated(40));
+        QVERIFY(rig_->window()->frequencyControl().sendFrequency(QStringLiteral("21.2")));
+        const qsizetype lines = sent().size();
+        QSignalSpy turn(pace, &QTimer::timeout);
+        pace->start(0);
+        QVERIFY(turn.wait());
+        QCOMPARE(sent().size(), lines);
+        QCOMPARE(c.ask("f"), QByteArray("21200000\n"));
     }
 
     void modeFromReports()
@@ -382,6 +411,7 @@ private slots:
         service().apply(s);
         QVERIFY(service().server().isListening());
         QCOMPARE(service().server().port(), s.port);
+        QCOMPARE(status(), QString()); // the failure went with it
     }
 
     void halfCloseGetsEveryAnswer()
@@ -392,7 +422,7 @@ private slots:
         // line is answered before the server closes; the unfinished last one is not.
         const QList<QPair<QByteArray, QByteArray>> cases = {
             {"f\n", "14230000\n"},
-            {"f\nv\n\\dump_state\nt", "14230000\nVFOA\n" + rig::dumpStateText()},
+            {"f\nv\n\\chk_vfo\n\\dump_state\nt", "14230000\nVFOA\n0\n" + rig::dumpStateText()},
         };
         for (const auto &[input, expected] : cases) {
             QTcpSocket c;
@@ -430,7 +460,7 @@ private slots:
         hog.write(QByteArray("\\dump_state\n").repeated(kCommands));
 
         // The server stops answering once the replies back up; what it keeps stays small.
-        const qint64 reply = rig::dumpStateText().size();
+        const qint64 reply = rig::dumpStateText(false).size();
         qint64 mostUnsent = 0;
         const auto unsent = [&] {
             qint64 now = 0;
