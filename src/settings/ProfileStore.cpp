@@ -407,9 +407,16 @@ SaveResult ProfileStore::writeBatch(const QString &fileName, const KeyValues &va
 
     // The file keeps its encoding; when a new value has no place in it (a code-page file),
     // the whole file becomes UTF-8 rather than lose a character or mix two encodings.
+    // A file of both UTF-8 and code-page characters has no one encoding to keep: only the
+    // lines written change (to UTF-8), every other byte stays as it was.
     const FileEncoding encoding = detectEncoding(content);
-    const QByteArray updatedUtf8 = applyWrites(toUtf8(content, encoding), QString::fromLatin1(kSettingsSection), values);
-    const QByteArray updated = fromUtf8(updatedUtf8, encoding).value_or(updatedUtf8);
+    QByteArray updated;
+    if (encoding == FileEncoding::Mixed) {
+        updated = applyWrites(content, QString::fromLatin1(kSettingsSection), values);
+    } else {
+        const QByteArray updatedUtf8 = applyWrites(toUtf8(content, encoding), QString::fromLatin1(kSettingsSection), values);
+        updated = fromUtf8(updatedUtf8, encoding).value_or(updatedUtf8);
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return failure(writeErrorText(file, directory_));

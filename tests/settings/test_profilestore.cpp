@@ -283,6 +283,16 @@ void TestProfileStore::windowsEncodingsAreReadAndKept()
                                  + "\r\nText2=\xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D \xC2\x81\xC2\x8D\r\nTEXT3=B\xC3\xBCro\r\nTEXT4="
                                  + lodz.toUtf8() + "\r\n");
 
+    // UTF-8 with code-page bytes an old editor put in: each character read as written, and
+    // a save changes only the lines it writes.
+    const QByteArray mixed = "[SETTINGS]\r\nText1=Pr\xC3\xA9" "ampli\r\nText2=Caf\xE9 \x93ok\x94\r\nText3=x\r\n";
+    writeFile(path, mixed);
+    QCOMPARE(store.ReadSetting(kFile, "Text1", {}), preampli);
+    QCOMPARE(store.ReadSetting(kFile, "Text2", {}), QString::fromUtf8("Caf\xC3\xA9 \xE2\x80\x9Cok\xE2\x80\x9D"));
+    QCOMPARE(store.ReadSetting(kFile, "Text3", {}), QString("x"));
+    QVERIFY(store.writeBatch(kFile, {{"TEXT3", lodz}}));
+    QCOMPARE(readFile(path), QByteArray(mixed).replace("Text3=x", "TEXT3=" + lodz.toUtf8()));
+
     // UTF-16 with its byte-order mark, either byte order: read, and saved in UTF-16 again.
     for (const auto encoding : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
         const QByteArray bom = encoding == QStringConverter::Utf16LE ? "\xFF\xFE" : "\xFE\xFF";
