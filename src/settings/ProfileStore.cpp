@@ -152,8 +152,24 @@ bool isWritableKey(const QString &key)
     return true;
 }
 
+bool isQuote(char c)
+{
+    return c == '"' || c == '\'';
+}
+
+// A value written in quotes (Name="My Station", as people write by hand and as Windows reads
+// it) is the text between them.
+QByteArray unquoted(const QByteArray &value)
+{
+    if (value.size() >= 2 && isQuote(value.front()) && value.back() == value.front())
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
 // A value is one line: it ends at a NUL as the C API would end it, and line breaks become
-// blanks so a value can never add lines (or keys) to the file.
+// blanks so a value can never add lines (or keys) to the file. A value that reading would
+// change (blanks at either end, which are trimmed; quotes around it, which are taken off)
+// goes in quotes, so it comes back as it was.
 QByteArray encodeValue(const QString &value)
 {
     QString v = value;
@@ -162,7 +178,10 @@ QByteArray encodeValue(const QString &value)
         v.truncate(nul);
     v.replace(u'\r', u' ');
     v.replace(u'\n', u' ');
-    return v.toUtf8();
+    QByteArray text = v.toUtf8();
+    if (!text.isEmpty() && (isBlank(text.front()) || isBlank(text.back()) || unquoted(text).size() != text.size()))
+        text = '"' + text + '"';
+    return text;
 }
 
 // First n code points of text; a surrogate pair counts as one and is never split.
@@ -216,7 +235,7 @@ ProfileSnapshot::ProfileSnapshot(const QByteArray &fileContent, int capacity) : 
             // window reads is then what its save writes back.
             if (const qsizetype nul = p.value.indexOf('\0'); nul >= 0)
                 p.value = p.value.left(nul).trimmed();
-            entries_.insert(key, QString::fromUtf8(p.value));
+            entries_.insert(key, QString::fromUtf8(unquoted(p.value)));
         }
     }
 }

@@ -7,6 +7,7 @@
 //  2. a missing file, section or key yields the default; a key present with an empty value
 //     yields empty text;
 //  3. a value comes back cut to capacity - 1 characters (264, or 255 for the sysop box file);
+//     a value in quotes (Name="My Station") is the text between them;
 //  4. writing creates file and section when missing, replaces an existing key's value in
 //     place, and appends a new key at the end of its section.
 // Beyond that: writes are atomic (the previous file survives a failed write), lines the

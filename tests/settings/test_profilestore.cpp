@@ -117,6 +117,13 @@ void TestProfileStore::readTrimsAndFirstDuplicateWins()
     QCOMPARE(read(content, "Text1"), QString("a b"));
     QCOMPARE(read(content, " Text1 "), QString("a b"));
     QCOMPARE(read(content, "Key2"), QString("x=y")); // only the first "=" splits
+    // Quotes around a value, as written by hand: the text between them, blanks and all.
+    const QByteArray quoted = "[SETTINGS]\nName=\"My Station\"\nLoc = ' Den Haag '  \nHalf=\"open\nMix=\"a'\nE=\"\"\n";
+    QCOMPARE(read(quoted, "Name"), QString("My Station"));
+    QCOMPARE(read(quoted, "Loc"), QString(" Den Haag "));
+    QCOMPARE(read(quoted, "Half"), QString("\"open"));
+    QCOMPARE(read(quoted, "Mix"), QString("\"a'"));
+    QCOMPARE(read(quoted, "E"), QString(""));
 }
 
 void TestProfileStore::readCutsToCapacityByCodePoints()
@@ -356,6 +363,12 @@ void TestProfileStore::valuesCannotBreakTheFile()
     const QByteArray out = applyWrites(QByteArray(), kSection, {{"A", "one\nB=two\r\n[X]"}, {"C", QString::fromUtf8(bytes("c\0d"))}});
     QCOMPARE(out, QByteArray("[SETTINGS]\nA=one B=two  [X]\nC=c\n"));
     QCOMPARE(read(out, "B"), QString("<def>"));
+    // Values that reading would change go in quotes and come back as they were.
+    for (const QString &v : {QString(" lead"), QString("trail "), QString("\"quoted\""), QString("'x'"), QString("\"")}) {
+        const QByteArray file = applyWrites(QByteArray(), kSection, {{"V", v}});
+        QCOMPARE(read(file, "V"), v);
+    }
+    QCOMPARE(applyWrites(QByteArray(), kSection, {{"V", "My Station"}}), QByteArray("[SETTINGS]\nV=My Station\n"));
 
     // Keys that could not be read back as written are refused, and nothing is saved.
     QTemporaryDir dir;
