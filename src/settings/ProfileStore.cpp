@@ -358,7 +358,17 @@ ProfileStore::ProfileStore(QString directory) : directory_(std::move(directory))
 
 QString ProfileStore::pathOf(const QString &fileName) const
 {
-    return QDir(directory_).filePath(fileName);
+    const QDir dir(directory_);
+    const QString exact = dir.filePath(fileName);
+    if (const QFileInfo info(exact); info.exists() || info.isSymLink())
+        return exact;
+    const QStringList names = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                            QDir::Name);
+    for (const QString &name : names) {
+        if (name.compare(fileName, Qt::CaseInsensitive) == 0)
+            return dir.filePath(name);
+    }
+    return exact;
 }
 
 int ProfileStore::capacityFor(const QString &fileName)

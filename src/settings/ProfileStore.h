@@ -13,7 +13,8 @@
 // Beyond that: writes are atomic (the previous file survives a failed write), lines the
 // store does not understand (other sections, comments, unknown keys, junk) are kept byte for
 // byte, and a failed write is reported to the caller. Files are UTF-8; a file in the Windows
-// code page or in UTF-16 is read as such and keeps its encoding (FileEncoding.h). Lines end
+// code page or in UTF-16 is read as such and keeps its encoding (FileEncoding.h). File names
+// match without regard to letter case, as on Windows, where the files may come from. Lines end
 // in LF, CR LF or a lone CR. A file over 1 MiB is no settings file: only its first whole
 // lines are read, and a save to it fails, leaving it as it is. A path that is no plain file
 // (a folder, a pipe) reads as missing and is never written; a link to a file not there yet
@@ -61,6 +62,8 @@ public:
     explicit ProfileStore(QString directory);
 
     const QString &directory() const { return directory_; }
+    // The file's path. A file of that name in another letter case (brought from Windows,
+    // which does not tell them apart) is the one meant, when the name itself is not there.
     QString pathOf(const QString &fileName) const;
 
     // Buffer capacity the program uses for that file: 265, or 256 for the sysop box file.

@@ -407,6 +407,14 @@ void TestProfileStore::storeRoundTripAndFileCreation()
     QVERIFY(store.WriteSetting("kelmmessageforsysop.ini", "LEFT", longValue));
     QCOMPARE(store.ReadSetting("kelmmessageforsysop.ini", "LEFT", {}), QString(255, u'v'));
     QCOMPARE(store.load(kFile).ReadSetting("LONG", {}).size(), 264);
+
+    // A file brought from Windows may spell its name in other letters: it is the one meant,
+    // for reading and for saving.
+    writeFile(store.pathOf("TVRSET2.INI"), "[SETTINGS]\r\nNodeCall=XX1AB-L\r\n");
+    QCOMPARE(store.ReadSetting("TVRset2.ini", "NodeCall", {}), QString("XX1AB-L"));
+    QVERIFY(store.WriteSetting("TVRset2.ini", "TEXT1", "1.8"));
+    QCOMPARE(readFile(store.pathOf("TVRSET2.INI")), QByteArray("[SETTINGS]\r\nNodeCall=XX1AB-L\r\nTEXT1=1.8\r\n"));
+    QVERIFY(!QDir(sub).entryList(QDir::Files).contains("TVRset2.ini"));
 }
 
 void TestProfileStore::failedSaveKeepsOldFileAndReports()
