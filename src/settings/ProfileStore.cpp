@@ -30,6 +30,8 @@ constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 // (a wrong copy, a runaway program): reading it whole held start-up for seconds and took
 // gigabytes, so only its beginning is read and a save leaves it alone.
 constexpr qint64 kMaxFileBytes = 1024 * 1024;
+// How much of a value too long to save is shown, so that the operator can find it.
+constexpr int kShownValueStart = 20;
 
 // One line of a file: offsets into the content. [begin, textEnd) is the text,
 // [textEnd, end) the line end ("\n", "\r\n", "\r" or nothing on a last line without one).
@@ -408,10 +410,31 @@ SaveResult ProfileStore::writeBatch(const QString &fileName, const KeyValues &va
         return SaveResult{false, QStringLiteral("Could not save the settings file \"%1\": %2").arg(shown, reason)};
     };
 
+    // Counted as the caller has it: what a read gives back is measured the same way.
+    const int limit = capacityFor(fileName) - 1;
+    KeyValues fitting;
+    QStringList tooLong;
     for (const auto &kv : values) {
         if (!isWritableKey(kv.first))
             return failure(QStringLiteral("\"%1\" is not a valid key name.").arg(kv.first));
+        if (leftCodePoints(kv.second, limit).size() < kv.second.size())
+            tooLong << QStringLiteral("%1 (%2 characters, \"%3...\")")
+                           .arg(kv.first.trimmed(), QString::number(kv.second.toUcs4().size()),
+                                leftCodePoints(kv.second, kShownValueStart));
+        else
+            fitting.append(kv);
     }
+    const auto tooLongResult = [&](bool restSaved) {
+        const bool several = tooLong.size() > 1;
+        return SaveResult{false, QStringLiteral("%1 %2 longer than the %3 characters a setting holds, so %4 not saved in "
+                                                "\"%5\" (the file keeps the earlier value). Shorten the text and save "
+                                                "again.%6")
+                                     .arg(tooLong.join(QStringLiteral(", ")), QLatin1String(several ? "are" : "is"),
+                                          QString::number(limit), QLatin1String(several ? "they were" : "it was"),
+                                          shown, QLatin1String(restSaved ? " Everything else was saved." : ""))};
+    };
+    if (fitting.isEmpty() && !tooLong.isEmpty())
+        return tooLongResult(false);
     if (!QDir().mkpath(directory_))
         return failure(QStringLiteral("the folder \"%1\" could not be created.").arg(QDir::toNativeSeparators(directory_)));
 
@@ -441,9 +464,9 @@ SaveResult ProfileStore::writeBatch(const QString &fileName, const KeyValues &va
     const FileEncoding encoding = detectEncoding(content);
     QByteArray updated;
     if (encoding == FileEncoding::Mixed) {
-        updated = applyWrites(content, QString::fromLatin1(kSettingsSection), values);
+        updated = applyWrites(content, QString::fromLatin1(kSettingsSection), fitting);
     } else {
-        const QByteArray updatedUtf8 = applyWrites(toUtf8(content, encoding), QString::fromLatin1(kSettingsSection), values);
+        const QByteArray updatedUtf8 = applyWrites(toUtf8(content, encoding), QString::fromLatin1(kSettingsSection), fitting);
         updated = fromUtf8(updatedUtf8, encoding).value_or(updatedUtf8);
     }
     QSaveFile file(path);
@@ -458,6 +481,8 @@ SaveResult ProfileStore::writeBatch(const QString &fileName, const KeyValues &va
     }
     if (!file.commit())
         return failure(writeErrorText(file, directory_));
+    if (!tooLong.isEmpty())
+        return tooLongResult(true);
     return {};
 }
 

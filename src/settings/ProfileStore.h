@@ -12,13 +12,14 @@
 //     place, and appends a new key at the end of its section.
 // Beyond that: writes are atomic (the previous file survives a failed write), lines the
 // store does not understand (other sections, comments, unknown keys, junk) are kept byte for
-// byte, and a failed write is reported to the caller. Files are UTF-8; a file in the Windows
-// code page or in UTF-16 is read as such and keeps its encoding (FileEncoding.h). File names
-// match without regard to letter case, as on Windows, where the files may come from. Lines end
-// in LF, CR LF or a lone CR. A file over 1 MiB is no settings file: only its first whole
-// lines are read, and a save to it fails, leaving it as it is. A path that is no plain file
-// (a folder, a pipe) reads as missing and is never written; a link to a file not there yet
-// reads as missing, and a save creates the file it names.
+// byte, and a failed write is reported to the caller, as is a value too long to read back
+// whole (which is not written). Files are UTF-8; a file in the Windows code page or in UTF-16
+// is read as such and keeps its encoding (FileEncoding.h). File names match without regard to
+// letter case, as on Windows, where the files may come from. Lines end in LF, CR LF or a lone
+// CR. A file over 1 MiB is no settings file: only its first whole lines are read, and a save
+// to it fails, leaving it as it is. A path that is no plain file (a folder, a pipe) reads as
+// missing and is never written; a link to a file not there yet reads as missing, and a save
+// creates the file it names.
 //
 // Thread: user-interface thread. Owns nothing but the directory name.
 
@@ -74,7 +75,9 @@ public:
 
     SaveResult WriteSetting(const QString &fileName, const QString &key, const QString &value);
     // All keys in one atomic write; the resulting file equals what the key-by-key writes in
-    // the same order would give.
+    // the same order would give. A value longer than a read gives back (as given, in
+    // characters) is not written: the file keeps its earlier value, the rest is saved, and
+    // the result is a failure that names it.
     SaveResult writeBatch(const QString &fileName, const KeyValues &values);
 
     // Default directory: $TAVRIN_CONFIG_DIR if set, else the per-user configuration folder

@@ -400,13 +400,22 @@ void TestProfileStore::storeRoundTripAndFileCreation()
     QVERIFY(store.WriteSetting(kFile, "TEXT12", ""));
     QCOMPARE(store.ReadSetting(kFile, "Text12", "d"), QString(""));
 
-    // 300 characters saved come back as 264, or 255 from the sysop box file.
+    // A value longer than a read gives back (264, or 255 in the sysop box file), counted as
+    // given, is not saved: the rest is, the file keeps the earlier value, and the result says
+    // which and why.
     const QString longValue(300, u'v');
-    QVERIFY(store.WriteSetting(kFile, "Long", longValue));
-    QCOMPARE(store.ReadSetting(kFile, "long", {}), QString(264, u'v'));
-    QVERIFY(store.WriteSetting("kelmmessageforsysop.ini", "LEFT", longValue));
-    QCOMPARE(store.ReadSetting("kelmmessageforsysop.ini", "LEFT", {}), QString(255, u'v'));
-    QCOMPARE(store.load(kFile).ReadSetting("LONG", {}).size(), 264);
+    QVERIFY(store.WriteSetting(kFile, "Long", "short"));
+    const SaveResult cut = store.writeBatch(kFile, {{"Long", longValue}, {"Other", "kept"}});
+    QVERIFY(!cut.ok);
+    QVERIFY2(cut.error.contains("Long (300 characters") && cut.error.contains("264") && cut.error.contains(kFile),
+             qPrintable(cut.error));
+    QCOMPARE(store.ReadSetting(kFile, "long", {}), QString("short"));
+    QCOMPARE(store.ReadSetting(kFile, "other", {}), QString("kept"));
+    QVERIFY(store.WriteSetting(kFile, "Long", QString(264, u'v')).ok);
+    QVERIFY(store.WriteSetting(kFile, "Long", QString(263, u'v') + " ").ok); // quoted, 264 as typed
+    QVERIFY(!store.WriteSetting("kelmmessageforsysop.ini", "LEFT", QString(256, u'v')).ok);
+    QVERIFY(!QFile::exists(store.pathOf("kelmmessageforsysop.ini"))); // nothing to write: no file
+    QVERIFY(store.WriteSetting("kelmmessageforsysop.ini", "LEFT", QString(255, u'v')).ok);
 
     // A file brought from Windows may spell its name in other letters: it is the one meant,
     // for reading and for saving.
@@ -481,7 +490,10 @@ void TestProfileStore::fullDiskIsSaidAndKeepsTheFile()
     }
     filler.close();
 
-    const SaveResult r = store.writeBatch(kFile, {{"A", QString(3000, u'n')}, {"B", "2"}});
+    KeyValues many{{"B", "2"}};
+    for (int k = 0; k < 20; ++k)
+        many.append({QStringLiteral("K%1").arg(k), QString(200, u'n')});
+    const SaveResult r = store.writeBatch(kFile, many);
     QVERIFY(!r.ok);
     QVERIFY2(r.error.endsWith(QString(kDiskFullText)), qPrintable(r.error));
     QCOMPARE(readFile(store.pathOf(kFile)), QByteArray("[SETTINGS]\nA=old\n"));
