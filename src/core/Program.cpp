@@ -10,6 +10,7 @@
 #include "core/SysopBoxLoader.h"
 #include "core/UserWindows.h"
 #include "settings/FormLink.h"
+#include "settings/LinkSettings.h"
 #include "core/RigService.h"
 #include "rig/RigWindow.h"
 #include "echolink/ChatLogClient.h"
@@ -167,6 +168,12 @@ bool Program::start()
     // The rig server follows the main window's state, so it comes once that is up.
     rig_ = std::make_unique<rig::RigService>(*this);
     registry_.add(rig_->window());
+    // A settings file that could not be read or was not understood leaves its window at the
+    // defaults: the operator hears which file, once, with the program up. The link settings
+    // were read before the program; they are looked at again here for that.
+    LinkSettings::load(store_);
+    if (const QStringList problems = store_.takeLoadProblems(); !problems.isEmpty())
+        dialogs_->warning(mainWindow_.get(), QStringLiteral(TAVRIN_PRODUCT_NAME), problems.join(QStringLiteral("\n\n")));
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace tavrin {
@@ -41,7 +42,7 @@ struct Line {
     qsizetype end;
 };
 
-enum class LineKind { Blank, Header, Key, Other };
+enum class LineKind { Blank, Header, Key, Comment, Other };
 
 struct Parsed {
     LineKind kind = LineKind::Other;
@@ -115,8 +116,10 @@ Parsed parseLine(const QByteArray &content, const Line &line)
         }
         return p; // "[" without "]": junk, kept as it is
     }
-    if (first == ';' || first == '#')
-        return p; // comment
+    if (first == ';' || first == '#') {
+        p.kind = LineKind::Comment;
+        return p;
+    }
     const qsizetype eqInLine = text.indexOf('=');
     if (eqInLine < 0)
         return p;
@@ -227,8 +230,11 @@ ProfileSnapshot::ProfileSnapshot(const QByteArray &fileContent, int capacity) : 
     bool inSection = false;
     for (const Line &line : splitLines(content)) {
         Parsed p = parseLine(content, line);
+        if (p.kind != LineKind::Blank && p.kind != LineKind::Comment)
+            hasContent_ = true;
         if (p.kind == LineKind::Header) {
             inSection = sectionMatches(p.name, section);
+            hasSection_ = hasSection_ || inSection;
         } else if (p.kind == LineKind::Key && inSection) {
             const QString key = QString::fromUtf8(p.name).toUpper();
             if (entries_.contains(key)) // the first of duplicate keys wins
@@ -237,9 +243,17 @@ ProfileSnapshot::ProfileSnapshot(const QByteArray &fileContent, int capacity) : 
             // window reads is then what its save writes back.
             if (const qsizetype nul = p.value.indexOf('\0'); nul >= 0)
                 p.value = p.value.left(nul).trimmed();
-            entries_.insert(key, QString::fromUtf8(unquoted(p.value)));
+            const QString value = QString::fromUtf8(unquoted(p.value));
+            if (leftCodePoints(value, capacity_ - 1).size() < value.size())
+                tooLong_ << QString::fromUtf8(p.name);
+            entries_.insert(key, value);
         }
     }
+}
+
+bool ProfileSnapshot::notUnderstood() const
+{
+    return hasContent_ && !hasSection_;
 }
 
 QString ProfileSnapshot::ReadSetting(const QString &key, const QString &defaultValue) const
@@ -381,15 +395,52 @@ int ProfileStore::capacityFor(const QString &fileName)
 
 ProfileSnapshot ProfileStore::load(const QString &fileName) const
 {
-    QFile file(pathOf(fileName));
+    const QString path = pathOf(fileName);
+    const QString shown = QDir::toNativeSeparators(path);
+    QFile file(path);
     QByteArray content;
     // A file that is missing or cannot be read gives every key its default; so does one that
     // is no plain file (a pipe would hold start-up until someone writes to it).
-    if (QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly))
-        content = file.read(kMaxFileBytes + 1);
+    if (const QFileInfo info(path); info.exists()) {
+        if (!info.isFile())
+            noteLoadProblem(QStringLiteral("The settings file \"%1\" is not a plain file (a folder?); its settings "
+                                           "are at their defaults, and saving them will fail until it is moved aside.")
+                                .arg(shown));
+        else if (!file.open(QIODevice::ReadOnly))
+            noteLoadProblem(QStringLiteral("The settings file \"%1\" could not be read (%2); its settings are at "
+                                           "their defaults.")
+                                .arg(shown, file.errorString()));
+        else
+            content = file.read(kMaxFileBytes + 1);
+    }
     if (content.size() > kMaxFileBytes)
         content = wholeLinesOf(content.left(kMaxFileBytes));
-    return ProfileSnapshot(content, capacityFor(fileName));
+    ProfileSnapshot snapshot(content, capacityFor(fileName));
+    if (snapshot.notUnderstood())
+        noteLoadProblem(QStringLiteral("The settings file \"%1\" was not understood: it has no line [%2], so none "
+                                       "of its settings were read and their defaults are in use. Its lines are "
+                                       "kept; put [%2] on a line of its own above the settings.")
+                            .arg(shown, QLatin1String(kSettingsSection)));
+    if (!snapshot.tooLong().isEmpty())
+        noteLoadProblem(QStringLiteral("In the settings file \"%1\", these values are longer than the %2 characters "
+                                       "a setting holds: %3. Only their first %2 characters are in use, and a save "
+                                       "keeps only those.")
+                            .arg(shown, QString::number(capacityFor(fileName) - 1),
+                                 snapshot.tooLong().join(QStringLiteral(", "))));
+    return snapshot;
+}
+
+void ProfileStore::noteLoadProblem(const QString &text) const
+{
+    if (problemsSaid_.contains(text))
+        return;
+    problemsSaid_ << text;
+    loadProblems_ << text;
+}
+
+QStringList ProfileStore::takeLoadProblems()
+{
+    return std::exchange(loadProblems_, {});
 }
 
 QString ProfileStore::ReadSetting(const QString &fileName, const QString &key, const QString &defaultValue) const

@@ -28,6 +28,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 namespace tavrin {
 
@@ -53,9 +54,18 @@ public:
     QString ReadSetting(const QString &key, const QString &defaultValue) const;
     bool contains(const QString &key) const;
 
+    // The file has lines, but no SETTINGS section: it was not written by us, or a hand edit
+    // lost the header. Every key reads as its default.
+    bool notUnderstood() const;
+    // Keys of the section whose values are longer than a read gives back, as the file has them.
+    const QStringList &tooLong() const { return tooLong_; }
+
 private:
     QHash<QString, QString> entries_; // keys upper-cased, first occurrence wins
+    QStringList tooLong_;
     int capacity_ = 265;
+    bool hasSection_ = false;
+    bool hasContent_ = false;
 };
 
 class ProfileStore {
@@ -70,8 +80,14 @@ public:
     // Buffer capacity the program uses for that file: 265, or 256 for the sysop box file.
     static int capacityFor(const QString &fileName);
 
+    // A file that cannot be read or is not understood gives every key its default, and says
+    // so once in takeLoadProblems(); so does a value longer than a read gives back.
     ProfileSnapshot load(const QString &fileName) const;
     QString ReadSetting(const QString &fileName, const QString &key, const QString &defaultValue) const;
+
+    // What loads found wrong with the files, worded for the user, each said once; taken by
+    // whoever tells the user.
+    QStringList takeLoadProblems();
 
     SaveResult WriteSetting(const QString &fileName, const QString &key, const QString &value);
     // All keys in one atomic write; the resulting file equals what the key-by-key writes in
@@ -85,7 +101,11 @@ public:
     static QString defaultDirectory();
 
 private:
+    void noteLoadProblem(const QString &text) const;
+
     QString directory_;
+    mutable QStringList loadProblems_;
+    mutable QStringList problemsSaid_;
 };
 
 // The letter case the windows write their keys in: a key made of "Text", a number and possibly

@@ -63,6 +63,7 @@ private slots:
         QCOMPARE(rig.find<QLineEdit>("Text5")->text(), QStringLiteral("3.6950"));
         QVERIFY(rig.find<QLineEdit>("Text10")->text().isEmpty());
         QVERIFY(!QFile::exists(dir.filePath(kRadioFile)));
+        QVERIFY(rig.dialogs.shown.isEmpty()); // no file, nothing to complain of
         for (int k = 1; k <= 4; ++k)
             QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("TVRset%1.ini").arg(k))));
 
@@ -251,6 +252,26 @@ private slots:
         QCOMPARE(rig.find<QLineEdit>("Text7")->text(), QStringLiteral("14.2300"));
         QCOMPARE(rig.window()->activeBand(), 4);
         QCOMPARE(rig.window()->activeSet(), 3);
+    }
+
+    void filesEditedByHandOrBroughtFromWindows()
+    {
+        QTemporaryDir dir;
+        // The section header lost in an edit: defaults, and the file is named.
+        const QByteArray headless = "Option4=True\r\nTEXT7=14.2300\r\n";
+        writeFile(dir.filePath(kRadioFile), headless);
+        // Named in capitals as Windows left it, with a quoted value.
+        writeFile(dir.filePath(QStringLiteral("TVRSET2.INI")), "[settings]\r\nNodeCall=\"XX1AB-L\"\r\n");
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        QCOMPARE(rig.program().presetSet(2).NodeCall, QStringLiteral("XX1AB-L"));
+        QCOMPARE(rig.window()->activeBand(), 1);
+        QCOMPARE(rig.dialogs.shown.size(), 1);
+        QCOMPARE(rig.dialogs.shown.first().icon, QMessageBox::Warning);
+        QVERIFY2(rig.dialogs.shown.first().text.contains(QDir::toNativeSeparators(dir.filePath(kRadioFile))),
+                 qPrintable(rig.dialogs.shown.first().text));
+        QVERIFY(rig.window()->SaveData().ok);
+        QVERIFY(readFile(dir.filePath(kRadioFile)).startsWith(QString::fromLatin1(headless)));
     }
 
     void storedOptionsIncludingNoneSelected()

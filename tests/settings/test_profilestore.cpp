@@ -69,6 +69,7 @@ private slots:
     void oversizedAndOddFiles();
     void valuesCannotBreakTheFile();
     void storeRoundTripAndFileCreation();
+    void unreadableFilesAreSaid();
     void failedSaveKeepsOldFileAndReports();
     void fullDiskIsSaidAndKeepsTheFile();
     void defaultDirectoryFollowsEnvironment();
@@ -424,6 +425,40 @@ void TestProfileStore::storeRoundTripAndFileCreation()
     QVERIFY(store.WriteSetting("TVRset2.ini", "TEXT1", "1.8"));
     QCOMPARE(readFile(store.pathOf("TVRSET2.INI")), QByteArray("[SETTINGS]\r\nNodeCall=XX1AB-L\r\nTEXT1=1.8\r\n"));
     QVERIFY(!QDir(sub).entryList(QDir::Files).contains("TVRset2.ini"));
+    QVERIFY(store.takeLoadProblems().isEmpty());
+}
+
+void TestProfileStore::unreadableFilesAreSaid()
+{
+    QTemporaryDir dir;
+    ProfileStore store(dir.path());
+    // Comments and blank lines alone, or nothing at all: a file not yet filled, nothing to say.
+    writeFile(store.pathOf("empty.ini"), "; nothing yet\r\n\r\n");
+    store.load("empty.ini");
+    store.load("missing.ini");
+    QVERIFY(store.takeLoadProblems().isEmpty());
+
+    // Settings without their section header: defaults, the file is named once, and a save
+    // keeps the operator's lines.
+    const QByteArray headless = "Text1=7.1000\nNodeCall=XX2CD-L\n";
+    writeFile(store.pathOf("TVRset3.ini"), headless);
+    QCOMPARE(store.ReadSetting("TVRset3.ini", "NodeCall", "d"), QString("d"));
+    store.load("TVRset3.ini");
+    // A folder in a file's place; a value longer than a read gives back.
+    QVERIFY(QDir(dir.path()).mkdir("TVRset4.ini"));
+    store.load("TVRset4.ini");
+    writeFile(store.pathOf("long.ini"), "[SETTINGS]\nText7a=" + QByteArray(300, 'x') + "\n");
+    QCOMPARE(store.ReadSetting("long.ini", "Text7a", {}).size(), 264);
+    const QStringList problems = store.takeLoadProblems();
+    QCOMPARE(problems.size(), 3);
+    QVERIFY2(problems.at(0).contains(store.pathOf("TVRset3.ini")) && problems.at(0).contains("[SETTINGS]"),
+             qPrintable(problems.at(0)));
+    QVERIFY2(problems.at(1).contains(store.pathOf("TVRset4.ini")) && problems.at(1).contains("folder"),
+             qPrintable(problems.at(1)));
+    QVERIFY2(problems.at(2).contains("Text7a") && problems.at(2).contains("264"), qPrintable(problems.at(2)));
+    QVERIFY(store.takeLoadProblems().isEmpty());
+    QVERIFY(store.WriteSetting("TVRset3.ini", "NodeCall", "XX3EF-L"));
+    QVERIFY(readFile(store.pathOf("TVRset3.ini")).startsWith(headless));
 }
 
 void TestProfileStore::failedSaveKeepsOldFileAndReports()
