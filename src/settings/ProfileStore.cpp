@@ -413,8 +413,13 @@ ProfileSnapshot ProfileStore::load(const QString &fileName) const
         else
             content = file.read(kMaxFileBytes + 1);
     }
-    if (content.size() > kMaxFileBytes)
+    if (content.size() > kMaxFileBytes) {
+        noteLoadProblem(QStringLiteral("The settings file \"%1\" is larger than %2 MB, too large to be a settings "
+                                       "file: only its beginning was read, and saving to it will fail until it is "
+                                       "moved aside.")
+                            .arg(shown, QString::number(kMaxFileBytes / (1024 * 1024))));
         content = wholeLinesOf(content.left(kMaxFileBytes));
+    }
     ProfileSnapshot snapshot(content, capacityFor(fileName));
     if (snapshot.notUnderstood())
         noteLoadProblem(QStringLiteral("The settings file \"%1\" was not understood: it has no line [%2], so none "

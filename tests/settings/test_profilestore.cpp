@@ -339,6 +339,7 @@ void TestProfileStore::oversizedAndOddFiles()
     writeFile(store.pathOf(kFile), content);
     QCOMPARE(store.ReadSetting(kFile, "A", "d"), QString("1"));
     QCOMPARE(store.ReadSetting(kFile, "B", "d"), QString("d"));
+    QVERIFY(store.takeLoadProblems().join(' ').contains("too large"));
     const SaveResult r = store.WriteSetting(kFile, "A", "2");
     QVERIFY(!r.ok);
     QVERIFY2(r.error.contains(kFile) && r.error.contains("too large"), qPrintable(r.error));
