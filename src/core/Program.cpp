@@ -122,7 +122,10 @@ bool Program::start()
     // One program per settings directory. The lock file is no settings file: a second
     // instance reads and writes none of those.
     QDir().mkpath(store_.directory());
-    instanceLock_ = std::make_unique<InstanceLock>(store_.pathOf(QString::fromLatin1(texts::kInstanceLockFile)));
+    // Its exact name, not another spelling a settings file's lookup would take: the updater
+    // looks for this one.
+    instanceLock_ = std::make_unique<InstanceLock>(
+        QDir(store_.directory()).filePath(QString::fromLatin1(texts::kInstanceLockFile)));
     if (instanceLock_->tryLock() == InstanceLock::Result::HeldElsewhere) {
         instanceLock_.reset();
         const QString text = QString::fromLatin1(texts::kAlreadyRunning);
@@ -173,7 +176,8 @@ bool Program::start()
     // were read before the program; they are looked at again here for that.
     LinkSettings::load(store_);
     if (const QStringList problems = store_.takeLoadProblems(); !problems.isEmpty())
-        dialogs_->warning(mainWindow_.get(), QStringLiteral(TAVRIN_PRODUCT_NAME), problems.join(QStringLiteral("\n\n")));
+        dialogs_->warning(mainWindow_.get(), QStringLiteral(TAVRIN_PRODUCT_NAME),
+                          problems.join(QStringLiteral("\n\n")));
     return true;
 }
 

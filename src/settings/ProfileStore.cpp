@@ -522,7 +522,8 @@ SaveResult ProfileStore::writeBatch(const QString &fileName, const KeyValues &va
     if (encoding == FileEncoding::Mixed) {
         updated = applyWrites(content, QString::fromLatin1(kSettingsSection), fitting);
     } else {
-        const QByteArray updatedUtf8 = applyWrites(toUtf8(content, encoding), QString::fromLatin1(kSettingsSection), fitting);
+        const QByteArray updatedUtf8 =
+            applyWrites(toUtf8(content, encoding), QString::fromLatin1(kSettingsSection), fitting);
         updated = fromUtf8(updatedUtf8, encoding).value_or(updatedUtf8);
     }
     QSaveFile file(path);

@@ -262,8 +262,11 @@ private slots:
         writeFile(dir.filePath(kRadioFile), headless);
         // Named in capitals as Windows left it, with a quoted value.
         writeFile(dir.filePath(QStringLiteral("TVRSET2.INI")), "[settings]\r\nNodeCall=\"XX1AB-L\"\r\n");
+        // The lock keeps its one name, where the updater looks for it.
+        writeFile(dir.filePath(QStringLiteral("TAVRIN.LOCK")), "1\n");
         Rig rig(dir.path());
         QVERIFY(rig.start());
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("tavrin.lock"))));
         QCOMPARE(rig.program().presetSet(2).NodeCall, QStringLiteral("XX1AB-L"));
         QCOMPARE(rig.window()->activeBand(), 1);
         QCOMPARE(rig.dialogs.shown.size(), 1);
