@@ -228,13 +228,18 @@ ProfileSnapshot::ProfileSnapshot(const QByteArray &fileContent, int capacity) : 
     const QByteArray content = toUtf8(fileContent, detectEncoding(fileContent));
     const QString section = QString::fromLatin1(kSettingsSection);
     bool inSection = false;
+    bool headerSeen = false;
+    QStringList aboveHeader;
     for (const Line &line : splitLines(content)) {
         Parsed p = parseLine(content, line);
         if (p.kind != LineKind::Blank && p.kind != LineKind::Comment)
             hasContent_ = true;
         if (p.kind == LineKind::Header) {
+            headerSeen = true;
             inSection = sectionMatches(p.name, section);
             hasSection_ = hasSection_ || inSection;
+        } else if (p.kind == LineKind::Key && !headerSeen) {
+            aboveHeader << QString::fromUtf8(p.name);
         } else if (p.kind == LineKind::Key && inSection) {
             const QString key = QString::fromUtf8(p.name).toUpper();
             if (entries_.contains(key)) // the first of duplicate keys wins
@@ -249,6 +254,8 @@ ProfileSnapshot::ProfileSnapshot(const QByteArray &fileContent, int capacity) : 
             entries_.insert(key, value);
         }
     }
+    if (hasSection_)
+        aboveSection_ = aboveHeader;
 }
 
 bool ProfileSnapshot::notUnderstood() const
@@ -426,6 +433,11 @@ ProfileSnapshot ProfileStore::load(const QString &fileName) const
                                        "of its settings were read and their defaults are in use. Its lines are "
                                        "kept; put [%2] on a line of its own above the settings.")
                             .arg(shown, QLatin1String(kSettingsSection)));
+    if (!snapshot.aboveSection().isEmpty())
+        noteLoadProblem(QStringLiteral("In the settings file \"%1\", these settings stand above the line [%2] and "
+                                       "are not read: %3. Move them below it.")
+                            .arg(shown, QLatin1String(kSettingsSection),
+                                 snapshot.aboveSection().join(QStringLiteral(", "))));
     if (!snapshot.tooLong().isEmpty())
         noteLoadProblem(QStringLiteral("In the settings file \"%1\", these values are longer than the %2 characters "
                                        "a setting holds: %3. Only their first %2 characters are in use, and a save "

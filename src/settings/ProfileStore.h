@@ -59,10 +59,14 @@ public:
     bool notUnderstood() const;
     // Keys of the section whose values are longer than a read gives back, as the file has them.
     const QStringList &tooLong() const { return tooLong_; }
+    // Keys above the first section header of a file that has the SETTINGS section: a hand
+    // edit put them where nothing reads them.
+    const QStringList &aboveSection() const { return aboveSection_; }
 
 private:
     QHash<QString, QString> entries_; // keys upper-cased, first occurrence wins
     QStringList tooLong_;
+    QStringList aboveSection_;
     int capacity_ = 265;
     bool hasSection_ = false;
     bool hasContent_ = false;

@@ -450,8 +450,12 @@ void TestProfileStore::unreadableFilesAreSaid()
     store.load("TVRset4.ini");
     writeFile(store.pathOf("long.ini"), "[SETTINGS]\nText7a=" + QByteArray(300, 'x') + "\n");
     QCOMPARE(store.ReadSetting("long.ini", "Text7a", {}).size(), 264);
+    // A setting added above the header, where nothing reads it.
+    writeFile(store.pathOf("above.ini"), "NodeCall=XX4GH-L\n[SETTINGS]\nText1=1\n");
+    store.load("above.ini");
     const QStringList problems = store.takeLoadProblems();
-    QCOMPARE(problems.size(), 3);
+    QCOMPARE(problems.size(), 4);
+    QVERIFY2(problems.at(3).contains("NodeCall") && problems.at(3).contains("above"), qPrintable(problems.at(3)));
     QVERIFY2(problems.at(0).contains(store.pathOf("TVRset3.ini")) && problems.at(0).contains("[SETTINGS]"),
              qPrintable(problems.at(0)));
     QVERIFY2(problems.at(1).contains(store.pathOf("TVRset4.ini")) && problems.at(1).contains("folder"),
