@@ -425,7 +425,7 @@ void TestProfileStore::storeRoundTripAndFileCreation()
     QCOMPARE(store.ReadSetting("TVRset2.ini", "NodeCall", {}), QString("XX1AB-L"));
     QVERIFY(store.WriteSetting("TVRset2.ini", "TEXT1", "1.8"));
     QCOMPARE(readFile(store.pathOf("TVRSET2.INI")), QByteArray("[SETTINGS]\r\nNodeCall=XX1AB-L\r\nTEXT1=1.8\r\n"));
-    QVERIFY(!QDir(sub).entryList(QDir::Files).contains("TVRset2.ini"));
+    QCOMPARE(QDir(sub).entryList({"tvrset2.ini"}, QDir::Files).size(), 1); // no second file in other letters
     QVERIFY(store.takeLoadProblems().isEmpty());
 }
 
@@ -456,9 +456,10 @@ void TestProfileStore::unreadableFilesAreSaid()
     const QStringList problems = store.takeLoadProblems();
     QCOMPARE(problems.size(), 4);
     QVERIFY2(problems.at(3).contains("NodeCall") && problems.at(3).contains("above"), qPrintable(problems.at(3)));
-    QVERIFY2(problems.at(0).contains(store.pathOf("TVRset3.ini")) && problems.at(0).contains("[SETTINGS]"),
+    const auto shown = [&](const QString &name) { return QDir::toNativeSeparators(store.pathOf(name)); };
+    QVERIFY2(problems.at(0).contains(shown("TVRset3.ini")) && problems.at(0).contains("[SETTINGS]"),
              qPrintable(problems.at(0)));
-    QVERIFY2(problems.at(1).contains(store.pathOf("TVRset4.ini")) && problems.at(1).contains("folder"),
+    QVERIFY2(problems.at(1).contains(shown("TVRset4.ini")) && problems.at(1).contains("folder"),
              qPrintable(problems.at(1)));
     QVERIFY2(problems.at(2).contains("Text7a") && problems.at(2).contains("264"), qPrintable(problems.at(2)));
     QVERIFY(store.takeLoadProblems().isEmpty());
