@@ -174,8 +174,11 @@ bool Program::start()
     // A settings file that could not be read or was not understood leaves its window at the
     // defaults: the operator hears which file, once, with the program up. The link settings
     // were read before the program; they are looked at again here for that.
-    LinkSettings::load(store_);
-    if (const QStringList problems = store_.takeLoadProblems(); !problems.isEmpty())
+    const LinkSettings link = LinkSettings::load(store_);
+    QStringList problems = store_.takeLoadProblems();
+    if (!link.problem.isEmpty())
+        problems << link.problem;
+    if (!problems.isEmpty())
         dialogs_->warning(mainWindow_.get(), QStringLiteral(TAVRIN_PRODUCT_NAME),
                           problems.join(QStringLiteral("\n\n")));
     return true;
