@@ -12,6 +12,7 @@
 #include "settings/FormLink.h"
 #include "settings/LinkSettings.h"
 #include "core/RigService.h"
+#include "rig/RigSettings.h"
 #include "rig/RigWindow.h"
 #include "echolink/ChatLogClient.h"
 #include "maintenance/AboutWindow.h"
@@ -171,13 +172,17 @@ bool Program::start()
     // The rig server follows the main window's state, so it comes once that is up.
     rig_ = std::make_unique<rig::RigService>(*this);
     registry_.add(rig_->window());
-    // A settings file that could not be read or was not understood leaves its window at the
-    // defaults: the operator hears which file, once, with the program up. The link settings
-    // were read before the program; they are looked at again here for that.
+    // A settings file that could not be read or was not understood, or a value in it that
+    // could not be used, leaves defaults in its place: the operator hears which, once, with
+    // the program up. The link settings were read before the program, and the rig server's
+    // keeps its own: both are looked at again here for that.
     const LinkSettings link = LinkSettings::load(store_);
+    const rig::RigSettings rigSettings = rig::RigSettings::load(store_);
     QStringList problems = store_.takeLoadProblems();
-    if (!link.problem.isEmpty())
-        problems << link.problem;
+    for (const QString &problem : {link.problem, rigSettings.problem}) {
+        if (!problem.isEmpty())
+            problems << problem;
+    }
     if (!problems.isEmpty())
         dialogs_->warning(mainWindow_.get(), QStringLiteral(TAVRIN_PRODUCT_NAME),
                           problems.join(QStringLiteral("\n\n")));

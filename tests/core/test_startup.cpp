@@ -266,6 +266,7 @@ private slots:
         writeFile(dir.filePath(QStringLiteral("TAVRIN.LOCK")), "1\n");
         // A callsign with a typo would otherwise leave the station on the simulated link unsaid.
         writeFile(dir.filePath(QStringLiteral("TVRlink.ini")), "[SETTINGS]\nBackend=EchoLink\nCallsign=XX1 ABC\n");
+        writeFile(dir.filePath(QStringLiteral("TVRrig.ini")), "[SETTINGS]\nEnabled=yes\n");
         Rig rig(dir.path());
         QVERIFY(rig.start());
         QVERIFY(QFile::exists(dir.filePath(QStringLiteral("tavrin.lock"))));
@@ -274,7 +275,8 @@ private slots:
         QCOMPARE(rig.dialogs.shown.size(), 1);
         QCOMPARE(rig.dialogs.shown.first().icon, QMessageBox::Warning);
         QVERIFY2(rig.dialogs.shown.first().text.contains(QDir::toNativeSeparators(dir.filePath(kRadioFile)))
-                     && rig.dialogs.shown.first().text.contains(QStringLiteral("Callsign \"XX1 ABC\"")),
+                     && rig.dialogs.shown.first().text.contains(QStringLiteral("Callsign \"XX1 ABC\""))
+                     && rig.dialogs.shown.first().text.contains(QStringLiteral("Enabled \"yes\"")),
                  qPrintable(rig.dialogs.shown.first().text));
         QVERIFY(rig.window()->SaveData().ok);
         QVERIFY(readFile(dir.filePath(kRadioFile)).startsWith(QString::fromLatin1(headless)));
