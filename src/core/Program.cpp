@@ -10,7 +10,9 @@
 #include "core/SysopBoxLoader.h"
 #include "core/UserWindows.h"
 #include "settings/FormLink.h"
+#include "settings/LinkSettings.h"
 #include "core/RigService.h"
+#include "rig/RigSettings.h"
 #include "rig/RigWindow.h"
 #include "echolink/ChatLogClient.h"
 #include "maintenance/AboutWindow.h"
@@ -121,7 +123,10 @@ bool Program::start()
     // One program per settings directory. The lock file is no settings file: a second
     // instance reads and writes none of those.
     QDir().mkpath(store_.directory());
-    instanceLock_ = std::make_unique<InstanceLock>(store_.pathOf(QString::fromLatin1(texts::kInstanceLockFile)));
+    // Its exact name, not another spelling a settings file's lookup would take: the updater
+    // looks for this one.
+    instanceLock_ = std::make_unique<InstanceLock>(
+        QDir(store_.directory()).filePath(QString::fromLatin1(texts::kInstanceLockFile)));
     if (instanceLock_->tryLock() == InstanceLock::Result::HeldElsewhere) {
         instanceLock_.reset();
         const QString text = QString::fromLatin1(texts::kAlreadyRunning);
@@ -167,6 +172,20 @@ bool Program::start()
     // The rig server follows the main window's state, so it comes once that is up.
     rig_ = std::make_unique<rig::RigService>(*this);
     registry_.add(rig_->window());
+    // A settings file that could not be read or was not understood, or a value in it that
+    // could not be used, leaves defaults in its place: the operator hears which, once, with
+    // the program up. The link settings were read before the program, and the rig server's
+    // keeps its own: both are looked at again here for that.
+    const LinkSettings link = LinkSettings::load(store_);
+    const rig::RigSettings rigSettings = rig::RigSettings::load(store_);
+    QStringList problems = store_.takeLoadProblems();
+    for (const QString &problem : {link.problem, rigSettings.problem}) {
+        if (!problem.isEmpty())
+            problems << problem;
+    }
+    if (!problems.isEmpty())
+        dialogs_->warning(mainWindow_.get(), QStringLiteral(TAVRIN_PRODUCT_NAME),
+                          problems.join(QStringLiteral("\n\n")));
     return true;
 }
 

@@ -28,12 +28,18 @@ struct RigSettings {
     int port = kDefaultPort;
     bool allowPtt = false;
     int pttTimeoutS = kDefaultPttTimeoutS;
+    // What load() found in the file and could not use, worded for the user; not a setting.
+    QString problem;
 
-    // Unreadable values fall back to their defaults.
+    // Unreadable values fall back to their defaults, and problem names them.
     static RigSettings load(const ProfileStore &store);
     SaveResult save(ProfileStore &store) const;
 
-    bool operator==(const RigSettings &) const = default;
+    bool operator==(const RigSettings &other) const
+    {
+        return enabled == other.enabled && address == other.address && allowRemote == other.allowRemote
+            && port == other.port && allowPtt == other.allowPtt && pttTimeoutS == other.pttTimeoutS;
+    }
 };
 
 // True for 127.0.0.0/8 and ::1.

@@ -82,7 +82,14 @@ void RigWindow::showSettings(const RigSettings &s)
     pttTimeout_->setEnabled(s.allowPtt);
 }
 
-void RigWindow::reload() { showSettings(RigSettings::load(store_)); }
+void RigWindow::reload()
+{
+    const RigSettings s = RigSettings::load(store_);
+    showSettings(s);
+    // The fields show defaults where the file held something unusable: say what it was.
+    if (!s.problem.isEmpty())
+        showStatus(s.problem);
+}
 
 std::optional<RigSettings> RigWindow::edited()
 {

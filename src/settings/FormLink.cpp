@@ -186,6 +186,9 @@ void FormLink::showSettings()
     portBase_->setText(QString::number(s.portBase));
     fillDevices(audioInput_, true, s.audioInput, isVisible());
     fillDevices(audioOutput_, false, s.audioOutput, isVisible());
+    // The fields show defaults where the file held something unusable: say what it was.
+    if (!s.problem.isEmpty())
+        showStatus(s.problem, true);
 }
 
 void FormLink::showEvent(QShowEvent *event)

@@ -1,5 +1,6 @@
 #include "settings/LinkSettings.h"
 
+#include <QDir>
 #include <QRegularExpression>
 
 namespace tavrin {
@@ -74,35 +75,57 @@ LinkSettings LinkSettings::load(const ProfileStore &store)
 {
     const ProfileSnapshot file = store.load(QString::fromLatin1(kLinkSettingsFile));
     LinkSettings s;
+    // A value written by hand that cannot be used must not simply vanish: a callsign with a
+    // typo would leave the station on the simulated link without a word.
+    QStringList unusable;
+    const auto refuse = [&](const char *name, const QString &value, const char *rule) {
+        unusable << QStringLiteral("%1 \"%2\" (%3)").arg(key(name), value, QLatin1String(rule));
+    };
 
     const QString backend = file.ReadSetting(key(kKeyBackend), QString());
-    if (backend.compare(QLatin1String(kBackendEchoLink), Qt::CaseInsensitive) == 0)
+    if (backend.compare(QLatin1String(kBackendEchoLink), Qt::CaseInsensitive) == 0) {
         s.backend = Backend::EchoLink;
-    else if (backend.compare(QLatin1String(kBackendSimulated), Qt::CaseInsensitive) == 0)
+    } else if (backend.compare(QLatin1String(kBackendSimulated), Qt::CaseInsensitive) == 0) {
         s.backend = Backend::Simulated;
-    else
+    } else {
         s.backend = kDefaultBackend;
+        if (!backend.trimmed().isEmpty())
+            refuse(kKeyBackend, backend, "EchoLink or Simulated");
+    }
 
     const QString callsign = file.ReadSetting(key(kKeyCallsign), {}).trimmed();
     if (isValidCallsign(callsign))
         s.callsign = callsign.toUpper();
+    else if (!callsign.isEmpty())
+        refuse(kKeyCallsign, callsign, "letters, digits, \"-\" and \"/\", at most 16");
 
     s.name = file.ReadSetting(key(kKeyName), {});
     s.location = file.ReadSetting(key(kKeyLocation), {});
 
     // A list with a bad entry is not trusted at all: half a list would quietly skip the
     // server the operator meant.
-    const std::optional<QStringList> servers = parseServers(file.ReadSetting(key(kKeyServers), {}));
+    const QString serverText = file.ReadSetting(key(kKeyServers), {});
+    const std::optional<QStringList> servers = parseServers(serverText);
     s.directoryServers = servers && !servers->isEmpty() ? *servers : defaultDirectoryServers();
+    if (!servers)
+        refuse(kKeyServers, serverText, "host or host:port, separated by commas");
 
     bool numeric = false;
-    const int portBase = file.ReadSetting(key(kKeyPortBase), {}).trimmed().toInt(&numeric);
+    const QString portText = file.ReadSetting(key(kKeyPortBase), {}).trimmed();
+    const int portBase = portText.toInt(&numeric);
     s.portBase = numeric && isValidPortBase(portBase) ? portBase : kDefaultPortBase;
+    if (!portText.isEmpty() && s.portBase != portBase)
+        refuse(kKeyPortBase, portText, "a whole number from 1024 to 65534");
 
     s.audioInput = file.ReadSetting(key(kKeyAudioInput), {});
     s.audioOutput = file.ReadSetting(key(kKeyAudioOutput), {});
     // The station checks the address when it starts and says so when it is not one.
     s.bindAddress = file.ReadSetting(key(kKeyBindAddress), {}).trimmed();
+    if (!unusable.isEmpty())
+        s.problem = QStringLiteral("In the settings file \"%1\", these values could not be used and their defaults "
+                                   "are in use: %2.")
+                        .arg(QDir::toNativeSeparators(store.pathOf(QString::fromLatin1(kLinkSettingsFile))),
+                             unusable.join(QStringLiteral(", ")));
     return s;
 }
 

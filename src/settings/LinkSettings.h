@@ -37,6 +37,9 @@ struct LinkSettings {
     // The local address the station binds; empty: every address. Only in the file (no field in
     // the window): for a machine that must keep the EchoLink ports on one interface.
     QString bindAddress;
+    // What load() found in the file and could not use, worded for the user (each such value
+    // is at its default); empty when all was well.
+    QString problem;
 
     static QStringList defaultDirectoryServers();
 

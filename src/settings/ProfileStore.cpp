@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace tavrin {
@@ -30,6 +31,8 @@ constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 // (a wrong copy, a runaway program): reading it whole held start-up for seconds and took
 // gigabytes, so only its beginning is read and a save leaves it alone.
 constexpr qint64 kMaxFileBytes = 1024 * 1024;
+// How much of a value too long to save is shown, so that the operator can find it.
+constexpr int kShownValueStart = 20;
 
 // One line of a file: offsets into the content. [begin, textEnd) is the text,
 // [textEnd, end) the line end ("\n", "\r\n", "\r" or nothing on a last line without one).
@@ -39,7 +42,7 @@ struct Line {
     qsizetype end;
 };
 
-enum class LineKind { Blank, Header, Key, Other };
+enum class LineKind { Blank, Header, Key, Comment, Other };
 
 struct Parsed {
     LineKind kind = LineKind::Other;
@@ -113,8 +116,10 @@ Parsed parseLine(const QByteArray &content, const Line &line)
         }
         return p; // "[" without "]": junk, kept as it is
     }
-    if (first == ';' || first == '#')
-        return p; // comment
+    if (first == ';' || first == '#') {
+        p.kind = LineKind::Comment;
+        return p;
+    }
     const qsizetype eqInLine = text.indexOf('=');
     if (eqInLine < 0)
         return p;
@@ -152,8 +157,24 @@ bool isWritableKey(const QString &key)
     return true;
 }
 
+bool isQuote(char c)
+{
+    return c == '"' || c == '\'';
+}
+
+// A value written in quotes (Name="My Station", as people write by hand and as Windows reads
+// it) is the text between them.
+QByteArray unquoted(const QByteArray &value)
+{
+    if (value.size() >= 2 && isQuote(value.front()) && value.back() == value.front())
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
 // A value is one line: it ends at a NUL as the C API would end it, and line breaks become
-// blanks so a value can never add lines (or keys) to the file.
+// blanks so a value can never add lines (or keys) to the file. A value that reading would
+// change (blanks at either end, which are trimmed; quotes around it, which are taken off)
+// goes in quotes, so it comes back as it was.
 QByteArray encodeValue(const QString &value)
 {
     QString v = value;
@@ -162,7 +183,10 @@ QByteArray encodeValue(const QString &value)
         v.truncate(nul);
     v.replace(u'\r', u' ');
     v.replace(u'\n', u' ');
-    return v.toUtf8();
+    QByteArray text = v.toUtf8();
+    if (!text.isEmpty() && (isBlank(text.front()) || isBlank(text.back()) || unquoted(text).size() != text.size()))
+        text = '"' + text + '"';
+    return text;
 }
 
 // First n code points of text; a surrogate pair counts as one and is never split.
@@ -204,10 +228,18 @@ ProfileSnapshot::ProfileSnapshot(const QByteArray &fileContent, int capacity) : 
     const QByteArray content = toUtf8(fileContent, detectEncoding(fileContent));
     const QString section = QString::fromLatin1(kSettingsSection);
     bool inSection = false;
+    bool headerSeen = false;
+    QStringList aboveHeader;
     for (const Line &line : splitLines(content)) {
         Parsed p = parseLine(content, line);
+        if (p.kind != LineKind::Blank && p.kind != LineKind::Comment)
+            hasContent_ = true;
         if (p.kind == LineKind::Header) {
+            headerSeen = true;
             inSection = sectionMatches(p.name, section);
+            hasSection_ = hasSection_ || inSection;
+        } else if (p.kind == LineKind::Key && !headerSeen) {
+            aboveHeader << QString::fromUtf8(p.name);
         } else if (p.kind == LineKind::Key && inSection) {
             const QString key = QString::fromUtf8(p.name).toUpper();
             if (entries_.contains(key)) // the first of duplicate keys wins
@@ -216,9 +248,19 @@ ProfileSnapshot::ProfileSnapshot(const QByteArray &fileContent, int capacity) : 
             // window reads is then what its save writes back.
             if (const qsizetype nul = p.value.indexOf('\0'); nul >= 0)
                 p.value = p.value.left(nul).trimmed();
-            entries_.insert(key, QString::fromUtf8(p.value));
+            const QString value = QString::fromUtf8(unquoted(p.value));
+            if (leftCodePoints(value, capacity_ - 1).size() < value.size())
+                tooLong_ << QString::fromUtf8(p.name);
+            entries_.insert(key, value);
         }
     }
+    if (hasSection_)
+        aboveSection_ = aboveHeader;
+}
+
+bool ProfileSnapshot::notUnderstood() const
+{
+    return hasContent_ && !hasSection_;
 }
 
 QString ProfileSnapshot::ReadSetting(const QString &key, const QString &defaultValue) const
@@ -339,7 +381,17 @@ ProfileStore::ProfileStore(QString directory) : directory_(std::move(directory))
 
 QString ProfileStore::pathOf(const QString &fileName) const
 {
-    return QDir(directory_).filePath(fileName);
+    const QDir dir(directory_);
+    const QString exact = dir.filePath(fileName);
+    if (const QFileInfo info(exact); info.exists() || info.isSymLink())
+        return exact;
+    const QStringList names = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                            QDir::Name);
+    for (const QString &name : names) {
+        if (name.compare(fileName, Qt::CaseInsensitive) == 0)
+            return dir.filePath(name);
+    }
+    return exact;
 }
 
 int ProfileStore::capacityFor(const QString &fileName)
@@ -350,15 +402,62 @@ int ProfileStore::capacityFor(const QString &fileName)
 
 ProfileSnapshot ProfileStore::load(const QString &fileName) const
 {
-    QFile file(pathOf(fileName));
+    const QString path = pathOf(fileName);
+    const QString shown = QDir::toNativeSeparators(path);
+    QFile file(path);
     QByteArray content;
     // A file that is missing or cannot be read gives every key its default; so does one that
     // is no plain file (a pipe would hold start-up until someone writes to it).
-    if (QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly))
-        content = file.read(kMaxFileBytes + 1);
-    if (content.size() > kMaxFileBytes)
+    if (const QFileInfo info(path); info.exists()) {
+        if (!info.isFile())
+            noteLoadProblem(QStringLiteral("The settings file \"%1\" is not a plain file (a folder?); its settings "
+                                           "are at their defaults, and saving them will fail until it is moved aside.")
+                                .arg(shown));
+        else if (!file.open(QIODevice::ReadOnly))
+            noteLoadProblem(QStringLiteral("The settings file \"%1\" could not be read (%2); its settings are at "
+                                           "their defaults.")
+                                .arg(shown, file.errorString()));
+        else
+            content = file.read(kMaxFileBytes + 1);
+    }
+    if (content.size() > kMaxFileBytes) {
+        noteLoadProblem(QStringLiteral("The settings file \"%1\" is larger than %2 MB, too large to be a settings "
+                                       "file: only its beginning was read, and saving to it will fail until it is "
+                                       "moved aside.")
+                            .arg(shown, QString::number(kMaxFileBytes / (1024 * 1024))));
         content = wholeLinesOf(content.left(kMaxFileBytes));
-    return ProfileSnapshot(content, capacityFor(fileName));
+    }
+    ProfileSnapshot snapshot(content, capacityFor(fileName));
+    if (snapshot.notUnderstood())
+        noteLoadProblem(QStringLiteral("The settings file \"%1\" was not understood: it has no line [%2], so none "
+                                       "of its settings were read and their defaults are in use. Its lines are "
+                                       "kept; put [%2] on a line of its own above the settings.")
+                            .arg(shown, QLatin1String(kSettingsSection)));
+    if (!snapshot.aboveSection().isEmpty())
+        noteLoadProblem(QStringLiteral("In the settings file \"%1\", these settings stand above the line [%2] and "
+                                       "are not read: %3. Move them below it.")
+                            .arg(shown, QLatin1String(kSettingsSection),
+                                 snapshot.aboveSection().join(QStringLiteral(", "))));
+    if (!snapshot.tooLong().isEmpty())
+        noteLoadProblem(QStringLiteral("In the settings file \"%1\", these values are longer than the %2 characters "
+                                       "a setting holds: %3. Only their first %2 characters are in use, and a save "
+                                       "keeps only those.")
+                            .arg(shown, QString::number(capacityFor(fileName) - 1),
+                                 snapshot.tooLong().join(QStringLiteral(", "))));
+    return snapshot;
+}
+
+void ProfileStore::noteLoadProblem(const QString &text) const
+{
+    if (problemsSaid_.contains(text))
+        return;
+    problemsSaid_ << text;
+    loadProblems_ << text;
+}
+
+QStringList ProfileStore::takeLoadProblems()
+{
+    return std::exchange(loadProblems_, {});
 }
 
 QString ProfileStore::ReadSetting(const QString &fileName, const QString &key, const QString &defaultValue) const
@@ -379,10 +478,31 @@ SaveResult ProfileStore::writeBatch(const QString &fileName, const KeyValues &va
         return SaveResult{false, QStringLiteral("Could not save the settings file \"%1\": %2").arg(shown, reason)};
     };
 
+    // Counted as the caller has it: what a read gives back is measured the same way.
+    const int limit = capacityFor(fileName) - 1;
+    KeyValues fitting;
+    QStringList tooLong;
     for (const auto &kv : values) {
         if (!isWritableKey(kv.first))
             return failure(QStringLiteral("\"%1\" is not a valid key name.").arg(kv.first));
+        if (leftCodePoints(kv.second, limit).size() < kv.second.size())
+            tooLong << QStringLiteral("%1 (%2 characters, \"%3...\")")
+                           .arg(kv.first.trimmed(), QString::number(kv.second.toUcs4().size()),
+                                leftCodePoints(kv.second, kShownValueStart));
+        else
+            fitting.append(kv);
     }
+    const auto tooLongResult = [&](bool restSaved) {
+        const bool several = tooLong.size() > 1;
+        return SaveResult{false, QStringLiteral("%1 %2 longer than the %3 characters a setting holds, so %4 not saved in "
+                                                "\"%5\" (the file keeps the earlier value). Shorten the text and save "
+                                                "again.%6")
+                                     .arg(tooLong.join(QStringLiteral(", ")), QLatin1String(several ? "are" : "is"),
+                                          QString::number(limit), QLatin1String(several ? "they were" : "it was"),
+                                          shown, QLatin1String(restSaved ? " Everything else was saved." : ""))};
+    };
+    if (fitting.isEmpty() && !tooLong.isEmpty())
+        return tooLongResult(false);
     if (!QDir().mkpath(directory_))
         return failure(QStringLiteral("the folder \"%1\" could not be created.").arg(QDir::toNativeSeparators(directory_)));
 
@@ -407,9 +527,17 @@ SaveResult ProfileStore::writeBatch(const QString &fileName, const KeyValues &va
 
     // The file keeps its encoding; when a new value has no place in it (a code-page file),
     // the whole file becomes UTF-8 rather than lose a character or mix two encodings.
+    // A file of both UTF-8 and code-page characters has no one encoding to keep: only the
+    // lines written change (to UTF-8), every other byte stays as it was.
     const FileEncoding encoding = detectEncoding(content);
-    const QByteArray updatedUtf8 = applyWrites(toUtf8(content, encoding), QString::fromLatin1(kSettingsSection), values);
-    const QByteArray updated = fromUtf8(updatedUtf8, encoding).value_or(updatedUtf8);
+    QByteArray updated;
+    if (encoding == FileEncoding::Mixed) {
+        updated = applyWrites(content, QString::fromLatin1(kSettingsSection), fitting);
+    } else {
+        const QByteArray updatedUtf8 =
+            applyWrites(toUtf8(content, encoding), QString::fromLatin1(kSettingsSection), fitting);
+        updated = fromUtf8(updatedUtf8, encoding).value_or(updatedUtf8);
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return failure(writeErrorText(file, directory_));
@@ -422,6 +550,8 @@ SaveResult ProfileStore::writeBatch(const QString &fileName, const KeyValues &va
     }
     if (!file.commit())
         return failure(writeErrorText(file, directory_));
+    if (!tooLong.isEmpty())
+        return tooLongResult(true);
     return {};
 }
 

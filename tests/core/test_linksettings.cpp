@@ -144,6 +144,17 @@ void TestLinkSettings::badValuesTakeTheDefault()
     QCOMPARE(loadWith("Servers", " , ").directoryServers, defaults);
     QCOMPARE(loadWith("Servers", " a.example.org:5300 ,, b.example.org ").directoryServers,
              QStringList({"a.example.org:5300", "b.example.org"}));
+
+    // What could not be used is said, naming the file and each value as written.
+    store.WriteSetting(kFile, "Backend", "Satellite");
+    store.WriteSetting(kFile, "PortBase", "51x98");
+    const QString problem = loadWith("Callsign", "N0 CALL").problem;
+    for (const char *said : {"TVRlink.ini", "Backend \"Satellite\"", "Callsign \"N0 CALL\"", "PortBase \"51x98\""})
+        QVERIFY2(problem.contains(QLatin1String(said)), qPrintable(problem));
+    QVERIFY(!problem.contains(QLatin1String("Servers")));
+    store.WriteSetting(kFile, "Backend", "Simulated");
+    store.WriteSetting(kFile, "Callsign", "");
+    QVERIFY(loadWith("PortBase", "").problem.isEmpty());
 }
 
 void TestLinkSettings::simulatedUnlessEchoLinkWithCallsign()

@@ -63,6 +63,7 @@ private slots:
         QCOMPARE(rig.find<QLineEdit>("Text5")->text(), QStringLiteral("3.6950"));
         QVERIFY(rig.find<QLineEdit>("Text10")->text().isEmpty());
         QVERIFY(!QFile::exists(dir.filePath(kRadioFile)));
+        QVERIFY(rig.dialogs.shown.isEmpty()); // no file, nothing to complain of
         for (int k = 1; k <= 4; ++k)
             QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("TVRset%1.ini").arg(k))));
 
@@ -251,6 +252,34 @@ private slots:
         QCOMPARE(rig.find<QLineEdit>("Text7")->text(), QStringLiteral("14.2300"));
         QCOMPARE(rig.window()->activeBand(), 4);
         QCOMPARE(rig.window()->activeSet(), 3);
+    }
+
+    void filesEditedByHandOrBroughtFromWindows()
+    {
+        QTemporaryDir dir;
+        // The section header lost in an edit: defaults, and the file is named.
+        const QByteArray headless = "Option4=True\r\nTEXT7=14.2300\r\n";
+        writeFile(dir.filePath(kRadioFile), headless);
+        // Named in capitals as Windows left it, with a quoted value.
+        writeFile(dir.filePath(QStringLiteral("TVRSET2.INI")), "[settings]\r\nNodeCall=\"XX1AB-L\"\r\n");
+        // The lock keeps its one name, where the updater looks for it.
+        writeFile(dir.filePath(QStringLiteral("TAVRIN.LOCK")), "1\n");
+        // A callsign with a typo would otherwise leave the station on the simulated link unsaid.
+        writeFile(dir.filePath(QStringLiteral("TVRlink.ini")), "[SETTINGS]\nBackend=EchoLink\nCallsign=XX1 ABC\n");
+        writeFile(dir.filePath(QStringLiteral("TVRrig.ini")), "[SETTINGS]\nEnabled=yes\n");
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("tavrin.lock"))));
+        QCOMPARE(rig.program().presetSet(2).NodeCall, QStringLiteral("XX1AB-L"));
+        QCOMPARE(rig.window()->activeBand(), 1);
+        QCOMPARE(rig.dialogs.shown.size(), 1);
+        QCOMPARE(rig.dialogs.shown.first().icon, QMessageBox::Warning);
+        QVERIFY2(rig.dialogs.shown.first().text.contains(QDir::toNativeSeparators(dir.filePath(kRadioFile)))
+                     && rig.dialogs.shown.first().text.contains(QStringLiteral("Callsign \"XX1 ABC\""))
+                     && rig.dialogs.shown.first().text.contains(QStringLiteral("Enabled \"yes\"")),
+                 qPrintable(rig.dialogs.shown.first().text));
+        QVERIFY(rig.window()->SaveData().ok);
+        QVERIFY(readFile(dir.filePath(kRadioFile)).startsWith(QString::fromLatin1(headless)));
     }
 
     void storedOptionsIncludingNoneSelected()

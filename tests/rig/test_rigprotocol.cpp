@@ -288,6 +288,10 @@ private slots:
         QCOMPARE(odd.port, 4532);
         QCOMPARE(odd.pttTimeoutS, 180);
         QVERIFY(!odd.allowPtt);
+        // ... and are named, as written, with the file.
+        for (const char *said : {"TVRrig.ini", "Port \"70000\"", "PTTTimeout \"0\"", "AllowPTT \"maybe\""})
+            QVERIFY2(odd.problem.contains(QLatin1String(said)), qPrintable(odd.problem));
+        QVERIFY(defaults.problem.isEmpty());
 
         QVERIFY(isLoopback(QStringLiteral("127.0.0.1")));
         QVERIFY(isLoopback(QStringLiteral("::1")));

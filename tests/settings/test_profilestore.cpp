@@ -69,6 +69,7 @@ private slots:
     void oversizedAndOddFiles();
     void valuesCannotBreakTheFile();
     void storeRoundTripAndFileCreation();
+    void unreadableFilesAreSaid();
     void failedSaveKeepsOldFileAndReports();
     void fullDiskIsSaidAndKeepsTheFile();
     void defaultDirectoryFollowsEnvironment();
@@ -117,6 +118,13 @@ void TestProfileStore::readTrimsAndFirstDuplicateWins()
     QCOMPARE(read(content, "Text1"), QString("a b"));
     QCOMPARE(read(content, " Text1 "), QString("a b"));
     QCOMPARE(read(content, "Key2"), QString("x=y")); // only the first "=" splits
+    // Quotes around a value, as written by hand: the text between them, blanks and all.
+    const QByteArray quoted = "[SETTINGS]\nName=\"My Station\"\nLoc = ' Den Haag '  \nHalf=\"open\nMix=\"a'\nE=\"\"\n";
+    QCOMPARE(read(quoted, "Name"), QString("My Station"));
+    QCOMPARE(read(quoted, "Loc"), QString(" Den Haag "));
+    QCOMPARE(read(quoted, "Half"), QString("\"open"));
+    QCOMPARE(read(quoted, "Mix"), QString("\"a'"));
+    QCOMPARE(read(quoted, "E"), QString(""));
 }
 
 void TestProfileStore::readCutsToCapacityByCodePoints()
@@ -283,6 +291,16 @@ void TestProfileStore::windowsEncodingsAreReadAndKept()
                                  + "\r\nText2=\xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D \xC2\x81\xC2\x8D\r\nTEXT3=B\xC3\xBCro\r\nTEXT4="
                                  + lodz.toUtf8() + "\r\n");
 
+    // UTF-8 with code-page bytes an old editor put in: each character read as written, and
+    // a save changes only the lines it writes.
+    const QByteArray mixed = "[SETTINGS]\r\nText1=Pr\xC3\xA9" "ampli\r\nText2=Caf\xE9 \x93ok\x94\r\nText3=x\r\n";
+    writeFile(path, mixed);
+    QCOMPARE(store.ReadSetting(kFile, "Text1", {}), preampli);
+    QCOMPARE(store.ReadSetting(kFile, "Text2", {}), QString::fromUtf8("Caf\xC3\xA9 \xE2\x80\x9Cok\xE2\x80\x9D"));
+    QCOMPARE(store.ReadSetting(kFile, "Text3", {}), QString("x"));
+    QVERIFY(store.writeBatch(kFile, {{"TEXT3", lodz}}));
+    QCOMPARE(readFile(path), QByteArray(mixed).replace("Text3=x", "TEXT3=" + lodz.toUtf8()));
+
     // UTF-16 with its byte-order mark, either byte order: read, and saved in UTF-16 again.
     for (const auto encoding : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
         const QByteArray bom = encoding == QStringConverter::Utf16LE ? "\xFF\xFE" : "\xFE\xFF";
@@ -321,6 +339,7 @@ void TestProfileStore::oversizedAndOddFiles()
     writeFile(store.pathOf(kFile), content);
     QCOMPARE(store.ReadSetting(kFile, "A", "d"), QString("1"));
     QCOMPARE(store.ReadSetting(kFile, "B", "d"), QString("d"));
+    QVERIFY(store.takeLoadProblems().join(' ').contains("too large"));
     const SaveResult r = store.WriteSetting(kFile, "A", "2");
     QVERIFY(!r.ok);
     QVERIFY2(r.error.contains(kFile) && r.error.contains("too large"), qPrintable(r.error));
@@ -346,6 +365,12 @@ void TestProfileStore::valuesCannotBreakTheFile()
     const QByteArray out = applyWrites(QByteArray(), kSection, {{"A", "one\nB=two\r\n[X]"}, {"C", QString::fromUtf8(bytes("c\0d"))}});
     QCOMPARE(out, QByteArray("[SETTINGS]\nA=one B=two  [X]\nC=c\n"));
     QCOMPARE(read(out, "B"), QString("<def>"));
+    // Values that reading would change go in quotes and come back as they were.
+    for (const QString &v : {QString(" lead"), QString("trail "), QString("\"quoted\""), QString("'x'"), QString("\"")}) {
+        const QByteArray file = applyWrites(QByteArray(), kSection, {{"V", v}});
+        QCOMPARE(read(file, "V"), v);
+    }
+    QCOMPARE(applyWrites(QByteArray(), kSection, {{"V", "My Station"}}), QByteArray("[SETTINGS]\nV=My Station\n"));
 
     // Keys that could not be read back as written are refused, and nothing is saved.
     QTemporaryDir dir;
@@ -377,13 +402,69 @@ void TestProfileStore::storeRoundTripAndFileCreation()
     QVERIFY(store.WriteSetting(kFile, "TEXT12", ""));
     QCOMPARE(store.ReadSetting(kFile, "Text12", "d"), QString(""));
 
-    // 300 characters saved come back as 264, or 255 from the sysop box file.
+    // A value longer than a read gives back (264, or 255 in the sysop box file), counted as
+    // given, is not saved: the rest is, the file keeps the earlier value, and the result says
+    // which and why.
     const QString longValue(300, u'v');
-    QVERIFY(store.WriteSetting(kFile, "Long", longValue));
-    QCOMPARE(store.ReadSetting(kFile, "long", {}), QString(264, u'v'));
-    QVERIFY(store.WriteSetting("kelmmessageforsysop.ini", "LEFT", longValue));
-    QCOMPARE(store.ReadSetting("kelmmessageforsysop.ini", "LEFT", {}), QString(255, u'v'));
-    QCOMPARE(store.load(kFile).ReadSetting("LONG", {}).size(), 264);
+    QVERIFY(store.WriteSetting(kFile, "Long", "short"));
+    const SaveResult cut = store.writeBatch(kFile, {{"Long", longValue}, {"Other", "kept"}});
+    QVERIFY(!cut.ok);
+    QVERIFY2(cut.error.contains("Long (300 characters") && cut.error.contains("264") && cut.error.contains(kFile),
+             qPrintable(cut.error));
+    QCOMPARE(store.ReadSetting(kFile, "long", {}), QString("short"));
+    QCOMPARE(store.ReadSetting(kFile, "other", {}), QString("kept"));
+    QVERIFY(store.WriteSetting(kFile, "Long", QString(264, u'v')).ok);
+    QVERIFY(store.WriteSetting(kFile, "Long", QString(263, u'v') + " ").ok); // quoted, 264 as typed
+    QVERIFY(!store.WriteSetting("kelmmessageforsysop.ini", "LEFT", QString(256, u'v')).ok);
+    QVERIFY(!QFile::exists(store.pathOf("kelmmessageforsysop.ini"))); // nothing to write: no file
+    QVERIFY(store.WriteSetting("kelmmessageforsysop.ini", "LEFT", QString(255, u'v')).ok);
+
+    // A file brought from Windows may spell its name in other letters: it is the one meant,
+    // for reading and for saving.
+    writeFile(store.pathOf("TVRSET2.INI"), "[SETTINGS]\r\nNodeCall=XX1AB-L\r\n");
+    QCOMPARE(store.ReadSetting("TVRset2.ini", "NodeCall", {}), QString("XX1AB-L"));
+    QVERIFY(store.WriteSetting("TVRset2.ini", "TEXT1", "1.8"));
+    QCOMPARE(readFile(store.pathOf("TVRSET2.INI")), QByteArray("[SETTINGS]\r\nNodeCall=XX1AB-L\r\nTEXT1=1.8\r\n"));
+    QCOMPARE(QDir(sub).entryList({"tvrset2.ini"}, QDir::Files).size(), 1); // no second file in other letters
+    QVERIFY(store.takeLoadProblems().isEmpty());
+}
+
+void TestProfileStore::unreadableFilesAreSaid()
+{
+    QTemporaryDir dir;
+    ProfileStore store(dir.path());
+    // Comments and blank lines alone, or nothing at all: a file not yet filled, nothing to say.
+    writeFile(store.pathOf("empty.ini"), "; nothing yet\r\n\r\n");
+    store.load("empty.ini");
+    store.load("missing.ini");
+    QVERIFY(store.takeLoadProblems().isEmpty());
+
+    // Settings without their section header: defaults, the file is named once, and a save
+    // keeps the operator's lines.
+    const QByteArray headless = "Text1=7.1000\nNodeCall=XX2CD-L\n";
+    writeFile(store.pathOf("TVRset3.ini"), headless);
+    QCOMPARE(store.ReadSetting("TVRset3.ini", "NodeCall", "d"), QString("d"));
+    store.load("TVRset3.ini");
+    // A folder in a file's place; a value longer than a read gives back.
+    QVERIFY(QDir(dir.path()).mkdir("TVRset4.ini"));
+    store.load("TVRset4.ini");
+    writeFile(store.pathOf("long.ini"), "[SETTINGS]\nText7a=" + QByteArray(300, 'x') + "\n");
+    QCOMPARE(store.ReadSetting("long.ini", "Text7a", {}).size(), 264);
+    // A setting added above the header, where nothing reads it.
+    writeFile(store.pathOf("above.ini"), "NodeCall=XX4GH-L\n[SETTINGS]\nText1=1\n");
+    store.load("above.ini");
+    const QStringList problems = store.takeLoadProblems();
+    QCOMPARE(problems.size(), 4);
+    QVERIFY2(problems.at(3).contains("NodeCall") && problems.at(3).contains("above"), qPrintable(problems.at(3)));
+    const auto shown = [&](const QString &name) { return QDir::toNativeSeparators(store.pathOf(name)); };
+    QVERIFY2(problems.at(0).contains(shown("TVRset3.ini")) && problems.at(0).contains("[SETTINGS]"),
+             qPrintable(problems.at(0)));
+    QVERIFY2(problems.at(1).contains(shown("TVRset4.ini")) && problems.at(1).contains("folder"),
+             qPrintable(problems.at(1)));
+    QVERIFY2(problems.at(2).contains("Text7a") && problems.at(2).contains("264"), qPrintable(problems.at(2)));
+    QVERIFY(store.takeLoadProblems().isEmpty());
+    QVERIFY(store.WriteSetting("TVRset3.ini", "NodeCall", "XX3EF-L"));
+    QVERIFY(readFile(store.pathOf("TVRset3.ini")).startsWith(headless));
 }
 
 void TestProfileStore::failedSaveKeepsOldFileAndReports()
@@ -450,7 +531,10 @@ void TestProfileStore::fullDiskIsSaidAndKeepsTheFile()
     }
     filler.close();
 
-    const SaveResult r = store.writeBatch(kFile, {{"A", QString(3000, u'n')}, {"B", "2"}});
+    KeyValues many{{"B", "2"}};
+    for (int k = 0; k < 20; ++k)
+        many.append({QStringLiteral("K%1").arg(k), QString(200, u'n')});
+    const SaveResult r = store.writeBatch(kFile, many);
     QVERIFY(!r.ok);
     QVERIFY2(r.error.endsWith(QString(kDiskFullText)), qPrintable(r.error));
     QCOMPARE(readFile(store.pathOf(kFile)), QByteArray("[SETTINGS]\nA=old\n"));
