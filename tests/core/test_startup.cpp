@@ -21,6 +21,10 @@
 #include <QSysInfo>
 #include <QTimer>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 using namespace tavrin;
 using namespace tavrin::test;
 
@@ -211,6 +215,18 @@ private slots:
             QCOMPARE(second.tryLock(), InstanceLock::Result::HeldElsewhere);
         }
         QVERIFY(!QFile::exists(path));
+#ifndef Q_OS_WIN
+        // Under a private umask the file still opens for everyone, so that another user's copy
+        // on a shared folder sees the lock instead of running beside this one.
+        {
+            const mode_t savedMask = ::umask(077);
+            InstanceLock lock(path);
+            const InstanceLock::Result result = lock.tryLock();
+            ::umask(savedMask);
+            QCOMPARE(result, InstanceLock::Result::Locked);
+            QVERIFY(QFileInfo(path).permissions().testFlags(QFile::ReadGroup | QFile::ReadOther));
+        }
+#endif
         QLockFile older(path);
         QVERIFY(older.tryLock(0));
         InstanceLock lock(path);
