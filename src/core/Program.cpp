@@ -167,6 +167,10 @@ bool Program::start()
     // The rig server follows the main window's state, so it comes once that is up.
     rig_ = std::make_unique<rig::RigService>(*this);
     registry_.add(rig_->window());
+    // Settings that could not be read show as defaults, and a folder that takes no file loses
+    // the whole session at the way out: both are said now, before the operator works on.
+    if (const QStringList problems = store_.accessProblems(); !problems.isEmpty())
+        dialogs_->warning(mainWindow_.get(), QStringLiteral(TAVRIN_PRODUCT_NAME), problems.join(u'\n'));
     return true;
 }
 
