@@ -486,8 +486,12 @@ QString ProfileStore::defaultDirectory()
     const QString roaming = QDir::fromNativeSeparators(appData) + QLatin1String("/Tavrin");
     return !QFileInfo::exists(roaming) && QFileInfo(local).isDir() ? local : roaming;
 #else
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/'
-        + QLatin1String(kConfigSubdir);
+    // A relative $XDG_CONFIG_HOME is no location at all (it would name another folder from
+    // every working directory, and the settings would seem lost): the usual one instead.
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (QDir::isRelativePath(base))
+        base = QDir::homePath() + QLatin1String("/.config");
+    return base + u'/' + QLatin1String(kConfigSubdir);
 #endif
 }
 
