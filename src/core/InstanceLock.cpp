@@ -94,6 +94,13 @@ InstanceLock::Result InstanceLock::tryLock()
         }
         if (fd < 0)
             return Result::Failed;
+        // Everyone who may use the folder must be able to open the file to see the lock: under
+        // a private umask (077) another user's copy could not, and would run beside this one.
+        // The file holds nothing private.
+        if (struct stat own {}; ::fstat(fd, &own) == 0 && own.st_uid == ::geteuid()
+                                && (own.st_mode & 0444) != 0444) {
+            [[maybe_unused]] const int changed = ::fchmod(fd, (own.st_mode & 07777) | 0444);
+        }
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
             ::close(fd);

@@ -26,6 +26,8 @@
 
 #include "BuildConfig.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QGuiApplication>
 #include <QScreen>
@@ -172,15 +174,22 @@ bool Program::start()
     // The rig server follows the main window's state, so it comes once that is up.
     rig_ = std::make_unique<rig::RigService>(*this);
     registry_.add(rig_->window());
-    // A settings file that could not be read or was not understood, or a value in it that
-    // could not be used, leaves defaults in its place: the operator hears which, once, with
-    // the program up. The link settings were read before the program, and the rig server's
+    // Settings that could not be read show as defaults, a folder that takes no file loses the
+    // whole session at the way out, and a file that was not understood or a value in it that
+    // could not be used leaves defaults in its place: the operator hears all of it once, now,
+    // before working on. The link settings were read before the program, and the rig server's
     // keeps its own: both are looked at again here for that.
+    QStringList problems = store_.accessProblems();
     const LinkSettings link = LinkSettings::load(store_);
     const rig::RigSettings rigSettings = rig::RigSettings::load(store_);
-    QStringList problems = store_.takeLoadProblems();
-    for (const QString &problem : {link.problem, rigSettings.problem}) {
-        if (!problem.isEmpty())
+    for (const QString &problem : store_.takeLoadProblems() + QStringList{link.problem, rigSettings.problem}) {
+        // A file the folder check named already (it could not be read) is said once.
+        const qsizetype open = problem.indexOf(u'"');
+        const qsizetype close = open < 0 ? -1 : problem.indexOf(u'"', open + 1);
+        const QString file = close < 0 ? QString() : problem.mid(open, close - open + 1);
+        const bool said = !file.isEmpty()
+            && std::any_of(problems.cbegin(), problems.cend(), [&](const QString &p) { return p.contains(file); });
+        if (!problem.isEmpty() && !said)
             problems << problem;
     }
     if (!problems.isEmpty())

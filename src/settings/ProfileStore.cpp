@@ -555,6 +555,50 @@ SaveResult ProfileStore::writeBatch(const QString &fileName, const KeyValues &va
     return {};
 }
 
+QStringList ProfileStore::accessProblems() const
+{
+    const QString shownDir = QDir::toNativeSeparators(directory_);
+    const QFileInfo folder(directory_);
+    if (!folder.isDir())
+        return {QStringLiteral("The settings folder \"%1\" does not exist and could not be created: the defaults "
+                               "are shown and no setting can be saved.")
+                    .arg(shownDir)};
+    QStringList problems;
+    const QDir dir(directory_);
+#ifndef Q_OS_WIN
+    // Windows marks folders read-only without meaning it: there a save says what is wrong.
+    if (!folder.isReadable() || !folder.isExecutable())
+        problems << QStringLiteral("The settings folder \"%1\" cannot be read: the defaults are shown.").arg(shownDir);
+    else if (!folder.isWritable())
+        problems << QStringLiteral("The settings folder \"%1\" cannot be written: no setting can be saved.").arg(shownDir);
+#endif
+    const QStringList names = dir.entryList({QStringLiteral("*.ini")},
+                                            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                            QDir::Name | QDir::IgnoreCase);
+    for (const QString &name : names) {
+        const QString path = dir.filePath(name);
+        const QFileInfo info(path);
+        if (info.isSymLink() && !info.exists())
+            continue; // a link to a file not there yet: the first save makes it
+        QString reason;
+        if (!info.isFile()) {
+            reason = QStringLiteral("it is not a plain file.");
+        } else {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly))
+                reason = file.errorString();
+        }
+        if (!reason.isEmpty())
+            problems << QStringLiteral("Could not read the settings file \"%1\": %2 Its settings show their defaults; "
+                                       "the file was left as it is.")
+                            .arg(QDir::toNativeSeparators(path), reason.endsWith(u'.') ? reason : reason + u'.');
+        else if (!info.isWritable())
+            problems << QStringLiteral("The settings file \"%1\" is read-only: changes to its settings cannot be saved.")
+                            .arg(QDir::toNativeSeparators(path));
+    }
+    return problems;
+}
+
 QString ProfileStore::defaultDirectory()
 {
     const QString fromEnv = qEnvironmentVariable(kConfigDirVariable);
@@ -572,8 +616,12 @@ QString ProfileStore::defaultDirectory()
     const QString roaming = QDir::fromNativeSeparators(appData) + QLatin1String("/Tavrin");
     return !QFileInfo::exists(roaming) && QFileInfo(local).isDir() ? local : roaming;
 #else
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/'
-        + QLatin1String(kConfigSubdir);
+    // A relative $XDG_CONFIG_HOME is no location at all (it would name another folder from
+    // every working directory, and the settings would seem lost): the usual one instead.
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (QDir::isRelativePath(base))
+        base = QDir::homePath() + QLatin1String("/.config");
+    return base + u'/' + QLatin1String(kConfigSubdir);
 #endif
 }
 

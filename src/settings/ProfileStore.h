@@ -100,6 +100,11 @@ public:
     // the result is a failure that names it.
     SaveResult writeBatch(const QString &fileName, const KeyValues &values);
 
+    // What keeps this run from reading or saving its settings, worded for the operator: a
+    // folder that is missing or cannot be read or written, and each "*.ini" in it that exists
+    // but cannot be read (load() gives such a file's keys their defaults). Empty when all is well.
+    QStringList accessProblems() const;
+
     // Default directory: $TAVRIN_CONFIG_DIR if set, else the per-user configuration folder
     // ($XDG_CONFIG_HOME/tavrin).
     static QString defaultDirectory();

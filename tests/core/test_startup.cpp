@@ -21,6 +21,10 @@
 #include <QSysInfo>
 #include <QTimer>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 using namespace tavrin;
 using namespace tavrin::test;
 
@@ -186,6 +190,34 @@ private slots:
         QVERIFY(first.dialogs.shown.isEmpty());
     }
 
+    // Settings the program cannot read show as defaults: the operator hears it at start, not
+    // at the first save. So does a settings folder that cannot be made.
+    void unreadableSettingsAreSaidAtStart()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(kRadioFile));
+        writeFile(dir.filePath("TVRset1.ini"), "[SETTINGS]\r\n");
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        QCOMPARE(rig.find<QLineEdit>("Text5")->text(), QStringLiteral("3.6950"));
+        QCOMPARE(rig.dialogs.shown.size(), 1);
+        QCOMPARE(rig.dialogs.shown.first().icon, QMessageBox::Warning);
+        const QString text = rig.dialogs.shown.first().text;
+        QVERIFY2(text.startsWith(QStringLiteral("Could not read the settings file \"%1\": it is not a plain file.")
+                                     .arg(QDir::toNativeSeparators(dir.filePath(kRadioFile)))),
+                 qPrintable(text));
+        QVERIFY2(!text.contains("TVRset1.ini"), qPrintable(text));
+
+        writeFile(dir.filePath("blocker"), "");
+        const QString missing = dir.filePath("blocker/settings");
+        Rig nowhere(missing);
+        QVERIFY(nowhere.start());
+        QCOMPARE(nowhere.dialogs.shown.size(), 1);
+        QVERIFY2(nowhere.dialogs.shown.first().text.contains(
+                     QStringLiteral("\"%1\" does not exist and could not be created").arg(QDir::toNativeSeparators(missing))),
+                 qPrintable(nowhere.dialogs.shown.first().text));
+    }
+
     void directoryIsFreeAgainAfterTheFirstRunEnds()
     {
         QTemporaryDir dir;
@@ -212,6 +244,18 @@ private slots:
             QCOMPARE(second.tryLock(), InstanceLock::Result::HeldElsewhere);
         }
         QVERIFY(!QFile::exists(path));
+#ifndef Q_OS_WIN
+        // Under a private umask the file still opens for everyone, so that another user's copy
+        // on a shared folder sees the lock instead of running beside this one.
+        {
+            const mode_t savedMask = ::umask(077);
+            InstanceLock lock(path);
+            const InstanceLock::Result result = lock.tryLock();
+            ::umask(savedMask);
+            QCOMPARE(result, InstanceLock::Result::Locked);
+            QVERIFY(QFileInfo(path).permissions().testFlags(QFile::ReadGroup | QFile::ReadOther));
+        }
+#endif
         QLockFile older(path);
         QVERIFY(older.tryLock(0));
         InstanceLock lock(path);

@@ -561,6 +561,14 @@ void TestProfileStore::defaultDirectoryFollowsEnvironment()
 #else
     QVERIFY(fallback.endsWith("/tavrin"));
     QVERIFY(fallback != "/tavrin");
+    // A relative XDG_CONFIG_HOME is ignored, as the base directory rules say.
+    const QByteArray savedXdg = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", "relative/config");
+    QCOMPARE(ProfileStore::defaultDirectory(), QDir::homePath() + "/.config/tavrin");
+    if (savedXdg.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", savedXdg);
 #endif
     if (saved.isNull())
         qunsetenv("TAVRIN_CONFIG_DIR");
