@@ -58,6 +58,7 @@ constexpr char kIgnoredSelf[] = "Ignored a connection from %1: %2 is this statio
 constexpr char kIgnoredFull[] = "Ignored a connection from %1 (%2): %3 stations linked already";
 constexpr char kChecking[] = "Looking up %1 (calling from %2) in the station list";
 constexpr char kIgnoredUnlisted[] = "Ignored a connection from %1: %2 is not in the station list at that address";
+constexpr char kIgnoredWaiting[] = "Ignored a connection from %1 (%2): %3 callers are waiting for the station list already";
 constexpr char kIgnoredUnchecked[] = "Ignored a connection from %1 (%2): the station list could not be read";
 constexpr char kDirectoryFailed[] = "Directory: %1";
 constexpr char kNotLinked[] = "Not linked: nothing sent";
@@ -537,8 +538,8 @@ void NativeLinkStation::onIncoming(const Async::IpAddress &ip, const std::string
     // link as a station on a node's allow-list and key its transmitter. A caller the list
     // does not know yet may have logged in since it was read: it waits for a fresh one.
     if (directory_ && !listedAt(call, address)) {
-        if (liveLinks() + unverified_.size() >= kMaxLinks)
-            return ignore(address, QString::fromLatin1(kIgnoredFull).arg(address, call).arg(kMaxLinks));
+        if (unverified_.size() >= kMaxLinks)
+            return ignore(address, QString::fromLatin1(kIgnoredWaiting).arg(address, call).arg(kMaxLinks));
         unverified_.push_back(std::move(caller));
         setStatus(QString::fromLatin1(kChecking).arg(call, address));
         listWanted_ = true;
