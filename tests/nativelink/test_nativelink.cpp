@@ -146,12 +146,17 @@ std::vector<float> sine(double hz, int rate, int count, int from = 0)
     return out;
 }
 // The peer's real connect request, caught on our control port before our station runs, with
-// the directory up. Empty when the peer could not be started or said nothing.
+// the directory up and the peer in its list. Empty when the peer could not be started or
+// said nothing.
 QByteArray catchConnectRequest(Rig &rig)
 {
     if (!rig.directory.listen(kDirectoryAddress, kDirectoryPort))
         return {};
     rig.options.directoryServers = {rig.directory.server()};
+    FakeStation peer; // listed, as a caller must be
+    peer.callsign = kPeer;
+    peer.address = QString::fromLatin1(kPeerAddress);
+    rig.directory.setStations({peer});
     QUdpSocket control;
     if (!control.bind(kLocalAddress, quint16(kTestPortBase + 1)) || !rig.peer.start({}))
         return {};
@@ -402,6 +407,19 @@ private Q_SLOTS:
         const QByteArray request = catchConnectRequest(rig);
         QVERIFY2(request.contains(kPeerCall), qPrintable(rig.peer.lines().join(QLatin1Char('\n'))));
         rig.options.callsign = QStringLiteral("XX1TAV"); // as long as the peer's, for the same-size requests below
+        // The callers are in the station list (from this machine, the address does not matter).
+        QList<FakeStation> listed;
+        const auto list = [&](const QString &call) {
+            FakeStation station;
+            station.callsign = call;
+            station.address = QStringLiteral("203.0.113.9");
+            listed << station;
+            rig.directory.setStations(listed);
+        };
+        for (const QString &call : {kPeer, QStringLiteral("AFTER1")})
+            list(call);
+        for (int i = 0; i < 30; ++i)
+            list(QStringLiteral("FL%1").arg(i, 4, 10, QLatin1Char('0')));
         rig.startStation();
         if (QTest::currentTestFailed())
             return;
@@ -424,6 +442,16 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(QStringLiteral("Ignored a connection from 127.0.0.8: XX1TAV is this station's callsign")), kWaitMs);
         call(QStringLiteral("127.0.0.5"), "PEER>L");
         QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(QStringLiteral("Ignored a connection from 127.0.0.5: \"PEER>L\" is not a callsign")), kWaitMs);
+        // Any caller can name any station: one the station list does not have is not let in
+        // (it could be on a node's allow-list); one that logged in since the list was read is,
+        // once a fresh list has it.
+        call(QStringLiteral("127.0.0.9"), "NOBODY");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(QStringLiteral("Ignored a connection from 127.0.0.9: NOBODY is not in the station list at that address")), kWaitMs);
+        list(QStringLiteral("LATE-L"));
+        call(QStringLiteral("127.0.0.3"), "LATE-L");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.client->IsConnected(QStringLiteral("LATE-L")), kWaitMs);
+        QVERIFY(!rig.client->IsConnected(QStringLiteral("NOBODY")));
+        rig.client->Disconnect(QStringLiteral("LATE-L"));
 
         // A request whose items lie past its own end must not be read from whatever the
         // datagram before it left behind (here: a name that nobody sent with it).
@@ -442,12 +470,13 @@ private Q_SLOTS:
         QVERIFY(!rig.statuses.join(QLatin1Char('\n')).contains(QStringLiteral("STALE")));
 
         // Callers from many addresses: a bounded number is held, the rest go unanswered.
+        QTRY_COMPARE_WITH_TIMEOUT(rig.client->StationCount(), 2, kWaitMs);
         for (int i = 0; i < 30; ++i) // with PEER-L and AFTER1: 32
             call(QStringLiteral("127.0.0.%1").arg(10 + i), QStringLiteral("FL%1").arg(i, 4, 10, QLatin1Char('0')).toLatin1());
         QTRY_VERIFY_WITH_TIMEOUT(!rig.statuses.filter(QStringLiteral("stations linked already")).isEmpty(), kWaitMs);
         QTest::qWait(300);
         QCOMPARE(rig.client->StationCount(), 16);
-        QCOMPARE(rig.log.events.filter(QStringLiteral(" connected ")).size(), qsizetype(16));
+        QCOMPARE(rig.log.events.filter(QStringLiteral(" connected ")).size(), qsizetype(17)); // LATE-L came and went
         QVERIFY(rig.client->IsConnected(QStringLiteral("AFTER1")));
         QVERIFY(rig.log.events.filter(QStringLiteral(" connected PEER")).size() == 1);
         QVERIFY(rig.client->IsConnected(kPeer));

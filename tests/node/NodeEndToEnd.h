@@ -125,7 +125,10 @@ struct EndToEnd {
         station.callsign = kNodeCall;
         station.location = QStringLiteral("HF node");
         station.address = QString::fromLatin1(kNodeAddress);
-        directory.setStations({station});
+        FakeStation panel; // the node lets in only stations the list has
+        panel.callsign = kLocalCall;
+        panel.address = kTavrinAddress.toString();
+        directory.setStations({station, panel});
         QVERIFY(rigctld.start());
         HamlibOptions ro;
         ro.model = 2;

@@ -56,6 +56,10 @@ constexpr char kIgnoredCall[] = "Ignored a connection from %1: \"%2\" is not a c
 constexpr char kIgnoredTwin[] = "Ignored a connection from %1: %2 is already linked from %3";
 constexpr char kIgnoredSelf[] = "Ignored a connection from %1: %2 is this station's callsign";
 constexpr char kIgnoredFull[] = "Ignored a connection from %1 (%2): %3 stations linked already";
+constexpr char kChecking[] = "Looking up %1 (calling from %2) in the station list";
+constexpr char kIgnoredUnlisted[] = "Ignored a connection from %1: %2 is not in the station list at that address";
+constexpr char kIgnoredWaiting[] = "Ignored a connection from %1 (%2): %3 callers are waiting for the station list already";
+constexpr char kIgnoredUnchecked[] = "Ignored a connection from %1 (%2): the station list could not be read";
 constexpr char kDirectoryFailed[] = "Directory: %1";
 constexpr char kNotLinked[] = "Not linked: nothing sent";
 constexpr char kChatNotTaken[] = "The link did not take the line (too long?)";
@@ -108,6 +112,19 @@ QString ipText(const Async::IpAddress &ip)
     return QString::fromStdString(ip.toString());
 }
 
+// This machine and the private networks: the list shows a station at its public address,
+// which is not the one it calls from across a home network.
+bool isLocalNetwork(const QHostAddress &address)
+{
+    static const std::pair<QHostAddress, int> kLocal[] = {
+        {QHostAddress(QStringLiteral("127.0.0.0")), 8},    {QHostAddress(QStringLiteral("10.0.0.0")), 8},
+        {QHostAddress(QStringLiteral("172.16.0.0")), 12},  {QHostAddress(QStringLiteral("192.168.0.0")), 16},
+        {QHostAddress(QStringLiteral("169.254.0.0")), 16},
+    };
+    return std::any_of(std::begin(kLocal), std::end(kLocal),
+                       [&](const auto &net) { return address.isInSubnet(net.first, net.second); });
+}
+
 // Our microphone side: what we write goes to the link's encoder.
 class TxSource : public Async::AudioSource {
 public:
@@ -144,6 +161,14 @@ private:
 };
 
 } // namespace
+
+// A connection request waiting for the station list.
+struct NativeLinkStation::Caller {
+    Async::IpAddress ip;
+    QString callsign; // upper case
+    std::string name;
+    std::string priv;
+};
 
 struct NativeLinkStation::Link {
     Link(const Async::IpAddress &ip, const std::string &localCall, const std::string &localName,
@@ -368,6 +393,7 @@ void NativeLinkStation::onDirectoryFailed(const QString &message)
         for (const QString &call : std::as_const(pendingConnects_))
             setStatus(QString::fromLatin1(kCannotLink).arg(call, message));
         pendingConnects_.clear();
+        decideUnverified(message);
     }
     pumpDirectory();
 }
@@ -385,6 +411,7 @@ void NativeLinkStation::onStationsUpdated()
         else
             setStatus(QString::fromLatin1(kNotListed).arg(call));
     }
+    decideUnverified({});
 }
 
 void NativeLinkStation::linkTo(const QString &call, const QHostAddress &address)
@@ -496,6 +523,8 @@ void NativeLinkStation::onIncoming(const Async::IpAddress &ip, const std::string
     const auto refusedIt = recentlyRefused_.constFind(address);
     if (refusedIt != recentlyRefused_.cend() && !refusedIt->hasExpired())
         return;
+    if (std::any_of(unverified_.begin(), unverified_.end(), [&](const Caller &c) { return c.ip == ip; }))
+        return; // being looked up
     QString call = decodeText(callsign).trimmed().toUpper();
     if (call.isEmpty())
         call = address;
@@ -503,21 +532,67 @@ void NativeLinkStation::onIncoming(const Async::IpAddress &ip, const std::string
         return ignore(address, QString::fromLatin1(kIgnoredCall).arg(address, shownCall(call)));
     if (call == options_.callsign)
         return ignore(address, QString::fromLatin1(kIgnoredSelf).arg(address, call));
+    Caller caller{ip, call, name, priv};
+    // Anybody can send any callsign: with a directory, a caller is the station it names only
+    // when the list has that station where the call comes from. Otherwise a stranger could
+    // link as a station on a node's allow-list and key its transmitter. A caller the list
+    // does not know yet may have logged in since it was read: it waits for a fresh one.
+    if (directory_ && !listedAt(call, address)) {
+        if (unverified_.size() >= kMaxLinks)
+            return ignore(address, QString::fromLatin1(kIgnoredWaiting).arg(address, call).arg(kMaxLinks));
+        unverified_.push_back(std::move(caller));
+        setStatus(QString::fromLatin1(kChecking).arg(call, address));
+        listWanted_ = true;
+        pumpDirectory();
+        return;
+    }
+    admit(caller);
+}
+
+bool NativeLinkStation::listedAt(const QString &callsign, const QString &address) const
+{
+    const auto station = directory_ ? directory_->find(callsign) : std::nullopt;
+    if (!station)
+        return false;
+    const QHostAddress from(address);
+    return station->address == from || isLocalNetwork(from);
+}
+
+void NativeLinkStation::decideUnverified(const QString &listFailure)
+{
+    const std::vector<Caller> waiting = std::exchange(unverified_, {});
+    for (const Caller &caller : waiting) {
+        const QString address = ipText(caller.ip);
+        if (!running_ || findByAddress(caller.ip))
+            continue;
+        if (!listFailure.isEmpty())
+            ignore(address, QString::fromLatin1(kIgnoredUnchecked).arg(address, caller.callsign));
+        else if (!listedAt(caller.callsign, address))
+            ignore(address, QString::fromLatin1(kIgnoredUnlisted).arg(address, caller.callsign));
+        else
+            admit(caller);
+    }
+}
+
+void NativeLinkStation::admit(const Caller &caller)
+{
+    const QString address = ipText(caller.ip);
+    const QString &call = caller.callsign;
     // A second station under the callsign of one that is linked would speak in its name.
     if (const Link *twin = findByCallsign(call))
         return ignore(address, QString::fromLatin1(kIgnoredTwin).arg(address, call, twin->address));
     if (liveLinks() >= kMaxLinks)
         return ignore(address, QString::fromLatin1(kIgnoredFull).arg(address, call).arg(kMaxLinks));
     if (busy_) {
-        refuse(ip, call);
+        refuse(caller.ip, call);
         return;
     }
-    Link *link = addLink(ip, call);
+    Link *link = addLink(caller.ip, call);
     if (!link)
         return;
     link->qso->setRemoteCallsign(call.toStdString());
-    link->qso->setRemoteName(name);
-    link->qso->setRemoteParams(priv);
+    link->qso->setRemoteName(caller.name);
+    link->qso->setRemoteParams(caller.priv);
     if (!link->qso->accept())
         dropFailed(link);
 }
@@ -794,6 +869,7 @@ void NativeLinkStation::shutdown()
     running_ = false;
     refreshTimer_.stop();
     pendingConnects_.clear();
+    unverified_.clear();
     if (capture_)
         capture_->stop();
     dropAllLinks();

@@ -74,6 +74,13 @@ private:
 
     void onIncoming(const Async::IpAddress &ip, const std::string &callsign,
                     const std::string &name, const std::string &priv);
+    struct Caller;
+    // Whether the station list vouches for a caller: listed, and at the address it calls from
+    // unless it calls from this network.
+    bool listedAt(const QString &callsign, const QString &address) const;
+    // The checks after the station list's: a twin, room, busy; then the answer.
+    void admit(const Caller &caller);
+    void decideUnverified(const QString &listFailure);
     void onStationsUpdated();
     void onDirectoryFailed(const QString &message);
     void onLoggedIn(DirectoryStatus status);
@@ -122,6 +129,7 @@ private:
     std::vector<std::unique_ptr<Link>> links_;
     std::vector<QPointer<NativeClient>> handles_;
     QSet<QString> pendingConnects_; // upper-case callsigns waiting for the station list
+    std::vector<Caller> unverified_; // callers waiting for the station list (bounded)
     QHash<QString, QDeadlineTimer> recentlyRefused_; // by address: the library repeats requests (bounded)
     QTimer refreshTimer_;
     std::unique_ptr<VoiceCapture> capture_;
