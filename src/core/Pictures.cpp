@@ -1,11 +1,11 @@
 #include "core/Pictures.h"
 
+#include "ui/FocusFrame.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QStyleOptionFocusRect>
-#include <QStylePainter>
 
 namespace tavrin {
 
@@ -52,14 +52,7 @@ void ClickableLabel::keyPressEvent(QKeyEvent *event)
 void ClickableLabel::paintEvent(QPaintEvent *event)
 {
     QLabel::paintEvent(event);
-    if (!hasFocus())
-        return;
-    QStylePainter painter(this);
-    QStyleOptionFocusRect option;
-    option.initFrom(this);
-    option.rect = rect().adjusted(1, 1, -1, -1);
-    option.backgroundColor = palette().color(backgroundRole());
-    painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
+    paintFocusFrame(this);
 }
 
 namespace {

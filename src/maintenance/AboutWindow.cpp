@@ -8,6 +8,7 @@
 #include "maintenance/UpdatePrompt.h"
 #include "maintenance/VersionCheck.h"
 #include "maintenance/VersionFetch.h"
+#include "ui/FocusFrame.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -19,8 +20,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QStyleOptionFocusRect>
-#include <QStylePainter>
 #include <QTimer>
 #include <QUrlQuery>
 #include <QVBoxLayout>
@@ -71,13 +70,7 @@ protected:
     void paintEvent(QPaintEvent *event) override
     {
         QLabel::paintEvent(event);
-        if (!hasFocus())
-            return;
-        QStylePainter painter(this);
-        QStyleOptionFocusRect option;
-        option.initFrom(this);
-        option.rect = rect().adjusted(1, 1, -1, -1);
-        painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
+        paintFocusFrame(this);
     }
 
 private:
