@@ -162,7 +162,7 @@ ClickableLabel *makePicture(const QString &name, Icon icon, const QString &toolT
     label->setObjectName(name);
     label->setPixmap(drawIcon(icon));
     label->setToolTip(toolTip);
-    label->setAccessibleName(toolTip); // what a screen reader says for the picture
+    nameForScreenReaders(label, toolTip); // what a screen reader says for the picture
     label->setCursor(Qt::PointingHandCursor);
     label->setFixedSize(36, 36);
     label->setAlignment(Qt::AlignCenter);

@@ -207,7 +207,7 @@ void AboutWindow::buildLayout()
     logo->setObjectName(QStringLiteral("Picture1"));
     logo->setPixmap(logoPicture(kLogoSize));
     logo->setToolTip(QString::fromLatin1(kWebHint));
-    logo->setAccessibleName(QString::fromLatin1(kWebHint));
+    nameForScreenReaders(logo, QString::fromLatin1(kWebHint));
     logo->setCursor(Qt::PointingHandCursor);
     brand->addWidget(logo);
     auto *works = new QLabel(QString::fromLatin1(kWorksWith1) + QLatin1Char('\n') + QString::fromLatin1(kWorksWith2),

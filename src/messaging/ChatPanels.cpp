@@ -2,6 +2,7 @@
 
 #include "messaging/Emoticons.h"
 #include "settings/OneLineValidator.h"
+#include "ui/FocusFrame.h"
 #include "ui/ReadableLog.h"
 #include "ui/TabOrder.h"
 
@@ -179,7 +180,7 @@ QWidget *buildPictures(ChatControls &c, QWidget *window)
         b->setFocusPolicy(Qt::TabFocus);
         const QString code = QString::fromLatin1(buttons.at(k).inserted).trimmed();
         b->setToolTip(code);
-        b->setAccessibleName(code);
+        nameForScreenReaders(b, code);
         b->setIcon(QIcon(new EmoticonIconEngine(buttons.at(k).element)));
         b->setIconSize(QSize(kEmoticonSize, kEmoticonSize));
         b->setFixedSize(kPictureButton, kPictureButton);
