@@ -15,6 +15,7 @@
 #include "settings/LinkSettings.h"
 #include "settings/PasswordVault.h"
 #include "settings/ProfileStore.h"
+#include "ui/Dialogs.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -28,6 +29,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #ifdef Q_OS_WIN
 #include "echolink/automation/WindowsClient.h"
@@ -56,6 +58,35 @@ QString versionText()
 // How long the end of the program waits for the directory to take the station off the list.
 constexpr int kLogoffWaitMs = 3000;
 
+// The program's message boxes, until a termination signal comes. After it nobody may be
+// there to answer (a logout, `kill`, a service being stopped), and a box waiting for a click
+// would hold the program up until it is killed: what the way out has to say then goes to
+// standard error, with the answer a closed box gives, and a warning among it (settings not
+// saved, the transmitter not released) makes the exit status a failure.
+class DialogsUntilSignal final : public Dialogs {
+public:
+    QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                        const QString &text, QMessageBox::StandardButtons buttons) override
+    {
+        if (!signalled_)
+            return boxes_.message(parent, icon, title, text, buttons);
+        printTo(stderr, title + QLatin1String(": ") + text + QLatin1Char('\n'));
+        if (icon == QMessageBox::Warning || icon == QMessageBox::Critical)
+            warnedAfterSignal_ = true;
+        for (const QMessageBox::StandardButton closed : {QMessageBox::Cancel, QMessageBox::No, QMessageBox::Ok})
+            if (buttons.testFlag(closed))
+                return closed;
+        return QMessageBox::NoButton;
+    }
+    void signalCame() { signalled_ = true; }
+    bool warnedAfterSignal() const { return warnedAfterSignal_; }
+
+private:
+    WidgetDialogs boxes_;
+    bool signalled_ = false;
+    bool warnedAfterSignal_ = false;
+};
+
 QString localCallOf(const CommandLine &line)
 {
     return line.localCall.isEmpty() ? QString::fromLatin1(scenario::kDefaultLocalCall) : line.localCall;
@@ -66,6 +97,7 @@ int runInteractive(QApplication &app, const CommandLine &line, const QString &se
 {
     // First, so that no signal during start-up ends the program without its exit path.
     TerminationSignals terminationSignals;
+    DialogsUntilSignal dialogs;
     const std::unique_ptr<PasswordVault> vault = makeDesktopPasswordVault();
     // The link is chosen once, here: a change in "Link Settings" takes effect at the next start.
     const LinkSettings linkSettings = LinkSettings::load(ProfileStore(settingsDir));
@@ -116,17 +148,25 @@ int runInteractive(QApplication &app, const CommandLine &line, const QString &se
     options.chatLogFile = line.chatLogFile;
     options.passwordVault = vault.get();
     options.packageManaged = platform::runningProgramIsPackageManaged();
+    options.dialogs = &dialogs;
     auto owned = std::make_unique<Program>(options);
     Program &program = *owned;
-    QObject::connect(&program, &Program::ended, &app, [&app](int code) { app.exit(code); });
-    if (!program.start())
-        return kExitAlreadyRunning;
-    QObject::connect(&terminationSignals, &TerminationSignals::received, &program, [&program] {
+    // The program can end before the event loop runs: a signal while a message box of the
+    // start waits for its answer.
+    std::optional<int> ended;
+    QObject::connect(&program, &Program::ended, &app, [&app, &ended](int code) {
+        ended = code;
+        app.exit(code);
+    });
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &program, [&program, &dialogs] {
+        dialogs.signalCame();
         if (MainWindow *main = program.mainWindow())
             main->exitProgram();
         else
             program.endProgram(0);
     });
+    if (!program.start())
+        return kExitAlreadyRunning;
 
 #ifdef TAVRIN_HAVE_NATIVE_LINK
     if (native) {
@@ -149,7 +189,9 @@ int runInteractive(QApplication &app, const CommandLine &line, const QString &se
 
     if (line.exitWhenIdle)
         exitOnceStartedUp(program.mainWindow(), sinceExec);
-    const int code = app.exec();
+    int code = ended ? *ended : app.exec();
+    if (code == 0 && dialogs.warnedAfterSignal())
+        code = 1;
 #ifdef TAVRIN_HAVE_NATIVE_LINK
     if (native) {
         // The windows and their handles go first; then the station logs off the directory.

@@ -9,6 +9,7 @@
 #include "settings/ProfileStore.h"
 #include "support/FakeDirectory.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -172,6 +173,44 @@ private Q_SLOTS:
         QVERIFY(file.readAll().contains("TEXT5=3.6950"));
         if (native)
             QVERIFY(lastLoginIs(directory, "OFF"));
+    }
+
+    void signalEndsTheProgramWithNobodyToAnswer_data()
+    {
+        // Each start shows a warning that waits for a click; the second also cannot save.
+        QTest::addColumn<QString>("notReadable");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("a preset file not understood") << QStringLiteral("TVRset1.ini") << 0;
+        QTest::newRow("the main settings file is a folder") << QStringLiteral("TVRradio.ini") << 1;
+    }
+    void signalEndsTheProgramWithNobodyToAnswer()
+    {
+        // A logout or `kill` while a message box waits: the program still ends, saving what it
+        // can, and says what failed on standard error instead of waiting for an answer.
+        QFETCH(QString, notReadable);
+        QFETCH(int, exitCode);
+        QTemporaryDir dir;
+        if (notReadable.startsWith(QLatin1String("TVRradio"))) {
+            QVERIFY(QDir(dir.path()).mkdir(notReadable));
+        } else {
+            QFile junk(dir.filePath(notReadable));
+            QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("junk\n") == 5);
+        }
+        QProcess tavrin;
+        tavrin.start(qEnvironmentVariable("TAVRIN_PROGRAM"), {QStringLiteral("--settings-dir"), dir.path()});
+        QVERIFY(tavrin.waitForStarted(kWaitMs));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(QStringLiteral("tavrin.lock"))), kWaitMs);
+        ::kill(pid_t(tavrin.processId()), SIGTERM);
+        QTRY_VERIFY_WITH_TIMEOUT(tavrin.state() == QProcess::NotRunning, kWaitMs);
+        QCOMPARE(tavrin.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(tavrin.exitCode(), exitCode);
+        const QByteArray said = tavrin.readAllStandardError();
+        QCOMPARE(said.contains("could not be saved"), exitCode != 0);
+        if (exitCode == 0) {
+            QFile saved(dir.filePath(QStringLiteral("TVRradio.ini")));
+            QVERIFY(saved.open(QIODevice::ReadOnly));
+            QVERIFY(saved.readAll().contains("TEXT5=3.6950"));
+        }
     }
 };
 
