@@ -209,8 +209,16 @@ int runScenario(QApplication &app, const CommandLine &line, QString settingsDir)
         printTo(stderr, QStringLiteral("%1: %2\n").arg(line.scenarioFile, file.errorString()));
         return scenario::kScenarioUnusable;
     }
+    // A script is a page or two of steps; a device or a huge file named by mistake (/dev/zero)
+    // is refused before it fills the memory.
+    constexpr qint64 kLargestScript = 4 * 1024 * 1024;
+    const QByteArray text = file.read(kLargestScript + 1);
+    if (text.size() > kLargestScript) {
+        printTo(stderr, QStringLiteral("%1: not a scenario: larger than 4 MB\n").arg(line.scenarioFile));
+        return scenario::kScenarioUnusable;
+    }
     scenario::ScriptError error;
-    std::optional<scenario::Script> script = scenario::parseScript(QString::fromUtf8(file.readAll()), &error);
+    std::optional<scenario::Script> script = scenario::parseScript(QString::fromUtf8(text), &error);
     if (!script) {
         printTo(stderr, QStringLiteral("%1: %2\n").arg(line.scenarioFile, error.toString()));
         return scenario::kScenarioUnusable;

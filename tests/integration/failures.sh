@@ -20,4 +20,12 @@ for scenario in "$dir"/*.scn; do
         status=1
     fi
 done
+# A device named as the script (or a huge file) is refused, not read until memory runs out.
+"$tavrin" --scenario /dev/zero --settings-dir "$work/zero" 2>"$work/stderr"
+rc=$?
+if [ "$rc" != 2 ] || ! grep -qF "not a scenario: larger than 4 MB" "$work/stderr"; then
+    echo "/dev/zero as a scenario: exit $rc (wanted 2), stderr:" >&2
+    sed 's/^/    /' "$work/stderr" >&2
+    status=1
+fi
 exit $status
