@@ -4,6 +4,7 @@
 
 #include "PeerProcess.h"
 
+#include "echolink/native/LibraryMessages.h"
 #include "echolink/native/NativeLink.h"
 #include "echolink/native/NativeVoice.h"
 #include "support/FakeDirectory.h"
@@ -15,6 +16,7 @@
 
 #include <cmath>
 #include <memory>
+#include <sstream>
 #include <numbers>
 
 using namespace tavrin;
@@ -566,6 +568,24 @@ private Q_SLOTS:
         rig.client->SendChatText(QStringLiteral("still here"));
         QVERIFY(rig.peer.waitFor(QStringLiteral("chat ") + kLocalCall + QStringLiteral(">still here"), kWaitMs, from));
         QCOMPARE(rig.client->StationCount(), 1);
+    }
+
+    void libraryLinesAreHeldToATrickle()
+    {
+        // One library line per packet from anyone: a flood must not reach the journal whole.
+        std::stringbuf out;
+        auto now = std::chrono::steady_clock::time_point{};
+        native::LineLimiter limiter(&out, [&now] { return now; });
+        std::ostream library(&limiter);
+        for (int i = 0; i < 100; ++i)
+            library << "Spurious ctrl packet received from 203.0.113." << i << std::endl;
+        const auto lines = [&out] { return QString::fromStdString(out.str()).split(u'\n', Qt::SkipEmptyParts); };
+        QCOMPARE(lines().size(), native::LineLimiter::kBurst);
+        now += std::chrono::milliseconds(native::LineLimiter::kRefillMs);
+        library << "bad \x1b[2Jframe" << std::endl;
+        QCOMPARE(lines().mid(native::LineLimiter::kBurst),
+                 QStringList({QStringLiteral("(80 more messages of the EchoLink library left out)"),
+                              QStringLiteral("bad ?[2Jframe")}));
     }
 
     void portsInUse_data()

@@ -4,6 +4,7 @@
 #include "echolink/native/ControlGuard.h"
 #include "echolink/native/DirectoryClient.h"
 #include "echolink/native/DirectoryProtocol.h"
+#include "echolink/native/LibraryMessages.h"
 #include "echolink/native/NativeHandle.h"
 #include "echolink/native/NativeVoice.h"
 #include "echolink/native/QtAsyncApplication.h"
@@ -260,6 +261,8 @@ bool NativeLinkStation::start()
 {
     if (running_)
         return true;
+    // Packets from anyone make the library write a line each: held to a trickle.
+    native::limitLibraryMessages();
     if (options_.callsign.isEmpty()) {
         setStatus(QString::fromLatin1(kNoCallsign));
         return false;
