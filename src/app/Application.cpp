@@ -68,7 +68,11 @@ int runInteractive(QApplication &app, const CommandLine &line, const QString &se
     TerminationSignals terminationSignals;
     const std::unique_ptr<PasswordVault> vault = makeDesktopPasswordVault();
     // The link is chosen once, here: a change in "Link Settings" takes effect at the next start.
-    const LinkSettings linkSettings = LinkSettings::load(ProfileStore(settingsDir));
+    ProfileStore linkStore(settingsDir);
+    const LinkSettings linkSettings = LinkSettings::load(linkStore);
+    // The start-up warning lists what this read found: the program does not read the file again.
+    QStringList linkSettingsProblems = linkStore.takeLoadProblems();
+    linkSettingsProblems << linkSettings.problem;
 
     // The links outlive the program: its windows hold handles on them.
     std::unique_ptr<SimulatedLink> simulated;
@@ -116,6 +120,7 @@ int runInteractive(QApplication &app, const CommandLine &line, const QString &se
     options.chatLogFile = line.chatLogFile;
     options.passwordVault = vault.get();
     options.packageManaged = platform::runningProgramIsPackageManaged();
+    options.linkSettingsProblems = linkSettingsProblems;
     auto owned = std::make_unique<Program>(options);
     Program &program = *owned;
     QObject::connect(&program, &Program::ended, &app, [&app](int code) { app.exit(code); });
