@@ -177,9 +177,10 @@ bool Program::start()
     // Settings that could not be read show as defaults, a folder that takes no file loses the
     // whole session at the way out, and a file that was not understood or a value in it that
     // could not be used leaves defaults in its place: the operator hears all of it once, now,
-    // before working on. The link settings were read before the program, which brings what
-    // that read found; the rig server has just read its own. Neither file is read again: a
-    // second read costs start-up time and may find a file changed since.
+    // before working on. The link settings were read before the program to choose the link,
+    // and the program is given what that read found (read here only when nobody read them
+    // before); the rig server has just read its own. Neither file is read a second time: that
+    // costs start-up time, and could find a file changed since.
     QStringList problems = store_.accessProblems();
     QStringList found = store_.takeLoadProblems();
     if (options_.linkSettingsProblems) {
