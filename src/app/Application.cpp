@@ -100,7 +100,11 @@ int runInteractive(QApplication &app, const CommandLine &line, const QString &se
     DialogsUntilSignal dialogs;
     const std::unique_ptr<PasswordVault> vault = makeDesktopPasswordVault();
     // The link is chosen once, here: a change in "Link Settings" takes effect at the next start.
-    const LinkSettings linkSettings = LinkSettings::load(ProfileStore(settingsDir));
+    ProfileStore linkStore(settingsDir);
+    const LinkSettings linkSettings = LinkSettings::load(linkStore);
+    // The start-up warning lists what this read found: the program does not read the file again.
+    QStringList linkSettingsProblems = linkStore.takeLoadProblems();
+    linkSettingsProblems << linkSettings.problem;
 
     // The links outlive the program: its windows hold handles on them.
     std::unique_ptr<SimulatedLink> simulated;
@@ -149,6 +153,7 @@ int runInteractive(QApplication &app, const CommandLine &line, const QString &se
     options.passwordVault = vault.get();
     options.packageManaged = platform::runningProgramIsPackageManaged();
     options.dialogs = &dialogs;
+    options.linkSettingsProblems = linkSettingsProblems;
     auto owned = std::make_unique<Program>(options);
     Program &program = *owned;
     // The program can end before the event loop runs: a signal while a message box of the

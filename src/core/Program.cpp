@@ -177,19 +177,28 @@ bool Program::start()
     // Settings that could not be read show as defaults, a folder that takes no file loses the
     // whole session at the way out, and a file that was not understood or a value in it that
     // could not be used leaves defaults in its place: the operator hears all of it once, now,
-    // before working on. The link settings were read before the program, and the rig server's
-    // keeps its own: both are looked at again here for that.
+    // before working on. The link settings were read before the program to choose the link,
+    // and the program is given what that read found (read here only when nobody read them
+    // before); the rig server has just read its own. Neither file is read a second time: that
+    // costs start-up time, and could find a file changed since.
     QStringList problems = store_.accessProblems();
-    const LinkSettings link = LinkSettings::load(store_);
-    const rig::RigSettings rigSettings = rig::RigSettings::load(store_);
-    for (const QString &problem : store_.takeLoadProblems() + QStringList{link.problem, rigSettings.problem}) {
+    QStringList found = store_.takeLoadProblems();
+    if (options_.linkSettingsProblems) {
+        found += *options_.linkSettingsProblems;
+    } else {
+        const LinkSettings link = LinkSettings::load(store_);
+        found += store_.takeLoadProblems();
+        found << link.problem;
+    }
+    found << rig_->settings().problem;
+    for (const QString &problem : found) {
         // A file the folder check named already (it could not be read) is said once.
         const qsizetype open = problem.indexOf(u'"');
         const qsizetype close = open < 0 ? -1 : problem.indexOf(u'"', open + 1);
         const QString file = close < 0 ? QString() : problem.mid(open, close - open + 1);
         const bool said = !file.isEmpty()
             && std::any_of(problems.cbegin(), problems.cend(), [&](const QString &p) { return p.contains(file); });
-        if (!problem.isEmpty() && !said)
+        if (!problem.isEmpty() && !said && !problems.contains(problem))
             problems << problem;
     }
     if (!problems.isEmpty())

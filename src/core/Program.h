@@ -20,6 +20,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 namespace tavrin {
 
@@ -53,6 +54,10 @@ struct ProgramOptions {
     QString chatLogFile;       // --chat-log: every line sent on the chat channel goes here too
     PasswordVault *passwordVault = nullptr; // not owned; null: the desktop keychain
     bool packageManaged = false; // installed by the package manager, which also updates it
+    // What reading "TVRlink.ini" found wrong, when the caller read it before building the
+    // program (the link is chosen from it): the start-up warning lists these. Unset: nobody
+    // read it, and start() reads it for the warning.
+    std::optional<QStringList> linkSettingsProblems;
 };
 
 class Program : public QObject {

@@ -1,11 +1,13 @@
 #include "node/NodeConfig.h"
 
+#include "common/TextDecoding.h"
+
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QHostAddress>
 #include <QRegularExpression>
 #include <QSet>
-#include <QSettings>
 
 #include <sys/stat.h>
 
@@ -47,27 +49,161 @@ bool isCallsign(const QString &call, bool nodeSuffixRequired)
     return (nodeSuffixRequired ? node : any).match(call).hasMatch();
 }
 
+// Values taken as written, whole: the station's texts and the password file's path. The others
+// are numbers, callsigns, addresses and device names, with no use for ';' or '"', and are read
+// as they always were: a ';' starts a comment there and quotes are dropped, so
+// "model=3073 ; IC-7300" still names the rig.
+const QStringList kTextKeys = {
+    QStringLiteral("station/name"),
+    QStringLiteral("station/location"),
+    QStringLiteral("station/password_file"),
+};
+// Long lists may go on over several lines, each but the last ending in a backslash.
+const QStringList kContinuedKeys = {
+    QStringLiteral("directory/servers"), QStringLiteral("limits/ranges"), QStringLiteral("access/allow"),
+};
+
+// Nothing a station's configuration needs comes near this; a larger file is some other file.
+constexpr qint64 kMaxFileBytes = 1024 * 1024;
+// How much of a line that is no setting its message shows.
+constexpr int kShownLine = 60;
+
+struct Setting {
+    QString value; // as written, blanks at either end taken off
+    int line = 0;
+};
+
+// The file as its administrator wrote it by hand: "[section]" lines, "key=value" lines under
+// them and whole-line comments starting with ';' or '#'. A line is UTF-8, or Windows-1252
+// (of which Latin-1 is part) when it is not valid UTF-8, so an old editor's "Köln" reads as
+// "Köln". Names are matched as written, blanks around them aside; the spellings the file
+// always took stay valid: keys above the first section or under [General] belong to no
+// section, where "station\callsign" names [station] callsign, and %XX stands for a byte.
+// Every line that is none of these, and every key given twice, is an error: nothing in the
+// file is passed over without a word.
+class IniFile {
+public:
+    IniFile(const QByteArray &content, QStringList &errors) { parse(content, errors); }
+
+    const Setting *find(const QString &key) const
+    {
+        const auto it = settings_.constFind(key);
+        return it == settings_.cend() ? nullptr : &it.value();
+    }
+    bool contains(const QString &key) const { return settings_.contains(key); }
+    const QStringList &keys() const { return keys_; } // in the file's order
+
+private:
+    static QString name(QString text)
+    {
+        text = text.trimmed();
+        if (text.contains(QLatin1Char('%')))
+            text = QString::fromUtf8(QByteArray::fromPercentEncoding(text.toUtf8()));
+        return text.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    }
+
+    static QString shown(const QString &line)
+    {
+        return line.size() > kShownLine ? line.left(kShownLine) + QStringLiteral("...") : line;
+    }
+
+    void parse(QByteArray content, QStringList &errors)
+    {
+        if (content.startsWith("\xFF\xFE") || content.startsWith("\xFE\xFF")) {
+            errors << QStringLiteral("the file is in UTF-16: save it as UTF-8");
+            return;
+        }
+        if (content.startsWith("\xEF\xBB\xBF"))
+            content.remove(0, 3);
+        content.replace("\r\n", "\n");
+        content.replace('\r', '\n');
+        const QList<QByteArray> lines = content.split('\n');
+        QString section;
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const int number = int(i + 1);
+            const QString line = decodeUtf8OrWindows1252(lines.at(i)).trimmed();
+            if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
+                continue;
+            if (line.startsWith(QLatin1Char('['))) {
+                const qsizetype close = line.indexOf(QLatin1Char(']'));
+                const QString rest = close < 0 ? QString() : line.mid(close + 1).trimmed();
+                section = close < 0 ? QString() : name(line.mid(1, close - 1));
+                if (close < 0)
+                    errors << QStringLiteral("line %1: \"%2\" lacks its closing ]").arg(number).arg(shown(line));
+                else if (!rest.isEmpty() && !rest.startsWith(QLatin1Char(';')) && !rest.startsWith(QLatin1Char('#')))
+                    errors << QStringLiteral("line %1: \"%2\" after [%3]: a section line holds the section's name only")
+                                  .arg(number)
+                                  .arg(shown(rest), section);
+                else if (section.isEmpty())
+                    errors << QStringLiteral("line %1: [] names no section").arg(number);
+                if (section.compare(QLatin1String("general"), Qt::CaseInsensitive) == 0)
+                    section.clear();
+                continue;
+            }
+            const qsizetype equals = line.indexOf(QLatin1Char('='));
+            const QString key = equals < 0 ? QString() : name(line.left(equals));
+            if (key.isEmpty()) {
+                errors << QStringLiteral("line %1: \"%2\" is not a setting: write key=value under its [section]")
+                              .arg(number)
+                              .arg(shown(line));
+                continue;
+            }
+            const QString path = section.isEmpty() ? key : section + QLatin1Char('/') + key;
+            QString value = line.mid(equals + 1).trimmed();
+            while (kContinuedKeys.contains(path) && value.endsWith(QLatin1Char('\\')) && i + 1 < lines.size()) {
+                value.chop(1);
+                value += decodeUtf8OrWindows1252(lines.at(++i)).trimmed();
+            }
+            if (const Setting *first = find(path)) {
+                errors << QStringLiteral("%1 is given twice, on lines %2 and %3: remove one")
+                              .arg(describeKey(path))
+                              .arg(first->line)
+                              .arg(number);
+                continue;
+            }
+            settings_.insert(path, {value, number});
+            keys_ << path;
+        }
+    }
+
+    QHash<QString, Setting> settings_;
+    QStringList keys_;
+};
+
+bool isQuote(QChar c)
+{
+    return c == QLatin1Char('"') || c == QLatin1Char('\'');
+}
+
 class Reader {
 public:
-    Reader(QSettings &ini, QStringList &errors) : ini_(ini), errors_(errors) {}
+    Reader(const IniFile &ini, QStringList &errors) : ini_(ini), errors_(errors) {}
+
+    bool contains(const QString &key) const { return ini_.contains(key); }
 
     QString text(const QString &key, const QString &fallback = {})
     {
-        const QVariant v = ini_.value(key);
-        if (!v.isValid())
+        const Setting *setting = ini_.find(key);
+        if (!setting)
             return fallback;
-        // A value with a comma comes back as a list; the lists here are read from the text.
-        const QString t = v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(',')) : v.toString();
+        QString t = setting->value;
+        if (kTextKeys.contains(key)) {
+            // In quotes, as people write text by hand: the text between them.
+            if (t.size() >= 2 && isQuote(t.front()) && t.back() == t.front())
+                t = t.mid(1, t.size() - 2);
+        } else {
+            t = t.section(QLatin1Char(';'), 0, 0).remove(QLatin1Char('"')).trimmed();
+        }
         if (t.size() > kMaxField) {
             fail(key, QStringLiteral("is longer than %1 characters").arg(kMaxField));
             return fallback;
         }
-        return t.trimmed();
+        return t;
     }
 
     int integer(const QString &key, int fallback, int lowest, int highest)
     {
-        if (!ini_.contains(key))
+        if (!contains(key))
             return fallback;
         bool ok = false;
         const QString t = text(key);
@@ -81,7 +217,7 @@ public:
 
     bool boolean(const QString &key, bool fallback)
     {
-        if (!ini_.contains(key))
+        if (!contains(key))
             return fallback;
         const QString t = text(key).toLower();
         if (t == QLatin1String("true") || t == QLatin1String("yes") || t == QLatin1String("1"))
@@ -94,7 +230,7 @@ public:
 
     QStringList list(const QString &key, const QStringList &fallback)
     {
-        if (!ini_.contains(key))
+        if (!contains(key))
             return fallback;
         QStringList out;
         for (const QString &item : text(key).split(QLatin1Char(','), Qt::SkipEmptyParts))
@@ -106,7 +242,7 @@ public:
     void fail(const QString &key, const QString &problem) { errors_ << describeKey(key) + QLatin1Char(' ') + problem; }
 
 private:
-    QSettings &ini_;
+    const IniFile &ini_;
     QStringList &errors_;
 };
 
@@ -182,12 +318,17 @@ ConfigResult loadConfig(const QString &path)
     NodeConfig &c = result.config;
     QStringList &errors = result.errors;
 
-    QFile probe(path);
-    if (!probe.open(QIODevice::ReadOnly)) {
-        errors << QStringLiteral("%1: cannot read the configuration: %2").arg(path, probe.errorString());
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        errors << QStringLiteral("%1: cannot read the configuration: %2").arg(path, file.errorString());
         return result;
     }
-    probe.close();
+    const QByteArray content = file.read(kMaxFileBytes + 1);
+    if (content.size() > kMaxFileBytes) {
+        errors << QStringLiteral("%1 is larger than %2 MB: not a configuration file").arg(path).arg(kMaxFileBytes / (1024 * 1024));
+        return result;
+    }
+    file.close();
     // The file says who may key the transmitter and which rig to drive: a file any user of
     // the computer may change would hand them both.
     struct stat st {};
@@ -195,13 +336,9 @@ ConfigResult loadConfig(const QString &path)
         errors << QStringLiteral("%1 can be changed by any user of this computer (mode %2): refused; run chmod o-w %1")
                       .arg(path)
                       .arg(QString::number(st.st_mode & 0777, 8));
-    QSettings ini(path, QSettings::IniFormat);
-    if (ini.status() != QSettings::NoError) {
-        errors << QStringLiteral("%1: not a readable INI file").arg(path);
-        return result;
-    }
-    for (const QString &key : ini.allKeys()) {
-        if (key.endsWith(QLatin1String("password")))
+    const IniFile ini(content, errors);
+    for (const QString &key : ini.keys()) {
+        if (key.endsWith(QLatin1String("password"), Qt::CaseInsensitive))
             errors << QStringLiteral("%1 is refused: the password never goes in this file; use password_file or %2")
                           .arg(describeKey(key), QLatin1String(kPasswordFileVariable));
         else if (kKnownKeys.contains(key, Qt::CaseSensitive))
@@ -209,6 +346,8 @@ ConfigResult loadConfig(const QString &path)
         else if (kKnownKeys.contains(key, Qt::CaseInsensitive))
             errors << QStringLiteral("%1 is not a setting tavrin-node knows: sections and keys are lower case, %2")
                           .arg(describeKey(key), describeKey(key.toLower()));
+        else if (!key.contains(QLatin1Char('/')))
+            errors << QStringLiteral("%1 is not a setting tavrin-node knows: every setting goes under its [section]").arg(key);
         else
             errors << QStringLiteral("%1 is not a setting tavrin-node knows").arg(describeKey(key));
     }
@@ -236,7 +375,7 @@ ConfigResult loadConfig(const QString &path)
     if (!c.bindAddress.isEmpty() && QHostAddress(c.bindAddress).protocol() != QAbstractSocket::IPv4Protocol)
         r.fail(QStringLiteral("directory/bind_address"), QStringLiteral("\"%1\" is not an IPv4 address").arg(c.bindAddress));
 
-    if (!ini.contains(QStringLiteral("rig/model")))
+    if (!r.contains(QStringLiteral("rig/model")))
         r.fail(QStringLiteral("rig/model"), QStringLiteral("is missing: the Hamlib rig model number (rigctl --list)"));
     else
         c.rigModel = r.integer(QStringLiteral("rig/model"), 0, 1, 999999);
@@ -256,7 +395,7 @@ ConfigResult loadConfig(const QString &path)
     c.squelchThresholdDb = r.integer(QStringLiteral("squelch/threshold_db"), c.squelchThresholdDb, -90, 0);
     c.squelchHangMs = r.integer(QStringLiteral("squelch/hang_ms"), c.squelchHangMs, 0, 10000);
 
-    if (ini.contains(QStringLiteral("limits/ranges"))) {
+    if (r.contains(QStringLiteral("limits/ranges"))) {
         QString why;
         if (auto ranges = FrequencyRanges::parse(r.text(QStringLiteral("limits/ranges")), &why))
             c.ranges = *ranges;
@@ -271,7 +410,7 @@ ConfigResult loadConfig(const QString &path)
         else
             r.fail(QStringLiteral("access/allow"), QStringLiteral("\"%1\" is not a callsign").arg(call));
     }
-    if (c.allow.isEmpty() && !ini.contains(QStringLiteral("access/allow")))
+    if (c.allow.isEmpty() && !r.contains(QStringLiteral("access/allow")))
         r.fail(QStringLiteral("access/allow"), QStringLiteral("is missing: the callsigns that may control the rig"));
     c.listeners = r.boolean(QStringLiteral("access/listeners"), c.listeners);
 

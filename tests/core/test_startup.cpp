@@ -324,6 +324,16 @@ private slots:
                  qPrintable(rig.dialogs.shown.first().text));
         QVERIFY(rig.window()->SaveData().ok);
         QVERIFY(readFile(dir.filePath(kRadioFile)).startsWith(QString::fromLatin1(headless)));
+
+        // The link settings' problems come from the read that chose the link, before the
+        // program: listed as found then, the file not read a second time.
+        QTemporaryDir other;
+        writeFile(other.filePath(QStringLiteral("TVRlink.ini")), "[SETTINGS]\nCallsign=XX1 ABC\n");
+        Rig told(other.path());
+        told.options.linkSettingsProblems = QStringList{QStringLiteral("as found before the start"), QString()};
+        QVERIFY(told.start());
+        QCOMPARE(told.dialogs.shown.size(), 1);
+        QCOMPARE(told.dialogs.shown.first().text, QStringLiteral("as found before the start"));
     }
 
     void storedOptionsIncludingNoneSelected()

@@ -122,6 +122,40 @@ private Q_SLOTS:
         QVERIFY2(out.contains(QLatin1String("rig: model 1 (Hamlib Dummy)")), qPrintable(out));
     }
 
+    // A file written by hand: each value exactly as typed (a Latin-1 line among UTF-8 ones,
+    // commas, semicolons, quotes and backslashes), the spellings the file always took still
+    // understood, and every line that is no setting, or a setting given twice, named.
+    void handWrittenFileReadAsWritten()
+    {
+        QTemporaryDir dir;
+        const QString pw = write(dir, QStringLiteral("pw"), "secret\n");
+        const ConfigResult r = loadConfig(write(
+            dir, QStringLiteral("node.ini"),
+            "\xEF\xBB\xBF; comment\r\n# comment\r\n[ station ]\r\n callsign = XX9ABC-L ; as always\r\n"
+            "name=\"  Z\xC3\xBCrich \\ #1 \"\r\nlocation=K\xF6ln, Germany; back room\r\npassword_file="
+                + pw.toUtf8()
+                + "\r\n[General]\r\nrig\\model=3073 ; IC-7300\r\n[rig]\r\nport=/dev/ttyUSB0\r\n"
+                  "[limits]\r\nranges=14.000-14.350,\\\r\n  7.000-7.200\r\n[access]\r\nallow=\"XX1TAV\",\"xx2ops\"\r\n"));
+        QVERIFY2(r.ok(), qPrintable(r.errors.join(QLatin1Char('\n'))));
+        QCOMPARE(r.config.name, QString::fromUtf8("  Z\xC3\xBCrich \\ #1 "));
+        QCOMPARE(r.config.location, QString::fromUtf8("K\xC3\xB6ln, Germany; back room"));
+        QCOMPARE(r.config.callsign, QStringLiteral("XX9ABC-L"));
+        QCOMPARE(r.config.rigModel, 3073);
+        QVERIFY(r.config.ranges.contains(7'100'000) && !r.config.ranges.contains(3'600'000));
+        QCOMPARE(r.config.allow, (QStringList{QStringLiteral("XX1TAV"), QStringLiteral("XX2OPS")}));
+
+        const QString all = loadConfig(write(dir, QStringLiteral("typos.ini"),
+                                             "[station]\ncallsign=XX9ABC-L\ncallsign XX9ABC-R\n[Station]\nName=x\n"
+                                             "[rig\nspeed=9600\n[rig]\nmodel=1\nmodel=2\n"))
+                                .errors.join(QLatin1Char('\n'));
+        for (const char *named :
+             {"line 3: \"callsign XX9ABC-R\" is not a setting", "[Station] Name is not a setting tavrin-node knows: "
+              "sections and keys are lower case, [station] name", "line 6: \"[rig\" lacks its closing ]",
+              "speed is not a setting tavrin-node knows: every setting goes under its [section]",
+              "[rig] model is given twice, on lines 9 and 10"})
+            QVERIFY2(all.contains(QLatin1String(named)), qPrintable(QStringLiteral("%1 not in:\n%2").arg(QLatin1String(named), all)));
+    }
+
     void rangesIncludeBothEnds()
     {
         const FrequencyRanges hf = FrequencyRanges::iaruRegion1Hf();
