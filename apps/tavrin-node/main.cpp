@@ -32,6 +32,8 @@ constexpr int kExitNotReleased = 3; // the rig did not confirm the unkey at the 
 // Longest wait at the stop for the unkey, which may queue behind one slow rig call; the unit's
 // TimeoutStopSec leaves room for it and the directory logoff.
 constexpr int kMaxStopWaitMs = 20000;
+// Longest wait at the end for the directory to hear that the node has gone.
+constexpr int kLogoffWaitMs = 3000;
 
 // One line per event on stderr: journald stamps and tags them.
 void logLine(const QString &text)
@@ -218,8 +220,12 @@ int main(int argc, char *argv[])
 
     const int code = app.exec();
     receiver.reset();
-    handle.reset();
+    // The directory hears that the node has gone, so callers stop trying it. The handle stays
+    // while the event loop runs for that: a late rig answer may still reach the service, whose
+    // calls on the handle of a station shut down only fail.
     link.shutdown();
+    link.waitForLogoff(kLogoffWaitMs);
+    handle.reset();
     logLine(QStringLiteral("stopped"));
     return code;
 }

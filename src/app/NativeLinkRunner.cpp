@@ -2,9 +2,7 @@
 
 #ifdef TAVRIN_HAVE_NATIVE_LINK
 
-#include <QEventLoop>
 #include <QPointer>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -42,17 +40,7 @@ void NativeLinkRunner::finish(int maxWaitMs)
 {
     disconnect(station_.get(), nullptr, this, nullptr);
     station_->shutdown();
-    if (!station_->logoffPending())
-        return;
-    QEventLoop wait;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &wait, [this, &wait] {
-        if (!station_->logoffPending())
-            wait.quit();
-    });
-    poll.start(20);
-    QTimer::singleShot(maxWaitMs, &wait, &QEventLoop::quit);
-    wait.exec();
+    station_->waitForLogoff(maxWaitMs);
 }
 
 bool NativeLinkRunner::start()

@@ -255,6 +255,9 @@ void AboutWindow::buildLayout()
     status5_ = new QLabel(this);
     status5_->setObjectName(QStringLiteral("Label5"));
     status5_->setAlignment(Qt::AlignCenter);
+    // It may quote what the version server said (a reason phrase): never as markup that could
+    // dress a failed check up as an answer.
+    status5_->setTextFormat(Qt::PlainText);
     status5_->setMinimumHeight(status5_->fontMetrics().height());
     outer->addWidget(status5_);
 

@@ -20,6 +20,17 @@ public:
     bool setCookiesFromUrl(const QList<QNetworkCookie> &, const QUrl &) override { return false; }
 };
 
+// Words a server chose (a reason phrase), as a status line may show them: without control
+// characters, and cut, so that thousands of characters cannot stretch a window off the screen.
+QString shownText(QString text)
+{
+    constexpr qsizetype kShownChars = 120;
+    text.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
+    if (text.size() > kShownChars)
+        text = text.left(kShownChars) + QStringLiteral("...");
+    return text;
+}
+
 } // namespace
 
 QuietRequest::QuietRequest(QString userAgent, qint64 maxAnswerBytes, QObject *parent)
@@ -114,10 +125,10 @@ void QuietRequest::onFinished()
     else if (const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(); status != 0)
         failure_ = QStringLiteral("the server answered %1 %2")
                        .arg(status)
-                       .arg(reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString())
+                       .arg(shownText(reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()))
                        .trimmed();
     else
-        failure_ = reply_->errorString();
+        failure_ = shownText(reply_->errorString()); // may quote a reason phrase too
     reply_->deleteLater();
     reply_ = nullptr;
     const QString answer = ok ? QString::fromUtf8(answer_) : QString();

@@ -49,6 +49,10 @@ std::string errorText(int code)
 
 constexpr int kNetRigctlModel = 2;
 
+// Above anything a transceiver tunes: a reading past it is no frequency (and past 2^63 Hz no
+// qint64 could even hold it).
+constexpr double kMaxReadableHz = 1e12;
+
 // Speeds Hamlib's serial port can be set to.
 constexpr int kSerialSpeeds[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800};
 
@@ -228,6 +232,11 @@ RigReading HamlibRig::read()
         open();
     freq_t hz = 0;
     check(rig_get_freq(rig_, RIG_VFO_CURR, &hz), "reading the frequency");
+    // A rig or a rigctld can answer anything ("nan", a negative number, 1e30): none of it is a
+    // frequency to report to the operator or to check against the node's ranges.
+    if (!(hz > 0 && hz < kMaxReadableHz))
+        throw RigError("reading the frequency: the rig answered " + QByteArray::number(hz, 'g', 12).toStdString()
+                       + " Hz, which is no frequency");
     RigReading reading;
     reading.hz = qint64(hz + 0.5);
     rmode_t mode = RIG_MODE_NONE;

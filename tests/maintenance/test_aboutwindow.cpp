@@ -10,6 +10,7 @@
 
 #include "BuildConfig.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -228,6 +229,12 @@ private slots:
         QTest::newRow("404") << 0 << QStringLiteral("the server answered 404 Not Found");
         QTest::newRow("stalled") << 1 << QStringLiteral("no answer within 1 s");
         QTest::newRow("over 64 KiB") << 2 << QStringLiteral("the server's answer is too large");
+        QTest::newRow("markup in the reason")
+            << 3 << QStringLiteral("the server answered 404 <h1><font color=green>No Update Available</font></h1>");
+        // Cut, and without the escape: the line has no wrap, 100000 characters would stretch
+        // the window off the screen.
+        QTest::newRow("endless reason")
+            << 4 << QStringLiteral("the server answered 404 [2J") + QString(117, QLatin1Char('r')) + QStringLiteral("...");
     }
     void failedFetchesCountAsNoUpdate()
     {
@@ -242,6 +249,12 @@ private slots:
             rig.server.setResponse(kVersionPath, stalled);
         } else if (kind == 2) {
             rig.server.setBody(kVersionPath, "1.9.9" + QByteArray(64 * 1024, ' '));
+        } else if (kind >= 3) {
+            HttpResponse reason;
+            reason.status = 404;
+            reason.reason = kind == 3 ? QByteArray("<h1><font color=green>No Update Available</font></h1>")
+                                      : "\x1b[2J" + QByteArray(100000, 'r');
+            rig.server.setResponse(kVersionPath, reason);
         }
         QVERIFY(rig.startPlain());
         AboutWindow *about = rig.about();
@@ -255,7 +268,10 @@ private slots:
         QCOMPARE(about->netText(), QString());
         about->Timer1_Timer();
         QVERIFY(rig.in<QPushButton>("Command5")->isHidden());
-        QCOMPARE(rig.in<QLabel>("Label5")->text(), QStringLiteral("Could not check for update: ") + why);
+        QLabel *status = rig.in<QLabel>("Label5");
+        QCOMPARE(status->text(), QStringLiteral("Could not check for update: ") + why);
+        // Shown as the very text: a server's markup cannot dress the failure up as an answer.
+        QCOMPARE(QAccessible::queryAccessibleInterface(status)->text(QAccessible::Name), status->text());
         about->Timer3_Timer();
         QVERIFY(!about->prompt());
     }

@@ -294,6 +294,9 @@ void TestDirectory::loginReplies_data()
     QTest::newRow("reason") << QByteArray("Bad password\r\nmore") << false << refused << QStringLiteral("Bad password");
     QTest::newRow("reason at close") << QByteArray("Not validated") << true << refused << QStringLiteral("Not validated");
     QTest::newRow("control characters") << QByteArray("No\x07 \x1b[1mway\n") << false << refused << QStringLiteral("No [1mway");
+    // A right-to-left override would turn the rest of the status line round.
+    QTest::newRow("direction controls") << QByteArray("\xe2\x80\xae" "deifilaV\xe2\x81\xa6 \xe2\x80\x8fok\n") << false << refused
+                                         << QStringLiteral("deifilaV ok");
     QTest::newRow("endless") << QByteArray(600, 'Z') << false << refused << QString(kReasonChars, QLatin1Char('Z'));
     QTest::newRow("closed silently") << QByteArray() << true << refused << QString();
 }

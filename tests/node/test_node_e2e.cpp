@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QUdpSocket>
 
+#include <algorithm>
 #include <optional>
 
 using namespace tavrin;
@@ -223,6 +224,11 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(e.rig->ptt(), kWaitMs);
         QCOMPARE(e.node.stop(SIGHUP), 0);
         QVERIFY(!e.rig->ptt());
+        // The directory heard that the node has gone, so callers stop trying it.
+        const QList<FakeLogin> logins = e.directory.logins();
+        QVERIFY(std::any_of(logins.begin(), logins.end(), [](const FakeLogin &l) {
+            return l.callsign == kNodeCall && l.status.startsWith(QLatin1String("OFF"));
+        }));
         e.find<QPushButton>("Command1x")->click();
     }
 };

@@ -89,6 +89,12 @@ private Q_SLOTS:
             rig->setPtt(false);
             QVERIFY(!rig->ptt());
         }
+        if (rigs.size() > 1) {
+            // rigctld passes on what any client told it, and answers "nan" or 1e30 as -2^63:
+            // a reading that is no frequency is a rig fault, never a frequency to report.
+            rigs.back()->setFrequency(-14'230'000);
+            QVERIFY_THROWS_EXCEPTION(RigError, rigs.back()->read());
+        }
 
         HamlibOptions unknown;
         unknown.model = 999999;

@@ -124,6 +124,9 @@ private slots:
         QTest::newRow("redirected in a loop") << 7 << QStringLiteral("the server's redirections go round in a loop");
         QTest::newRow("markup in the reason")
             << 8 << QStringLiteral("the server answered 404 <h1><font color=green>Update complete</font></h1>");
+        // Cut, and without the escape: 100000 characters would stretch the window off the screen.
+        QTest::newRow("endless reason")
+            << 9 << QStringLiteral("the server answered 404 [2J") + QString(117, QLatin1Char('r')) + QStringLiteral("...");
     }
     void brokenTransfersLeaveTheOldProgram()
     {
@@ -151,6 +154,7 @@ private slots:
             break;
         }
         case 8: response.status = 404; response.reason = "<h1><font color=green>Update complete</font></h1>"; break;
+        case 9: response.status = 404; response.reason = "\x1b[2J" + QByteArray(100000, 'r'); break;
         case 6:
         case 7:
             response.status = 302;

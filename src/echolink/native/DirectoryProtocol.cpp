@@ -112,7 +112,13 @@ LoginReply readLoginReply(QByteArrayView received, bool complete)
 QString cleanText(QByteArrayView bytes)
 {
     QString text = decodeUtf8OrWindows1252(bytes);
-    text.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
+    // Direction marks, embeddings, overrides and isolates too: quoted in a message, one would
+    // turn round the rest of the line, the server's name after it included.
+    text.removeIf([](QChar c) {
+        const char16_t u = c.unicode();
+        return c.category() == QChar::Other_Control || u == 0x061C || u == 0x200E || u == 0x200F
+            || (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+    });
     return text;
 }
 

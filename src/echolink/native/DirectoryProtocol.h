@@ -59,7 +59,8 @@ LoginReply readLoginReply(QByteArrayView received, bool complete);
 // Login answers are short: more than this is decided from what has arrived.
 inline constexpr qsizetype kMaxLoginReply = 512;
 
-// Text from the wire (decodeUtf8OrWindows1252) with control characters dropped.
+// Text from the wire (decodeUtf8OrWindows1252) with control characters and direction
+// controls dropped.
 QString cleanText(QByteArrayView bytes);
 // At most `chars` characters, never splitting a surrogate pair.
 QString cutText(const QString &text, int chars);

@@ -3,6 +3,9 @@
 #include "echolink/native/NativeHandle.h"
 #include "echolink/native/NativeStation.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
 namespace tavrin {
 
 NativeLink::NativeLink(NativeLinkOptions options, QObject *parent)
@@ -43,6 +46,21 @@ QString NativeLink::statusText() const
 bool NativeLink::logoffPending() const
 {
     return d->logoffPending();
+}
+
+void NativeLink::waitForLogoff(int maxWaitMs)
+{
+    if (!logoffPending())
+        return;
+    QEventLoop wait;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &wait, [this, &wait] {
+        if (!logoffPending())
+            wait.quit();
+    });
+    poll.start(20);
+    QTimer::singleShot(maxWaitMs, &wait, &QEventLoop::quit);
+    wait.exec();
 }
 
 bool NativeLink::isRunning() const

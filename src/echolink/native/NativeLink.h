@@ -75,6 +75,10 @@ public:
     // After shutdown(): the directory logoff is still under way (it ends by itself, answered
     // or timed out, as long as the event loop runs).
     bool logoffPending() const;
+    // After shutdown(): runs the event loop until the logoff has ended or `maxWaitMs` have
+    // passed, so that a program ending tells the directory it has gone (callers stop trying
+    // it) and a directory that does not answer holds the end no longer than that.
+    void waitForLogoff(int maxWaitMs);
 
     std::unique_ptr<EchoLinkClientFactory> factory();
 
