@@ -3,6 +3,7 @@
 #include "common/WindowNames.h"
 #include "settings/OneLineValidator.h"
 #include "settings/PresetBandBlock.h"
+#include "ui/ReadableColors.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -149,7 +150,7 @@ SaveResult PresetEditor::SaveData()
     const SaveResult result = set_.SaveData(store_);
     if (!statusLine_)
         return result;
-    statusLine_->setStyleSheet(result ? QString() : QStringLiteral("color: #b00000;"));
+    statusLine_->setStyleSheet(result ? QString() : ui::failureStyleSheet(statusLine_));
     statusLine_->setText(result ? QString::fromLatin1(kSavedText) : result.error);
     return result;
 }
