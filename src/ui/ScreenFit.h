@@ -9,7 +9,9 @@
 #include <QScrollArea>
 #include <QScrollBar>
 
+#include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace tavrin::ui {
 
