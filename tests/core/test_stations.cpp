@@ -216,6 +216,18 @@ private slots:
         QCOMPARE(foreColor(text2), kBlue);
         QVERIFY(readable(text2));
 
+        // The pictures under the panels: their dark parts stand out from the window.
+        const QColor window = rig.window()->palette().color(QPalette::Window);
+        for (const char *name : {"Picture5", "Picture6", "Picture1", "Picture4"}) {
+            const QImage picture = rig.find<QLabel>(name)->pixmap().toImage();
+            int standingOut = 0;
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x)
+                    standingOut += qAlpha(picture.pixel(x, y)) == 255
+                                   && ui::contrastRatio(picture.pixelColor(x, y), window) >= ui::kReadableContrast;
+            QVERIFY2(standingOut > picture.width() * picture.height() / 20, name);
+        }
+
         // The chat window's black lines and blue tags.
         auto *chat = rig.program().registry().control<QPlainTextEdit>(QStringLiteral("Messages"), QStringLiteral("RTB"));
         QVERIFY(chat);
