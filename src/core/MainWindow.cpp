@@ -21,6 +21,7 @@
 #include "protocol/RemoteProtocol.h"
 #include "station/StationState.h"
 #include "station/TransmitControl.h"
+#include "ui/ScreenFit.h"
 #include "ui/TabOrder.h"
 
 #include "BuildConfig.h"
@@ -32,6 +33,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -155,7 +157,11 @@ private:
 void MainWindow::buildLayout()
 {
     auto *central = new QWidget(this);
-    setCentralWidget(central);
+    auto *screenFit = new ui::ScreenFitArea(this, [this] {
+        return QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    });
+    screenFit->setWidget(central);
+    setCentralWidget(screenFit);
     auto *panelArea = new PanelArea(central);
     auto *panelHost = new QWidget;
     frequency_ = std::make_unique<FrequencyPanels>(central);

@@ -1,5 +1,7 @@
 #include "core/WidgetColors.h"
 
+#include "ui/ReadableColors.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
@@ -27,6 +29,9 @@ QPalette::ColorRole backRole(const QWidget *w)
     return isEdit(w) ? QPalette::Base : QPalette::Window;
 }
 
+// Set on a control whose text colour the program chose: its background leaves it alone.
+constexpr char kOwnTextColour[] = "tavrinOwnTextColour";
+
 } // namespace
 
 QColor buttonFace() { return QApplication::palette().color(QPalette::Button); }
@@ -35,13 +40,22 @@ void setForeColor(QWidget *widget, const QColor &color)
 {
     QPalette p = widget->palette();
     p.setColor(foreRole(widget), color);
+    // A blue callsign on a dark desktop's field: the field turns white, as the colour expects.
+    if (ui::needsLightField(color, p.color(backRole(widget)))) {
+        p.setColor(backRole(widget), Qt::white);
+        widget->setAutoFillBackground(true);
+    }
     widget->setPalette(p);
+    widget->setProperty(kOwnTextColour, true);
 }
 
 void setBackColor(QWidget *widget, const QColor &color)
 {
     QPalette p = widget->palette();
     p.setColor(backRole(widget), color);
+    // The desktop's text colour unless it vanishes there (light text on the light-grey button).
+    if (!widget->property(kOwnTextColour).toBool())
+        ui::keepTextReadable(p, foreRole(widget), color);
     widget->setPalette(p);
     // Labels paint no background unless asked to.
     widget->setAutoFillBackground(true);

@@ -9,6 +9,7 @@
 #include "maintenance/VersionCheck.h"
 #include "maintenance/VersionFetch.h"
 #include "ui/FocusFrame.h"
+#include "ui/ReadableColors.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -238,7 +239,7 @@ void AboutWindow::buildLayout()
     connect(check, &QPushButton::clicked, this, &AboutWindow::Command24_Click);
     outer->addWidget(check);
     update5_ = captionButton("Command5", kUpdateCaption, this);
-    update5_->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
+    update5_->setStyleSheet(ui::failureStyleSheet(update5_) + QStringLiteral(" font-weight: bold;"));
     update5_->hide();
     connect(update5_, &QPushButton::clicked, this, [this] {
         if (updaterStarted_)

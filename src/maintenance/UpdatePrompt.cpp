@@ -1,6 +1,7 @@
 #include "maintenance/UpdatePrompt.h"
 
 #include "maintenance/MaintenanceTexts.h"
+#include "ui/ReadableColors.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -25,7 +26,7 @@ UpdatePrompt::UpdatePrompt(QWidget *parent) : QWidget(parent)
     big.setBold(true);
     headline->setFont(big);
     headline->setAlignment(Qt::AlignCenter);
-    headline->setStyleSheet(QStringLiteral("color: #b00000;"));
+    headline->setStyleSheet(ui::failureStyleSheet(headline));
     layout->addWidget(headline);
 
     auto *product = new QLabel(QString::fromLatin1(kPromptProduct), this);

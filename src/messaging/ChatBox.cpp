@@ -2,6 +2,7 @@
 
 #include "messaging/ChatFormat.h"
 #include "messaging/Emoticons.h"
+#include "ui/ReadableColors.h"
 
 #include <QEvent>
 #include <QFontMetricsF>
@@ -17,6 +18,12 @@
 #include <QUrl>
 
 namespace tavrin::messaging {
+
+namespace {
+
+const QColor kLineColour(Qt::black);
+
+} // namespace
 
 // Draws a document's image resources in the text, at the size their format gives.
 class ChatPictures final : public QObject, public QTextObjectInterface {
@@ -122,6 +129,14 @@ void ChatBox::attach(QPlainTextEdit *box)
         return;
     box_ = box;
     box_->setDocument(doc_);
+    // The lines are black with red and blue tags, as on a light desktop; on a dark one the box
+    // keeps a white field under them, or the tags and text could not be read.
+    if (ui::needsLightField(kLineColour, box_->palette().color(QPalette::Base))) {
+        QPalette p = box_->palette();
+        p.setColor(QPalette::Base, Qt::white);
+        p.setColor(QPalette::Text, kLineColour);
+        box_->setPalette(p);
+    }
     // The box's child from here on, so it goes with the box (after the box's own parts that use it).
     unattached_.release()->setParent(box_);
 }
@@ -151,7 +166,7 @@ void ChatBox::appendLine(const QString &tag, const QColor &tagColour, const QStr
 
         // No weight of its own: the box's font decides (the large size is bold throughout).
         QTextCharFormat textFormat;
-        textFormat.setForeground(QColor(Qt::black));
+        textFormat.setForeground(kLineColour);
         for (const LineSegment &seg : emoticonSegments(shownText)) {
             if (seg.picture < 0) {
                 cursor.insertText(inLogPieces(displayText(seg.text), run), textFormat);

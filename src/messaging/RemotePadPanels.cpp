@@ -2,6 +2,7 @@
 
 #include "audio/GradH.h"
 #include "audio/VU.h"
+#include "ui/ReadableColors.h"
 #include "ui/ReadableLog.h"
 #include "ui/TabOrder.h"
 
@@ -205,12 +206,18 @@ QColor buttonFaceColour() { return QApplication::palette().color(QPalette::Butto
 void paintBackground(QWidget *control, const QColor &colour)
 {
     QPalette::ColorRole role = QPalette::Window;
-    if (qobject_cast<QAbstractButton *>(control))
+    QPalette::ColorRole textRole = QPalette::WindowText;
+    if (qobject_cast<QAbstractButton *>(control)) {
         role = QPalette::Button;
-    else if (qobject_cast<QLineEdit *>(control) || qobject_cast<QTextEdit *>(control))
+        textRole = QPalette::ButtonText;
+    } else if (qobject_cast<QLineEdit *>(control) || qobject_cast<QTextEdit *>(control)) {
         role = QPalette::Base;
+        textRole = QPalette::Text;
+    }
     QPalette p = control->palette();
     p.setColor(role, colour);
+    // The desktop's text colour unless it vanishes there (light text on the light-grey button).
+    ui::keepTextReadable(p, textRole, colour);
     control->setPalette(p);
     control->setAutoFillBackground(true);
 }

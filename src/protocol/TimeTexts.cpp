@@ -19,6 +19,17 @@ const SystemFormats &formats()
     return f;
 }
 
+// Digits of other scripts ("١٤", "۱۴") as ASCII ones: the texts go out on the chat, where the
+// node and stations abroad read them. The locale's words (an "AM" or "م") stay.
+QString withAsciiDigits(QString text)
+{
+    for (QChar &c : text) {
+        if (c.unicode() >= 0x80 && c.isDigit())
+            c = QChar(u'0' + c.digitValue());
+    }
+    return text;
+}
+
 } // namespace
 
 QString withoutTimeZone(const QString &timeFormat)
@@ -39,6 +50,13 @@ QString withoutTimeZone(const QString &timeFormat)
         }
         while (i + 1 < timeFormat.size() && timeFormat[i + 1] == QLatin1Char('t'))
             ++i;
+        // A zone in brackets ("H:mm:ss (t)") takes its brackets with it.
+        if (!out.isEmpty() && i + 1 < timeFormat.size()
+            && ((out.back() == QLatin1Char('(') && timeFormat[i + 1] == QLatin1Char(')'))
+                || (out.back() == QLatin1Char('[') && timeFormat[i + 1] == QLatin1Char(']')))) {
+            out.chop(1);
+            ++i;
+        }
         // Drop the blank that separated the field: before it if any, else after it.
         if (!out.isEmpty() && out.back().isSpace()) {
             while (!out.isEmpty() && out.back().isSpace())
@@ -51,8 +69,18 @@ QString withoutTimeZone(const QString &timeFormat)
     return out.trimmed();
 }
 
-QString defaultTimeText(const QTime &time) { return formats().locale.toString(time, formats().time); }
+QString defaultTimeText(const QTime &time) { return withAsciiDigits(formats().locale.toString(time, formats().time)); }
 
-QString defaultDateText(const QDate &date) { return formats().locale.toString(date, formats().date); }
+QString defaultDateText(const QDate &date) { return withAsciiDigits(formats().locale.toString(date, formats().date)); }
+
+QString timeTextIn(const QLocale &locale, const QTime &time)
+{
+    return withAsciiDigits(locale.toString(time, withoutTimeZone(locale.timeFormat(QLocale::LongFormat))));
+}
+
+QString dateTextIn(const QLocale &locale, const QDate &date)
+{
+    return withAsciiDigits(locale.toString(date, locale.dateFormat(QLocale::ShortFormat)));
+}
 
 } // namespace tavrin::remote

@@ -1,4 +1,5 @@
 #include "settings/FormLink.h"
+#include "ui/ReadableColors.h"
 
 #ifndef Q_OS_WIN // no Qt Multimedia there; the native link and its devices are Linux-only
 #include <QAudioDevice>
@@ -319,7 +320,7 @@ void FormLink::storePassword(const QString &callsign, const QString &password)
 
 void FormLink::showStatus(const QString &text, bool failure)
 {
-    statusLine_->setStyleSheet(failure ? QStringLiteral("color: #b00000;") : QString());
+    statusLine_->setStyleSheet(failure ? ui::failureStyleSheet(statusLine_) : QString());
     statusLine_->setText(text);
 }
 

@@ -3,6 +3,8 @@
 #include "common/WindowNames.h"
 #include "settings/OneLineValidator.h"
 #include "settings/PresetBandBlock.h"
+#include "ui/ReadableColors.h"
+#include "ui/ScreenFit.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -57,7 +59,9 @@ void PresetEditor::ensureBuilt()
     const int n = set_.number();
     const QString title = windowTitle();
 
-    auto *outer = new QVBoxLayout(this);
+    // Taller than a small screen: the fields scroll there rather than hang off its bottom.
+    auto *content = new QWidget(this);
+    auto *outer = new QVBoxLayout(content);
     outer->setContentsMargins(10, 8, 10, 8);
     outer->setSpacing(6);
 
@@ -120,6 +124,12 @@ void PresetEditor::ensureBuilt()
     statusLine_->setWordWrap(true);
     outer->addWidget(statusLine_);
 
+    auto *screenFit = new ui::ScreenFitArea(this);
+    screenFit->setWidget(content);
+    auto *whole = new QVBoxLayout(this);
+    whole->setContentsMargins(0, 0, 0, 0);
+    whole->addWidget(screenFit);
+
     // Every keystroke goes straight into the set: the main window uses it at once. It also
     // makes an earlier "Saved." untrue.
     connect(nodeCallEdit_, &QLineEdit::textEdited, this, [this](const QString &text) {
@@ -149,7 +159,7 @@ SaveResult PresetEditor::SaveData()
     const SaveResult result = set_.SaveData(store_);
     if (!statusLine_)
         return result;
-    statusLine_->setStyleSheet(result ? QString() : QStringLiteral("color: #b00000;"));
+    statusLine_->setStyleSheet(result ? QString() : ui::failureStyleSheet(statusLine_));
     statusLine_->setText(result ? QString::fromLatin1(kSavedText) : result.error);
     return result;
 }

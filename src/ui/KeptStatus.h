@@ -5,6 +5,8 @@
 //
 // Thread: user-interface thread. Does not own the label.
 
+#include "ui/ReadableColors.h"
+
 #include <QLabel>
 #include <QString>
 
@@ -43,7 +45,7 @@ private:
         if (!label_)
             return;
         if (coloured_)
-            label_->setStyleSheet(failure_ ? QStringLiteral("color: #b00000;") : QString());
+            label_->setStyleSheet(failure_ ? ui::failureStyleSheet(label_) : QString());
         label_->setText(text_);
     }
 

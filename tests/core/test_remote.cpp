@@ -227,6 +227,20 @@ private slots:
         QCOMPARE(withoutTimeZone(QStringLiteral("HH:mm:ss 'at' t")), QStringLiteral("HH:mm:ss 'at'"));
         QCOMPARE(withoutTimeZone(QStringLiteral("HH 'tt' mm")), QStringLiteral("HH 'tt' mm"));
         QCOMPARE(withoutTimeZone(QStringLiteral("HH:mm:ss")), QStringLiteral("HH:mm:ss"));
+        QCOMPARE(withoutTimeZone(QStringLiteral("H:mm:ss (t)")), QStringLiteral("H:mm:ss"));
+
+        // Locales that write other digits (Persian, Arabic) still send ASCII ones, and a zone
+        // in brackets leaves no empty brackets behind.
+        for (const char *name : {"fa_IR", "ar_EG", "de_DE", "tr_TR"}) {
+            const QLocale locale(QString::fromLatin1(name));
+            const QString time = timeTextIn(locale, QTime(14, 5, 9));
+            const QString date = dateTextIn(locale, QDate(2024, 5, 4));
+            QVERIFY2(time.contains(QStringLiteral("05")) && time.contains(QStringLiteral("09")) && !time.contains(u'('),
+                     qPrintable(time));
+            QVERIFY2(date.contains(u'4'), qPrintable(date));
+            for (const QChar c : time + date)
+                QVERIFY2(!c.isDigit() || c.unicode() < 0x80, qPrintable(time + QLatin1Char(' ') + date));
+        }
 
         // Whatever the system locale, the text holds the time and no zone name.
         const QString text = defaultTimeText(QTime(14, 5, 9));

@@ -5,10 +5,14 @@
 #include "core/PlatformNames.h"
 #include "protocol/TimeTexts.h"
 #include "core/WidgetColors.h"
+#include "ui/ReadableColors.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -172,6 +176,71 @@ private slots:
         QVERIFY(!rig.window()->station().transmitting());
         QCOMPARE(label3->text(), QStringLiteral("Receive Mode"));
         QVERIFY(meter->isHidden());
+    }
+
+    // A dark desktop: light text on the light-grey transmit button and a blue callsign on a
+    // near-black field could not be read. The program's colours stay; the text around them
+    // changes.
+    void darkDesktopKeepsColouredControlsReadable()
+    {
+        const QPalette light = QApplication::palette();
+        QPalette dark = light;
+        for (const auto &[role, colour] : {std::pair{QPalette::Window, QColor(0x35, 0x35, 0x35)},
+                                           {QPalette::Base, QColor(0x20, 0x20, 0x20)},
+                                           {QPalette::Button, QColor(0x45, 0x45, 0x45)},
+                                           {QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0)},
+                                           {QPalette::Text, QColor(0xe0, 0xe0, 0xe0)},
+                                           {QPalette::ButtonText, QColor(0xe0, 0xe0, 0xe0)}})
+            dark.setColor(role, colour);
+        QApplication::setPalette(dark);
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
+        const auto readable = [](QWidget *w) {
+            return ui::contrastRatio(foreColor(w), backColor(w)) >= ui::kReadableContrast;
+        };
+
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        RemotePad pad(rig.program());
+        auto *button = rig.find<QPushButton>("Command1x");
+        auto *text2 = rig.find<QLineEdit>("Text2");
+        for (bool transmitting : {false, true, false}) {
+            rig.backend.stationCount = 1;
+            rig.backend.transmitting = transmitting;
+            rig.window()->Timer3_Timer();
+            QCOMPARE(backColor(button), transmitting ? kRed : kLightGrey);
+            QVERIFY(readable(button));
+            QVERIFY(readable(pad.command1x));
+            QVERIFY(readable(rig.find<QLabel>("Label3")));
+        }
+        QCOMPARE(foreColor(text2), kBlue);
+        QVERIFY(readable(text2));
+
+        // The pictures under the panels: their dark parts stand out from the window.
+        const QColor window = rig.window()->palette().color(QPalette::Window);
+        for (const char *name : {"Picture5", "Picture6", "Picture1", "Picture4"}) {
+            const QImage picture = rig.find<QLabel>(name)->pixmap().toImage();
+            int standingOut = 0;
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x)
+                    standingOut += qAlpha(picture.pixel(x, y)) == 255
+                                   && ui::contrastRatio(picture.pixelColor(x, y), window) >= ui::kReadableContrast;
+            QVERIFY2(standingOut > picture.width() * picture.height() / 20, name);
+        }
+
+        // The chat window's black lines and blue tags.
+        auto *chat = rig.program().registry().control<QPlainTextEdit>(QStringLiteral("Messages"), QStringLiteral("RTB"));
+        QVERIFY(chat);
+        const QColor base = chat->palette().color(QPalette::Base);
+        for (const QColor &ink : {QColor(Qt::black), kBlue, kRed, chat->palette().color(QPalette::Text)})
+            QVERIFY(ui::contrastRatio(ink, base) >= ui::kReadableContrast);
+
+        // Status lines that report a failure in red.
+        QLabel status;
+        status.setStyleSheet(ui::failureStyleSheet(&status));
+        status.ensurePolished();
+        QVERIFY(ui::contrastRatio(status.palette().color(QPalette::WindowText), status.palette().color(QPalette::Window))
+                >= ui::kReadableContrast);
     }
 
     void supervisionWithoutClient()
