@@ -9,9 +9,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 
-#include <algorithm>
 #include <functional>
-#include <utility>
 
 namespace tavrin::ui {
 
