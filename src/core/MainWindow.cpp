@@ -21,7 +21,6 @@
 #include "protocol/RemoteProtocol.h"
 #include "station/StationState.h"
 #include "station/TransmitControl.h"
-#include "ui/ScreenFit.h"
 #include "ui/TabOrder.h"
 
 #include "BuildConfig.h"
@@ -33,7 +32,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -157,11 +155,7 @@ private:
 void MainWindow::buildLayout()
 {
     auto *central = new QWidget(this);
-    auto *screenFit = new ui::ScreenFitArea(this, [this] {
-        return QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
-    });
-    screenFit->setWidget(central);
-    setCentralWidget(screenFit);
+    setCentralWidget(central);
     auto *panelArea = new PanelArea(central);
     auto *panelHost = new QWidget;
     frequency_ = std::make_unique<FrequencyPanels>(central);

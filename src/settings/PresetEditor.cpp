@@ -4,7 +4,6 @@
 #include "settings/OneLineValidator.h"
 #include "settings/PresetBandBlock.h"
 #include "ui/ReadableColors.h"
-#include "ui/ScreenFit.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -59,9 +58,7 @@ void PresetEditor::ensureBuilt()
     const int n = set_.number();
     const QString title = windowTitle();
 
-    // Taller than a small screen: the fields scroll there rather than hang off its bottom.
-    auto *content = new QWidget(this);
-    auto *outer = new QVBoxLayout(content);
+    auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(10, 8, 10, 8);
     outer->setSpacing(6);
 
@@ -123,12 +120,6 @@ void PresetEditor::ensureBuilt()
     statusLine_->setObjectName(QStringLiteral("StatusLine"));
     statusLine_->setWordWrap(true);
     outer->addWidget(statusLine_);
-
-    auto *screenFit = new ui::ScreenFitArea(this);
-    screenFit->setWidget(content);
-    auto *whole = new QVBoxLayout(this);
-    whole->setContentsMargins(0, 0, 0, 0);
-    whole->addWidget(screenFit);
 
     // Every keystroke goes straight into the set: the main window uses it at once. It also
     // makes an earlier "Saved." untrue.
