@@ -13,6 +13,8 @@ Target amd64-unicode
 Name "Tavrin ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\Tavrin"
+; A new version goes where the one it replaces is, wherever the user put it.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 VIProductVersion "${VERSION}.0"
