@@ -116,6 +116,10 @@ int runInteractive(QApplication &app, const CommandLine &line, const QString &se
     options.chatLogFile = line.chatLogFile;
     options.passwordVault = vault.get();
     options.packageManaged = platform::runningProgramIsPackageManaged();
+#ifdef Q_OS_WIN
+    if (windowsFactory)
+        options.missingClientAdvice = QString::fromLatin1(automation::kMissingClientAdvice);
+#endif
     auto owned = std::make_unique<Program>(options);
     Program &program = *owned;
     QObject::connect(&program, &Program::ended, &app, [&app](int code) { app.exit(code); });

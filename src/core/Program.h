@@ -53,6 +53,7 @@ struct ProgramOptions {
     QString chatLogFile;       // --chat-log: every line sent on the chat channel goes here too
     PasswordVault *passwordVault = nullptr; // not owned; null: the desktop keychain
     bool packageManaged = false; // installed by the package manager, which also updates it
+    QString missingClientAdvice; // said, with the reason, when the main window finds no client at start-up
 };
 
 class Program : public QObject {
@@ -84,7 +85,8 @@ public:
     rig::RigService *rigService() const { return rig_.get(); }
 
     // A new client handle for a window, or nullptr when no client exists.
-    std::unique_ptr<EchoLinkClient> createClient();
+    // A new handle on the link, or nullptr (with the reason in *failure) when there is none.
+    std::unique_ptr<EchoLinkClient> createClient(QString *failure = nullptr);
 
     // Ends the program: queued, so the handler that asks for it finishes first.
     void endProgram(int exitCode = 0);
