@@ -6,12 +6,15 @@
 ; A 64-bit installer for a 64-bit program (and one that wine without its 32-bit part runs).
 Target amd64-unicode
 !include "MUI2.nsh"
+!include "LogicLib.nsh"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tavrin"
 
 Name "Tavrin ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\Tavrin"
+; A new version goes where the one it replaces is, wherever the user put it.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 VIProductVersion "${VERSION}.0"
@@ -30,12 +33,36 @@ VIAddVersionKey "LegalCopyright" "GPL-3.0-or-later"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
+; Windows keeps the file of a running program from being replaced or removed. Copied over, it
+; would be skipped (without a word in a silent install), leaving the old program among the new
+; DLLs under the new version's name; removed, it would stay behind an uninstall that says it is
+; done. So nothing is touched until the program is closed: Retry once it is, Cancel to stop (a
+; silent run stops at once, with a failing exit code).
+!macro WaitUntilClosed FILE
+    ${Do}
+        ${IfNot} ${FileExists} "${FILE}"
+            ${Break}
+        ${EndIf}
+        ClearErrors
+        FileOpen $0 "${FILE}" a
+        ${IfNot} ${Errors}
+            FileClose $0
+            ${Break}
+        ${EndIf}
+        DetailPrint "In use: ${FILE}"
+        ${IfCmd} MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Tavrin is still running (${FILE} is in use).$\r$\n$\r$\nClose Tavrin (File > Exit Program) and its updater, then press Retry." /SD IDCANCEL IDCANCEL ${||} Abort "Tavrin is still running: nothing was changed." ${|}
+    ${Loop}
+!macroend
+
 Function .onInit
     SetRegView 64
 FunctionEnd
 
 Section "Tavrin"
     SetShellVarContext all
+    !insertmacro WaitUntilClosed "$INSTDIR\Tavrin.exe"
+    !insertmacro WaitUntilClosed "$INSTDIR\Updater.exe"
+    !insertmacro WaitUntilClosed "$INSTDIR\tavrin-echolink-diag.exe"
     SetOutPath "$INSTDIR"
     File /r "${SOURCE}\*.*"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
@@ -58,6 +85,11 @@ FunctionEnd
 
 Section "Uninstall"
     SetShellVarContext all
+    !insertmacro WaitUntilClosed "$INSTDIR\Tavrin.exe"
+    ; an earlier program that was still running when the updater replaced it goes on under this name
+    !insertmacro WaitUntilClosed "$INSTDIR\Tavrin.exe.previous"
+    !insertmacro WaitUntilClosed "$INSTDIR\Updater.exe"
+    !insertmacro WaitUntilClosed "$INSTDIR\tavrin-echolink-diag.exe"
     ; What the updater leaves beside the program: the previous version, old versions that were
     ; still running when it replaced them, an interrupted download. The settings in the user's
     ; folder stay.

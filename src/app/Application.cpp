@@ -154,6 +154,10 @@ int runInteractive(QApplication &app, const CommandLine &line, const QString &se
     options.packageManaged = platform::runningProgramIsPackageManaged();
     options.dialogs = &dialogs;
     options.linkSettingsProblems = linkSettingsProblems;
+#ifdef Q_OS_WIN
+    if (windowsFactory)
+        options.missingClientAdvice = QString::fromLatin1(automation::kMissingClientAdvice);
+#endif
     auto owned = std::make_unique<Program>(options);
     Program &program = *owned;
     // The program can end before the event loop runs: a signal while a message box of the

@@ -26,6 +26,7 @@ inline constexpr char kInstanceLockFile[] = "tavrin.lock";
 inline constexpr char kSaveFailedOnExit[] = "The settings could not be saved:\n%1";
 inline constexpr char kReleaseFailedOnExit[] = "The transmitter may still be keyed:\n%1";
 inline constexpr char kNoClient[] = "EchoLink client not running";
+inline constexpr char kNoClientAtStart[] = "Tavrin cannot reach the EchoLink client.\n%1\n\n%2";
 
 inline constexpr char kNodeDataSelected[] = " Node Data Selected";
 

@@ -106,13 +106,15 @@ Program::~Program()
     formLink_.reset();
 }
 
-std::unique_ptr<EchoLinkClient> Program::createClient()
+std::unique_ptr<EchoLinkClient> Program::createClient(QString *failure)
 {
     if (!options_.clientFactory)
         return nullptr;
     try {
         return options_.clientFactory->create();
-    } catch (const EchoLinkError &) {
+    } catch (const EchoLinkError &e) {
+        if (failure)
+            *failure = QString::fromUtf8(e.what());
         return nullptr;
     }
 }
@@ -120,7 +122,9 @@ std::unique_ptr<EchoLinkClient> Program::createClient()
 bool Program::start()
 {
     // The main window's own client handle comes first.
-    std::unique_ptr<EchoLinkClient> client = createClient();
+    QString clientFailure;
+    std::unique_ptr<EchoLinkClient> client = createClient(&clientFailure);
+    const bool clientMissing = !client;
 
     // One program per settings directory. The lock file is no settings file: a second
     // instance reads and writes none of those.
@@ -201,6 +205,10 @@ bool Program::start()
         if (!problem.isEmpty() && !said && !problems.contains(problem))
             problems << problem;
     }
+    // Without its client the window opens all the same, but every button that talks to the
+    // link would only say "not running": the operator hears once why, and what to do.
+    if (clientMissing && options_.clientFactory && !options_.missingClientAdvice.isEmpty())
+        problems.prepend(QString::fromLatin1(texts::kNoClientAtStart).arg(clientFailure, options_.missingClientAdvice));
     if (!problems.isEmpty())
         dialogs_->warning(mainWindow_.get(), QStringLiteral(TAVRIN_PRODUCT_NAME),
                           problems.join(QStringLiteral("\n\n")));

@@ -58,6 +58,7 @@ struct ProgramOptions {
     // program (the link is chosen from it): the start-up warning lists these. Unset: nobody
     // read it, and start() reads it for the warning.
     std::optional<QStringList> linkSettingsProblems;
+    QString missingClientAdvice; // said, with the reason, when the main window finds no client at start-up
 };
 
 class Program : public QObject {
@@ -89,7 +90,8 @@ public:
     rig::RigService *rigService() const { return rig_.get(); }
 
     // A new client handle for a window, or nullptr when no client exists.
-    std::unique_ptr<EchoLinkClient> createClient();
+    // A new handle on the link, or nullptr (with the reason in *failure) when there is none.
+    std::unique_ptr<EchoLinkClient> createClient(QString *failure = nullptr);
 
     // Ends the program: queued, so the handler that asks for it finishes first.
     void endProgram(int exitCode = 0);

@@ -414,6 +414,38 @@ private slots:
         QTRY_COMPARE(rig.window()->findChild<QLineEdit *>(QStringLiteral("Text1"))->text(), QStringLiteral("7.1450"));
         QCOMPARE(link.script->get(&PortScript::faults), QStringList{});
     }
+
+    void aMissingClientIsExplainedAtStart()
+    {
+        // No EchoLink client installed: the window opens, and the operator is told once why
+        // nothing will reach the link and how to go on, instead of a silent "not running".
+        LinkRig link;
+        {
+            QMutexLocker lock(&link.script->mutex);
+            link.script->openError = QStringLiteral("not installed on this computer");
+        }
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not installed"));
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        rig.options.clientFactory = link.factory.get();
+        rig.options.missingClientAdvice = QString::fromLatin1(automation::kMissingClientAdvice);
+        QVERIFY(rig.start());
+        QCOMPARE(rig.dialogs.shown.size(), 1);
+        const QString text = rig.dialogs.shown.first().text;
+        QVERIFY2(text.contains(QStringLiteral("not installed on this computer")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Simulated link")) && text.contains(QStringLiteral("Link Settings")),
+                 qPrintable(text));
+        QCOMPARE(rig.dialogs.shown.first().icon, QMessageBox::Warning);
+
+        // With the client there, nothing is said.
+        QTemporaryDir other;
+        LinkRig present;
+        Rig quiet(other.path());
+        quiet.options.clientFactory = present.factory.get();
+        quiet.options.missingClientAdvice = QString::fromLatin1(automation::kMissingClientAdvice);
+        QVERIFY(quiet.start());
+        QVERIFY2(quiet.dialogs.shown.isEmpty(), qPrintable(quiet.dialogs.shown.value(0).text));
+    }
 };
 
 QTEST_MAIN(AutomationLinkTest)

@@ -66,6 +66,12 @@ bool isServerGoneError(std::int32_t hresult);
 inline constexpr char kClientNotRunning[] = "EchoLink client not running";
 inline constexpr char kClientBusy[] = "EchoLink is busy: no answer yet";
 inline constexpr char kClientNoAnswer[] = "EchoLink did not answer in time";
+// What to do when the client cannot be reached at start-up (the program says it once).
+inline constexpr char kMissingClientAdvice[] =
+    "Tavrin drives the EchoLink client on this computer. Install it (www.echolink.org) if it is not, "
+    "start it once and log in, then start Tavrin again; until then Tavrin cannot link, key or chat.\n\n"
+    "To work without the EchoLink client, choose \"Simulated link\" under Setup > Link Settings, "
+    "save, and start Tavrin again.";
 
 class AutomationHandle;
 struct LinkShared;

@@ -67,6 +67,20 @@ std::string describe(const com::ComError &e)
     return text;
 }
 
+// Why the client's object could not be made, in the operator's words first: the code alone
+// says nothing to someone who has never installed the client.
+std::string openFailure(const com::ComError &e)
+{
+    switch (std::uint32_t(e.hresult())) {
+    case 0x80040154u: // REGDB_E_CLASSNOTREG
+        return "not installed on this computer: " + describe(e);
+    case 0x80080005u: // CO_E_SERVER_EXEC_FAILURE
+        return "installed, but it did not start: " + describe(e);
+    default:
+        return describe(e);
+    }
+}
+
 class ComAutomationPort final : public AutomationPort {
 public:
     ~ComAutomationPort() override
@@ -97,7 +111,7 @@ public:
             client_ = std::move(client);
         } catch (const com::ComError &e) {
             forward_.target = nullptr;
-            throw AutomationFailure(describe(e), e.hresult());
+            throw AutomationFailure(openFailure(e), e.hresult());
         }
     }
     void close() noexcept override
