@@ -44,6 +44,50 @@ private slots:
         QCOMPARE(chat.size(), 1);
     }
 
+    void aLogThatStopsWorkingIsSaidOnceAndPicksUpAgain()
+    {
+        FakeEchoLinkBackend backend;
+        const std::unique_ptr<EchoLinkClientFactory> inner = backend.factory();
+        QStringList said;
+        const auto report = [&said](const QString &text) { said << text; };
+#ifdef Q_OS_UNIX
+        {
+            // A full disk: every line still goes out, the log's failure is said once.
+            ChatLogClientFactory full(inner.get(), QStringLiteral("/dev/full"));
+            full.setReporter(report);
+            std::unique_ptr<EchoLinkClient> a = full.create();
+            a->SendChatText(QStringLiteral("FR?"));
+            a->SendChatText(QStringLiteral("FR?"));
+            QCOMPARE(said.size(), 1);
+            QVERIFY2(said.at(0).contains(QStringLiteral("/dev/full")), qPrintable(said.at(0)));
+            QCOMPARE(backend.sent().size(), 2);
+            said.clear();
+        }
+#endif
+        // Removed while running: the next line starts it again where it was.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("chat.log"));
+        ChatLogClientFactory factory(inner.get(), path);
+        factory.setReporter(report);
+        std::unique_ptr<EchoLinkClient> a = factory.create();
+        a->SendChatText(QStringLiteral("one"));
+        QVERIFY(QFile::remove(path));
+        a->SendChatText(QStringLiteral("two"));
+        QCOMPARE(readFile(path), QStringLiteral("two\n"));
+        QVERIFY(said.isEmpty());
+        // Something else in its place: said once, then written again once it is gone.
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QDir().mkdir(path));
+        a->SendChatText(QStringLiteral("three"));
+        a->SendChatText(QStringLiteral("four"));
+        QCOMPARE(said.size(), 1);
+        QVERIFY(QDir().rmdir(path));
+        a->SendChatText(QStringLiteral("five"));
+        QCOMPARE(readFile(path), QStringLiteral("five\n"));
+        QCOMPARE(said.size(), 2);
+        QVERIFY2(said.at(1).contains(QStringLiteral("written again")), qPrintable(said.at(1)));
+    }
+
     void theWholeProgramLogsEveryWindowsLines()
     {
         QTemporaryDir dir;
