@@ -82,8 +82,10 @@ void ChatLogClientFactory::append(const QString &line)
 {
     // A log removed or replaced while we run (by hand, or by a log rotation) is started
     // afresh at its path: lines written into a file nobody can see are lost all the same.
-    if (file_.isOpen() && !stillAtPath())
+    if (file_.isOpen() && !stillAtPath()) {
         file_.close();
+        brokenLine_ = false;
+    }
     if (!file_.isOpen() && !file_.open(kLogMode)) {
         failed(file_.errorString());
         return;
@@ -101,14 +103,14 @@ void ChatLogClientFactory::append(const QString &line)
             break;
         written += n;
     }
+    if (written > 0)
+        brokenLine_ = data.at(written - 1) != '\n'; // the file now ends inside a line
     if (written != data.size()) {
-        brokenLine_ = written > 0;
         failed(file_.errorString());
         // Opened again at the next line: a folder or a limit may have changed by then.
         file_.close();
         return;
     }
-    brokenLine_ = false;
     if (failing_) {
         failing_ = false;
         if (report_)

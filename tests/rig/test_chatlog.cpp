@@ -6,6 +6,12 @@
 
 #include <QSignalSpy>
 
+#include <csignal>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
 using namespace tavrin;
 using namespace tavrin::test;
 
@@ -61,6 +67,28 @@ private slots:
             QCOMPARE(said.size(), 1);
             QVERIFY2(said.at(0).contains(QStringLiteral("/dev/full")), qPrintable(said.at(0)));
             QCOMPARE(backend.sent().size(), 2);
+            said.clear();
+        }
+        {
+            // A size limit met inside a line: the next line that gets through starts on
+            // a line of its own.
+            QTemporaryDir dir;
+            const QString path = dir.filePath(QStringLiteral("limited.log"));
+            ChatLogClientFactory limited(inner.get(), path);
+            limited.setReporter(report);
+            std::unique_ptr<EchoLinkClient> a = limited.create();
+            const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit was {};
+            QVERIFY(::getrlimit(RLIMIT_FSIZE, &was) == 0);
+            rlimit small = was;
+            small.rlim_cur = 2;
+            QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+            a->SendChatText(QStringLiteral("FR?"));
+            ::setrlimit(RLIMIT_FSIZE, &was);
+            std::signal(SIGXFSZ, previous);
+            a->SendChatText(QStringLiteral("FR?"));
+            QCOMPARE(readFile(path), QStringLiteral("FR\nFR?\n"));
+            QCOMPARE(said.size(), 2);
             said.clear();
         }
 #endif
