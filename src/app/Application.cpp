@@ -27,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -325,6 +326,12 @@ int runApplication(QApplication &app, const QElapsedTimer &sinceExec)
         answerHelpOrVersion(line, programName);
         return 0;
     }
+
+#ifdef Q_OS_UNIX
+    // A file size limit (ulimit -f) met by the chat log or a settings file must fail that
+    // write, which says so, rather than kill the program with all its unsaved settings.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 
     QString settingsDir = line.settingsDir;
     if (settingsDir.isEmpty() && !line.scenarioFile.isEmpty())

@@ -67,8 +67,16 @@ Program::Program(ProgramOptions options)
       store_(options_.settingsDir.isEmpty() ? ProfileStore::defaultDirectory() : options_.settingsDir)
 {
     if (!options_.chatLogFile.isEmpty() && options_.clientFactory) {
-        chatLog_ = std::make_unique<ChatLogClientFactory>(options_.clientFactory, options_.chatLogFile);
-        options_.clientFactory = chatLog_.get();
+        auto log = std::make_unique<ChatLogClientFactory>(options_.clientFactory, options_.chatLogFile);
+        // Said where the option's other messages go, and on the status line for the operator.
+        log->setReporter([this](const QString &text) {
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+            std::fflush(stderr);
+            if (mainWindow_)
+                mainWindow_->showStatus(text);
+        });
+        options_.clientFactory = log.get();
+        chatLog_ = std::move(log);
     }
     for (int k = 0; k < 4; ++k) {
         presetSets_.at(k) = std::make_unique<PresetSet>(k + 1);

@@ -10,24 +10,36 @@
 
 #include <QFile>
 
+#include <functional>
+
 namespace tavrin {
 
 class ChatLogClientFactory final : public EchoLinkClientFactory {
 public:
-    // Opens `path` for appending; isOpen() says whether that worked (if not, lines are
-    // passed on and not logged).
+    // Opens `path` for appending; isOpen() says whether that worked (if not, the next line
+    // tries again, and lines are passed on whether they could be logged or not).
     ChatLogClientFactory(EchoLinkClientFactory *inner, const QString &path);
     std::unique_ptr<EchoLinkClient> create() override;
 
     bool isOpen() const { return file_.isOpen(); }
     QString errorString() const { return file_.errorString(); }
 
+    // Told once when lines stop reaching the file (a full disk, a size limit, a folder that
+    // went away), and once when they reach it again.
+    void setReporter(std::function<void(const QString &)> report) { report_ = std::move(report); }
+
 private:
     friend class ChatLogClient;
     void append(const QString &line);
+    // The file at the path is still the one we write to (it was not removed or replaced).
+    bool stillAtPath() const;
+    void failed(const QString &why);
 
     EchoLinkClientFactory *inner_;
     QFile file_;
+    std::function<void(const QString &)> report_;
+    bool failing_ = false;
+    bool brokenLine_ = false; // the last line went out only in part
 };
 
 } // namespace tavrin

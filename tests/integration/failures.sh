@@ -1,6 +1,7 @@
 #!/bin/bash
 # failures.sh TAVRIN DIR : every DIR/*.scn must fail. Its first line names the exit code and
-# the text standard error must hold: "# exit 1: line 3: expected ..., got ...".
+# the text standard error must hold: "# exit 1: line 3: expected ..., got ...". Then a chat
+# log that cannot grow must be said once, and the program must run on to its end.
 set -u
 tavrin=$1 dir=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-failing.XXXXXX") || exit 2
@@ -25,6 +26,20 @@ done
 rc=$?
 if [ "$rc" != 2 ] || ! grep -qF "not a scenario: larger than 4 MB" "$work/stderr"; then
     echo "/dev/zero as a scenario: exit $rc (wanted 2), stderr:" >&2
+    sed 's/^/    /' "$work/stderr" >&2
+    status=1
+fi
+
+# The chat log at the file size limit: its writes fail (the limit's signal would kill the
+# program, unsaved), which is said once, and the run goes on and saves at its end.
+printf 'start\nclick FreqReq\nclick FreqReq\nclick fin\nexpect-setting TVRradio.ini Option1 "True"\n' >"$work/limit.scn"
+head -c 1024 /dev/zero >"$work/chat.log"
+settings=$(mktemp -d "$work/settings.XXXXXX")
+(ulimit -f 1 && cd "$work" && exec "$tavrin" --scenario "$work/limit.scn" --settings-dir "$settings" \
+    --chat-log "$work/chat.log" 2>"$work/stderr")
+rc=$?
+if [ "$rc" != 0 ] || [ "$(grep -c -- '--chat-log .*File too large' "$work/stderr")" != 1 ]; then
+    echo "chat log at the size limit: exit $rc (wanted 0, the failure said once), stderr:" >&2
     sed 's/^/    /' "$work/stderr" >&2
     status=1
 fi

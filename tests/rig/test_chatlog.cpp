@@ -6,6 +6,12 @@
 
 #include <QSignalSpy>
 
+#include <csignal>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
 using namespace tavrin;
 using namespace tavrin::test;
 
@@ -42,6 +48,72 @@ private slots:
         QSignalSpy chat(a.get(), &EchoLinkClient::ChatTextReceived);
         backend.raiseChat(QStringLiteral("XX9XYZ-L>hello"));
         QCOMPARE(chat.size(), 1);
+    }
+
+    void aLogThatStopsWorkingIsSaidOnceAndPicksUpAgain()
+    {
+        FakeEchoLinkBackend backend;
+        const std::unique_ptr<EchoLinkClientFactory> inner = backend.factory();
+        QStringList said;
+        const auto report = [&said](const QString &text) { said << text; };
+#ifdef Q_OS_UNIX
+        {
+            // A full disk: every line still goes out, the log's failure is said once.
+            ChatLogClientFactory full(inner.get(), QStringLiteral("/dev/full"));
+            full.setReporter(report);
+            std::unique_ptr<EchoLinkClient> a = full.create();
+            a->SendChatText(QStringLiteral("FR?"));
+            a->SendChatText(QStringLiteral("FR?"));
+            QCOMPARE(said.size(), 1);
+            QVERIFY2(said.at(0).contains(QStringLiteral("/dev/full")), qPrintable(said.at(0)));
+            QCOMPARE(backend.sent().size(), 2);
+            said.clear();
+        }
+        {
+            // A size limit met inside a line: the next line that gets through starts on
+            // a line of its own.
+            QTemporaryDir dir;
+            const QString path = dir.filePath(QStringLiteral("limited.log"));
+            ChatLogClientFactory limited(inner.get(), path);
+            limited.setReporter(report);
+            std::unique_ptr<EchoLinkClient> a = limited.create();
+            const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit was {};
+            QVERIFY(::getrlimit(RLIMIT_FSIZE, &was) == 0);
+            rlimit small = was;
+            small.rlim_cur = 2;
+            QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+            a->SendChatText(QStringLiteral("FR?"));
+            ::setrlimit(RLIMIT_FSIZE, &was);
+            std::signal(SIGXFSZ, previous);
+            a->SendChatText(QStringLiteral("FR?"));
+            QCOMPARE(readFile(path), QStringLiteral("FR\nFR?\n"));
+            QCOMPARE(said.size(), 2);
+            said.clear();
+        }
+#endif
+        // Removed while running: the next line starts it again where it was.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("chat.log"));
+        ChatLogClientFactory factory(inner.get(), path);
+        factory.setReporter(report);
+        std::unique_ptr<EchoLinkClient> a = factory.create();
+        a->SendChatText(QStringLiteral("one"));
+        QVERIFY(QFile::remove(path));
+        a->SendChatText(QStringLiteral("two"));
+        QCOMPARE(readFile(path), QStringLiteral("two\n"));
+        QVERIFY(said.isEmpty());
+        // Something else in its place: said once, then written again once it is gone.
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QDir().mkdir(path));
+        a->SendChatText(QStringLiteral("three"));
+        a->SendChatText(QStringLiteral("four"));
+        QCOMPARE(said.size(), 1);
+        QVERIFY(QDir().rmdir(path));
+        a->SendChatText(QStringLiteral("five"));
+        QCOMPARE(readFile(path), QStringLiteral("five\n"));
+        QCOMPARE(said.size(), 2);
+        QVERIFY2(said.at(1).contains(QStringLiteral("written again")), qPrintable(said.at(1)));
     }
 
     void theWholeProgramLogsEveryWindowsLines()
