@@ -6,6 +6,8 @@
 
 #include <QDateTime>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 
 namespace tavrin::node {
@@ -65,6 +67,12 @@ QString printableLogLine(const QString &text)
 NodeService::NodeService(NodeServiceOptions options, EchoLinkClient &link, RigController &rig, Log log, QObject *parent)
     : QObject(parent), options_(std::move(options)), link_(link), rig_(rig), log_(std::move(log))
 {
+    if (!options_.clockMs)
+        options_.clockMs = [] {
+            return qint64(std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now().time_since_epoch())
+                              .count());
+        };
     transmitTimer_.setObjectName(QStringLiteral("TransmitTimeout"));
     transmitTimer_.setSingleShot(true);
     transmitTimer_.setInterval(options_.transmitTimeoutMs);
@@ -191,12 +199,7 @@ void NodeService::hearChat(const QString &line)
     if (!request.any())
         return;
     if (!mayControl(sender)) {
-        log_(QStringLiteral("refused a command from %1: not on the allow-list").arg(sender));
-        // Once while it stays linked: a stranger's flood must not flood every station's chat.
-        if (!refused_.contains(sender)) {
-            refused_.insert(sender);
-            reply(QString::fromLatin1(kNotAllowed).arg(sender));
-        }
+        refuseStranger(sender);
         return;
     }
     log_(QStringLiteral("command from %1: %2").arg(sender, text.simplified()));
@@ -235,6 +238,54 @@ void NodeService::hearChat(const QString &line)
         holdReceiver_ = true;
         updateSend(QStringLiteral("asked to stop sending"));
     }
+}
+
+void NodeService::refuseStranger(const QString &sender)
+{
+    const QString refused = QStringLiteral("refused a command from %1: not on the allow-list").arg(sender);
+    // Once while it stays linked: a stranger's flood must not flood every station's chat.
+    if (std::any_of(refused_.cbegin(), refused_.cend(), [&](const Refused &r) { return r.sender == sender; })) {
+        log_(refused);
+        return;
+    }
+    // The line came over one of the links, but only its sender's name says which, and that
+    // name may be made up: a linked station's own name counts as its link, any other name as
+    // the only link there is, or as an unknown one.
+    QString via;
+    if (linked_.contains(sender))
+        via = sender;
+    else if (linked_.size() == 1)
+        via = *linked_.cbegin();
+    const qint64 now = options_.clockMs();
+    for (auto it = refusalWindows_.begin(); it != refusalWindows_.end();)
+        it = now - it->startMs >= kRefusalWindowMs ? refusalWindows_.erase(it) : std::next(it);
+    auto window = refusalWindows_.find(via);
+    if (window == refusalWindows_.end())
+        window = refusalWindows_.insert(via, RefusalWindow{now, 0, 0});
+    if (window->said >= kRefusalsPerWindow) {
+        // Not remembered either: a real station held back here hears its refusal next time.
+        ++window->held;
+        log_(QStringLiteral("%1; not said in the chat (%2 held back from %3 this minute)")
+                 .arg(refused)
+                 .arg(window->held)
+                 .arg(via.isEmpty() ? QStringLiteral("the links") : via));
+        return;
+    }
+    ++window->said;
+    refused_.append(Refused{sender, via});
+    if (refused_.size() > kMaxRefusedRemembered)
+        refused_.removeFirst();
+    log_(refused);
+    reply(QString::fromLatin1(kNotAllowed).arg(sender));
+}
+
+void NodeService::forgetLink(const QString &call)
+{
+    // What came over that link, and the station itself: when it links again it hears its
+    // refusal again.
+    refused_.removeIf([&](const Refused &r) { return r.sender == call || r.link == call; });
+    if (linked_.isEmpty())
+        refused_.clear();
 }
 
 void NodeService::setFrequency(qint64 hz, const QString &asked)
@@ -300,7 +351,7 @@ void NodeService::stationConnected(const QString &callsign)
         return;
     }
     linked_.insert(call);
-    refused_.remove(call);
+    forgetLink(call);
     log_(QStringLiteral("%1 linked%2").arg(call, mayControl(call) ? QString() : QStringLiteral(" (listening only)")));
     // A newcomer hears at once that the rig is down, before it talks into it.
     if (rig_.faulty() && mayControl(call))
@@ -315,8 +366,8 @@ void NodeService::checkLinks()
         const QString call = *it;
         if (count == 0 || !askOr(false, [&] { return link_.IsConnected(call); })) {
             log_(QStringLiteral("%1 unlinked").arg(call));
-            refused_.remove(call);
             it = linked_.erase(it);
+            forgetLink(call);
         } else {
             ++it;
         }

@@ -19,7 +19,11 @@
 // A flood of commands does not become a flood at the rig or in the chat: while a frequency is
 // being set the newest "FN" waits and only it follows, and a read ("FR?", "SR?") already on
 // its way answers the same question asked again meanwhile. A station not on the allow-list
-// hears its refusal once while it stays linked; the log has every refused command.
+// hears its refusal once while it stays linked; the log has every refused command. A chat line
+// names its sender itself, so a linked peer could make up a new name for every line: the node
+// remembers a bounded number of refused names, each with the link it came through (forgotten
+// when that link goes, the oldest first when full), and one link causes at most a few refusals
+// in the chat a minute; the rest are only logged, with a count.
 //
 // Thread: event loop. Owns nothing but its timers; the link handle and the rig controller
 // belong to the caller and outlive this object.
@@ -27,6 +31,8 @@
 #include "node/NodeConfig.h"
 #include "node/RigController.h"
 
+#include <QHash>
+#include <QList>
 #include <QObject>
 #include <QSet>
 #include <QTimer>
@@ -51,6 +57,8 @@ struct NodeServiceOptions {
     // How long after the start a rig that has not answered yet is waited for rather than
     // reported as faulty: rigctld, started with the node, may still be opening the rig.
     int startGraceMs = 30000;
+    // Milliseconds on a monotonic clock, for the limit on refusals; empty: the steady clock.
+    std::function<qint64()> clockMs;
 };
 
 NodeServiceOptions serviceOptionsFrom(const NodeConfig &config);
@@ -81,6 +89,11 @@ public:
 
     // Longest chat line the node reads; longer ones are nobody's command.
     static constexpr int kMaxCommandLine = 1024;
+    // Refused senders remembered at most, and the refusals one link may cause in the chat
+    // within kRefusalWindowMs.
+    static constexpr int kMaxRefusedRemembered = 64;
+    static constexpr int kRefusalsPerWindow = 3;
+    static constexpr qint64 kRefusalWindowMs = 60000;
 
 public Q_SLOTS:
     void hearChat(const QString &line);
@@ -109,13 +122,28 @@ private:
     void rigFault(const QString &text);
     void rigRecovered();
     void startOver();
+    void refuseStranger(const QString &sender);
+    void forgetLink(const QString &call);
 
     NodeServiceOptions options_;
     EchoLinkClient &link_;
     RigController &rig_;
     Log log_;
     QSet<QString> linked_;
-    QSet<QString> refused_; // strangers told once already that they may not control the node
+    // Strangers told already that they may not control the node, oldest first, each with the
+    // link it came through (empty: not known which).
+    struct Refused {
+        QString sender;
+        QString link;
+    };
+    QList<Refused> refused_;
+    // Refusals said in the chat per link (as in Refused::link) in the current window.
+    struct RefusalWindow {
+        qint64 startMs = 0;
+        int said = 0;
+        int held = 0; // refusals only logged in this window
+    };
+    QHash<QString, RefusalWindow> refusalWindows_;
     std::optional<RigReading> reading_;
     bool receiving_ = false;
     bool overTimedOut_ = false;

@@ -80,6 +80,7 @@ struct Station {
     std::unique_ptr<EchoLinkClient> handle = factory->create();
     RigController rig;
     QStringList log;
+    qint64 nowMs = 0; // the service's clock
     std::unique_ptr<NodeService> service;
 
     explicit Station(std::unique_ptr<Rig> r = std::make_unique<HamlibRig>(HamlibOptions{}), int startGraceMs = 30000)
@@ -89,6 +90,7 @@ struct Station {
         o.startGraceMs = startGraceMs;
         o.callsign = kNode;
         o.allow = {QStringLiteral("XX1TAV")};
+        o.clockMs = [this] { return nowMs; };
         service = std::make_unique<NodeService>(o, *handle, rig, [this](const QString &l) { log << l; });
         service->start();
         link(kOperator);
@@ -380,6 +382,25 @@ private Q_SLOTS:
                                                  kNode + QStringLiteral(">Refused: FN7.1000 may not control this node")}));
         for (const QString &line : s.sentSince(from))
             QVERIFY(!remote::isFrequencyReport(line));
+        // A linked peer that makes up a new name for every line: three refusals in the chat a
+        // minute, the rest logged with a count; the stranger that really is linked still hears
+        // its own when it links again, and the names remembered are the newest only.
+        const auto forged = [&](int from, int count) {
+            const int before = int(s.backend.sent().size());
+            for (int i = from; i < from + count; ++i)
+                s.backend.raiseChat(QStringLiteral("XX%1FAKE>FR?").arg(i));
+            return int(s.backend.sent().size()) - before;
+        };
+        QCOMPARE(forged(0, 50), 3);
+        QVERIFY(s.log.last().endsWith(QLatin1String("not said in the chat (47 held back from the links this minute)")));
+        s.link(kStranger);
+        s.backend.raiseChat(kStranger + QStringLiteral(">FR?"));
+        QCOMPARE(s.backend.sent().last(), QStringLiteral("Refused: XX5BAD-L may not control this node"));
+        for (int i = 100; i < 100 + NodeService::kMaxRefusedRemembered; ++i) {
+            s.nowMs += NodeService::kRefusalWindowMs;
+            QCOMPARE(forged(i, 1), 1);
+        }
+        QCOMPARE(forged(0, 1), 1);
         // What strangers write reaches the log without a control character.
         QCOMPARE(printableLogLine(QStringLiteral("from XX5BAD\x1b]0;x\x07\r\nforged\u0085 line")),
                  QStringLiteral("from XX5BAD?]0;x?  forged  line"));
