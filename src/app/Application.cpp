@@ -11,6 +11,7 @@
 #include "app/NativeLinkRunner.h"
 #include "app/ProgramStyle.h"
 #include "scenario/ScenarioRunner.h"
+#include "echolink/ChatLogClient.h"
 #include "echolink/SimulatedLink.h"
 #include "settings/LinkSettings.h"
 #include "settings/PasswordVault.h"
@@ -345,9 +346,11 @@ int runApplication(QApplication &app, const QElapsedTimer &sinceExec)
 
     // A log that cannot be written is said at once, not found missing after the run.
     if (!line.chatLogFile.isEmpty()) {
-        QFile log(line.chatLogFile);
-        if (!log.open(QIODevice::WriteOnly | QIODevice::Append)) {
-            printTo(stderr, QStringLiteral("%1: --chat-log %2: %3\n").arg(programName, line.chatLogFile, log.errorString()));
+        // Opened as the log itself is: a pipe nobody reads is refused here, not waited on.
+        QFile log;
+        QString why;
+        if (!openChatLog(log, line.chatLogFile, &why)) {
+            printTo(stderr, QStringLiteral("%1: --chat-log %2: %3\n").arg(programName, line.chatLogFile, why));
             return kExitUsage;
         }
     }
