@@ -332,6 +332,8 @@ int runApplication(QApplication &app, const QElapsedTimer &sinceExec)
     // A file size limit (ulimit -f) met by the chat log or a settings file must fail that
     // write, which says so, rather than kill the program with all its unsaved settings.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Likewise a chat log that is a pipe whose reader went away: the write fails, and says so.
+    std::signal(SIGPIPE, SIG_IGN);
 #endif
 
     QString settingsDir = line.settingsDir;

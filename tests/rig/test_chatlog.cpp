@@ -131,7 +131,12 @@ private slots:
             while ((n = ::read(reader, drain, sizeof drain)) > 0)
                 tail.append(drain, n);
             QCOMPARE(tail, QByteArray("FR?\n"));
+            // The reader went away: said, not a killed program (the program ignores SIGPIPE).
             ::close(reader);
+            const auto previous = std::signal(SIGPIPE, SIG_IGN);
+            a->SendChatText(QStringLiteral("FR?"));
+            std::signal(SIGPIPE, previous);
+            QCOMPARE(said.size(), 5);
             said.clear();
         }
 #endif
