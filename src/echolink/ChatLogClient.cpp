@@ -41,9 +41,10 @@ constexpr QIODevice::OpenMode kLogMode = QIODevice::WriteOnly | QIODevice::Appen
 
 #ifdef Q_OS_UNIX
 // Why a write or open failed, where the system's own words would puzzle.
-QString errnoText(int error)
+QString errnoText(int error, const QString &path)
 {
-    if (error == ENXIO)
+    struct stat st {};
+    if (error == ENXIO && ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode))
         return QStringLiteral("nothing is reading from this pipe");
     if (error == EAGAIN || error == EWOULDBLOCK)
         return QStringLiteral("its reader is not keeping up");
@@ -65,7 +66,7 @@ bool openChatLog(QFile &file, const QString &path, QString *why)
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         if (why)
-            *why = errnoText(errno);
+            *why = errnoText(errno, path);
         return false;
     }
     // The descriptor appends by itself; asked to, Qt would seek, which a pipe refuses.
@@ -157,7 +158,7 @@ void ChatLogClientFactory::append(const QString &line)
             why_ = file_.errorString();
 #ifdef Q_OS_UNIX
             if (why_ == qt_error_string(EAGAIN))
-                why_ = errnoText(EAGAIN);
+                why_ = errnoText(EAGAIN, path_);
 #endif
             break;
         }
