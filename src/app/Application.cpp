@@ -11,6 +11,7 @@
 #include "app/NativeLinkRunner.h"
 #include "app/ProgramStyle.h"
 #include "scenario/ScenarioRunner.h"
+#include "echolink/ChatLogClient.h"
 #include "echolink/SimulatedLink.h"
 #include "settings/LinkSettings.h"
 #include "settings/PasswordVault.h"
@@ -331,6 +332,8 @@ int runApplication(QApplication &app, const QElapsedTimer &sinceExec)
     // A file size limit (ulimit -f) met by the chat log or a settings file must fail that
     // write, which says so, rather than kill the program with all its unsaved settings.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Likewise a chat log that is a pipe whose reader went away: the write fails, and says so.
+    std::signal(SIGPIPE, SIG_IGN);
 #endif
 
     QString settingsDir = line.settingsDir;
@@ -345,9 +348,11 @@ int runApplication(QApplication &app, const QElapsedTimer &sinceExec)
 
     // A log that cannot be written is said at once, not found missing after the run.
     if (!line.chatLogFile.isEmpty()) {
-        QFile log(line.chatLogFile);
-        if (!log.open(QIODevice::WriteOnly | QIODevice::Append)) {
-            printTo(stderr, QStringLiteral("%1: --chat-log %2: %3\n").arg(programName, line.chatLogFile, log.errorString()));
+        // Opened as the log itself is: a pipe nobody reads is refused here, not waited on.
+        QFile log;
+        QString why;
+        if (!openChatLog(log, line.chatLogFile, &why)) {
+            printTo(stderr, QStringLiteral("%1: --chat-log %2: %3\n").arg(programName, line.chatLogFile, why));
             return kExitUsage;
         }
     }

@@ -14,6 +14,12 @@
 
 namespace tavrin {
 
+// Opens `file` on `path` for appending chat lines without ever waiting: a pipe with
+// nothing reading from it fails at once, and a write that would wait for a slow reader
+// fails instead of stopping the caller. On failure, `why` says why.
+// (The open file may not know its name: keep `path` for messages.)
+bool openChatLog(QFile &file, const QString &path, QString *why);
+
 class ChatLogClientFactory final : public EchoLinkClientFactory {
 public:
     // Opens `path` for appending; isOpen() says whether that worked (if not, the next line
@@ -22,7 +28,7 @@ public:
     std::unique_ptr<EchoLinkClient> create() override;
 
     bool isOpen() const { return file_.isOpen(); }
-    QString errorString() const { return file_.errorString(); }
+    QString errorString() const { return why_; }
 
     // Told once when lines stop reaching the file (a full disk, a size limit, a folder that
     // went away), and once when they reach it again.
@@ -35,8 +41,12 @@ private:
     bool stillAtPath() const;
     void failed(const QString &why);
 
+    bool open();
+
     EchoLinkClientFactory *inner_;
+    QString path_;
     QFile file_;
+    QString why_; // why the last open or write failed
     std::function<void(const QString &)> report_;
     bool failing_ = false;
     bool brokenLine_ = false; // the last line went out only in part

@@ -9,7 +9,10 @@
 #include <csignal>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using namespace tavrin;
@@ -89,6 +92,51 @@ private slots:
             a->SendChatText(QStringLiteral("FR?"));
             QCOMPARE(readFile(path), QStringLiteral("FR\nFR?\n"));
             QCOMPARE(said.size(), 2);
+            said.clear();
+        }
+        {
+            // A pipe nobody reads, then a reader that does not keep up: neither is waited
+            // on (the window would freeze), each is said once, and every line still goes out.
+            QTemporaryDir dir;
+            const QString path = dir.filePath(QStringLiteral("chat.fifo"));
+            QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+            const qsizetype before = backend.sent().size();
+            ChatLogClientFactory pipe(inner.get(), path);
+            QVERIFY(!pipe.isOpen());
+            pipe.setReporter(report);
+            std::unique_ptr<EchoLinkClient> a = pipe.create();
+            a->SendChatText(QStringLiteral("FR?"));
+            QCOMPARE(said.size(), 1);
+            QVERIFY2(said.at(0).contains(QStringLiteral("nothing is reading")), qPrintable(said.at(0)));
+            const int reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+            QVERIFY(reader >= 0);
+            a->SendChatText(QStringLiteral("FR?"));
+            QCOMPARE(said.size(), 2); // written again
+            const QString line(1000, QLatin1Char('x'));
+            qsizetype sent = 2;
+            while (said.size() == 2 && sent < 10000) {
+                a->SendChatText(line);
+                ++sent;
+            }
+            QCOMPARE(said.size(), 3);
+            QVERIFY2(said.at(2).contains(QStringLiteral("not keeping up")), qPrintable(said.at(2)));
+            QCOMPARE(backend.sent().size() - before, sent);
+            char drain[4096];
+            while (::read(reader, drain, sizeof drain) > 0) {
+            }
+            a->SendChatText(QStringLiteral("FR?"));
+            QCOMPARE(said.size(), 4); // written again
+            QByteArray tail;
+            qint64 n = 0;
+            while ((n = ::read(reader, drain, sizeof drain)) > 0)
+                tail.append(drain, n);
+            QCOMPARE(tail, QByteArray("FR?\n"));
+            // The reader went away: said, not a killed program (the program ignores SIGPIPE).
+            ::close(reader);
+            const auto previous = std::signal(SIGPIPE, SIG_IGN);
+            a->SendChatText(QStringLiteral("FR?"));
+            std::signal(SIGPIPE, previous);
+            QCOMPARE(said.size(), 5);
             said.clear();
         }
 #endif
