@@ -1,5 +1,7 @@
 #include "net/QuietRequest.h"
 
+#include "common/ServerText.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkCookie>
 #include <QNetworkCookieJar>
@@ -19,17 +21,6 @@ public:
     QList<QNetworkCookie> cookiesForUrl(const QUrl &) const override { return {}; }
     bool setCookiesFromUrl(const QList<QNetworkCookie> &, const QUrl &) override { return false; }
 };
-
-// Words a server chose (a reason phrase), as a status line may show them: without control
-// characters, and cut, so that thousands of characters cannot stretch a window off the screen.
-QString shownText(QString text)
-{
-    constexpr qsizetype kShownChars = 120;
-    text.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
-    if (text.size() > kShownChars)
-        text = text.left(kShownChars) + QStringLiteral("...");
-    return text;
-}
 
 } // namespace
 
@@ -125,10 +116,10 @@ void QuietRequest::onFinished()
     else if (const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(); status != 0)
         failure_ = QStringLiteral("the server answered %1 %2")
                        .arg(status)
-                       .arg(shownText(reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()))
+                       .arg(shownServerText(reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()))
                        .trimmed();
     else
-        failure_ = shownText(reply_->errorString()); // may quote a reason phrase too
+        failure_ = shownServerText(reply_->errorString()); // may quote a reason phrase too
     reply_->deleteLater();
     reply_ = nullptr;
     const QString answer = ok ? QString::fromUtf8(answer_) : QString();

@@ -1,5 +1,6 @@
 #include "updater/UpdateDownload.h"
 
+#include "common/ServerText.h"
 #include "settings/FileErrors.h"
 #include "updater/InternetErrors.h"
 #include "updater/ReleaseKey.h"
@@ -33,29 +34,17 @@ namespace {
 constexpr qint64 kReadBufferBytes = 2 * 1024 * 1024; // what the network layer may hold for us
 constexpr qsizetype kCopyBufferBytes = 256 * 1024;
 constexpr const char *kSchemes[] = {"http://", "https://", "ftp://"};
-constexpr qsizetype kShownServerChars = 120; // of an address or a reason phrase a server names
 
 int httpStatus(QNetworkReply *reply)
 {
     return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
 }
 
-// Words a server chose (a reason phrase, an address), as the status line shows them: without
-// control characters, and cut, so that a line of thousands of characters cannot stretch the
-// window off the screen.
-QString shownText(QString text)
-{
-    text.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
-    if (text.size() > kShownServerChars)
-        text = text.left(kShownServerChars) + QStringLiteral("...");
-    return text;
-}
-
 QString statusText(QNetworkReply *reply)
 {
     return QString::fromLatin1(kHttpStatus)
         .arg(httpStatus(reply))
-        .arg(shownText(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()))
+        .arg(shownServerText(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()))
         .trimmed();
 }
 
@@ -349,7 +338,7 @@ QString UpdateDownload::transferError(QNetworkReply *reply) const
     if (status >= 300
         && (reply->error() == QNetworkReply::ProtocolUnknownError
             || reply->error() == QNetworkReply::InsecureRedirectError)) {
-        return QString::fromLatin1(kRedirectRefused).arg(shownText(QString::fromLatin1(reply->rawHeader("Location"))));
+        return QString::fromLatin1(kRedirectRefused).arg(shownServerText(QString::fromLatin1(reply->rawHeader("Location"))));
     }
     if (const int number = internetErrorNumber(reply->error()))
         return InternetErrorText(number);
