@@ -24,7 +24,9 @@ VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "FileDescription" "Tavrin installer"
 VIAddVersionKey "LegalCopyright" "GPL-3.0-or-later"
 
-!define MUI_FINISHPAGE_RUN "$INSTDIR\Tavrin.exe"
+; "Run Tavrin" on the last page: see RunAsSignedInUser.
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_FUNCTION RunAsSignedInUser
 !insertmacro MUI_PAGE_LICENSE "${SOURCE}\LICENSE.txt"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -56,6 +58,14 @@ VIAddVersionKey "LegalCopyright" "GPL-3.0-or-later"
 
 Function .onInit
     SetRegView 64
+FunctionEnd
+
+; The installer runs elevated, and so would a program it starts itself: on an account without
+; administrator rights, as the administrator whose password was typed, so that Tavrin would keep its
+; settings in that account's %APPDATA% and run with its rights. The shell, which runs as the user
+; who is signed in, starts it instead.
+Function RunAsSignedInUser
+    Exec '"$WINDIR\explorer.exe" "$INSTDIR\Tavrin.exe"'
 FunctionEnd
 
 Section "Tavrin"
