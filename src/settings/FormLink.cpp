@@ -48,6 +48,8 @@ constexpr char kPasswordFailed[] = "Saved, but the password could not be stored:
 constexpr char kNeedCallsign[] = "The EchoLink link needs a callsign.";
 #ifdef Q_OS_WIN
 constexpr bool kClientBringsCallsign = true;
+constexpr char kClientIsTheStation[] = "The EchoLink program is the station: its callsign, password, directory "
+                                       "servers and sound devices are set in EchoLink itself.";
 #else
 constexpr bool kClientBringsCallsign = false;
 #endif
@@ -139,6 +141,16 @@ void FormLink::ensureBuilt()
     audioInput_ = addCombo(form, stationFrame, "AudioInput", "Audio &input:");
     audioOutput_ = addCombo(form, stationFrame, "AudioOutput", "Audio o&utput:");
     outer->addWidget(stationFrame);
+#ifdef Q_OS_WIN
+    // Windows hook: the EchoLink program brings everything the station frame holds, so the
+    // frame would only offer fields that change nothing. It stays, hidden, so that a save keeps
+    // what the file holds for the native link.
+    stationFrame->hide();
+    auto *clientNote = new QLabel(QString::fromLatin1(kClientIsTheStation), this);
+    clientNote->setObjectName(QStringLiteral("ClientIsTheStation"));
+    clientNote->setWordWrap(true);
+    outer->addWidget(clientNote);
+#endif
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -6,6 +6,11 @@
 #include "core/CoreTestKit.h"
 #include "echolink/automation/AutomationLink.h"
 
+#ifdef Q_OS_WIN
+#include "settings/FormLink.h"
+#include "support/FakePasswordVault.h"
+#endif
+
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
@@ -445,6 +450,17 @@ private slots:
         quiet.options.missingClientAdvice = QString::fromLatin1(automation::kMissingClientAdvice);
         QVERIFY(quiet.start());
         QVERIFY2(quiet.dialogs.shown.isEmpty(), qPrintable(quiet.dialogs.shown.value(0).text));
+
+#ifdef Q_OS_WIN
+        // The window the advice names offers the choice of link, not station fields that the
+        // client keeps and that would change nothing.
+        ProfileStore store(dir.path());
+        test::FakePasswordVault vault;
+        link::FormLink form(store, vault);
+        form.show();
+        QVERIFY(!form.findChild<QWidget *>(QStringLiteral("StationFrame"))->isVisible());
+        QVERIFY(form.findChild<QWidget *>(QStringLiteral("ClientIsTheStation"))->isVisible());
+#endif
     }
 };
 
