@@ -449,9 +449,19 @@ private Q_SLOTS:
         // once a fresh list has it.
         call(QStringLiteral("127.0.0.9"), "NOBODY");
         QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(QStringLiteral("Ignored a connection from 127.0.0.9: NOBODY is not in the station list at that address")), kWaitMs);
+        // Right after that list, a rush of unknown callers from forged addresses, and the
+        // genuine one among them: all wait for one fresh list, not a list each.
+        const int lists = rig.directory.listRequests();
+        rig.directory.setMode(FakeDirectory::Mode::Slow); // the list takes a while to come
+        rig.directory.setTrickle(128, 20);
         list(QStringLiteral("LATE-L"));
+        for (int i = 0; i < 8; ++i)
+            call(QStringLiteral("127.0.0.%1").arg(50 + i), "FORGD" + QByteArray::number(i));
         call(QStringLiteral("127.0.0.3"), "LATE-L");
         QTRY_VERIFY_WITH_TIMEOUT(rig.client->IsConnected(QStringLiteral("LATE-L")), kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.statuses.filter(QStringLiteral(": FORGD")).size(), qsizetype(8), kWaitMs);
+        QCOMPARE(rig.directory.listRequests(), lists + 1);
+        rig.directory.setMode(FakeDirectory::Mode::Normal);
         QVERIFY(!rig.client->IsConnected(QStringLiteral("NOBODY")));
         rig.client->Disconnect(QStringLiteral("LATE-L"));
 
