@@ -667,6 +667,7 @@ private Q_SLOTS:
     void unknownCallsignAndNoDirectory()
     {
         Rig rig;
+        rig.options.directoryTimeoutMs = 60000; // far past the waits below
         rig.start();
         if (QTest::currentTestFailed())
             return;
@@ -696,9 +697,18 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(rig.statuses.count(failed), qsizetype(2), kWaitMs);
         QVERIFY(!rig.client->IsConnected(deaf.callsign));
 
+        // Stopped while a station-list request stalls: the logoff goes out at once, not after
+        // that request's time-out, or the directory would go on listing a stopped station.
+        rig.directory.setMode(FakeDirectory::Mode::Silent);
+        const int lists = rig.directory.listRequests();
+        rig.client->Connect(QStringLiteral("STALL-L"), true);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.directory.listRequests(), lists + 1, kWaitMs);
+        rig.directory.setMode(FakeDirectory::Mode::Normal);
+
         // Destroyed without a shutdown first: the handles still hear Closing.
         rig.link.reset();
         QTRY_VERIFY_WITH_TIMEOUT(rig.log.has(QStringLiteral("A closing")), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.lastLoginIs("OFF-V"), kWaitMs);
     }
 };
 

@@ -926,9 +926,12 @@ void NativeLinkStation::shutdown()
         DirectoryClient *directory = directory_.release();
         disconnect(directory, nullptr, this, nullptr);
         loggingOff_ = directory;
+        // A station list is no use now, and one that stalls would hold the logoff back past
+        // the program's wait for it: the directory would go on listing a stopped station.
+        directory->abandonStationList();
         if (!options_.password.isEmpty() && QCoreApplication::instance()) {
             directory->setParent(QCoreApplication::instance());
-            auto answersDue = std::make_shared<int>(inFlight_ == Request::None ? 1 : 2);
+            auto answersDue = std::make_shared<int>(inFlight_ == Request::Login ? 2 : 1);
             auto answered = [directory, answersDue] {
                 if (--*answersDue == 0)
                     directory->deleteLater();
