@@ -3,6 +3,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <string>
 
 namespace tavrin::node {
 
@@ -10,6 +11,11 @@ namespace {
 constexpr size_t kMaxQueued = 16;
 constexpr unsigned long kStopWaitMs = 3000;
 constexpr unsigned long kUnkeyWaitMs = 10000; // longest wait at exit for an unkey behind a slow call
+// What an S-meter can show, in dB over S9, with room to spare: S0 is 54 dB under S9, and no
+// scale reaches 80 dB over it. A rig or a rigctld can answer any number; past these it is
+// no reading.
+constexpr int kWeakestDb = -80;
+constexpr int kStrongestDb = 80;
 } // namespace
 
 RigController::RigController(std::unique_ptr<Rig> rig, int timeoutMs, QObject *parent)
@@ -193,6 +199,9 @@ RigOutcome RigController::strength(Rig &rig)
 {
     RigOutcome o;
     o.strength = rig.strength();
+    if (o.strength && (*o.strength < kWeakestDb || *o.strength > kStrongestDb))
+        throw RigError("reading the S-meter: the rig answered " + std::to_string(*o.strength)
+                       + " dB over S9, which no S-meter shows");
     return o;
 }
 

@@ -5,6 +5,7 @@
 #include "BuildConfig.h"
 
 #include <array>
+#include <utility>
 
 namespace tavrin::rig {
 
@@ -158,6 +159,18 @@ private:
 
 QList<Request> parseLine(const QByteArray &raw)
 {
+    Session session;
+    QList<Request> requests = parseLine(raw, session);
+    if (session.awaiting) {
+        // No next line to take the missing arguments from.
+        requests.append(*session.awaiting);
+        requests.last().command = Command::Malformed;
+    }
+    return requests;
+}
+
+QList<Request> parseLine(const QByteArray &raw, Session &session)
+{
     QByteArray line = raw;
     while (line.endsWith('\r') || line.endsWith('\n'))
         line.chop(1);
@@ -168,8 +181,14 @@ QList<Request> parseLine(const QByteArray &raw)
     Request bad;
     bad.command = Command::Malformed;
     for (char c : line)
-        if (!isPrintable(c) && !isBlank(c))
+        if (!isPrintable(c) && !isBlank(c)) {
+            // No arguments in it: a command waiting for them is answered as malformed instead.
+            if (session.awaiting) {
+                bad = *std::exchange(session.awaiting, std::nullopt);
+                bad.command = Command::Malformed;
+            }
             return {bad};
+        }
 
     // Read the way rigctld reads its input: a command is one letter (or "\name"), its
     // arguments the blank-separated words after it, and whatever follows is the next command.
@@ -187,6 +206,24 @@ QList<Request> parseLine(const QByteArray &raw)
             ++i;
         return line.mid(from, i - from);
     };
+    // Takes the arguments of `r` that this line has; false when it still lacks some, and
+    // waits for the next line.
+    const auto takeArgs = [&](Request &r, const Entry &entry) {
+        for (skipBlanks(); i < n && r.args.size() < entry.maxArgs; skipBlanks())
+            r.args.append(nextWord());
+        if (r.args.size() < entry.minArgs) {
+            session.awaiting = r;
+            return false;
+        }
+        r.command = entry.command;
+        requests.append(r);
+        return true;
+    };
+    if (session.awaiting) {
+        Request r = *std::exchange(session.awaiting, std::nullopt);
+        if (!takeArgs(r, *findLong(r.name)))
+            return requests;
+    }
     for (skipBlanks(); i < n; skipBlanks()) {
         Request r;
         const char first = line.at(i);
@@ -233,11 +270,7 @@ QList<Request> parseLine(const QByteArray &raw)
             break;
         }
         r.name = entry->longName;
-        for (skipBlanks(); i < n && r.args.size() < entry->maxArgs; skipBlanks())
-            r.args.append(nextWord());
-        r.command = r.args.size() < entry->minArgs ? Command::Malformed : entry->command;
-        requests.append(r);
-        if (r.command == Command::Quit)
+        if (!takeArgs(r, *entry) || r.command == Command::Quit)
             break;
     }
     return requests;

@@ -63,6 +63,8 @@ struct Request {
 
 // The commands of one line (without its line end), in order; several may share a line
 // ("fmv", "F 7074000 f"), as rigctld takes them. An empty line gives none (nothing to answer).
+// A command whose arguments are missing is malformed here; a connection's lines go through
+// the form below, which waits for them.
 QList<Request> parseLine(const QByteArray &line);
 
 // "14074000", "14074000.000000", "14074055.9": whole hertz, fraction dropped; nullopt when
@@ -99,7 +101,17 @@ struct Reply {
 // What one connection has said about itself so far.
 struct Session {
     bool chkVfo = false; // asked \chk_vfo: a Hamlib 4 client (see dumpStateText())
+    // A command whose line ended before its arguments did ("F", then "7074000"): rigctld
+    // reads them from the lines that follow, and so do we. Its arguments are words of at
+    // most a line each, so what waits here stays small.
+    std::optional<Request> awaiting;
 };
+
+// The commands of one line of a connection, as parseLine() above, except that a command
+// still missing arguments at the end of the line waits in `session` for the next lines
+// (blank lines are skipped); their first words complete it, and the rest of that line goes
+// on as usual.
+QList<Request> parseLine(const QByteArray &line, Session &session);
 
 // The whole answer to one command from connection `client`.
 Reply answer(const Request &request, RigBackend &backend, int client, Session &session);

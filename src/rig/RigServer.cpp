@@ -145,7 +145,7 @@ void RigServer::serve(QTcpSocket *socket)
             break;
         }
         ++lines;
-        const QList<Request> requests = parseLine(data.mid(answered, end - answered));
+        const QList<Request> requests = parseLine(data.mid(answered, end - answered), session);
         answered = end + 1;
         for (const Request &request : requests) {
             const Reply reply = answer(request, backend_, id, session);

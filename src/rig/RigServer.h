@@ -1,9 +1,11 @@
 #pragma once
 // The rig server's sockets: a QTcpServer that takes any number of clients, cuts what they
 // send into lines (ended by LF, CR or CR LF) and answers each line from a RigBackend. A line
-// longer than kMaxLineBytes closes that connection; "q" answers and closes. At most
-// kMaxClients connections are served at once: a further one is closed as it comes, so a
-// connection storm cannot use up the program's file descriptors. Nothing here waits.
+// longer than kMaxLineBytes closes that connection; "q" answers and closes. A command whose
+// arguments are still to come on the next lines waits in that connection's session, never
+// in the server: other clients are served meanwhile. At most kMaxClients connections are
+// served at once: a further one is closed as it comes, so a connection storm cannot use up
+// the program's file descriptors. Nothing here waits.
 //
 // Flow control: a client's lines are answered only while its unsent replies stay under
 // kMaxUnsentBytes, and nothing more is read from it while any reply waits for the network,

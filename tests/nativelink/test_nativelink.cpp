@@ -449,9 +449,19 @@ private Q_SLOTS:
         // once a fresh list has it.
         call(QStringLiteral("127.0.0.9"), "NOBODY");
         QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.contains(QStringLiteral("Ignored a connection from 127.0.0.9: NOBODY is not in the station list at that address")), kWaitMs);
+        // Right after that list, a rush of unknown callers from forged addresses, and the
+        // genuine one among them: all wait for one fresh list, not a list each.
+        const int lists = rig.directory.listRequests();
+        rig.directory.setMode(FakeDirectory::Mode::Slow); // the list takes a while to come
+        rig.directory.setTrickle(128, 20);
         list(QStringLiteral("LATE-L"));
+        for (int i = 0; i < 8; ++i)
+            call(QStringLiteral("127.0.0.%1").arg(50 + i), "FORGD" + QByteArray::number(i));
         call(QStringLiteral("127.0.0.3"), "LATE-L");
         QTRY_VERIFY_WITH_TIMEOUT(rig.client->IsConnected(QStringLiteral("LATE-L")), kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.statuses.filter(QStringLiteral(": FORGD")).size(), qsizetype(8), kWaitMs);
+        QCOMPARE(rig.directory.listRequests(), lists + 1);
+        rig.directory.setMode(FakeDirectory::Mode::Normal);
         QVERIFY(!rig.client->IsConnected(QStringLiteral("NOBODY")));
         rig.client->Disconnect(QStringLiteral("LATE-L"));
 
@@ -657,6 +667,7 @@ private Q_SLOTS:
     void unknownCallsignAndNoDirectory()
     {
         Rig rig;
+        rig.options.directoryTimeoutMs = 60000; // far past the waits below
         rig.start();
         if (QTest::currentTestFailed())
             return;
@@ -686,9 +697,18 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(rig.statuses.count(failed), qsizetype(2), kWaitMs);
         QVERIFY(!rig.client->IsConnected(deaf.callsign));
 
+        // Stopped while a station-list request stalls: the logoff goes out at once, not after
+        // that request's time-out, or the directory would go on listing a stopped station.
+        rig.directory.setMode(FakeDirectory::Mode::Silent);
+        const int lists = rig.directory.listRequests();
+        rig.client->Connect(QStringLiteral("STALL-L"), true);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.directory.listRequests(), lists + 1, kWaitMs);
+        rig.directory.setMode(FakeDirectory::Mode::Normal);
+
         // Destroyed without a shutdown first: the handles still hear Closing.
         rig.link.reset();
         QTRY_VERIFY_WITH_TIMEOUT(rig.log.has(QStringLiteral("A closing")), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.lastLoginIs("OFF-V"), kWaitMs);
     }
 };
 

@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <limits>
 
 using namespace tavrin::node;
 using namespace tavrin::test;
@@ -47,7 +48,7 @@ HamlibOptions network(const Rigctld &daemon, int timeoutMs = 2000)
     return o;
 }
 
-// A rig that only counts its unkeys.
+// A rig that only counts its unkeys, and shows what its S-meter is set to.
 class CountingRig : public Rig {
 public:
     explicit CountingRig(std::shared_ptr<std::atomic<int>> unkeys) : unkeys_(std::move(unkeys)) {}
@@ -58,7 +59,8 @@ public:
     RigReading read() override { return {}; }
     void setPtt(bool on) override { *unkeys_ += on ? 0 : 1; }
     bool ptt() override { return false; }
-    std::optional<int> strength() override { return std::nullopt; }
+    std::optional<int> strength() override { return meter; }
+    std::optional<int> meter;
 
 private:
     std::shared_ptr<std::atomic<int>> unkeys_;
@@ -95,6 +97,14 @@ private Q_SLOTS:
             rigs.back()->setFrequency(-14'230'000);
             QVERIFY_THROWS_EXCEPTION(RigError, rigs.back()->read());
         }
+        // Nor is an S-meter figure past what any meter shows ("S9+2147483647").
+        CountingRig meter(std::make_shared<std::atomic<int>>(0));
+        for (const int db : {std::numeric_limits<int>::max(), std::numeric_limits<int>::min()}) {
+            meter.meter = db;
+            QVERIFY_THROWS_EXCEPTION(RigError, RigController::strength(meter));
+        }
+        meter.meter = 60;
+        QCOMPARE(RigController::strength(meter).strength, std::optional<int>(60));
 
         HamlibOptions unknown;
         unknown.model = 999999;

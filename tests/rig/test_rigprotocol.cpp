@@ -140,6 +140,24 @@ private slots:
         QCOMPARE(ask(st, "V VFOB").text, QByteArray("RPRT -11\n"));
         QCOMPARE(ask(st, "S 0 VFOA").text, QByteArray("RPRT 0\n"));
         QCOMPARE(ask(st, "S 1 VFOB").text, QByteArray("RPRT -11\n"));
+
+        // On a connection, missing arguments come from the next lines, as rigctld reads them;
+        // the rest of that line goes on as usual. A line that holds none ends the wait.
+        Session s;
+        QVERIFY(parseLine("F", s).isEmpty());
+        QVERIFY(parseLine("", s).isEmpty());
+        const QList<Request> late = parseLine("7074000 f", s);
+        QCOMPARE(late.size(), 2);
+        QCOMPARE(late.at(0).command, Command::SetFreq);
+        QCOMPARE(late.at(0).args, QList<QByteArray>{"7074000"});
+        QCOMPARE(late.at(1).command, Command::GetFreq);
+        QVERIFY(parseLine("+\\set_split_vfo 0", s).isEmpty());
+        const QList<Request> split = parseLine("VFOA", s);
+        QCOMPARE(split.size(), 1);
+        QCOMPARE(answer(split.at(0), st, 1, s).text, QByteArray("set_split_vfo: 0 VFOA\nRPRT 0\n"));
+        QVERIFY(parseLine("T", s).isEmpty());
+        QCOMPARE(parseLine(QByteArray("\x01"), s).value(0).command, Command::Malformed);
+        QVERIFY(!s.awaiting);
     }
 
     void unknownGarbageAndQuit()

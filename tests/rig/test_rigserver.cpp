@@ -365,6 +365,14 @@ private slots:
         QCOMPARE(c.ask("v\rt\r", 2), QByteArray("VFOA\n0\n"));
         c.socket.write("t\r");
         QCOMPARE(c.ask("v", 2), QByteArray("0\nVFOA\n"));
+        // An argument on a later line, as rigctld takes it; the other clients are served
+        // while the command waits for it.
+        c.socket.write("\\set_freq\n\n");
+        {
+            RigClient other(port());
+            QCOMPARE(other.ask("v"), QByteArray("VFOA\n"));
+        }
+        QCOMPARE(c.ask("7074000 f", 2), QByteArray("RPRT 0\n7074000\n"));
 
         RigClient flood(port());
         flood.socket.write(QByteArray(2000, 'x'));

@@ -120,6 +120,19 @@ struct DirectoryClient::Impl {
         startNext();
     }
 
+    void abandonList()
+    {
+        queue.erase(std::remove_if(queue.begin(), queue.end(),
+                                   [](const Request &r) { return r.kind == Request::Kind::List; }),
+                    queue.end());
+        if (!active || active->kind != Request::Kind::List)
+            return;
+        closeSocket();
+        reader.reset();
+        active.reset();
+        startNext();
+    }
+
     void startNext()
     {
         if (active || queue.empty())
@@ -348,6 +361,8 @@ void DirectoryClient::setPassword(const QString &password) { d->options.password
 void DirectoryClient::login(DirectoryStatus status) { d->enqueue({Impl::Request::Kind::Login, status}); }
 
 void DirectoryClient::refreshStations() { d->enqueue({Impl::Request::Kind::List, DirectoryStatus::Online}); }
+
+void DirectoryClient::abandonStationList() { d->abandonList(); }
 
 const QList<DirectoryStation> &DirectoryClient::stations() const { return d->stations; }
 

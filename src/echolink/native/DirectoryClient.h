@@ -43,6 +43,9 @@ public:
     void login(DirectoryStatus status);
     // Fetches the station list. Ends in stationsUpdated() or failed().
     void refreshStations();
+    // Drops the station-list request, queued or under way, without an answer: a station that
+    // stops wants its logoff out at once, not behind a list that may take its time.
+    void abandonStationList();
 
     const QList<DirectoryStation> &stations() const;
     std::optional<DirectoryStation> find(const QString &callsign) const; // case-blind

@@ -26,6 +26,9 @@ namespace {
 
 constexpr int kRefusedMemoryMs = 5000; // repeats of a refused request are ignored this long
 constexpr int kRefusalHangUpMs = 200;  // a refused caller gets this long to read why
+// Callers the station list does not know wait for a fresh one; a new fetch for them starts no
+// sooner than this after the last answer, however many there are.
+constexpr int kCallerListSpacingMs = 2000;
 // Connections held at once, refusals under way included: each costs codec state and timers,
 // and a flood of requests from many addresses must not grow that without end. Callers past
 // it get no answer.
@@ -214,6 +217,13 @@ NativeLinkStation::NativeLinkStation(NativeLink *owner, NativeLinkOptions option
     options_.callsign = options_.callsign.trimmed().toUpper();
     refreshTimer_.setInterval(std::max(1000, options_.directoryRefreshMs));
     connect(&refreshTimer_, &QTimer::timeout, this, &NativeLinkStation::refreshDirectory);
+    callerListTimer_.setSingleShot(true);
+    connect(&callerListTimer_, &QTimer::timeout, this, [this] {
+        if (unverified_.empty())
+            return; // a list came meanwhile and settled them
+        listWanted_ = true;
+        pumpDirectory();
+    });
 }
 
 NativeLinkStation::~NativeLinkStation()
@@ -392,6 +402,7 @@ void NativeLinkStation::onDirectoryFailed(const QString &message)
     const Request failed = std::exchange(inFlight_, Request::None);
     setStatus(QString::fromLatin1(kDirectoryFailed).arg(message));
     if (failed == Request::List) {
+        listAnswered();
         // A pending connect cannot go on without the list.
         for (const QString &call : std::as_const(pendingConnects_))
             setStatus(QString::fromLatin1(kCannotLink).arg(call, message));
@@ -404,6 +415,7 @@ void NativeLinkStation::onDirectoryFailed(const QString &message)
 void NativeLinkStation::onStationsUpdated()
 {
     inFlight_ = Request::None;
+    listAnswered();
     pumpDirectory();
     if (!running_ || !directory_)
         return;
@@ -545,8 +557,7 @@ void NativeLinkStation::onIncoming(const Async::IpAddress &ip, const std::string
             return ignore(address, QString::fromLatin1(kIgnoredWaiting).arg(address, call).arg(kMaxLinks));
         unverified_.push_back(std::move(caller));
         setStatus(QString::fromLatin1(kChecking).arg(call, address));
-        listWanted_ = true;
-        pumpDirectory();
+        listForCallers();
         return;
     }
     admit(caller);
@@ -559,6 +570,26 @@ bool NativeLinkStation::listedAt(const QString &callsign, const QString &address
         return false;
     const QHostAddress from(address);
     return station->address == from || isLocalNetwork(from);
+}
+
+void NativeLinkStation::listForCallers()
+{
+    // Callers cost nothing to forge, from any number of addresses: a rush of them must not
+    // keep the directory fetching its list. They wait for the fetch under way (or already
+    // asked for), and a new one starts no sooner than a while after the last answer.
+    if (inFlight_ == Request::List || listWanted_ || callerListTimer_.isActive())
+        return;
+    if (!listSpacing_.hasExpired()) {
+        callerListTimer_.start(int(std::max<qint64>(1, listSpacing_.remainingTime())));
+        return;
+    }
+    listWanted_ = true;
+    pumpDirectory();
+}
+
+void NativeLinkStation::listAnswered()
+{
+    listSpacing_.setRemainingTime(kCallerListSpacingMs);
 }
 
 void NativeLinkStation::decideUnverified(const QString &listFailure)
@@ -871,6 +902,7 @@ void NativeLinkStation::shutdown()
         return;
     running_ = false;
     refreshTimer_.stop();
+    callerListTimer_.stop();
     pendingConnects_.clear();
     unverified_.clear();
     if (capture_)
@@ -894,9 +926,12 @@ void NativeLinkStation::shutdown()
         DirectoryClient *directory = directory_.release();
         disconnect(directory, nullptr, this, nullptr);
         loggingOff_ = directory;
+        // A station list is no use now, and one that stalls would hold the logoff back past
+        // the program's wait for it: the directory would go on listing a stopped station.
+        directory->abandonStationList();
         if (!options_.password.isEmpty() && QCoreApplication::instance()) {
             directory->setParent(QCoreApplication::instance());
-            auto answersDue = std::make_shared<int>(inFlight_ == Request::None ? 1 : 2);
+            auto answersDue = std::make_shared<int>(inFlight_ == Request::Login ? 2 : 1);
             auto answered = [directory, answersDue] {
                 if (--*answersDue == 0)
                     directory->deleteLater();

@@ -81,6 +81,9 @@ private:
     // The checks after the station list's: a twin, room, busy; then the answer.
     void admit(const Caller &caller);
     void decideUnverified(const QString &listFailure);
+    // A fresh station list for the callers waiting on it, coalesced (see the .cpp).
+    void listForCallers();
+    void listAnswered();
     void onStationsUpdated();
     void onDirectoryFailed(const QString &message);
     void onLoggedIn(DirectoryStatus status);
@@ -132,6 +135,8 @@ private:
     std::vector<Caller> unverified_; // callers waiting for the station list (bounded)
     QHash<QString, QDeadlineTimer> recentlyRefused_; // by address: the library repeats requests (bounded)
     QTimer refreshTimer_;
+    QTimer callerListTimer_;     // the next list fetch for waiting callers
+    QDeadlineTimer listSpacing_; // until then, waiting callers start no list fetch
     std::unique_ptr<VoiceCapture> capture_;
     std::unique_ptr<VoicePlayback> playback_;
 };
