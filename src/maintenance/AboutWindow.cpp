@@ -239,7 +239,7 @@ void AboutWindow::buildLayout()
     connect(check, &QPushButton::clicked, this, &AboutWindow::Command24_Click);
     outer->addWidget(check);
     update5_ = captionButton("Command5", kUpdateCaption, this);
-    update5_->setStyleSheet(ui::failureStyleSheet(update5_) + QStringLiteral(" font-weight: bold;"));
+    ui::showFailureColour(update5_, true, QStringLiteral(" font-weight: bold;"));
     update5_->hide();
     connect(update5_, &QPushButton::clicked, this, [this] {
         if (updaterStarted_)

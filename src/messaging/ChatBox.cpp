@@ -130,13 +130,17 @@ void ChatBox::attach(QPlainTextEdit *box)
     box_ = box;
     box_->setDocument(doc_);
     // The lines are black with red and blue tags, as on a light desktop; on a dark one the box
-    // keeps a white field under them, or the tags and text could not be read.
-    if (ui::needsLightField(kLineColour, box_->palette().color(QPalette::Base))) {
-        QPalette p = box_->palette();
+    // keeps a white field under them, or the tags and text could not be read. The field
+    // follows the desktop when it turns dark or light, and the lines already written with it.
+    ui::paintFollowingPalette(box, "chatField", [box] {
+        box->setPalette(QPalette()); // the desktop's field
+        if (!ui::needsLightField(kLineColour, box->palette().color(QPalette::Base)))
+            return;
+        QPalette p = box->palette();
         p.setColor(QPalette::Base, Qt::white);
         p.setColor(QPalette::Text, kLineColour);
-        box_->setPalette(p);
-    }
+        box->setPalette(p);
+    });
     // The box's child from here on, so it goes with the box (after the box's own parts that use it).
     unattached_.release()->setParent(box_);
 }
