@@ -23,6 +23,9 @@ namespace {
 
 const QColor kLineColour(Qt::black);
 
+// On an emoticon in the text: its element, so that it is drawn sharp at any screen scale.
+constexpr int kElementProperty = QTextFormat::UserProperty + 1;
+
 } // namespace
 
 // Draws a document's image resources in the text, at the size their format gives.
@@ -37,6 +40,11 @@ public:
     }
     void drawObject(QPainter *painter, const QRectF &rect, QTextDocument *doc, int, const QTextFormat &format) override
     {
+        if (format.hasProperty(kElementProperty)) {
+            const int element = format.intProperty(kElementProperty);
+            painter->drawImage(rect, emoticonPicture(element, emoticonPixels(*painter, rect)));
+            return;
+        }
         const QVariant picture = doc->resource(QTextDocument::ImageResource, QUrl(format.toImageFormat().name()));
         if (picture.canConvert<QImage>())
             painter->drawImage(rect, picture.value<QImage>());
@@ -179,6 +187,7 @@ void ChatBox::appendLine(const QString &tag, const QColor &tagColour, const QStr
             ensurePicture(seg.picture);
             QTextImageFormat image;
             image.setName(emoticonResourceName(seg.picture));
+            image.setProperty(kElementProperty, seg.picture);
             image.setWidth(kEmoticonSize);
             image.setHeight(kEmoticonSize);
             image.setVerticalAlignment(QTextCharFormat::AlignMiddle);
