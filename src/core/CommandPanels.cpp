@@ -77,13 +77,13 @@ void CommandPanels::buildTransmit(QWidget *parent)
     transmitState->setFrameShape(QFrame::Panel);
     transmitState->setFrameShadow(QFrame::Sunken);
     transmitState->setMinimumHeight(26);
-    setBackColor(transmitState, buttonFace());
+    setBackToButtonFace(transmitState);
 
     receiveIndicator = makeEdit(QStringLiteral("PTT1"), QString::fromLatin1(kReceiveOffText), transmitBox);
     receiveIndicator->setReadOnly(true);
     receiveIndicator->setAlignment(Qt::AlignCenter);
     receiveIndicator->setFocusPolicy(Qt::NoFocus);
-    setBackColor(receiveIndicator, buttonFace());
+    setBackToButtonFace(receiveIndicator);
 
     requestWait = new WaitField(QStringLiteral("5000"), transmitBox);
     requestWait->setObjectName(QStringLiteral("Text15"));

@@ -304,11 +304,17 @@ void MainWindow::renderStation()
     CommandPanels &c = *commands_;
     const auto showReceiving = [&c](bool receiving) {
         c.receiveIndicator->setText(QString::fromLatin1(receiving ? remote::kReceivingText : remote::kNotReceivingText));
-        setBackColor(c.receiveIndicator, receiving ? kRed : buttonFace());
+        if (receiving)
+            setBackColor(c.receiveIndicator, kRed);
+        else
+            setBackToButtonFace(c.receiveIndicator);
     };
     const auto showTransmitting = [&c](bool transmitting) {
         c.transmitState->setText(QString::fromLatin1(transmitting ? remote::kTransmittingText : kReceiveModeText));
-        setBackColor(c.transmitState, transmitting ? kRed : buttonFace());
+        if (transmitting)
+            setBackColor(c.transmitState, kRed);
+        else
+            setBackToButtonFace(c.transmitState);
         setBackColor(c.transmitButton, transmitting ? kRed : kLightGrey);
         c.meterFrame->setVisible(transmitting);
     };

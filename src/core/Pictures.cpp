@@ -8,8 +8,15 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QtMath>
 
 namespace tavrin {
+
+namespace {
+
+constexpr int kIconSize = 32;
+
+} // namespace
 
 ClickableLabel::ClickableLabel(QWidget *parent) : QLabel(parent)
 {
@@ -51,8 +58,30 @@ void ClickableLabel::keyPressEvent(QKeyEvent *event)
     QLabel::keyPressEvent(event);
 }
 
+void ClickableLabel::setIcon(Icon icon)
+{
+    icon_ = icon;
+    drawPicture();
+}
+
+void ClickableLabel::drawPicture()
+{
+    if (icon_)
+        setPixmap(drawIcon(*icon_, kIconSize, devicePixelRatioF(), palette().color(QPalette::Window)));
+}
+
+void ClickableLabel::changeEvent(QEvent *event)
+{
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        drawPicture();
+}
+
 void ClickableLabel::paintEvent(QPaintEvent *event)
 {
+    // Moved to a screen of another scale: sharp there too.
+    if (icon_ && !qFuzzyCompare(pixmap().devicePixelRatio(), devicePixelRatioF()))
+        drawPicture();
     QLabel::paintEvent(event);
     paintFocusFrame(this);
 }
@@ -141,14 +170,16 @@ void drawRemotePad(QPainter &p, qreal s, const QColor &ink)
 
 } // namespace
 
-QPixmap drawIcon(Icon icon, int size)
+QPixmap drawIcon(Icon icon, int size, qreal ratio, const QColor &window)
 {
-    QPixmap pixmap(size, size);
+    const int pixels = qCeil(size * ratio);
+    QPixmap pixmap(pixels, pixels);
+    pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     const qreal s = size;
-    const QColor ink = ui::readableTextOn(QApplication::palette().color(QPalette::Window), kDarkInk);
+    const QColor ink = ui::readableTextOn(window, kDarkInk);
     switch (icon) {
     case Icon::Speaker: drawSpeaker(p, s, ink); break;
     case Icon::Microphone: drawMicrophone(p, s, ink); break;
@@ -164,7 +195,7 @@ ClickableLabel *makePicture(const QString &name, Icon icon, const QString &toolT
 {
     auto *label = new ClickableLabel(parent);
     label->setObjectName(name);
-    label->setPixmap(drawIcon(icon));
+    label->setIcon(icon);
     label->setToolTip(toolTip);
     nameForScreenReaders(label, toolTip); // what a screen reader says for the picture
     label->setCursor(Qt::PointingHandCursor);

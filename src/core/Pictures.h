@@ -7,12 +7,20 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include <optional>
+
 namespace tavrin {
+
+enum class Icon { Speaker, Microphone, Keypad, Steps, Chooser, RemotePad };
 
 class ClickableLabel : public QLabel {
     Q_OBJECT
 public:
     explicit ClickableLabel(QWidget *parent = nullptr);
+
+    // Shows `icon`, drawn for the label's window colour and screen, and drawn again when the
+    // palette changes (a desktop turning dark) or the label moves to a screen of another scale.
+    void setIcon(Icon icon);
 
 signals:
     void clicked();
@@ -22,14 +30,18 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    void drawPicture();
+
     bool pressed_ = false;
+    std::optional<Icon> icon_;
 };
 
-enum class Icon { Speaker, Microphone, Keypad, Steps, Chooser, RemotePad };
-
-QPixmap drawIcon(Icon icon, int size = 32);
+// `icon`, `size` pixels square at a device pixel ratio of `ratio`, its dark parts lightened
+// where they would vanish on `window`.
+QPixmap drawIcon(Icon icon, int size, qreal ratio, const QColor &window);
 
 // A clickable picture with its objectName, icon and tooltip.
 ClickableLabel *makePicture(const QString &name, Icon icon, const QString &toolTip, QWidget *parent);

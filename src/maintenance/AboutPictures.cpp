@@ -2,24 +2,27 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QtMath>
 
 namespace tavrin::maintenance {
 
 namespace {
 
-QPixmap blank(int size)
+QPixmap blank(int size, qreal ratio)
 {
-    QPixmap p(size, size);
+    const int pixels = qCeil(size * ratio);
+    QPixmap p(pixels, pixels);
+    p.setDevicePixelRatio(ratio);
     p.fill(Qt::transparent);
     return p;
 }
 
 } // namespace
 
-QPixmap logoPicture(int size)
+QPixmap logoPicture(int size, qreal ratio)
 {
     // A mast radiating three arcs each side.
-    QPixmap p = blank(size);
+    QPixmap p = blank(size, ratio);
     QPainter g(&p);
     g.setRenderHint(QPainter::Antialiasing);
     const qreal s = size;
@@ -40,9 +43,9 @@ QPixmap logoPicture(int size)
     return p;
 }
 
-QPixmap webPicture(int size)
+QPixmap webPicture(int size, qreal ratio)
 {
-    QPixmap p = blank(size);
+    QPixmap p = blank(size, ratio);
     QPainter g(&p);
     g.setRenderHint(QPainter::Antialiasing);
     const qreal s = size;
@@ -60,9 +63,9 @@ QPixmap webPicture(int size)
     return p;
 }
 
-QPixmap mailPicture(int size)
+QPixmap mailPicture(int size, qreal ratio)
 {
-    QPixmap p = blank(size);
+    QPixmap p = blank(size, ratio);
     QPainter g(&p);
     g.setRenderHint(QPainter::Antialiasing);
     const qreal s = size;

@@ -6,8 +6,10 @@
 
 namespace tavrin::maintenance {
 
-QPixmap logoPicture(int size);
-QPixmap webPicture(int size);
-QPixmap mailPicture(int size);
+// Each `size` pixels square on the screen, drawn at that screen's device pixel ratio `ratio`
+// so that it stays sharp on a scaled screen.
+QPixmap logoPicture(int size, qreal ratio = 1);
+QPixmap webPicture(int size, qreal ratio = 1);
+QPixmap mailPicture(int size, qreal ratio = 1);
 
 } // namespace tavrin::maintenance

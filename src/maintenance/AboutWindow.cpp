@@ -83,7 +83,7 @@ QPushButton *pictureButton(const char *name, const QPixmap &picture, QWidget *pa
     auto *button = new QPushButton(parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setIcon(picture);
-    button->setIconSize(picture.size());
+    button->setIconSize(picture.deviceIndependentSize().toSize());
     button->setFlat(true);
     return button;
 }
@@ -206,7 +206,7 @@ void AboutWindow::buildLayout()
     auto *brand = new QHBoxLayout;
     auto *logo = new ClickableLabel([this] { openPage(QUrl(options_.webUrl)); }, ClickableLabel::Keys::Too, this);
     logo->setObjectName(QStringLiteral("Picture1"));
-    logo->setPixmap(logoPicture(kLogoSize));
+    logo->setPixmap(logoPicture(kLogoSize, devicePixelRatioF()));
     logo->setToolTip(QString::fromLatin1(kWebHint));
     nameForScreenReaders(logo, QString::fromLatin1(kWebHint));
     logo->setCursor(Qt::PointingHandCursor);
@@ -239,7 +239,7 @@ void AboutWindow::buildLayout()
     connect(check, &QPushButton::clicked, this, &AboutWindow::Command24_Click);
     outer->addWidget(check);
     update5_ = captionButton("Command5", kUpdateCaption, this);
-    update5_->setStyleSheet(ui::failureStyleSheet(update5_) + QStringLiteral(" font-weight: bold;"));
+    ui::showFailureColour(update5_, true, QStringLiteral(" font-weight: bold;"));
     update5_->hide();
     connect(update5_, &QPushButton::clicked, this, [this] {
         if (updaterStarted_)
@@ -270,11 +270,11 @@ void AboutWindow::buildLayout()
     auto *help = captionButton("Command6", kHelpCaption, this);
     connect(help, &QPushButton::clicked, this, [this] { openPage(QUrl(options_.webUrl)); });
     bottom->addWidget(help);
-    auto *web = pictureButton("Command2", webPicture(kIconSize), this);
+    auto *web = pictureButton("Command2", webPicture(kIconSize, devicePixelRatioF()), this);
     web->setToolTip(QString::fromLatin1(kWebHint));
     connect(web, &QPushButton::clicked, this, [this] { openPage(QUrl(options_.webUrl)); });
     bottom->addWidget(web);
-    auto *mail = pictureButton("Command3", mailPicture(kIconSize), this);
+    auto *mail = pictureButton("Command3", mailPicture(kIconSize, devicePixelRatioF()), this);
     mail->setToolTip(QString::fromLatin1(kMailHint));
     connect(mail, &QPushButton::clicked, this, [this] {
         QUrl url;

@@ -26,7 +26,7 @@ UpdatePrompt::UpdatePrompt(QWidget *parent) : QWidget(parent)
     big.setBold(true);
     headline->setFont(big);
     headline->setAlignment(Qt::AlignCenter);
-    headline->setStyleSheet(ui::failureStyleSheet(headline));
+    ui::showFailureColour(headline, true);
     layout->addWidget(headline);
 
     auto *product = new QLabel(QString::fromLatin1(kPromptProduct), this);

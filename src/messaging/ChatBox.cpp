@@ -23,6 +23,9 @@ namespace {
 
 const QColor kLineColour(Qt::black);
 
+// On an emoticon in the text: its element, so that it is drawn sharp at any screen scale.
+constexpr int kElementProperty = QTextFormat::UserProperty + 1;
+
 } // namespace
 
 // Draws a document's image resources in the text, at the size their format gives.
@@ -37,6 +40,11 @@ public:
     }
     void drawObject(QPainter *painter, const QRectF &rect, QTextDocument *doc, int, const QTextFormat &format) override
     {
+        if (format.hasProperty(kElementProperty)) {
+            const int element = format.intProperty(kElementProperty);
+            painter->drawImage(rect, emoticonPicture(element, emoticonPixels(*painter, rect)));
+            return;
+        }
         const QVariant picture = doc->resource(QTextDocument::ImageResource, QUrl(format.toImageFormat().name()));
         if (picture.canConvert<QImage>())
             painter->drawImage(rect, picture.value<QImage>());
@@ -130,13 +138,17 @@ void ChatBox::attach(QPlainTextEdit *box)
     box_ = box;
     box_->setDocument(doc_);
     // The lines are black with red and blue tags, as on a light desktop; on a dark one the box
-    // keeps a white field under them, or the tags and text could not be read.
-    if (ui::needsLightField(kLineColour, box_->palette().color(QPalette::Base))) {
-        QPalette p = box_->palette();
+    // keeps a white field under them, or the tags and text could not be read. The field
+    // follows the desktop when it turns dark or light, and the lines already written with it.
+    ui::paintFollowingPalette(box, "chatField", [box] {
+        box->setPalette(QPalette()); // the desktop's field
+        if (!ui::needsLightField(kLineColour, box->palette().color(QPalette::Base)))
+            return;
+        QPalette p = box->palette();
         p.setColor(QPalette::Base, Qt::white);
         p.setColor(QPalette::Text, kLineColour);
-        box_->setPalette(p);
-    }
+        box->setPalette(p);
+    });
     // The box's child from here on, so it goes with the box (after the box's own parts that use it).
     unattached_.release()->setParent(box_);
 }
@@ -175,6 +187,7 @@ void ChatBox::appendLine(const QString &tag, const QColor &tagColour, const QStr
             ensurePicture(seg.picture);
             QTextImageFormat image;
             image.setName(emoticonResourceName(seg.picture));
+            image.setProperty(kElementProperty, seg.picture);
             image.setWidth(kEmoticonSize);
             image.setHeight(kEmoticonSize);
             image.setVerticalAlignment(QTextCharFormat::AlignMiddle);

@@ -149,7 +149,7 @@ public:
 
     void paint(QPainter *painter, const QRect &rect, QIcon::Mode, QIcon::State) override
     {
-        painter->drawImage(rect, emoticonPicture(element_));
+        painter->drawImage(rect, emoticonPicture(element_, emoticonPixels(*painter, rect)));
     }
     QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
     {

@@ -11,7 +11,10 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include <algorithm>
 #include <cmath>
+#include <map>
+#include <utility>
 
 namespace tavrin::messaging {
 
@@ -808,12 +811,13 @@ constexpr std::array<Painter, kEmoticonCount> kPainters = {
     drawPirate,   drawCake,     drawCar,     drawDevil,     drawAlien,    drawGlove,  drawAngel,
 };
 
-QImage paint(Painter painter)
+QImage paint(Painter painter, int pixels = kEmoticonSize)
 {
-    QImage image(kEmoticonSize, kEmoticonSize, QImage::Format_ARGB32_Premultiplied);
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(qreal(pixels) / kEmoticonSize, qreal(pixels) / kEmoticonSize);
     painter(p);
     p.end();
     return image;
@@ -830,6 +834,25 @@ const QImage &emoticonPicture(int index)
         return all;
     }();
     return pictures.at(static_cast<std::size_t>(index));
+}
+
+const QImage &emoticonPicture(int index, int pixels)
+{
+    if (pixels <= kEmoticonSize)
+        return emoticonPicture(index);
+    // Few sizes ever: one per screen scale and place the pictures show in.
+    static std::map<std::pair<int, int>, QImage> sharp;
+    QImage &picture = sharp[{index, pixels}];
+    if (picture.isNull())
+        picture = paint(kPainters.at(static_cast<std::size_t>(index)), pixels);
+    return picture;
+}
+
+int emoticonPixels(const QPainter &painter, const QRectF &target)
+{
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QRectF onDevice = painter.transform().mapRect(target);
+    return int(std::ceil(std::max(onDevice.width(), onDevice.height()) * ratio));
 }
 
 } // namespace tavrin::messaging

@@ -7,6 +7,8 @@
 // Thread: any thread for the tables; pictures on the user-interface thread.
 
 #include <QImage>
+#include <QPainter>
+#include <QRectF>
 #include <QString>
 #include <QStringList>
 
@@ -32,6 +34,11 @@ const std::array<EmoticonButton, 35> &emoticonButtons();
 
 // The picture of element `index`, kEmoticonSize px square, transparent background.
 const QImage &emoticonPicture(int index);
+// The same drawn for `pixels` device pixels square, so that it stays sharp on a scaled
+// screen; the picture above for kEmoticonSize or fewer. Each size is drawn once.
+const QImage &emoticonPicture(int index, int pixels);
+// How many device pixels `target` covers where `painter` paints.
+int emoticonPixels(const QPainter &painter, const QRectF &target);
 
 // The name under which a document holds element `index`'s picture as an image resource.
 QString emoticonResourceName(int index);

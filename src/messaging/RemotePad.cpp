@@ -7,6 +7,7 @@
 #include "messaging/SendFailureTexts.h"
 #include "protocol/FrequencyText.h"
 #include "station/StationState.h"
+#include "ui/OwnColours.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -234,7 +235,7 @@ void RemotePad::showReceiving(bool receiving)
         return;
     c_.receiveIndicator->setText(
         QLatin1String(receiving ? padtexts::kReceivingText : padtexts::kNotReceivingText));
-    paintBackground(c_.receiveIndicator, receiving ? kRed : buttonFaceColour());
+    paintBackground(c_.receiveIndicator, receiving ? kRed : ui::kDesktopButtonFace);
 }
 
 void RemotePad::showTransmitState(bool transmitting)
@@ -243,7 +244,7 @@ void RemotePad::showTransmitState(bool transmitting)
         return;
     c_.transmitState->setText(
         QLatin1String(transmitting ? padtexts::kTransmittingText : padtexts::kReceiveModeText));
-    paintBackground(c_.transmitState, transmitting ? kRed : buttonFaceColour());
+    paintBackground(c_.transmitState, transmitting ? kRed : ui::kDesktopButtonFace);
     paintBackground(c_.transmit, transmitting ? kRed : kLightGrey);
     c_.meterFrame->setVisible(transmitting);
 }

@@ -2,7 +2,7 @@
 
 #include "audio/GradH.h"
 #include "audio/VU.h"
-#include "ui/ReadableColors.h"
+#include "ui/OwnColours.h"
 #include "ui/ReadableLog.h"
 #include "ui/TabOrder.h"
 
@@ -153,14 +153,14 @@ QLayout *buildTransmit(RemotePadControls &c, QWidget *window, GradH *meter)
     c.transmitState->setFrameShape(QFrame::Panel);
     c.transmitState->setFrameShadow(QFrame::Sunken);
     c.transmitState->setMinimumHeight(22);
-    paintBackground(c.transmitState, buttonFaceColour());
+    paintBackground(c.transmitState, ui::kDesktopButtonFace);
 
     c.receiveIndicator = named(new QLabel(QLatin1String(padtexts::kNotReceivingText), window), "PTT1");
     c.receiveIndicator->setAlignment(Qt::AlignCenter);
     c.receiveIndicator->setFrameShape(QFrame::Panel);
     c.receiveIndicator->setFrameShadow(QFrame::Sunken);
     c.receiveIndicator->setMinimumHeight(22);
-    paintBackground(c.receiveIndicator, buttonFaceColour());
+    paintBackground(c.receiveIndicator, ui::kDesktopButtonFace);
 
     c.meterFrame = named(new QFrame(window), "Frame13");
     c.meterFrame->setFrameShape(QFrame::StyledPanel);
@@ -201,26 +201,7 @@ QWidget *buildNotice(RemotePadControls &c, QWidget *window)
 
 } // namespace
 
-QColor buttonFaceColour() { return QApplication::palette().color(QPalette::Button); }
-
-void paintBackground(QWidget *control, const QColor &colour)
-{
-    QPalette::ColorRole role = QPalette::Window;
-    QPalette::ColorRole textRole = QPalette::WindowText;
-    if (qobject_cast<QAbstractButton *>(control)) {
-        role = QPalette::Button;
-        textRole = QPalette::ButtonText;
-    } else if (qobject_cast<QLineEdit *>(control) || qobject_cast<QTextEdit *>(control)) {
-        role = QPalette::Base;
-        textRole = QPalette::Text;
-    }
-    QPalette p = control->palette();
-    p.setColor(role, colour);
-    // The desktop's text colour unless it vanishes there (light text on the light-grey button).
-    ui::keepTextReadable(p, textRole, colour);
-    control->setPalette(p);
-    control->setAutoFillBackground(true);
-}
+void paintBackground(QWidget *control, const QColor &colour) { ui::setOwnBackground(control, colour); }
 
 GradH *buildPadMeter(QWidget *window)
 {

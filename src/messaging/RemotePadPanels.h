@@ -84,8 +84,8 @@ QPlainTextEdit *buildPadLog(QWidget *window);
 RemotePadControls buildRemotePadControls(QWidget *window, GradH *meter, QPlainTextEdit *log);
 
 // Background colour through the palette role the control paints with, as the main window
-// sets it, so either side can repaint the other's controls.
+// sets it, so either side can repaint the other's controls: `colour` or
+// ui::kDesktopButtonFace, kept and applied again when the desktop's palette changes.
 void paintBackground(QWidget *control, const QColor &colour);
-QColor buttonFaceColour();
 
 } // namespace tavrin::messaging

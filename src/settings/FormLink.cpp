@@ -332,7 +332,7 @@ void FormLink::storePassword(const QString &callsign, const QString &password)
 
 void FormLink::showStatus(const QString &text, bool failure)
 {
-    statusLine_->setStyleSheet(failure ? ui::failureStyleSheet(statusLine_) : QString());
+    ui::showFailureColour(statusLine_, failure);
     statusLine_->setText(text);
 }
 

@@ -150,7 +150,7 @@ SaveResult PresetEditor::SaveData()
     const SaveResult result = set_.SaveData(store_);
     if (!statusLine_)
         return result;
-    statusLine_->setStyleSheet(result ? QString() : ui::failureStyleSheet(statusLine_));
+    ui::showFailureColour(statusLine_, !result);
     statusLine_->setText(result ? QString::fromLatin1(kSavedText) : result.error);
     return result;
 }

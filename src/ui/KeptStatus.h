@@ -45,7 +45,7 @@ private:
         if (!label_)
             return;
         if (coloured_)
-            label_->setStyleSheet(failure_ ? ui::failureStyleSheet(label_) : QString());
+            ui::showFailureColour(label_, failure_);
         label_->setText(text_);
     }
 

@@ -4,6 +4,8 @@
 // chosen for a light desktop; on a dark one the palette's light text would vanish on a light
 // grey button, and a blue callsign on a near-black field.
 
+#include "ui/FollowPalette.h"
+
 #include <QApplication>
 #include <QColor>
 #include <QPalette>
@@ -79,6 +81,15 @@ inline QString failureStyleSheet(const QWidget *label)
     const QColor window = label->palette().color(label->backgroundRole());
     const QColor red = contrastRatio(darkRed, window) >= kReadableContrast ? darkRed : lightRed;
     return QStringLiteral("color: %1;").arg(red.name());
+}
+
+// Gives `widget` the style sheet `more`, with the failure colour first when `failure`; the red
+// is chosen again when the desktop's palette changes.
+inline void showFailureColour(QWidget *widget, bool failure, const QString &more = QString())
+{
+    paintFollowingPalette(widget, "failure", [widget, failure, more] {
+        widget->setStyleSheet(failure ? failureStyleSheet(widget) + more : more);
+    });
 }
 
 } // namespace tavrin::ui

@@ -178,11 +178,19 @@ private slots:
         QVERIFY(meter->isHidden());
     }
 
+    void darkDesktopKeepsColouredControlsReadable_data()
+    {
+        QTest::addColumn<bool>("turnsDarkLater");
+        QTest::newRow("dark from the start") << false;
+        QTest::newRow("turns dark while running") << true;
+    }
+
     // A dark desktop: light text on the light-grey transmit button and a blue callsign on a
     // near-black field could not be read. The program's colours stay; the text around them
-    // changes.
+    // changes, also when the desktop turns dark after the windows were built.
     void darkDesktopKeepsColouredControlsReadable()
     {
+        QFETCH(bool, turnsDarkLater);
         const QPalette light = QApplication::palette();
         QPalette dark = light;
         for (const auto &[role, colour] : {std::pair{QPalette::Window, QColor(0x35, 0x35, 0x35)},
@@ -192,7 +200,8 @@ private slots:
                                            {QPalette::Text, QColor(0xe0, 0xe0, 0xe0)},
                                            {QPalette::ButtonText, QColor(0xe0, 0xe0, 0xe0)}})
             dark.setColor(role, colour);
-        QApplication::setPalette(dark);
+        if (!turnsDarkLater)
+            QApplication::setPalette(dark);
         const auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
         const auto readable = [](QWidget *w) {
             return ui::contrastRatio(foreColor(w), backColor(w)) >= ui::kReadableContrast;
@@ -202,6 +211,14 @@ private slots:
         Rig rig(dir.path());
         QVERIFY(rig.start());
         RemotePad pad(rig.program());
+        QLabel status;
+        ui::showFailureColour(&status, true);
+        if (turnsDarkLater) {
+            QVERIFY(rig.program().registry().control<QPlainTextEdit>(QStringLiteral("Messages"), QStringLiteral("RTB")));
+            QApplication::setPalette(dark);
+            QCoreApplication::sendPostedEvents(); // the windows hear of it
+            QCOMPARE(rig.window()->palette().color(QPalette::Window), dark.color(QPalette::Window));
+        }
         auto *button = rig.find<QPushButton>("Command1x");
         auto *text2 = rig.find<QLineEdit>("Text2");
         for (bool transmitting : {false, true, false}) {
@@ -236,8 +253,6 @@ private slots:
             QVERIFY(ui::contrastRatio(ink, base) >= ui::kReadableContrast);
 
         // Status lines that report a failure in red.
-        QLabel status;
-        status.setStyleSheet(ui::failureStyleSheet(&status));
         status.ensurePolished();
         QVERIFY(ui::contrastRatio(status.palette().color(QPalette::WindowText), status.palette().color(QPalette::Window))
                 >= ui::kReadableContrast);

@@ -34,6 +34,16 @@ private slots:
             const QByteArray bytes(reinterpret_cast<const char *>(raw.constBits()), raw.sizeInBytes());
             QVERIFY2(!seen.contains(bytes), qPrintable(QStringLiteral("element %1 repeats another").arg(i)));
             seen.insert(bytes);
+
+            // For a screen scaled by 2: the whole picture drawn on 36 pixels (not the small one,
+            // nor a corner of it), covering about four times the pixels.
+            const QImage &sharp = emoticonPicture(i, 2 * kEmoticonSize);
+            QCOMPARE(sharp.size(), QSize(2 * kEmoticonSize, 2 * kEmoticonSize));
+            int sharpOpaque = 0;
+            for (int y = 0; y < sharp.height(); ++y)
+                for (int x = 0; x < sharp.width(); ++x)
+                    sharpOpaque += qAlpha(sharp.pixel(x, y)) > 128;
+            QVERIFY2(sharpOpaque > opaque * 3 && sharpOpaque < opaque * 5, qPrintable(QString::number(i)));
         }
     }
 };
