@@ -207,6 +207,9 @@ QNetworkReply *UpdateDownload::get(const QString &url)
     // The announced size must be the size of the file itself, not of a compressed body.
     request.setRawHeader("Accept-Encoding", "identity");
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    // The name the download server has always seen the updater by (its logs and any rule
+    // on them rely on it), rather than the toolkit's own.
+    request.setHeader(QNetworkRequest::UserAgentHeader, QString::fromLatin1(kUserAgent));
     QNetworkReply *reply = network_->get(request);
     reply->setReadBufferSize(kReadBufferBytes);
     connect(reply, &QNetworkReply::metaDataChanged, &stallTimer_, qOverload<>(&QTimer::start));

@@ -27,6 +27,8 @@ inline constexpr char kSpeedSuffix[] = " / Kbps";
 inline constexpr char kTimeLeftPrefix[] = "Time Left : ";
 inline constexpr char kAmountSuffix[] = " Kb ";
 inline constexpr char kCloseTag[] = "CLOSEAPP";
+// The agent the download requests go out under.
+inline constexpr char kUserAgent[] = "Downloader Demo";
 
 // Window `DoneIt`.
 inline constexpr char kDoneLine1[] = "Download Update Complete";

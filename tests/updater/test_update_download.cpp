@@ -10,6 +10,7 @@
 
 using namespace tavrin::updater;
 using namespace tavrin::updater::test;
+using tavrin::test::HttpRequest;
 using tavrin::test::HttpResponse;
 
 namespace {
@@ -45,6 +46,8 @@ private slots:
         // The manifest is fetched first, from the program's address with ".manifest" appended.
         QCOMPARE(rig.server.requests().size(), 2);
         QCOMPARE(rig.server.requests().at(0).path, QByteArray("/Tavrin.exe.manifest"));
+        for (const HttpRequest &request : rig.server.requests())
+            QCOMPARE(request.header("User-Agent"), QByteArray("Downloader Demo"));
 
         QCOMPARE(rig.status(), QStringLiteral("Stand By"));
         QCOMPARE(rig.find<QLabel>("lblData(0)")->text(), QString());
