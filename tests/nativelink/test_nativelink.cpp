@@ -709,6 +709,18 @@ private Q_SLOTS:
         rig.link.reset();
         QTRY_VERIFY_WITH_TIMEOUT(rig.log.has(QStringLiteral("A closing")), kWaitMs);
         QTRY_VERIFY_WITH_TIMEOUT(rig.lastLoginIs("OFF-V"), kWaitMs);
+
+        // The same for a login that stalls: the first one of a station started again.
+        rig.directory.setMode(FakeDirectory::Mode::Silent);
+        const qsizetype logins = rig.directory.logins().size();
+        rig.startStation();
+        if (QTest::currentTestFailed())
+            return;
+        QTRY_COMPARE_WITH_TIMEOUT(rig.directory.logins().size(), logins + 1, kWaitMs);
+        QVERIFY(rig.lastLoginIs("ONLINE"));
+        rig.directory.setMode(FakeDirectory::Mode::Normal);
+        rig.link->shutdown();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.lastLoginIs("OFF-V"), kWaitMs);
     }
 };
 

@@ -120,12 +120,12 @@ struct DirectoryClient::Impl {
         startNext();
     }
 
-    void abandonList()
+    // Drops the requests of that kind, queued or under way, without an answer.
+    void abandon(Request::Kind kind)
     {
-        queue.erase(std::remove_if(queue.begin(), queue.end(),
-                                   [](const Request &r) { return r.kind == Request::Kind::List; }),
+        queue.erase(std::remove_if(queue.begin(), queue.end(), [kind](const Request &r) { return r.kind == kind; }),
                     queue.end());
-        if (!active || active->kind != Request::Kind::List)
+        if (!active || active->kind != kind)
             return;
         closeSocket();
         reader.reset();
@@ -362,7 +362,9 @@ void DirectoryClient::login(DirectoryStatus status) { d->enqueue({Impl::Request:
 
 void DirectoryClient::refreshStations() { d->enqueue({Impl::Request::Kind::List, DirectoryStatus::Online}); }
 
-void DirectoryClient::abandonStationList() { d->abandonList(); }
+void DirectoryClient::abandonStationList() { d->abandon(Impl::Request::Kind::List); }
+
+void DirectoryClient::abandonLogin() { d->abandon(Impl::Request::Kind::Login); }
 
 const QList<DirectoryStation> &DirectoryClient::stations() const { return d->stations; }
 

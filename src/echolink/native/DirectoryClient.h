@@ -46,6 +46,9 @@ public:
     // Drops the station-list request, queued or under way, without an answer: a station that
     // stops wants its logoff out at once, not behind a list that may take its time.
     void abandonStationList();
+    // The same for a login: call it before the logoff, or that would queue behind a login
+    // stalled on a silent server.
+    void abandonLogin();
 
     const QList<DirectoryStation> &stations() const;
     std::optional<DirectoryStation> find(const QString &callsign) const; // case-blind

@@ -921,24 +921,19 @@ void NativeLinkStation::shutdown()
     }
 
     if (directory_) {
-        // Logging off outlives the station: the client goes once the server has answered
-        // that and whatever request was still under way.
+        // Logging off outlives the station: the client goes once the server has answered it.
         DirectoryClient *directory = directory_.release();
         disconnect(directory, nullptr, this, nullptr);
         loggingOff_ = directory;
-        // A station list is no use now, and one that stalls would hold the logoff back past
-        // the program's wait for it: the directory would go on listing a stopped station.
+        // A station list or a login is no use now, and one that stalls would hold the logoff
+        // back past the program's wait for it: the directory would go on listing a stopped
+        // station. With both dropped, the logoff is the one request left.
         directory->abandonStationList();
+        directory->abandonLogin();
         if (!options_.password.isEmpty() && QCoreApplication::instance()) {
             directory->setParent(QCoreApplication::instance());
-            auto answersDue = std::make_shared<int>(inFlight_ == Request::Login ? 2 : 1);
-            auto answered = [directory, answersDue] {
-                if (--*answersDue == 0)
-                    directory->deleteLater();
-            };
-            connect(directory, &DirectoryClient::loggedIn, directory, answered);
-            connect(directory, &DirectoryClient::stationsUpdated, directory, answered);
-            connect(directory, &DirectoryClient::failed, directory, answered);
+            connect(directory, &DirectoryClient::loggedIn, directory, &QObject::deleteLater);
+            connect(directory, &DirectoryClient::failed, directory, &QObject::deleteLater);
             QTimer::singleShot(2 * options_.directoryTimeoutMs + 1000, directory, &QObject::deleteLater);
             directory->login(DirectoryStatus::Offline);
         } else {
