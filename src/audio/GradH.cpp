@@ -4,6 +4,11 @@
 #include "audio/WaveInRecorder.h"
 
 #include <QPaintEvent>
+#if QT_CONFIG(accessibility)
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
+#endif
 #include <QPainter>
 #include <QTimer>
 
@@ -22,12 +27,61 @@ int twipsToPixels(int twips, int dpi)
 {
     return static_cast<int>(std::lround(double(twips) * dpi / kTwipsPerInch));
 }
+
+#if QT_CONFIG(accessibility)
+// The meter as a screen reader reads it: the level of its last buffer in percent of full scale.
+// It announces no change: a level that changes many times a second would drown everything else.
+class MeterAccess final : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit MeterAccess(GradH *meter) : QAccessibleWidget(meter, QAccessible::ProgressBar) {}
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return QStringLiteral("%1%").arg(percent());
+        return QAccessibleWidget::text(t);
+    }
+    QVariant currentValue() const override { return percent(); }
+    void setCurrentValue(const QVariant &) override {}
+    QVariant maximumValue() const override { return 100; }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    int percent() const
+    {
+        const float level = static_cast<GradH *>(widget())->level();
+        return std::clamp(static_cast<int>(std::lround(level * 100.0f)), 0, 100);
+    }
+};
+
+QAccessibleInterface *meterAccess(const QString &className, QObject *object)
+{
+    if (className != QLatin1String(GradH::staticMetaObject.className()))
+        return nullptr;
+    return new MeterAccess(static_cast<GradH *>(object));
+}
+#endif
 } // namespace
 
 GradH::GradH(QWidget *parent)
     : QWidget(parent), rec_(new WaveInRecorder(this)), reconnect_(new QTimer(this)), copy_(kInitialCopy, 0)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+#if QT_CONFIG(accessibility)
+    static const bool readable = [] {
+        QAccessible::installFactory(&meterAccess);
+        return true;
+    }();
+    Q_UNUSED(readable);
+    setAccessibleName(QStringLiteral("Input level"));
+#endif
     connect(rec_, &WaveInRecorder::GotData, this, &GradH::oRec_GotData);
     reconnect_->setObjectName(QString::fromLatin1(kReconnectTimerName));
     reconnect_->setInterval(kReconnectMs);

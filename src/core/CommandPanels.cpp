@@ -105,7 +105,9 @@ void CommandPanels::buildTransmit(QWidget *parent)
     box->addWidget(transmitState);
     box->addWidget(receiveIndicator);
     auto *wait = new QHBoxLayout;
-    wait->addWidget(new QLabel(QStringLiteral("TX wait ms"), transmitBox));
+    auto *waitLabel = new QLabel(QStringLiteral("TX wait ms"), transmitBox);
+    waitLabel->setBuddy(requestWait); // what a screen reader calls the field
+    wait->addWidget(waitLabel);
     wait->addWidget(requestWait);
     box->addLayout(wait);
     box->addWidget(meterFrame);

@@ -4,6 +4,7 @@
 #include "core/Pictures.h"
 #include "core/WidgetColors.h"
 #include "settings/OneLineValidator.h"
+#include "ui/FocusFrame.h"
 
 #include <QButtonGroup>
 #include <QFontDatabase>
@@ -98,6 +99,13 @@ void keepTypingWhereItWas(const Keys &keys)
 
 double FrequencyPanels::stepOf(int index) { return kStepTable[index].mhz; }
 
+void FrequencyPanels::showOnDisplay(const QString &text)
+{
+    display->setText(text);
+    // Read as what it is, with the unit shown beside it, not as a bare row of digits.
+    nameForScreenReaders(display, QStringLiteral("Frequency %1 MHz").arg(text));
+}
+
 FrequencyPanels::FrequencyPanels(QWidget *parent)
 {
     buildDisplay(parent);
@@ -143,7 +151,9 @@ void FrequencyPanels::buildDisplay(QWidget *parent)
     top->addWidget(display, 1);
     top->addWidget(unit);
     auto *bottom = new QHBoxLayout;
-    bottom->addWidget(new QLabel(QStringLiteral("Current:"), displayBox));
+    auto *current = new QLabel(QStringLiteral("Current:"), displayBox);
+    current->setBuddy(frequency); // what a screen reader calls the field
+    bottom->addWidget(current);
     bottom->addWidget(frequency);
     bottom->addStretch(1);
     bottom->addWidget(keypadPicture2);
@@ -216,8 +226,10 @@ void FrequencyPanels::buildSteps(QWidget *parent)
     stepsPanel = makeFrame(QStringLiteral("Frame2"), QStringLiteral("Frequency Steps"), parent);
     frequencyWithUnit = makeEdit(QStringLiteral("Text12"), QStringLiteral("000.0000 MHz"), stepsPanel);
     frequencyWithUnit->setReadOnly(true);
+    nameForScreenReaders(frequencyWithUnit, QStringLiteral("Frequency"));
     stepsEntry = makeEdit(QStringLiteral("Text11"), {}, stepsPanel);
     stepsEntry->setValidator(new OneLineValidator(stepsEntry));
+    nameForScreenReaders(stepsEntry, QStringLiteral("Frequency Entry"));
     for (int d = 0; d <= 9; ++d)
         stepsDigits.at(d) = makeButton(command(kStepsDigitButtons[d]), QString::number(d), stepsPanel);
     stepsPoint = makeButton(command(62), QStringLiteral("."), stepsPanel);
@@ -263,6 +275,7 @@ void FrequencyPanels::buildUserFrequencies(QWidget *parent)
         userFrequencies.at(j)->setValidator(new OneLineValidator(userFrequencies.at(j)));
         userSelectButtons.at(j) =
             makeButton(command(21 + j), QStringLiteral("User Select %1").arg(j + 1), userPanel);
+        nameForScreenReaders(userFrequencies.at(j), QStringLiteral("Frequency of User Select %1").arg(j + 1));
         grid->addWidget(userFrequencies.at(j), j, 0);
         grid->addWidget(userSelectButtons.at(j), j, 1);
     }

@@ -31,6 +31,9 @@ public:
 
     explicit FrequencyPanels(QWidget *parent);
 
+    // Shows `text` on the large display.
+    void showOnDisplay(const QString &text);
+
     // Large display with the frequency field under it.
     QGroupBox *displayBox = nullptr;
     QLabel *display = nullptr;          // Label4

@@ -323,7 +323,7 @@ void MainWindow::renderStation()
         if (frequency_->frequency->text() != frequency)
             frequency_->frequency->setText(frequency);
     };
-    const auto showDisplay = [this](const QString &text) { frequency_->display->setText(text); };
+    const auto showDisplay = [this](const QString &text) { frequency_->showOnDisplay(text); };
     const auto showLinkedNode = [this](const QString &call) {
         if (station_->lastStation->text() != call)
             station_->lastStation->setText(call);

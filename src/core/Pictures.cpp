@@ -197,7 +197,7 @@ ClickableLabel *makePicture(const QString &name, Icon icon, const QString &toolT
     label->setObjectName(name);
     label->setIcon(icon);
     label->setToolTip(toolTip);
-    nameForScreenReaders(label, toolTip); // what a screen reader says for the picture
+    pictureButtonForScreenReaders(label, toolTip);
     label->setCursor(Qt::PointingHandCursor);
     label->setFixedSize(36, 36);
     label->setAlignment(Qt::AlignCenter);

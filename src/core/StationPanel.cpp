@@ -2,6 +2,7 @@
 
 #include "core/Controls.h"
 #include "core/WidgetColors.h"
+#include "ui/FocusFrame.h"
 #include "ui/ReadableLog.h"
 
 #include <QButtonGroup>
@@ -94,7 +95,9 @@ void StationPanel::buildNodes(QWidget *parent)
     listedBusy->setVisible(false);
 
     auto *info = new QGridLayout;
-    info->addWidget(caption(QStringLiteral("Linked:"), nodeBox), 0, 0);
+    QLabel *linked = caption(QStringLiteral("Linked:"), nodeBox);
+    linked->setBuddy(lastStation); // what a screen reader calls the field
+    info->addWidget(linked, 0, 0);
     info->addWidget(lastStation, 0, 1);
     info->addWidget(caption(QStringLiteral("Stations:"), nodeBox), 0, 2);
     info->addWidget(stationCount, 0, 3);
@@ -136,6 +139,7 @@ void StationPanel::buildChat(QWidget *parent)
     lastLine->setFixedHeight(QFontMetrics(lastLine->font()).height() + 12);
     lastLine->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lastLine->setLineWrapMode(QTextEdit::NoWrap);
+    nameForScreenReaders(lastLine, QStringLiteral("Last chat line"));
     keepPlaceWhenHidden(lastLine);
     // A plain-text log lays out only the lines it shows: a long chat costs its text, not a
     // layout of every line.
@@ -157,7 +161,9 @@ void StationPanel::buildChat(QWidget *parent)
     clearRow->addWidget(clearChat);
     left->addLayout(clearRow);
     auto *right = new QVBoxLayout;
-    right->addWidget(new QLabel(QStringLiteral("Stations"), chatBox));
+    auto *stations = new QLabel(QStringLiteral("Stations"), chatBox);
+    stations->setBuddy(stationList);
+    right->addWidget(stations);
     right->addWidget(stationList, 1);
     auto *row = new QHBoxLayout(chatBox);
     row->addLayout(left, 3);

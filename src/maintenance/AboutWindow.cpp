@@ -208,7 +208,7 @@ void AboutWindow::buildLayout()
     logo->setObjectName(QStringLiteral("Picture1"));
     logo->setPixmap(logoPicture(kLogoSize, devicePixelRatioF()));
     logo->setToolTip(QString::fromLatin1(kWebHint));
-    nameForScreenReaders(logo, QString::fromLatin1(kWebHint));
+    pictureButtonForScreenReaders(logo, QString::fromLatin1(kWebHint));
     logo->setCursor(Qt::PointingHandCursor);
     brand->addWidget(logo);
     auto *works = new QLabel(QString::fromLatin1(kWorksWith1) + QLatin1Char('\n') + QString::fromLatin1(kWorksWith2),
@@ -272,10 +272,12 @@ void AboutWindow::buildLayout()
     bottom->addWidget(help);
     auto *web = pictureButton("Command2", webPicture(kIconSize, devicePixelRatioF()), this);
     web->setToolTip(QString::fromLatin1(kWebHint));
+    nameForScreenReaders(web, QString::fromLatin1(kWebHint));
     connect(web, &QPushButton::clicked, this, [this] { openPage(QUrl(options_.webUrl)); });
     bottom->addWidget(web);
     auto *mail = pictureButton("Command3", mailPicture(kIconSize, devicePixelRatioF()), this);
     mail->setToolTip(QString::fromLatin1(kMailHint));
+    nameForScreenReaders(mail, QString::fromLatin1(kMailHint));
     connect(mail, &QPushButton::clicked, this, [this] {
         QUrl url;
         url.setScheme(QStringLiteral("mailto"));

@@ -96,9 +96,14 @@ QWidget *buildPrivatePanel(ChatControls &c, QWidget *window)
 
     auto *fields = new QGridLayout;
     fields->setVerticalSpacing(2);
-    fields->addWidget(new QLabel(QStringLiteral("Enter Callsign To Send Message  To."), panel), 0, 0);
+    // The labels are what a screen reader calls the fields.
+    auto *destination = new QLabel(QStringLiteral("Enter Callsign To Send Message  To."), panel);
+    destination->setBuddy(c.destination);
+    fields->addWidget(destination, 0, 0);
     fields->addWidget(c.destination, 0, 1);
-    fields->addWidget(new QLabel(QStringLiteral("Enter Message"), panel), 1, 0);
+    auto *message = new QLabel(QStringLiteral("Enter Message"), panel);
+    message->setBuddy(c.privateText);
+    fields->addWidget(message, 1, 0);
     fields->addWidget(c.privateText, 1, 1);
 
     auto *layout = new QVBoxLayout(panel);
@@ -120,6 +125,7 @@ QWidget *buildFilterPanel(ChatControls &c, QWidget *window)
         auto *edit = new QLineEdit(panel);
         edit->setObjectName(QStringLiteral("FilterText%1").arg(k + 1));
         edit->setToolTip(QString::fromLatin1(k < 10 ? kFilterTip : kAdminFilterTip));
+        nameForScreenReaders(edit, QStringLiteral("Text Filter %1").arg(k + 1));
         // The settings file keeps one line a value: a pasted line break is a blank at once,
         // so the filter works after a restart as it did before.
         edit->setValidator(new OneLineValidator(edit));
@@ -134,6 +140,7 @@ QWidget *buildFilterPanel(ChatControls &c, QWidget *window)
     label->setWordWrap(true);
     layout->addWidget(label);
     c.extraCall = named(new QLineEdit(panel), "ExtraCall");
+    label->setBuddy(c.extraCall);
     c.extraCall->setToolTip(QString::fromLatin1(kExtraCallTip));
     c.extraCall->setValidator(new OneLineValidator(c.extraCall));
     layout->addWidget(c.extraCall);
@@ -237,11 +244,13 @@ ChatControls buildChatControls(QWidget *window)
     c.chatBox = named(new QPlainTextEdit(window), "RTB");
     makeReadableLog(c.chatBox);
     c.chatBox->setUndoRedoEnabled(false);
+    nameForScreenReaders(c.chatBox, QStringLiteral("Chat"));
     // A word longer than the box breaks anywhere: finding word breaks in a 64 KiB word costs
     // the layout quadratic time.
     c.chatBox->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     c.sendBox = named(new QLineEdit(window), "TextTX");
     c.sendBox->setToolTip(QString::fromLatin1(kSendBoxTip));
+    nameForScreenReaders(c.sendBox, c.sendBox->toolTip());
     c.send = button("Send", "Send", window);
     c.stampOutgoing = check("Check1", "Send Text With Time Stamp", window);
     c.stampIncoming = check("Check2", "Time Stamp Incoming", window);

@@ -2,6 +2,7 @@
 
 #include "audio/GradH.h"
 #include "audio/VU.h"
+#include "ui/FocusFrame.h"
 #include "ui/OwnColours.h"
 #include "ui/ReadableLog.h"
 #include "ui/TabOrder.h"
@@ -90,6 +91,7 @@ QLayout *buildKeypad(RemotePadControls &c, QWidget *window)
 {
     c.entry = named(new QLineEdit(window), "Text3");
     c.entry->setToolTip(QStringLiteral("Entre Frequency (Example 14.200)"));
+    nameForScreenReaders(c.entry, QStringLiteral("Frequency Entry"));
     for (int d = 0; d < 10; ++d)
         c.digits.at(d) = button(command(kDigitButtons[d]), QStringLiteral("&%1").arg(d), window);
     c.point = button(command(46), QStringLiteral("&."), window);
@@ -220,6 +222,7 @@ QPlainTextEdit *buildPadLog(QWidget *window)
     makeReadableLog(log);
     log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     log->setMinimumHeight(90);
+    nameForScreenReaders(log, QStringLiteral("Chat"));
     // A flood of one endless word must not stall the pad: break it anywhere.
     log->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     return log;
@@ -233,6 +236,7 @@ RemotePadControls buildRemotePadControls(QWidget *window, GradH *meter, QPlainTe
     c.frequency->setReadOnly(true);
     c.frequency->setFocusPolicy(Qt::NoFocus);
     c.frequency->setAlignment(Qt::AlignCenter);
+    nameForScreenReaders(c.frequency, QStringLiteral("Frequency"));
     c.frequency->setFont(scaled(c.frequency->font(), 10, true));
     c.hide = button(QStringLiteral("Command1"), QStringLiteral("x"), window, QStringLiteral("Hide The Remote Pad"));
     c.hide->setFixedSize(24, 24);
@@ -240,6 +244,7 @@ RemotePadControls buildRemotePadControls(QWidget *window, GradH *meter, QPlainTe
     c.stationList = named(new QTextEdit(window), "StationList");
     makeReadableLog(c.stationList);
     c.stationList->setToolTip(QStringLiteral("Station List"));
+    nameForScreenReaders(c.stationList, c.stationList->toolTip());
     c.stationList->setFixedHeight(64);
 
     c.chatLog = log;
@@ -247,6 +252,7 @@ RemotePadControls buildRemotePadControls(QWidget *window, GradH *meter, QPlainTe
 
     c.sendLine = named(new QLineEdit(window), "TextTX");
     c.sendLine->setToolTip(QStringLiteral("Send Text Message"));
+    nameForScreenReaders(c.sendLine, c.sendLine->toolTip());
     c.send = button(QStringLiteral("Send"), QStringLiteral("&Send"), window);
     c.showMain = button(QStringLiteral("Command2"), QStringLiteral("Show Main &Radio"), window);
     c.status = named(new QLabel(window), "StatusLine");

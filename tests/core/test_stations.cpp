@@ -5,7 +5,11 @@
 #include "core/PlatformNames.h"
 #include "protocol/TimeTexts.h"
 #include "core/WidgetColors.h"
+#include "audio/GradH.h"
 #include "ui/ReadableColors.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
 
 #include <QApplication>
 #include <QFrame>
@@ -680,6 +684,52 @@ private slots:
         rig.backend.failing.insert(QStringLiteral("DisconnectAll"));
         click(rig.find<QPushButton>("Command72"));
         QVERIFY(statusOf(rig).contains(QStringLiteral("DisconnectAll failed")));
+    }
+
+    // A screen reader says what each control is: every control the operator can reach or click
+    // in the main window, the Remote Pad and the chat window has a name, pictures and meters too.
+    void everyControlHasAName()
+    {
+#if QT_CONFIG(accessibility)
+        QTemporaryDir dir;
+        Rig rig(dir.path());
+        QVERIFY(rig.start());
+        // A picture is offered as a button, and pressing it does what a click does.
+        QAccessibleInterface *chooser = QAccessible::queryAccessibleInterface(rig.find<QWidget>("Picture6"));
+        QCOMPARE(chooser->role(), QAccessible::Button);
+        chooser->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QVERIFY(rig.find<QWidget>("Frame10")->isVisible());
+        for (const char *panel : {"Frame3", "Frame9", "Frame2", "Frame8", "Frame4", "Frame10"})
+            rig.find<QWidget>(panel)->show();
+        QStringList unnamed;
+        for (const char *name : {"Form2", "Form3", "Messages"}) {
+            QWidget *window = rig.program().registry().window(QString::fromLatin1(name));
+            QVERIFY2(window, name);
+            window->show();
+            for (const char *panel : {"PrivatePanel", "FilterPanel"})
+                if (auto *hidden = window->findChild<QWidget *>(QString::fromLatin1(panel)))
+                    hidden->show();
+            for (QWidget *w : window->findChildren<QWidget *>()) {
+                const bool meter = qobject_cast<GradH *>(w);
+                const bool reachable = w->isVisible() && w->isEnabled()
+                    && (w->focusPolicy() != Qt::NoFocus || qobject_cast<QAbstractButton *>(w)
+                        || w->cursor().shape() == Qt::PointingHandCursor);
+                if ((meter || reachable) && !w->objectName().startsWith(QLatin1String("qt_"))
+                    && QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).trimmed().isEmpty())
+                    unnamed << QStringLiteral("%1.%2 (%3)").arg(QLatin1String(name), w->objectName(),
+                                                                QLatin1String(w->metaObject()->className()));
+            }
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1String(", "))));
+        // The large display reads as the frequency it shows.
+        const QString display = QAccessible::queryAccessibleInterface(rig.find<QLabel>("Label4"))->text(QAccessible::Name);
+        QVERIFY2(display.contains(rig.find<QLabel>("Label4")->text()) && display.contains(QLatin1String("MHz")),
+                 qPrintable(display));
+        // A meter reads as its level.
+        auto *meter = rig.find<GradH>(QString::fromLatin1(kMeterName));
+        meter->oRec_GotData(std::vector<qint16>{16384, 0}, 4);
+        QCOMPARE(QAccessible::queryAccessibleInterface(meter)->valueInterface()->currentValue().toInt(), 50);
+#endif
     }
 
     void listBusyFollowsTheClient()
