@@ -7,6 +7,7 @@
 #include "messaging/SysopBoxTexts.h"
 #include "protocol/ChatTexts.h"
 #include "protocol/PrivateMessages.h"
+#include "ui/FocusFrame.h"
 #include "ui/ReadableLog.h"
 
 #include <QCheckBox>
@@ -135,6 +136,7 @@ void SysopBox::ensureBuilt()
 
     log_ = new QPlainTextEdit(this);
     log_->setObjectName(QStringLiteral("Text1"));
+    nameForScreenReaders(log_, title->text());
     makeReadableLog(log_);
     log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // A word longer than the box breaks anywhere: looking for word breaks in it is slow.

@@ -2,6 +2,7 @@
 
 #include "common/WindowNames.h"
 #include "settings/OneLineValidator.h"
+#include "ui/FocusFrame.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -82,6 +83,8 @@ void NodeFavorites::ensureBuilt()
         auto *edit = new QLineEdit(frame);
         edit->setObjectName(QStringLiteral("Text%1").arg(k));
         edit->setMinimumWidth(150);
+        // Told apart by its row: the frame's title alone names all of them alike.
+        nameForScreenReaders(edit, QString::fromLatin1(kFrameTitle) + QStringLiteral(" %1").arg(k));
         // The file keeps one line per row: a pasted break would come back as a blank.
         edit->setValidator(new OneLineValidator(edit));
         // Whatever puts text in the field (typing, the capitals below, a test or scenario

@@ -2,6 +2,7 @@
 
 #include "settings/OneLineValidator.h"
 #include "settings/PresetSet.h"
+#include "ui/FocusFrame.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -43,6 +44,7 @@ PresetBandBlock::PresetBandBlock(int band, QWidget *parent) : QFrame(parent)
     bold.setBold(true);
     bandCaption->setFont(bold);
     labelEdit_ = makeEdit(QStringLiteral("Text%1").arg(PresetSet::kPresets + band), kButtonFieldWidth, this);
+    bandCaption->setBuddy(labelEdit_); // what a screen reader calls the field
     grid->addWidget(bandCaption, 0, 0, 1, 2);
     grid->addWidget(labelEdit_, 0, 2);
 
@@ -55,6 +57,10 @@ PresetBandBlock::PresetBandBlock(int band, QWidget *parent) : QFrame(parent)
         number->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         auto *button = makeEdit(QStringLiteral("Text%1").arg(n), kButtonFieldWidth, this);
         auto *command = makeEdit(QStringLiteral("Text%1a").arg(n), kCommandFieldWidth, this);
+        // Read by its row and column, as the grid shows it.
+        const QString row = QString::fromLatin1(kBandCaption).arg(band) + QStringLiteral(", %1: ").arg(p);
+        nameForScreenReaders(button, row + QString::fromLatin1(kButtonTextHeading));
+        nameForScreenReaders(command, row + QString::fromLatin1(kCommandHeading));
         grid->addWidget(number, p + 1, 0);
         grid->addWidget(button, p + 1, 1);
         grid->addWidget(command, p + 1, 2);

@@ -3,6 +3,7 @@
 #include "common/WindowNames.h"
 #include "settings/OneLineValidator.h"
 #include "settings/PresetBandBlock.h"
+#include "ui/FocusFrame.h"
 #include "ui/ReadableColors.h"
 
 #include <QCloseEvent>
@@ -73,9 +74,11 @@ void PresetEditor::ensureBuilt()
 
     auto *nodeRow = new QHBoxLayout;
     nodeRow->addStretch();
-    nodeRow->addWidget(new QLabel(QString::fromLatin1(kNodeLabel), this));
+    auto *nodeLabel = new QLabel(QString::fromLatin1(kNodeLabel), this);
+    nodeRow->addWidget(nodeLabel);
     nodeCallEdit_ = new QLineEdit(this);
     nodeCallEdit_->setObjectName(QStringLiteral("NodeCall"));
+    nodeLabel->setBuddy(nodeCallEdit_); // what a screen reader calls the field
     nodeCallEdit_->setMinimumWidth(140);
     // One line, as the node button shows it and the settings file keeps it.
     nodeCallEdit_->setValidator(new OneLineValidator(nodeCallEdit_));

@@ -2,6 +2,7 @@
 
 #include "common/WindowNames.h"
 #include "settings/OneLineValidator.h"
+#include "ui/FocusFrame.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -80,6 +81,8 @@ void UserButtonEditor::ensureBuilt()
         caption->setMinimumWidth(170);
         caption->setValidator(new OneLineValidator(caption));
         grid->addWidget(caption, k, 1);
+        // Read by its row and column, as the grid shows it.
+        nameForScreenReaders(caption, QStringLiteral("%1: ").arg(k) + QString::fromLatin1(kCaptionHeading));
         captionEdits_.append(caption);
 
         auto *command = new QLineEdit(this);
@@ -88,6 +91,7 @@ void UserButtonEditor::ensureBuilt()
         command->setMinimumWidth(220);
         command->setValidator(new OneLineValidator(command));
         grid->addWidget(command, k, 2);
+        nameForScreenReaders(command, QStringLiteral("%1: ").arg(k) + QString::fromLatin1(kCommandHeading));
         commandEdits_.append(command);
 
         // Every keystroke goes straight into the data: the main window uses it at once. It

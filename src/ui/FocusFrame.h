@@ -1,9 +1,11 @@
 #pragma once
-// What a control drawn as a picture needs to be used without a mouse. Its focus frame: a label has none of its own, so a picture
-// pressed with Space shows where the keys are by this dotted frame, drawn after the picture.
+// What a control drawn as a picture needs to be used without a mouse or without sight. Its focus
+// frame: a label has none of its own, so a picture pressed with Space shows where the keys are by
+// this dotted frame, drawn after the picture. And what a screen reader says for it.
 //
 // Thread: user-interface thread.
 
+#include <QLabel>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
 #include <QWidget>
@@ -12,7 +14,6 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QCoreApplication>
-#include <QLabel>
 #include <QMouseEvent>
 #endif
 
