@@ -3,6 +3,7 @@
 #include "core/Controls.h"
 #include "core/Pictures.h"
 #include "core/WidgetColors.h"
+#include "ui/OwnColours.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -77,13 +78,13 @@ void CommandPanels::buildTransmit(QWidget *parent)
     transmitState->setFrameShape(QFrame::Panel);
     transmitState->setFrameShadow(QFrame::Sunken);
     transmitState->setMinimumHeight(26);
-    setBackToButtonFace(transmitState);
+    setBackColor(transmitState, ui::kDesktopButtonFace);
 
     receiveIndicator = makeEdit(QStringLiteral("PTT1"), QString::fromLatin1(kReceiveOffText), transmitBox);
     receiveIndicator->setReadOnly(true);
     receiveIndicator->setAlignment(Qt::AlignCenter);
     receiveIndicator->setFocusPolicy(Qt::NoFocus);
-    setBackToButtonFace(receiveIndicator);
+    setBackColor(receiveIndicator, ui::kDesktopButtonFace);
 
     requestWait = new WaitField(QStringLiteral("5000"), transmitBox);
     requestWait->setObjectName(QStringLiteral("Text15"));

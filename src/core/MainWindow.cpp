@@ -21,6 +21,7 @@
 #include "protocol/RemoteProtocol.h"
 #include "station/StationState.h"
 #include "station/TransmitControl.h"
+#include "ui/OwnColours.h"
 #include "ui/TabOrder.h"
 
 #include "BuildConfig.h"
@@ -304,17 +305,11 @@ void MainWindow::renderStation()
     CommandPanels &c = *commands_;
     const auto showReceiving = [&c](bool receiving) {
         c.receiveIndicator->setText(QString::fromLatin1(receiving ? remote::kReceivingText : remote::kNotReceivingText));
-        if (receiving)
-            setBackColor(c.receiveIndicator, kRed);
-        else
-            setBackToButtonFace(c.receiveIndicator);
+        setBackColor(c.receiveIndicator, receiving ? kRed : ui::kDesktopButtonFace);
     };
     const auto showTransmitting = [&c](bool transmitting) {
         c.transmitState->setText(QString::fromLatin1(transmitting ? remote::kTransmittingText : kReceiveModeText));
-        if (transmitting)
-            setBackColor(c.transmitState, kRed);
-        else
-            setBackToButtonFace(c.transmitState);
+        setBackColor(c.transmitState, transmitting ? kRed : ui::kDesktopButtonFace);
         setBackColor(c.transmitButton, transmitting ? kRed : kLightGrey);
         c.meterFrame->setVisible(transmitting);
     };

@@ -14,8 +14,6 @@ void setForeColor(QWidget *widget, const QColor &color) { ui::setOwnTextColour(w
 
 void setBackColor(QWidget *widget, const QColor &color) { ui::setOwnBackground(widget, color); }
 
-void setBackToButtonFace(QWidget *widget) { ui::setOwnBackground(widget, ui::kDesktopButtonFace); }
-
 QColor foreColor(const QWidget *widget) { return widget->palette().color(ui::textRoleOf(widget)); }
 QColor backColor(const QWidget *widget) { return widget->palette().color(ui::backgroundRoleOf(widget)); }
 

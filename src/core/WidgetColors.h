@@ -16,11 +16,10 @@ inline const QColor kRed{255, 0, 0};
 // The system's button-face colour.
 QColor buttonFace();
 
-// The colours are kept and follow a change of the desktop's palette (see ui/OwnColours.h).
+// The colours are kept and follow a change of the desktop's palette (see ui/OwnColours.h);
+// ui::kDesktopButtonFace as a background is the desktop's button face, whatever it turns to.
 void setForeColor(QWidget *widget, const QColor &color);
 void setBackColor(QWidget *widget, const QColor &color);
-// The desktop's button face, now and after the desktop's palette changes.
-void setBackToButtonFace(QWidget *widget);
 QColor foreColor(const QWidget *widget);
 QColor backColor(const QWidget *widget);
 

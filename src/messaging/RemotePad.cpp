@@ -235,7 +235,7 @@ void RemotePad::showReceiving(bool receiving)
         return;
     c_.receiveIndicator->setText(
         QLatin1String(receiving ? padtexts::kReceivingText : padtexts::kNotReceivingText));
-    paintBackground(c_.receiveIndicator, receiving ? kRed : ui::kDesktopButtonFace);
+    ui::setOwnBackground(c_.receiveIndicator, receiving ? kRed : ui::kDesktopButtonFace);
 }
 
 void RemotePad::showTransmitState(bool transmitting)
@@ -244,8 +244,8 @@ void RemotePad::showTransmitState(bool transmitting)
         return;
     c_.transmitState->setText(
         QLatin1String(transmitting ? padtexts::kTransmittingText : padtexts::kReceiveModeText));
-    paintBackground(c_.transmitState, transmitting ? kRed : ui::kDesktopButtonFace);
-    paintBackground(c_.transmit, transmitting ? kRed : kLightGrey);
+    ui::setOwnBackground(c_.transmitState, transmitting ? kRed : ui::kDesktopButtonFace);
+    ui::setOwnBackground(c_.transmit, transmitting ? kRed : kLightGrey);
     c_.meterFrame->setVisible(transmitting);
 }
 

@@ -148,21 +148,21 @@ QLayout *buildTransmit(RemotePadControls &c, QWidget *window, GradH *meter)
     c.transmit->setMinimumHeight(40);
     // As on the main window: Alt+Space opens the window's menu, it never keys the transmitter.
     c.transmit->setShortcut(QKeySequence());
-    paintBackground(c.transmit, kLightGrey);
+    ui::setOwnBackground(c.transmit, kLightGrey);
 
     c.transmitState = named(new QLabel(QLatin1String(padtexts::kReceiveModeText), window), "Label3");
     c.transmitState->setAlignment(Qt::AlignCenter);
     c.transmitState->setFrameShape(QFrame::Panel);
     c.transmitState->setFrameShadow(QFrame::Sunken);
     c.transmitState->setMinimumHeight(22);
-    paintBackground(c.transmitState, ui::kDesktopButtonFace);
+    ui::setOwnBackground(c.transmitState, ui::kDesktopButtonFace);
 
     c.receiveIndicator = named(new QLabel(QLatin1String(padtexts::kNotReceivingText), window), "PTT1");
     c.receiveIndicator->setAlignment(Qt::AlignCenter);
     c.receiveIndicator->setFrameShape(QFrame::Panel);
     c.receiveIndicator->setFrameShadow(QFrame::Sunken);
     c.receiveIndicator->setMinimumHeight(22);
-    paintBackground(c.receiveIndicator, ui::kDesktopButtonFace);
+    ui::setOwnBackground(c.receiveIndicator, ui::kDesktopButtonFace);
 
     c.meterFrame = named(new QFrame(window), "Frame13");
     c.meterFrame->setFrameShape(QFrame::StyledPanel);
@@ -190,7 +190,7 @@ QWidget *buildNotice(RemotePadControls &c, QWidget *window)
     c.requestNotice = named(new QFrame(window), "Frame11");
     c.requestNotice->setFrameShape(QFrame::Panel);
     c.requestNotice->setFrameShadow(QFrame::Raised);
-    paintBackground(c.requestNotice, kNoticeBack);
+    ui::setOwnBackground(c.requestNotice, kNoticeBack);
     auto *text = new QLabel(QStringLiteral("Transmit request sent - waiting for the link"), c.requestNotice);
     text->setFont(scaled(text->font(), 0, true));
     auto *box = new QHBoxLayout(c.requestNotice);
@@ -202,8 +202,6 @@ QWidget *buildNotice(RemotePadControls &c, QWidget *window)
 }
 
 } // namespace
-
-void paintBackground(QWidget *control, const QColor &colour) { ui::setOwnBackground(control, colour); }
 
 GradH *buildPadMeter(QWidget *window)
 {

@@ -83,9 +83,4 @@ QPlainTextEdit *buildPadLog(QWidget *window);
 // Every other control, with `meter` and `log` from above taking their places among them.
 RemotePadControls buildRemotePadControls(QWidget *window, GradH *meter, QPlainTextEdit *log);
 
-// Background colour through the palette role the control paints with, as the main window
-// sets it, so either side can repaint the other's controls: `colour` or
-// ui::kDesktopButtonFace, kept and applied again when the desktop's palette changes.
-void paintBackground(QWidget *control, const QColor &colour);
-
 } // namespace tavrin::messaging
